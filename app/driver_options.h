@@ -1,0 +1,49 @@
+// The contour tool's own command-line options, parsed from what the other parsers left over.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Settings of one run; defaults in the member initialisers.
+struct DriverSettings {
+  bool verbose = false;
+  bool gui = false;
+  int32_t cores = 1;
+  bool cpu64 = false;
+  bool extra_pass = false;
+  float simplify_length = 0.0f;  // 0 = off
+  float simplify_area = 0.0f;    // 0 = off
+  float clean = 0.0f;            // 0 = off
+  bool loops_only = false;
+  int32_t smooth_passes = 0;
+  float concavity = 50.0f;  // 0 switches the concave hull off
+  float kill = 500.0f;      // 0 switches long-edge killing off
+  std::vector<float> iso_values;  // from -iso and -iso_range, kept for every file
+  double iso_every = 0.0;
+  int32_t iso_number = 0;
+  bool tin_output = false;
+  std::optional<std::string> lakes_file;
+  std::optional<std::string> creeks_file;
+  std::optional<std::string> layer_directory;
+  bool layers = false;
+  int32_t layer_count = 2147483647;
+};
+
+// What parsing decided: carry on with the run, or stop with this exit code.
+struct ParseOutcome {
+  bool proceed = true;
+  int exit_code = 0;
+};
+
+// Parses argv[1..argc-1], skipping words other parsers blanked. Prints the messages of bad or
+// unknown options itself (with the usage text where the tool shows it).
+ParseOutcome parse_driver_options(int argc, char** argv, DriverSettings& settings);
+
+void print_version_banner();
+void print_usage();
+// Prints the usage text and "<press ENTER>", then waits for one key when a person can answer.
+void print_usage_and_wait();
+
+inline constexpr int kVersion = 240521;

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds contourmill and runs every test three ways: with warnings as errors, under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the parser fuzzers for a short while.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+jobs=${JOBS:-2}
+fuzz_seconds=${FUZZ_SECONDS:-40}
+
+echo "== build and test (warnings are errors)"
+cmake -S . -B build/release -G Ninja -DCONTOURMILL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/release -j"$jobs"
+ctest --test-dir build/release --output-on-failure -j"$jobs"
+
+echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/sanitize -G Ninja -DCONTOURMILL_WERROR=ON -DCONTOURMILL_SANITIZE=ON \
+  -DCONTOURMILL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/sanitize -j"$jobs"
+ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
+
+echo "== fuzz the parsers (${fuzz_seconds}s each)"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCONTOURMILL_FUZZ=ON \
+  -DCONTOURMILL_TESTS=ON -DCONTOURMILL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/fuzz -j"$jobs" --target fuzzers
+for target in build/fuzz/tests/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  name=$(basename "$target")
+  corpus="build/fuzz/corpus/$name"
+  mkdir -p "$corpus"
+  seeds="tests/fuzz/corpus_${name#fuzz_}"
+  [ -d "$seeds" ] || seeds=""
+  echo "-- $name"
+  "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" $seeds 2>&1 | tail -n 12
+done
+echo "all tests passed"
