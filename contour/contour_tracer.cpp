@@ -1,0 +1,274 @@
+#include "contour/contour_tracer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+// Edges crossed by the segment for each classification mask (bit i set: V[i] lies below the iso
+// value). Walking from the first to the second crossing of a counter-clockwise triangle keeps the
+// lower ground on the left. Masks 0 and 7 have no crossing.
+constexpr int FIRST_EDGE[8] = {-1, 2, 0, 0, 1, 2, 1, -1};
+constexpr int SECOND_EDGE[8] = {-1, 1, 2, 1, 0, 0, 2, -1};
+
+bool is_alive(const TINtriangle& t) {
+  return tin_in_use(t) && !tin_is_infinite(t) && (t.link_or_flags & TIN_KILLED) == 0;
+}
+
+}  // namespace
+
+ContourTracer::ContourTracer(uint32_t first_block, int max_blocks)
+    : vertices_("vertex", first_block, max_blocks), components_("component", first_block, max_blocks) {}
+
+void ContourTracer::release_pools() {
+  vertices_.release();
+  components_.release();
+  for (auto& map : maps_) map.release();
+  std::vector<EdgeMap<ContourVertex>>().swap(maps_);
+}
+
+bool ContourTracer::extract(const TINtriangle* triangles, int32_t triangle_count, const float* points,
+                            uint32_t stride, const std::vector<float>& iso_values, LINEwriter& writer,
+                            bool loops_only) {
+  if (!std::is_sorted(iso_values.begin(), iso_values.end())) {
+    throw std::runtime_error("ERROR: iso values are not sorted");
+  }
+  triangles_ = triangles;
+  triangle_count_ = triangle_count;
+  points_ = points;
+  stride_ = stride;
+  writer_ = &writer;
+  loops_only_ = loops_only;
+  bool ok = true;
+  try {
+    if (maps_.size() < iso_values.size()) maps_.resize(iso_values.size());
+    for (auto& map : maps_) map.clear();
+    for (int32_t t = 0; t < triangle_count && ok; t++) {
+      const TINtriangle& tri = triangles[t];
+      if (!is_alive(tri)) continue;
+      const float z[3] = {points[size_t{tri.V[0]} * stride + 2], points[size_t{tri.V[1]} * stride + 2],
+                          points[size_t{tri.V[2]} * stride + 2]};
+      // Iso values at or below the lowest vertex classify as mask 0; skipping them by a binary
+      // search changes nothing but the cost when there are many elevations. fmin ignores a NaN
+      // elevation, which never counts as below anyway.
+      const float z_min = std::fmin(std::fmin(z[0], z[1]), z[2]);
+      size_t i = static_cast<size_t>(std::upper_bound(iso_values.begin(), iso_values.end(), z_min) -
+                                     iso_values.begin());
+      int32_t keys[3];
+      bool have_keys = false;
+      for (; i < iso_values.size(); i++) {
+        const float h = iso_values[i];
+        const int mask = (z[0] < h) + 2 * (z[1] < h) + 4 * (z[2] < h);
+        if (mask == 0) continue;
+        if (mask == 7) break;  // below this and every later value
+        if (!have_keys) {
+          compute_keys(t, keys);
+          have_keys = true;
+        }
+        if (!add_segment(maps_[i], keys[FIRST_EDGE[mask]], keys[SECOND_EDGE[mask]], h)) {
+          ok = false;
+          break;
+        }
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    throw std::runtime_error("ERROR: malloc for contour edge map failed");
+  }
+  // What is left are the open ends on edges of killed triangles (or of a pass the writer broke
+  // off); their vertices go back with the pools.
+  for (auto& map : maps_) map.clear();
+  writer_ = nullptr;
+  return ok;
+}
+
+// Both triangles of an inner edge name it by the smaller of its two codes. An edge whose other
+// side is outside the hull, killed or otherwise unusable is a boundary edge with a negative key.
+void ContourTracer::compute_keys(int32_t t, int32_t keys[3]) const {
+  const TINtriangle& tri = triangles_[t];
+  for (int k = 0; k < 3; k++) {
+    const int32_t code = 3 * t + k;
+    const int32_t n = tri.N[k];
+    const bool valid = n >= 0 && n / 3 < triangle_count_;
+    if (valid && is_alive(triangles_[n / 3])) {
+      keys[k] = std::min(code, n);
+      continue;
+    }
+    // The complement of the code seen from the other side names the same two end vertices. Only
+    // edge 0 of an infinite triangle has both of them, so anything else falls back to our own code.
+    const TINtriangle* other = valid ? &triangles_[n / 3] : nullptr;
+    const bool usable = other != nullptr && tin_in_use(*other) && (!tin_is_infinite(*other) || n % 3 == 0);
+    keys[k] = usable ? ~n : ~code;
+  }
+}
+
+ContourComponent* ContourTracer::detach_component(ContourVertex* v) {
+  ContourComponent* c = v->component;
+  v->component = nullptr;
+  if (c == nullptr) return nullptr;
+  c->count--;
+  // Climb to the root, freeing the pieces nothing refers to any more on the way.
+  while (c->parent != nullptr) {
+    ContourComponent* parent = c->parent;
+    if (c->count == 0) {
+      parent->count--;
+      components_.give(c);
+    }
+    c = parent;
+  }
+  return c;
+}
+
+ContourVertex* ContourTracer::take_end(EdgeMap<ContourVertex>& map, int32_t key,
+                                       ContourComponent*& component) {
+  component = nullptr;
+  if (key < 0) {
+    ContourVertex* v = vertices_.take();
+    v->key = ~key;
+    return v;
+  }
+  if (ContourVertex* v = map.take(key)) {
+    component = detach_component(v);
+    return v;
+  }
+  ContourVertex* v = vertices_.take();
+  v->key = key;
+  map.put(key, v);
+  return v;
+}
+
+bool ContourTracer::add_segment(EdgeMap<ContourVertex>& map, int32_t first_key, int32_t second_key, float h) {
+  ContourComponent* cf;
+  ContourComponent* cs;
+  ContourVertex* vf = take_end(map, first_key, cf);
+  ContourVertex* vs = take_end(map, second_key, cs);
+  ContourComponent* c;
+  if (cf == nullptr && cs == nullptr) {  // a new piece
+    c = components_.take();
+    vf->a = vs;
+    vs->a = vf;
+    if (first_key >= 0) {
+      vf->component = c;
+      c->count++;
+    }
+    if (second_key >= 0) {
+      vs->component = c;
+      c->count++;
+    }
+  } else if (cf == nullptr) {  // extends the piece of the second end
+    vf->a = vs;
+    vs->b = vf;
+    if (first_key >= 0) {
+      vf->component = cs;
+      cs->count++;
+    }
+    c = cs;
+  } else if (cs == nullptr) {  // extends the piece of the first end
+    vf->b = vs;
+    vs->a = vf;
+    if (second_key >= 0) {
+      vs->component = cf;
+      cf->count++;
+    }
+    c = cf;
+  } else {  // joins two pieces, or closes one
+    vf->b = vs;
+    vs->b = vf;
+    if (cf != cs) {
+      if (cs->count == 0) {
+        components_.give(cs);
+      } else {
+        cs->parent = cf;
+        cf->count++;
+      }
+    }
+    c = cf;
+  }
+  if (c->count != 0) return true;
+  components_.give(c);
+
+  // Complete: the start of an open line is an end (link b none); a loop starts at vf, so it is
+  // written walking away from vs and keeps the lower ground on its right.
+  if (vf->b == nullptr) return complete_line(vf, LineKind::open_line, h);
+  const ContourVertex* prev = vf;
+  ContourVertex* cur = vf->b;
+  while (cur != vf) {
+    if (cur->b == nullptr) return complete_line(cur, LineKind::open_line, h);
+    ContourVertex* next = cur->a == prev ? cur->b : cur->a;
+    prev = cur;
+    cur = next;
+  }
+  return complete_line(vf, LineKind::closed_loop, h);
+}
+
+// The one place where a finished line leaves the tracer. Simplification and cleaning of the
+// finished chain belong here, before it is written or dropped.
+bool ContourTracer::complete_line(ContourVertex* start, LineKind kind, float h) {
+  return kind == LineKind::open_line ? write_open_line(start, h) : write_closed_loop(start, h);
+}
+
+bool ContourTracer::write_open_line(ContourVertex* start, float h) {
+  const bool write = !loops_only_;
+  bool ok = !write || write_vertex(start, h);
+  int64_t vertex_count = 1;
+  ContourVertex* prev = start;
+  ContourVertex* cur = start->a;
+  while (cur != nullptr) {
+    if (write) ok = ok && write_vertex(cur, h);
+    vertex_count++;
+    ContourVertex* next = cur->a == prev ? cur->b : cur->a;
+    vertices_.give(prev);  // only its address is compared from here on
+    prev = cur;
+    cur = next;
+  }
+  vertices_.give(prev);
+  if (write) ok = ok && writer_->end_line();
+  counts_.lines++;
+  counts_.line_segments += vertex_count - 1;
+  return ok;
+}
+
+bool ContourTracer::write_closed_loop(ContourVertex* start, float h) {
+  bool ok = write_vertex(start, h);
+  int64_t vertex_count = 1;
+  ContourVertex* prev = start;
+  ContourVertex* cur = start->a;
+  while (cur != start && cur != nullptr) {
+    ok = ok && write_vertex(cur, h);
+    vertex_count++;
+    ContourVertex* next = cur->a == prev ? cur->b : cur->a;
+    if (prev != start) vertices_.give(prev);
+    prev = cur;
+    cur = next;
+  }
+  if (prev != start) vertices_.give(prev);
+  // The start closes the loop, so it goes back to the pool last.
+  ok = ok && write_vertex(start, h);
+  vertices_.give(start);
+  ok = ok && writer_->end_line();
+  counts_.loops++;
+  counts_.loop_segments += vertex_count;
+  return ok;
+}
+
+bool ContourTracer::write_vertex(const ContourVertex* v, float h) {
+  float x;
+  float y;
+  crossing_point(v->key, h, x, y);
+  return writer_->add_vertex(x, y, h);
+}
+
+// A is the end stored later in the point buffer, B the earlier one: whichever triangle asks, the
+// same arithmetic runs and the shared crossing comes out bit-identical.
+void ContourTracer::crossing_point(int32_t key, float h, float& x, float& y) const {
+  const TINtriangle& tri = triangles_[key / 3];
+  const int k = key % 3;
+  const uint32_t p = tri.V[(k + 2) % 3];
+  const uint32_t q = tri.V[(k + 1) % 3];
+  const float* a = points_ + size_t{std::max(p, q)} * stride_;
+  const float* b = points_ + size_t{std::min(p, q)} * stride_;
+  const double s = (static_cast<double>(h) - a[2]) / (static_cast<double>(b[2]) - a[2]);
+  x = static_cast<float>(s * b[0] + (1.0 - s) * a[0]);
+  y = static_cast<float>((1.0 - s) * a[1] + s * b[1]);
+}

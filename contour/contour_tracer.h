@@ -1,0 +1,89 @@
+// Traces contour lines through a finished triangulation, for all iso values in one pass.
+//
+// Every finite, in-use, not killed triangle is cut by every iso value it spans. The cut segments
+// are chained through the triangles' shared edges into open lines (ending on the hull or on the
+// edge of a killed triangle) and closed loops, and each line is written the moment it is
+// complete, so memory holds only the open ends of unfinished lines.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "contour/contour_pool.h"
+#include "contour/edge_map.h"
+#include "lineio/linewriter.h"
+#include "tin/tin.h"
+
+// One crossing of a contour with a triangle edge. Its position is not stored: it is recomputed
+// from the edge and the line's elevation whenever needed, always with the same result.
+struct ContourComponent;
+struct ContourVertex {
+  ContourVertex* a = nullptr;  // first neighbour along the line (free-list link while pooled)
+  ContourVertex* b = nullptr;  // second neighbour; nullptr at a line end
+  // While the vertex is an open end waiting in an edge map: the piece of line it belongs to.
+  ContourComponent* component = nullptr;
+  int32_t key = -1;  // code 3t + k of the triangle edge the vertex lies on, never negative once set
+};
+
+// A node of the union-find forest over pieces of line. A line is complete when the root of its
+// last open end counts nothing any more.
+struct ContourComponent {
+  ContourComponent* parent = nullptr;  // nullptr at a root (free-list link while pooled)
+  int32_t count = 0;                   // open ends and child components that still refer here
+};
+
+// Totals over the whole run (release_pools() keeps them).
+struct ContourCounts {
+  int64_t lines = 0;          // open lines handed to writing (also under loops_only)
+  int64_t line_segments = 0;  // their segments: vertices - 1
+  int64_t loops = 0;          // closed loops written
+  int64_t loop_segments = 0;  // their segments: distinct vertices
+};
+
+class ContourTracer {
+ public:
+  // Pools start with blocks of `first_block` records, each further block doubles, at most
+  // `max_blocks` (and never more than 16) blocks per pool. The defaults are the production sizes;
+  // tests shrink them to reach the limit.
+  explicit ContourTracer(uint32_t first_block = 512, int max_blocks = 16);
+
+  // Traces `triangles[0 .. triangle_count)` at every value of `iso_values` (sorted ascending).
+  // `points` is the point buffer the triangles index, `stride` floats per vertex: x, y, z.
+  // With `loops_only` open lines are released without being written (they still count).
+  // Answers false when the writer failed (the pass stops there); the driver must then still
+  // call release_pools(). Throws std::runtime_error("ERROR: malloc for vertex buffer %d failed")
+  // (or "component buffer") when a pool cannot grow.
+  bool extract(const TINtriangle* triangles, int32_t triangle_count, const float* points, uint32_t stride,
+               const std::vector<float>& iso_values, LINEwriter& writer, bool loops_only);
+
+  // Frees both pools (the next file starts with the first block size again) and the edge maps.
+  void release_pools();
+
+  const ContourCounts& counts() const { return counts_; }
+
+ private:
+  enum class LineKind { open_line, closed_loop };
+
+  void compute_keys(int32_t t, int32_t keys[3]) const;
+  bool add_segment(EdgeMap<ContourVertex>& map, int32_t first_key, int32_t second_key, float h);
+  ContourVertex* take_end(EdgeMap<ContourVertex>& map, int32_t key, ContourComponent*& component);
+  ContourComponent* detach_component(ContourVertex* v);
+  bool complete_line(ContourVertex* start, LineKind kind, float h);
+  bool write_open_line(ContourVertex* start, float h);
+  bool write_closed_loop(ContourVertex* start, float h);
+  bool write_vertex(const ContourVertex* v, float h);
+  void crossing_point(int32_t key, float h, float& x, float& y) const;
+
+  RecordPool<ContourVertex, &ContourVertex::a> vertices_;
+  RecordPool<ContourComponent, &ContourComponent::parent> components_;
+  std::vector<EdgeMap<ContourVertex>> maps_;  // one per iso value, storage kept between files
+  ContourCounts counts_;
+
+  // Set for the duration of one extract().
+  const TINtriangle* triangles_ = nullptr;
+  int32_t triangle_count_ = 0;
+  const float* points_ = nullptr;
+  uint32_t stride_ = 0;
+  LINEwriter* writer_ = nullptr;
+  bool loops_only_ = false;
+};
