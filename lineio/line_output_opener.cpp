@@ -1,0 +1,402 @@
+#include "lineio/line_output_opener.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "lineio/output_file.h"
+#include "lineio/shpwriter.h"
+#include "lineio/txtwriter.h"
+#include "lineio/wktwriter.h"
+
+namespace {
+
+bool is_separator(char c) {
+  return c == '/' || c == '\\';
+}
+
+// Position of the last '.', '/' or '\' after position 0, or 0 when there is none.
+std::size_t name_search(const std::string& name) {
+  for (std::size_t i = name.size(); i-- > 1;) {
+    if (name[i] == '.' || is_separator(name[i])) return i;
+  }
+  return 0;
+}
+
+bool has_extension_at(const std::string& name, std::size_t p) {
+  return p > 0 && name[p] == '.';
+}
+
+// Start of the base name: just after the last separator, or 0.
+std::size_t base_start(const std::string& name) {
+  for (std::size_t i = name.size(); i-- > 0;) {
+    if (is_separator(name[i])) return i + 1;
+  }
+  return 0;
+}
+
+void apply_directory(std::string& name, const std::string& directory) {
+  std::string base = name.substr(base_start(name));
+  if (directory.empty()) {
+    name = std::move(base);
+  } else if (is_separator(directory.back())) {
+    name = directory + base;
+  } else {
+    name = directory + "/" + base;
+  }
+}
+
+// Cuts n characters before the extension (or from the end), never into the directory part and
+// never below the first character of the base name.
+void apply_cut(std::string& name, std::uint32_t n) {
+  const std::size_t p = name_search(name);
+  const std::size_t end = has_extension_at(name, p) ? p : name.size();
+  const std::size_t start = base_start(name);
+  const std::size_t keep = (end > start && end - start > n) ? end - n : std::min(end, start + 1);
+  name.erase(keep, end - keep);
+}
+
+void apply_appendix(std::string& name, const std::string& appendix) {
+  const std::size_t p = name_search(name);
+  if (has_extension_at(name, p)) {
+    name.insert(p, appendix);
+  } else {
+    name += appendix;
+  }
+}
+
+void replace_extension(std::string& name, const char* extension) {
+  const std::size_t p = name_search(name);
+  if (has_extension_at(name, p)) {
+    name.erase(p + 1);
+  } else {
+    name += '.';
+  }
+  name += extension;
+}
+
+void append_format(std::string& text, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void append_format(std::string& text, const char* format, ...) {
+  char piece[64];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(piece, sizeof piece, format, args);
+  va_end(args);
+  if (n > 0) text.append(piece, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof piece - 1));
+}
+
+bool parse_count(const char* text, std::uint32_t& value) {
+  if (text[0] < '0' || text[0] > '9') return false;
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long long v = std::strtoull(text, &end, 10);
+  if (errno != 0 || *end != '\0' || v > UINT32_MAX) return false;
+  value = static_cast<std::uint32_t>(v);
+  return true;
+}
+
+}  // namespace
+
+bool LineOutputOpener::parse(int argc, char* argv[]) {
+  for (int i = 1; i < argc; i++) {
+    char* word = argv[i];
+    if (word[0] == '\0') continue;
+    if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "-help") == 0) {
+      usage();
+      return true;
+    }
+    const char* needs = nullptr;  // the argument description of an option that takes one
+    if (std::strcmp(word, "-o") == 0) {
+      needs = "file_name";
+    } else if (std::strcmp(word, "-kml_elevation_offset") == 0) {
+      needs = "offset";
+    } else if (std::strcmp(word, "-odir") == 0) {
+      needs = "directory";
+    } else if (std::strcmp(word, "-odix") == 0) {
+      needs = "appendix";
+    } else if (std::strcmp(word, "-ocut") == 0) {
+      needs = "number of characters to cut";
+    }
+    if (needs != nullptr) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "ERROR: '%s' needs 1 argument: %s\n", word, needs);
+        return false;
+      }
+      const char* argument = argv[i + 1];
+      if (std::strcmp(word, "-o") == 0) {
+        set_file_name(argument);
+      } else if (std::strcmp(word, "-kml_elevation_offset") == 0) {
+        const float offset = static_cast<float>(std::strtod(argument, nullptr));
+        kml_elevation_offset = std::isfinite(offset) ? offset : 0.0f;
+      } else if (std::strcmp(word, "-odir") == 0) {
+        if (!set_directory(argument)) {
+          std::fprintf(stderr, "ERROR: '%s' is not a valid directory\n", argument);
+          return false;
+        }
+      } else if (std::strcmp(word, "-odix") == 0) {
+        set_appendix(argument);
+      } else {
+        std::uint32_t n = 0;
+        if (!parse_count(argument, n)) {
+          std::fprintf(stderr, "ERROR: '%s' needs a non-negative number of characters to cut, not '%s'\n",
+                       word, argument);
+          return false;
+        }
+        set_cut(n);
+      }
+      word[0] = '\0';
+      argv[i + 1][0] = '\0';
+      i++;
+      continue;
+    }
+    if (std::strcmp(word, "-otxt") == 0 || std::strcmp(word, "-okml") == 0 ||
+        std::strcmp(word, "-owkt") == 0 || std::strcmp(word, "-oshp") == 0) {
+      set_format(word + 2);
+    } else if (std::strcmp(word, "-odbf") == 0) {
+      dbf = true;
+    } else if (std::strcmp(word, "-stdout") == 0) {
+      use_stdout = true;
+    } else if (std::strcmp(word, "-only_2d") == 0 || std::strcmp(word, "-2d") == 0) {
+      only_2d = true;
+    } else if (std::strcmp(word, "-kml_absolute") == 0) {
+      kml_clamp_to_ground = false;
+    } else {
+      continue;
+    }
+    word[0] = '\0';
+  }
+  return true;
+}
+
+void LineOutputOpener::usage() const {
+  std::fprintf(stderr, "Supported Line Outputs\n");
+  std::fprintf(stderr, "  -o lines.shp\n");
+  std::fprintf(stderr, "  -o boundary.wkt\n");
+  std::fprintf(stderr, "  -o contours.kml\n");
+  std::fprintf(stderr, "  -o output.txt\n");
+  std::fprintf(stderr, "  -odir C:\\footprints (specify output directory)\n");
+  std::fprintf(stderr, "  -odix _isolines (specify file name appendix)\n");
+  std::fprintf(stderr, "  -ocut 2 (cut the last two characters from name)\n");
+  std::fprintf(stderr, "  -oshp -owkt -okml -otxt\n");
+  std::fprintf(stderr, "  -stdout (pipe to stdout)\n");
+  std::fprintf(stderr, "Optional Settings\n");
+  std::fprintf(stderr, "  -only_2d\n");
+  std::fprintf(stderr, "  -kml_absolute\n");
+  std::fprintf(stderr, "  -kml_elevation_offset 17.5\n");
+}
+
+void LineOutputOpener::derive_file_name() {
+  if (!given_name) return;
+  std::string name = *given_name;
+  if (directory) apply_directory(name, *directory);
+  if (cut != 0) apply_cut(name, cut);
+  if (appendix) apply_appendix(name, *appendix);
+  file_name = std::move(name);
+}
+
+void LineOutputOpener::set_file_name(const char* name) {
+  file_name.reset();
+  given_name.reset();
+  if (name == nullptr) return;
+  static const char* const kEndings[][2] = {
+      {".shp", "shp"}, {".SHP", "shp"}, {".kml", "kml"}, {".KML", "kml"}, {".wkt", "wkt"},
+      {".WKT", "wkt"}, {".txt", "txt"}, {".TXT", "txt"}, {".pef", "pef"}, {".PEF", "pef"}};
+  const std::size_t length = std::strlen(name);
+  const char* problem = "bad file name";
+  if (length > 4) {
+    problem = "unknown file format";
+    for (const auto& ending : kEndings) {
+      if (std::strcmp(name + length - 4, ending[0]) == 0) {
+        set_format(ending[1]);
+        problem = nullptr;
+        break;
+      }
+    }
+  }
+  if (problem != nullptr) {
+    std::fprintf(stderr, "ERROR: %s. file name '%s' must end in\n", problem, name);
+    std::fprintf(stderr, "       *.shp *.kml *.wkt *.txt *.pef\n");
+  }
+  given_name = name;
+  derive_file_name();
+}
+
+const char* LineOutputOpener::extension() const {
+  for (const char* known : {"kml", "shp", "wkt", "txt", "pef"}) {
+    if (format == known) return known;
+  }
+  return nullptr;
+}
+
+void LineOutputOpener::make_file_name(const char* input_name) {
+  given_name.reset();
+  std::string name;
+  const char* ext = extension();
+  if (input_name != nullptr && input_name[0] != '\0') {
+    name = input_name;
+    if (cut != 0) apply_cut(name, cut);
+    if (appendix) apply_appendix(name, *appendix);
+    if (ext != nullptr) replace_extension(name, ext);
+  } else {
+    name = std::string("output.") + (ext != nullptr ? ext : "xxx");
+  }
+  if (directory) apply_directory(name, *directory);
+  file_name = std::move(name);
+}
+
+bool LineOutputOpener::set_directory(const char* text) {
+  directory.reset();
+  if (text == nullptr) {
+    derive_file_name();
+    return true;
+  }
+  if (std::strchr(text, ';') != nullptr || std::strchr(text, '"') != nullptr) {
+    std::fprintf(stderr, "WARNING: specified '-odir' seems to contain a substring '\\\"' such\n");
+    std::fprintf(stderr, "         as -odir \"D:\\\" or -odir \"..\\tiles\\\". this command will\n");
+    std::fprintf(stderr, "         probably fail. please use -odir \"D:\" or -odir \"..\\tiles\"\n");
+    std::fprintf(stderr, "         instead.\n");
+  }
+  std::string stored(text);
+  // A lone separator names the root and stays.
+  if (stored.size() > 1 && is_separator(stored.back())) stored.pop_back();
+  directory = stored;
+  if (given_name) {
+    derive_file_name();
+  } else if (file_name) {
+    apply_directory(*file_name, stored);
+  }
+  if (stored.empty() || stored.back() == ':') return true;
+  struct stat info;
+  return stat(stored.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void LineOutputOpener::set_appendix(const char* text) {
+  if (text == nullptr) {
+    appendix.reset();
+  } else {
+    appendix = text;
+  }
+  if (given_name) {
+    derive_file_name();
+  } else if (file_name && appendix) {
+    apply_appendix(*file_name, *appendix);
+  }
+}
+
+void LineOutputOpener::set_cut(std::uint32_t n) {
+  cut = n;
+  if (given_name) {
+    derive_file_name();
+  } else if (file_name && n != 0) {
+    apply_cut(*file_name, n);
+  }
+}
+
+void LineOutputOpener::set_format(const char* word) {
+  format = word;
+}
+
+void LineOutputOpener::set_converter(GeoProjectionConverter* geo_converter, PrjHook hook) {
+  converter = geo_converter;
+  prj_hook = std::move(hook);
+}
+
+bool LineOutputOpener::format_is(const char* word) const {
+  return format == word;
+}
+
+std::unique_ptr<LINEwriter> LineOutputOpener::open_writer(bool flag) {
+  const char* name = file_name ? file_name->c_str() : nullptr;
+  std::unique_ptr<LINEwriter> writer;
+  if (format == "kml") {
+    std::fprintf(stderr, "ERROR: KML output is not supported yet\n");
+    return nullptr;
+  } else if (format == "shp") {
+    auto shp = std::make_unique<SHPwriter>();
+    if (!shp->open(name, 13, 0, flag, dbf)) {
+      std::fprintf(stderr, "ERROR: cannot open SHPwriter\n");
+      return nullptr;
+    }
+    if (converter != nullptr) write_prj(name);
+    writer = std::move(shp);
+  } else if (format == "txt" || format == "wkt") {
+    const bool is_txt = format == "txt";
+    bool opened = false;
+    if (!use_stdout && name == nullptr) {
+      std::fprintf(stderr, "ERROR: no file name for the %s output\n", is_txt ? "TXT" : "WKT");
+    } else if (is_txt) {
+      auto txt = std::make_unique<TXTwriter>();
+      opened = txt->open(use_stdout ? nullptr : name);
+      writer = std::move(txt);
+    } else {
+      auto wkt = std::make_unique<WKTwriter>();
+      opened = wkt->open(use_stdout ? nullptr : name);
+      writer = std::move(wkt);
+    }
+    if (!opened) {
+      std::fprintf(stderr, "ERROR: cannot open %s\n", is_txt ? "TXTwriter" : "WKTwriter");
+      return nullptr;
+    }
+  } else {
+    return nullptr;
+  }
+  writer->only_2d = only_2d;
+  return writer;
+}
+
+bool LineOutputOpener::write_prj(const char* name) {
+  if (converter == nullptr) {
+    std::fprintf(stderr, "ERROR: cannot produce prj file without geoprojectionconverter\n");
+    return false;
+  }
+  std::string wkt;
+  const PrjQuery query = prj_hook ? prj_hook(*converter, wkt) : PrjQuery::kFailed;
+  if (query == PrjQuery::kNoSourceProjection) return false;
+  if (query != PrjQuery::kOk) {
+    std::fprintf(stderr, "ERROR: cannot get prj string from geoprojectionconverter\n");
+    return false;
+  }
+  if (name == nullptr) name = get_file_name();
+  if (name == nullptr) {
+    std::fprintf(stderr, "ERROR: cannot produce prj file without file name\n");
+    return false;
+  }
+  std::string prj_name(name);
+  replace_extension(prj_name, "prj");
+  OutputFile file;
+  if (!file.open(prj_name.c_str(), "w")) {
+    std::fprintf(stderr, "ERROR: cannot open '%s' for write\n", prj_name.c_str());
+    return false;
+  }
+  file.write(wkt.data(), wkt.size());
+  return file.close();
+}
+
+int LineOutputOpener::unparse(char* buffer, std::size_t size, bool with_names) const {
+  std::string text;
+  if (with_names) {
+    if (directory) text += "-odir \"" + *directory + "\" ";
+    if (given_name || file_name) text += "-o \"" + (given_name ? *given_name : *file_name) + "\" ";
+    if (appendix) text += "-odix \"" + *appendix + "\" ";
+    if (cut != 0) append_format(text, "-ocut %u ", cut);
+    text += "-o" + format + " ";
+    if (dbf) text += "-odbf ";
+  }
+  if (use_stdout) text += "-stdout ";
+  if (only_2d) text += "-only_2d ";
+  if (!kml_clamp_to_ground) text += "-kml_absolute ";
+  if (kml_elevation_offset != 0.0f) append_format(text, "-kml_elevation_offset %g ", kml_elevation_offset);
+  if (buffer == nullptr || size == 0) return -1;
+  if (text.size() + 1 > size) {
+    buffer[0] = '\0';
+    return -1;
+  }
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return static_cast<int>(text.size());
+}

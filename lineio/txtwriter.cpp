@@ -1,0 +1,47 @@
+#include "lineio/txtwriter.h"
+
+#include <cstdio>
+
+TXTwriter::~TXTwriter() {
+  if (file.is_open()) close();
+}
+
+bool TXTwriter::open(const char* file_name) {
+  if (file_name == nullptr) {
+    file.attach_stdout();
+  } else if (!file.open(file_name, "w")) {
+    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
+    return false;
+  }
+  line_count = 0;
+  line_closed = true;
+  return true;
+}
+
+bool TXTwriter::add_vertex(float x, float y, float z) {
+  line_closed = false;
+  if (only_2d) return file.print("%.11g,%.11g\n", x + x_offset, y + y_offset);
+  return file.print("%.11g,%.11g,%.11g\n", x + x_offset, y + y_offset, z + z_offset);
+}
+
+bool TXTwriter::add_segment(float x1, float y1, float z1, float x2, float y2, float z2) {
+  if (only_2d) {
+    return file.print("%.11g,%.11g,%.11g,%.11g\n", x1 + x_offset, y1 + y_offset, x2 + x_offset,
+                      y2 + y_offset);
+  }
+  return file.print("%.11g,%.11g,%.11g,%.11g,%.11g,%.11g\n", x1 + x_offset, y1 + y_offset, z1 + z_offset,
+                    x2 + x_offset, y2 + y_offset, z2 + z_offset);
+}
+
+bool TXTwriter::end_line() {
+  line_closed = true;
+  line_count++;
+  return file.print("#\n");
+}
+
+bool TXTwriter::close() {
+  if (!file.is_open()) return !file.failed();
+  bool ok = true;
+  if (!line_closed) ok = end_line();
+  return file.close() && ok;
+}

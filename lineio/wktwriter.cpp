@@ -1,0 +1,57 @@
+#include "lineio/wktwriter.h"
+
+#include <cstdio>
+
+WKTwriter::~WKTwriter() {
+  if (file.is_open()) close();
+}
+
+bool WKTwriter::open(const char* file_name) {
+  if (file_name == nullptr) {
+    file.attach_stdout();
+  } else if (!file.open(file_name, "w")) {
+    std::fprintf(stderr, "ERROR: cannot open WKT file '%s'\n", file_name);
+    return false;
+  }
+  xy.clear();
+  return true;
+}
+
+bool WKTwriter::add_vertex(float x, float y, float /*z*/) {
+  xy.push_back(x + x_offset);
+  xy.push_back(y + y_offset);
+  return true;
+}
+
+bool WKTwriter::add_segment(float x1, float y1, float /*z1*/, float x2, float y2, float /*z2*/) {
+  bool ok = xy.empty() || end_line();
+  return file.print("LINESTRING(%.15g %.15g, %.15g %.15g)\n", x1 + x_offset, y1 + y_offset, x2 + x_offset,
+                    y2 + y_offset) &&
+         ok;
+}
+
+bool WKTwriter::write_coordinates(std::size_t count) {
+  for (std::size_t i = 0; i < count; i++) {
+    file.print(i == 0 ? "%.15g %.15g" : ", %.15g %.15g", xy[2 * i], xy[2 * i + 1]);
+  }
+  return !file.failed();
+}
+
+bool WKTwriter::end_line() {
+  const std::size_t count = xy.size() / 2;
+  if (count == 0) return true;
+  const bool closed = count >= 4 && xy[0] == xy[2 * count - 2] && xy[1] == xy[2 * count - 1];
+  const char* open_text = closed ? "POLYGON((" : (count == 1 ? "POINT(" : "LINESTRING(");
+  const char* close_text = closed ? "))\n" : ")\n";
+  file.print("%s", open_text);
+  write_coordinates(count);
+  file.print("%s", close_text);
+  xy.clear();
+  return !file.failed();
+}
+
+bool WKTwriter::close() {
+  if (!file.is_open()) return !file.failed();
+  const bool ok = end_line();
+  return file.close() && ok;
+}
