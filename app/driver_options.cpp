@@ -1,5 +1,7 @@
 #include "app/driver_options.h"
 
+#include "contour/iso_values.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -7,9 +9,6 @@
 #include <cstring>
 
 namespace {
-
-// More elevations than this cannot be meant: refuse instead of filling memory.
-constexpr size_t kMaxIsoValues = 10'000'000;
 
 const char* const kUsageLines[] = {
     "usage:",
@@ -61,16 +60,12 @@ class OptionWalker {
     return fail();
   }
 
-  bool append_iso(float value) {
-    if (s_.iso_values.size() >= kMaxIsoValues) {
-      std::fprintf(stderr, "ERROR: allocating %d iso values\n", static_cast<int>(kMaxIsoValues + 1024));
-      return false;
-    }
-    // The list grows in steps of 1024 entries.
-    if (s_.iso_values.size() == s_.iso_values.capacity()) s_.iso_values.reserve(s_.iso_values.size() + 1024);
-    s_.iso_values.push_back(value);
+  // Throws when the list cannot grow; the caller reports that like every fatal error.
+  static bool append_iso(float value, std::vector<float>& list) {
+    append_iso_value(list, value);
     return true;
   }
+  bool append_iso(float value) { return append_iso(value, s_.iso_values); }
 
   std::optional<ParseOutcome> handle(const char* a);
   std::optional<ParseOutcome> handle_thinning(const char* a);

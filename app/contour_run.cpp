@@ -1,0 +1,181 @@
+#include "app/contour_run.h"
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+#include "contour/iso_values.h"
+#include "lineio/line_output_opener.h"
+#include "pointio/lasinputopener.h"
+#include "pointio/lasreader.h"
+
+namespace {
+
+constexpr const char* kSupportLine = "\tplease contact support@quorvane.example\n";
+constexpr uint32_t kStride = 3;
+
+double seconds_since(std::clock_t start) {
+  return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+}
+
+}  // namespace
+
+double ContourRun::step_seconds() {
+  const double s = seconds_since(step_clock_);
+  step_clock_ = std::clock();
+  return s;
+}
+
+double ContourRun::file_seconds() const { return seconds_since(file_clock_); }
+
+int ContourRun::run() {
+  if (!input_.active()) {
+    std::fprintf(stderr, "ERROR: no input specified\n");
+    print_usage();
+    return 1;
+  }
+  if (settings_.lakes_file || settings_.creeks_file) {
+    std::fprintf(stderr, "ERROR: breaklines ('-lakes', '-creeks') are not supported yet\n");
+    return 1;
+  }
+  input_.set_decompress_selective(1);
+  input_.set_populate_header(true);
+  if (settings_.extra_pass && input_.is_piped()) {
+    std::fprintf(stderr, "WARNING: disabling -extra_pass because input is piped\n");
+    settings_.extra_pass = false;
+  }
+  iso_values_ = settings_.iso_values;
+  while (input_.active()) {
+    const int rc = process_file();
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
+
+int ContourRun::process_file() {
+  file_clock_ = step_clock_ = std::clock();
+  std::unique_ptr<LASreader> reader = input_.open();
+  if (!reader) {
+    std::fprintf(stderr, "ERROR: cannot open lasreader\n");
+    print_usage_and_wait();
+    return 1;
+  }
+  const char* input_name = input_.get_file_name();
+  if (!output_.is_active()) output_.make_file_name(input_name);
+  std::unique_ptr<LINEwriter> writer = output_.open_writer(false);
+  if (!writer) {
+    std::fprintf(stderr, "ERROR: cannot open linewriter\n");
+    print_usage_and_wait();
+    return 1;
+  }
+  writer->set_offset(reader->header.min_x, reader->header.min_y, 0.0);
+
+  const int64_t npoints = reader->get_npoints();
+  if (npoints < 0 || npoints > UINT32_MAX) {
+    std::fprintf(stderr, "ERROR: cannot handle that many points yet.\n%s", kSupportLine);
+    return 1;
+  }
+  uint32_t expected = static_cast<uint32_t>(npoints);
+  if (settings_.extra_pass) {
+    if (!extra_pass(reader, expected)) return 1;
+  } else if (settings_.verbose) {
+    std::fprintf(stderr, "processing %u points ...\n", expected);
+  }
+  if (!read_and_triangulate(*reader, expected)) return 1;
+  reader->close();
+
+  if (!write_contours(*reader, *writer)) return 1;
+  writer.reset();
+  if (settings_.iso_number || settings_.iso_every != 0.0) iso_values_.clear();
+  tin_.release();
+  point_buffer_ = std::vector<float>();
+  tracer_.release_pools();
+  if (settings_.verbose) {
+    std::fprintf(stderr, "done with '%s'. total time %g sec.\n", output_.get_file_name() ? output_.get_file_name() : "",
+                 file_seconds());
+  }
+  if (!output_.get_use_stdout()) output_.set_file_name(nullptr);
+  return 0;
+}
+
+bool ContourRun::extra_pass(std::unique_ptr<LASreader>& reader, uint32_t& kept) {
+  if (settings_.verbose) {
+    std::fprintf(stderr, "extra pass reading %u points to determine which we keep ...\n", kept);
+  }
+  uint32_t count = 0;
+  while (reader->read_point()) {
+    if (count == UINT32_MAX) {
+      std::fprintf(stderr, "ERROR: cannot handle that many points yet.\n%s", kSupportLine);
+      return false;
+    }
+    count++;
+  }
+  if (!input_.reopen(reader)) {
+    std::fprintf(stderr, "ERROR: could not re-open lasreader\n");
+    return false;
+  }
+  if (settings_.verbose) std::fprintf(stderr, "took %g sec. keeping %u points.\n", step_seconds(), count);
+  kept = count;
+  return true;
+}
+
+bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected) {
+  try {
+    point_buffer_.assign(static_cast<size_t>(expected) * kStride, 0.0f);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "ERROR: cannot alloc point_buffer for %u points.\n%s", expected, kSupportLine);
+    return false;
+  }
+  if (!tin_.clean(expected, point_buffer_.data(), kStride)) {
+    std::fprintf(stderr, "ERROR: cannot alloc enough TIN triangles to triangulate %u points.\n%s", expected,
+                 kSupportLine);
+    return false;
+  }
+  const LASheader& h = reader.header;
+  const LASpoint& p = reader.point;
+  stored_points_ = 0;
+  while (reader.read_point()) {
+    // The buffer was sized from the header (or the extra pass); a source that delivers more
+    // points than it announced must not write past it.
+    if (stored_points_ == expected) {
+      std::fprintf(stderr, "WARNING: '%s' delivers more than the %u points announced. ignoring the rest.\n",
+                   input_.get_file_name() ? input_.get_file_name() : "stdin", expected);
+      break;
+    }
+    float* v = &point_buffer_[static_cast<size_t>(stored_points_) * kStride];
+    v[0] = static_cast<float>(p.X * h.x_scale_factor + h.x_offset - h.min_x);
+    v[1] = static_cast<float>(p.Y * h.y_scale_factor + h.y_offset - h.min_y);
+    v[2] = static_cast<float>(p.Z * h.z_scale_factor + h.z_offset);
+    // Points that are not finite cannot be triangulated; the TIN refuses them.
+    if (tin_.add_point(stored_points_)) stored_points_++;
+  }
+  if (!tin_.finish()) {
+    std::fprintf(stderr, "\nWARNING: the %u points of '%s' form degenerate TIN ...\n", stored_points_,
+                 input_.get_file_name() ? input_.get_file_name() : "stdin");
+  }
+  if (settings_.verbose) {
+    std::fprintf(stderr, "triangulating %u points took %g sec.\n", stored_points_, step_seconds());
+  }
+  return true;
+}
+
+bool ContourRun::write_contours(LASreader& reader, LINEwriter& writer) {
+  const char* name = input_.get_file_name() ? input_.get_file_name() : "stdin";
+  setup_iso_values(iso_values_, settings_.iso_number, settings_.iso_every, reader.header.min_z,
+                   reader.header.max_z, name, settings_.verbose);
+  bool ok = true;
+  if (!iso_values_.empty()) {
+    ok = tracer_.extract(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(), kStride, iso_values_, writer,
+                         settings_.loops_only);
+  }
+  if (settings_.verbose) {
+    std::fprintf(stderr, "computing and outputting isolines and isoloops took %g sec for '%s.\n", step_seconds(),
+                 name);
+  }
+  ok = writer.close() && ok;
+  if (!ok) {
+    std::fprintf(stderr, "ERROR: writing contours of '%s' failed\n", name);
+  }
+  return ok;
+}

@@ -1,0 +1,49 @@
+// The normal run: every input file in turn is read into the point buffer, triangulated, and its
+// contours are traced and written.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "app/driver_options.h"
+#include "contour/contour_tracer.h"
+#include "tin/delaunay.h"
+
+class LASinputOpener;
+class LASreader;
+class LineOutputOpener;
+class LINEwriter;
+
+class ContourRun {
+ public:
+  ContourRun(DriverSettings& settings, LASinputOpener& input, LineOutputOpener& output)
+      : settings_(settings), input_(input), output_(output) {}
+
+  // Processes every input; answers the process exit code.
+  int run();
+
+ private:
+  int process_file();
+  // Reads the kept points into the point buffer and triangulates them; false after a fatal
+  // message. `expected` is the number of points the buffer was sized for.
+  bool read_and_triangulate(LASreader& reader, uint32_t expected);
+  // Counts the points the reader will deliver, then rewinds it.
+  bool extra_pass(std::unique_ptr<LASreader>& reader, uint32_t& kept);
+  bool write_contours(LASreader& reader, LINEwriter& writer);
+  double step_seconds();
+  double file_seconds() const;
+
+  DriverSettings& settings_;
+  LASinputOpener& input_;
+  LineOutputOpener& output_;
+
+  std::vector<float> point_buffer_;  // x, y relative to the header minimum, z absolute
+  uint32_t stored_points_ = 0;
+  TIN tin_;
+  ContourTracer tracer_;
+  std::vector<float> iso_values_;
+  std::clock_t file_clock_ = 0;
+  std::clock_t step_clock_ = 0;
+};

@@ -1,0 +1,140 @@
+// Everything the user says about point input on the command line: the input files (from -i,
+// file lists and wildcards), merging, standard input, rescaling and reoffsetting, the area of
+// interest, and the settings of readers that later read other formats. Hands out one opened
+// reader per input.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class LASreader;
+
+// What a file list can say about one file beyond its name.
+struct LASfileListEntry {
+  uint32_t id = 0;
+  bool has_id = false;
+  bool has_extent = false;  // npoints and the rectangle below are known
+  int64_t npoints = 0;
+  double min_x = 0, min_y = 0, max_x = 0, max_y = 0;
+};
+
+struct LAStextAttribute {
+  int32_t data_type = 0;  // 1 to 10
+  std::string name, description;
+  double scale = 1.0, offset = 0.0, pre_scale = 1.0, pre_offset = 0.0, no_data = 2e307;
+};
+
+struct LAStile {
+  float ll_x, ll_y, size;
+};
+struct LAScircle {
+  double center_x, center_y, radius;
+};
+struct LASrectangle {
+  double min_x, min_y, max_x, max_y;
+};
+
+class LASinputOpener {
+ public:
+  LASinputOpener();
+  ~LASinputOpener();
+  LASinputOpener(const LASinputOpener&) = delete;
+  LASinputOpener& operator=(const LASinputOpener&) = delete;
+
+  // Consumes the input options of argv[1..argc-1] by blanking them. Answers false after printing
+  // the message of a missing or invalid argument.
+  bool parse(int argc, char** argv, bool accept_ignore = false);
+  void usage() const;
+
+  // The next input: the next file of the list, all files merged, or standard input. None when
+  // everything was handed out or the open failed (with its message printed).
+  std::unique_ptr<LASreader> open();
+  // Rewinds `reader` (a reader this opener handed out) to its first point for another pass.
+  bool reopen(std::unique_ptr<LASreader>& reader);
+
+  bool active() const { return file_name_current_ < file_names_.size() || use_stdin_; }
+  void reset();
+  bool is_piped() const { return use_stdin_ && file_names_.empty(); }
+  bool is_buffered() const { return buffer_size_ > 0 && (file_names_.size() > 1 || !neighbor_file_names_.empty()); }
+  bool is_merged() const { return merged_; }
+  uint32_t file_name_number() const { return static_cast<uint32_t>(file_names_.size()); }
+  // The name last handed out, else the first of the list, else none.
+  const char* get_file_name() const;
+
+  void set_decompress_selective(uint32_t mask) { decompress_selective_ = mask; }
+  void set_populate_header(bool populate) { populate_header_ = populate; }
+  void set_pipe_on(bool pipe_on) { pipe_on_ = pipe_on; }
+  void set_inside_tile(float ll_x, float ll_y, float size) { tile_ = LAStile{ll_x, ll_y, size}; }
+  void set_inside_circle(double x, double y, double r) { circle_ = LAScircle{x, y, r}; }
+  void set_inside_rectangle(double min_x, double min_y, double max_x, double max_y) {
+    rectangle_ = LASrectangle{min_x, min_y, max_x, max_y};
+  }
+  // Adds a file name or expands a wildcard. Answers false when a wildcard matches nothing or a
+  // plain name is no readable file (with the message printed).
+  bool add_file_name(const std::string& name, bool unique, const LASfileListEntry& info = {});
+  bool add_attribute(const LAStextAttribute& attribute);
+
+  // Appends the options that reproduce this opener's settings; answers the characters written.
+  int write_options(char* buffer, size_t size) const;
+
+ private:
+  struct FileName {
+    std::string name;
+    LASfileListEntry info;
+  };
+
+  enum class Parsed { kNotMine, kConsumed, kError, kHelp };
+  Parsed parse_files(int argc, char** argv, int& i);
+  Parsed parse_lists(int argc, char** argv, int& i);
+  Parsed parse_area(int argc, char** argv, int& i);
+  Parsed parse_scaling(int argc, char** argv, int& i);
+  Parsed parse_text_input(int argc, char** argv, int& i, bool accept_ignore);
+  Parsed parse_text_values(int argc, char** argv, int& i);
+  bool finish_parse();
+
+  bool add_file_names_from_list(const char* list_file, bool neighbors);
+  bool add_neighbor_file_name(const std::string& name, const LASfileListEntry& info = {});
+  bool add_expanded(std::vector<FileName>& list, const std::string& name, bool unique, const LASfileListEntry& info);
+
+  std::unique_ptr<LASreader> open_single(const std::string& name);
+  std::unique_ptr<LASreader> open_merged();
+  std::unique_ptr<LASreader> open_stdin();
+  std::unique_ptr<LASreader> make_las_reader() const;
+  bool apply_area(LASreader& reader, bool single_file) const;
+
+  uint32_t io_ibuffer_size_ = 262144;
+  std::vector<FileName> file_names_;
+  size_t file_name_current_ = 0;
+  std::optional<std::string> file_name_;  // the name last handed out
+  std::vector<FileName> neighbor_file_names_;
+
+  bool merged_ = false, stored_ = false, pipe_on_ = false, use_stdin_ = false, unique_ = false;
+  bool comma_not_point_ = false, populate_header_ = false;
+  float buffer_size_ = 0.0f;
+  std::optional<std::string> temp_file_base_;
+
+  std::optional<std::array<double, 3>> scale_factor_;  // a 0 entry keeps that axis
+  std::optional<std::array<double, 3>> offset_;
+  bool auto_reoffset_ = false;
+
+  uint32_t files_are_flightlines_ = 0;
+  int32_t files_are_flightlines_index_ = -1;
+  bool apply_file_source_ID_ = false;
+
+  std::optional<std::string> parse_string_;
+  uint32_t skip_lines_ = 0;
+  bool itxt_ = false, ipts_ = false, iptx_ = false, iptx_transform_ = false;
+  float translate_intensity_ = 0.0f, scale_intensity_ = 1.0f;
+  float translate_scan_angle_ = 0.0f, scale_scan_angle_ = 1.0f;
+  std::vector<LAStextAttribute> attributes_;
+
+  std::optional<LAStile> tile_;
+  std::optional<LAScircle> circle_;
+  std::optional<LASrectangle> rectangle_;
+
+  uint32_t decompress_selective_ = 0xFFFFFFFF;
+};
