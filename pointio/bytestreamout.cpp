@@ -1,0 +1,84 @@
+#include "pointio/bytestreamout.h"
+
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+// Big-endian output goes through a scratch so the caller's value is left untouched.
+template <int N>
+bool put_reversed(ByteStreamOut& out, const uint8_t* bytes) {
+  uint8_t swapped[8];
+  std::reverse_copy(bytes, bytes + N, swapped);
+  return out.put_bytes(swapped, N);
+}
+
+}  // namespace
+
+bool ByteStreamOutFile::put_byte(uint8_t byte) { return fputc(byte, file_) == byte; }
+
+bool ByteStreamOutFile::put_bytes(const uint8_t* bytes, uint32_t num_bytes) {
+  return fwrite(bytes, 1, num_bytes, file_) == num_bytes;
+}
+
+bool ByteStreamOutFile::put16_be(const uint8_t* bytes) { return put_reversed<2>(*this, bytes); }
+bool ByteStreamOutFile::put32_be(const uint8_t* bytes) { return put_reversed<4>(*this, bytes); }
+bool ByteStreamOutFile::put64_be(const uint8_t* bytes) { return put_reversed<8>(*this, bytes); }
+
+int64_t ByteStreamOutFile::tell() const { return static_cast<int64_t>(ftello(file_)); }
+
+bool ByteStreamOutFile::seek(int64_t position) {
+  return fseeko(file_, static_cast<off_t>(position), SEEK_SET) == 0;
+}
+
+bool ByteStreamOutFile::seek_end() { return fseeko(file_, 0, SEEK_END) == 0; }
+
+ByteStreamOutArray::ByteStreamOutArray(int64_t initial_capacity) {
+  grow_to(std::max<int64_t>(initial_capacity, 0));
+}
+
+bool ByteStreamOutArray::grow_to(int64_t capacity) {
+  try {
+    data_.resize(static_cast<size_t>(capacity));
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  return true;
+}
+
+bool ByteStreamOutArray::put_byte(uint8_t byte) {
+  if (curr_ == get_capacity() && !grow_to(get_capacity() + 4096)) return false;
+  data_[static_cast<size_t>(curr_)] = byte;
+  if (curr_ == size_) size_++;
+  curr_++;
+  return true;
+}
+
+bool ByteStreamOutArray::put_bytes(const uint8_t* bytes, uint32_t num_bytes) {
+  if (curr_ + num_bytes > get_capacity() && !grow_to(get_capacity() + num_bytes + 4096)) return false;
+  if (num_bytes) std::memcpy(data_.data() + curr_, bytes, num_bytes);
+  curr_ += num_bytes;
+  size_ = std::max(size_, curr_);
+  return true;
+}
+
+bool ByteStreamOutArray::put16_be(const uint8_t* bytes) { return put_reversed<2>(*this, bytes); }
+bool ByteStreamOutArray::put32_be(const uint8_t* bytes) { return put_reversed<4>(*this, bytes); }
+bool ByteStreamOutArray::put64_be(const uint8_t* bytes) { return put_reversed<8>(*this, bytes); }
+
+bool ByteStreamOutArray::seek(int64_t position) {
+  if (position < 0 || position > size_) return false;
+  curr_ = position;
+  return true;
+}
+
+bool ByteStreamOutArray::seek_end() {
+  curr_ = size_;
+  return true;
+}

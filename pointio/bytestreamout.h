@@ -1,0 +1,75 @@
+#pragma once
+// Binary output mirroring ByteStreamIn. Output operations answer false on failure instead of
+// throwing, so a writer can report a failed close.
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+class ByteStreamOut {
+ public:
+  virtual bool put_byte(uint8_t byte) = 0;
+  virtual bool put_bytes(const uint8_t* bytes, uint32_t num_bytes) = 0;
+  virtual bool put16_le(const uint8_t* bytes) = 0;
+  virtual bool put32_le(const uint8_t* bytes) = 0;
+  virtual bool put64_le(const uint8_t* bytes) = 0;
+  virtual bool put16_be(const uint8_t* bytes) = 0;
+  virtual bool put32_be(const uint8_t* bytes) = 0;
+  virtual bool put64_be(const uint8_t* bytes) = 0;
+  virtual bool is_seekable() const = 0;
+  virtual int64_t tell() const = 0;
+  virtual bool seek(int64_t position) = 0;
+  virtual bool seek_end() = 0;
+  virtual ~ByteStreamOut() = default;
+};
+
+// Writes to a C stdio file; the file stays owned by whoever opened it.
+class ByteStreamOutFile : public ByteStreamOut {
+ public:
+  explicit ByteStreamOutFile(FILE* file) : file_(file) {}
+  bool put_byte(uint8_t byte) override;
+  bool put_bytes(const uint8_t* bytes, uint32_t num_bytes) override;
+  bool put16_le(const uint8_t* bytes) override { return put_bytes(bytes, 2); }
+  bool put32_le(const uint8_t* bytes) override { return put_bytes(bytes, 4); }
+  bool put64_le(const uint8_t* bytes) override { return put_bytes(bytes, 8); }
+  bool put16_be(const uint8_t* bytes) override;
+  bool put32_be(const uint8_t* bytes) override;
+  bool put64_be(const uint8_t* bytes) override;
+  bool is_seekable() const override { return file_ != stdout; }
+  int64_t tell() const override;
+  bool seek(int64_t position) override;
+  bool seek_end() override;
+
+ private:
+  FILE* file_;
+};
+
+// Writes into an owned, growable buffer. size is the highest position ever written, so seeking
+// back and overwriting a header does not shorten the data.
+class ByteStreamOutArray : public ByteStreamOut {
+ public:
+  explicit ByteStreamOutArray(int64_t initial_capacity = 1024);
+  bool put_byte(uint8_t byte) override;
+  bool put_bytes(const uint8_t* bytes, uint32_t num_bytes) override;
+  bool put16_le(const uint8_t* bytes) override { return put_bytes(bytes, 2); }
+  bool put32_le(const uint8_t* bytes) override { return put_bytes(bytes, 4); }
+  bool put64_le(const uint8_t* bytes) override { return put_bytes(bytes, 8); }
+  bool put16_be(const uint8_t* bytes) override;
+  bool put32_be(const uint8_t* bytes) override;
+  bool put64_be(const uint8_t* bytes) override;
+  bool is_seekable() const override { return true; }
+  int64_t tell() const override { return curr_; }
+  bool seek(int64_t position) override;
+  bool seek_end() override;
+
+  const uint8_t* get_data() const { return data_.data(); }
+  int64_t get_size() const { return size_; }
+  int64_t get_capacity() const { return static_cast<int64_t>(data_.size()); }
+
+ private:
+  bool grow_to(int64_t capacity);
+
+  std::vector<uint8_t> data_;  // data_.size() is the capacity
+  int64_t size_ = 0;
+  int64_t curr_ = 0;
+};
