@@ -1,0 +1,417 @@
+#include "contour/contour_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "surfaces.h"
+
+namespace {
+
+using Point = std::pair<float, float>;
+
+std::vector<RecordedLine> trace(ContourTracer& tracer, const HandTin& tin, const std::vector<float>& iso,
+                                bool loops_only = false) {
+  RecordingWriter writer;
+  EXPECT_TRUE(tracer.extract(tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE, iso,
+                             writer, loops_only));
+  EXPECT_TRUE(writer.current.vertices.empty()) << "a line was left without end_line";
+  return writer.lines;
+}
+
+std::vector<RecordedLine> trace(const HandTin& tin, const std::vector<float>& iso, bool loops_only = false) {
+  ContourTracer tracer;
+  return trace(tracer, tin, iso, loops_only);
+}
+
+bool is_closed(const RecordedLine& line) {
+  return line.vertices.size() > 2 && line.vertices.front() == line.vertices.back();
+}
+
+double signed_area(const RecordedLine& line) {
+  double area = 0;
+  for (size_t i = 0; i + 1 < line.vertices.size(); i++) {
+    const auto& p = line.vertices[i];
+    const auto& q = line.vertices[i + 1];
+    area += double{p[0]} * q[1] - double{q[0]} * p[1];
+  }
+  return 0.5 * area;
+}
+
+// Every vertex at the line's elevation, and no position repeated except a loop's closing point.
+void expect_simple(const RecordedLine& line, float h) {
+  ASSERT_GE(line.vertices.size(), 2u);
+  std::set<Point> seen;
+  const size_t distinct = line.vertices.size() - (is_closed(line) ? 1 : 0);
+  for (size_t i = 0; i < distinct; i++) {
+    EXPECT_EQ(line.vertices[i][2], h);
+    EXPECT_TRUE(seen.insert({line.vertices[i][0], line.vertices[i][1]}).second)
+        << "repeated vertex " << line.vertices[i][0] << " " << line.vertices[i][1];
+  }
+}
+
+// ---- single triangles ----------------------------------------------------------------------
+
+HandTin one_triangle(float z0, float z1, float z2) {
+  return build_tin({0, 0, z0, 4, 0, z1, 0, 4, z2}, {{0, 1, 2}});
+}
+
+TEST(SingleTriangle, VertexAtIsoValueWithOthersAboveGivesNothing) {
+  EXPECT_TRUE(trace(one_triangle(5, 7, 9), {5}).empty());
+}
+
+TEST(SingleTriangle, FlatSurfaceAtIsoValueGivesNothing) {
+  EXPECT_TRUE(trace(one_triangle(3, 3, 3), {3}).empty());
+}
+
+TEST(SingleTriangle, IsoValuesOutsideTheRangeGiveNothing) {
+  EXPECT_TRUE(trace(one_triangle(3, 4, 5), {1, 2, 6}).empty());
+}
+
+TEST(SingleTriangle, VertexAtIsoValueBetweenBelowAndAboveStartsTheSegmentThere) {
+  // V0 = (0,0) at h, V1 = (4,0) below, V2 = (0,4) above
+  const auto lines = trace(one_triangle(5, 1, 9), {5});
+  ASSERT_EQ(lines.size(), 1u);
+  ASSERT_EQ(lines[0].vertices.size(), 2u);
+  const auto& v = lines[0].vertices;
+  const bool at_vertex = (v[0][0] == 0 && v[0][1] == 0) || (v[1][0] == 0 && v[1][1] == 0);
+  EXPECT_TRUE(at_vertex);
+  // the other end on edge V1-V2 at s = (5 - 1) / (9 - 1)
+  const auto& other = (v[0][0] == 0 && v[0][1] == 0) ? v[1] : v[0];
+  EXPECT_FLOAT_EQ(other[0], 2.0f);
+  EXPECT_FLOAT_EQ(other[1], 2.0f);
+}
+
+TEST(SingleTriangle, OneCrossingIsAnOpenLineWithTheLowerGroundOnItsLeft) {
+  // each vertex in turn the low one, and each pair of vertices the low pair
+  const float zs[][3] = {{0, 10, 10}, {10, 0, 10}, {10, 10, 0}, {0, 0, 10}, {0, 10, 0}, {10, 0, 0}};
+  for (const auto& z : zs) {
+    const HandTin tin = one_triangle(z[0], z[1], z[2]);
+    const auto lines = trace(tin, {4});
+    ASSERT_EQ(lines.size(), 1u);
+    const auto& v = lines[0].vertices;
+    ASSERT_EQ(v.size(), 2u);
+    expect_simple(lines[0], 4);
+    for (uint32_t k = 0; k < 3; k++) {
+      const float* p = tin.point(k);
+      const double cross = (double{v[1][0]} - v[0][0]) * (double{p[1]} - v[0][1]) -
+                           (double{v[1][1]} - v[0][1]) * (double{p[0]} - v[0][0]);
+      if (p[2] < 4) {
+        EXPECT_GT(cross, 0) << "low vertex " << k << " not on the left";
+      } else {
+        EXPECT_LT(cross, 0) << "high vertex " << k << " not on the right";
+      }
+    }
+  }
+}
+
+TEST(SingleTriangle, DuplicateIsoValuesGiveDuplicateLines) {
+  const auto lines = trace(one_triangle(0, 10, 10), {4, 4});
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].vertices, lines[1].vertices);
+}
+
+// ---- grids ---------------------------------------------------------------------------------
+
+std::vector<float> iso_from(float first, float step, int n) {
+  std::vector<float> iso;
+  for (int i = 0; i < n; i++) iso.push_back(first + step * static_cast<float>(i));
+  return iso;
+}
+
+// Cone with its peak 10 at the centre of a 40 x 40 square; the highest hull vertex is at 0.
+Grid cone(float sign, bool shuffle) {
+  return build_grid(
+      41, 41, 1.0f,
+      [sign](float x, float y) { return sign * (10.0f - 0.5f * std::hypot(x - 20.0f, y - 20.0f)); }, shuffle);
+}
+
+void expect_one_loop_per_value(const std::vector<RecordedLine>& lines, const std::vector<float>& iso,
+                               float orientation, float radius_at_zero, float slope) {
+  ASSERT_EQ(lines.size(), iso.size());
+  std::multiset<float> elevations;
+  for (const RecordedLine& line : lines) {
+    ASSERT_TRUE(is_closed(line)) << "open line at " << line.vertices[0][2];
+    const float h = line.vertices[0][2];
+    elevations.insert(h);
+    expect_simple(line, h);
+    EXPECT_GT(orientation * signed_area(line), 0) << "wrong orientation at " << h;
+    const float r = radius_at_zero - std::fabs(h) / slope;
+    for (const auto& v : line.vertices) {
+      // a chord of at most a cell diagonal sags less than a quarter cell inside the circle
+      EXPECT_NEAR(std::hypot(v[0] - 20.0f, v[1] - 20.0f), r, 0.25f) << "h " << h;
+    }
+  }
+  EXPECT_EQ(elevations, std::multiset<float>(iso.begin(), iso.end()));
+}
+
+TEST(Grid, ConeGivesOneCounterClockwiseLoopPerIsoValue) {
+  const std::vector<float> iso = iso_from(0.3f, 1.0f, 10);  // 0.3 .. 9.3, between hull and peak
+  for (bool shuffle : {false, true}) {
+    expect_one_loop_per_value(trace(cone(1, shuffle).tin, iso), iso, 1, 20, 0.5f);
+  }
+}
+
+TEST(Grid, PitGivesOneClockwiseLoopPerIsoValue) {
+  const std::vector<float> iso = iso_from(-9.3f, 1.0f, 10);  // -9.3 .. -0.3
+  expect_one_loop_per_value(trace(cone(-1, true).tin, iso), iso, -1, 20, 0.5f);
+}
+
+bool on_hull(const std::array<float, 3>& v, float extent) {
+  auto near = [](float a, float b) { return std::fabs(a - b) < 1e-4f; };
+  return near(v[0], 0) || near(v[1], 0) || near(v[0], extent) || near(v[1], extent);
+}
+
+TEST(Grid, TiltedPlaneGivesOneOpenLinePerIsoValueEndingOnTheHull) {
+  const Grid grid = build_grid(
+      21, 21, 1.0f, [](float x, float y) { return x + 0.3f * y + 0.1f; }, true);
+  const std::vector<float> iso = iso_from(1.05f, 2.0f, 13);  // 1.05 .. 25.05, inside 0.1 .. 26.1
+  const auto lines = trace(grid.tin, iso);
+  ASSERT_EQ(lines.size(), iso.size());
+  for (const RecordedLine& line : lines) {
+    const float h = line.vertices[0][2];
+    EXPECT_FALSE(is_closed(line));
+    expect_simple(line, h);
+    EXPECT_TRUE(on_hull(line.vertices.front(), 20));
+    EXPECT_TRUE(on_hull(line.vertices.back(), 20));
+    for (size_t i = 1; i + 1 < line.vertices.size(); i++) EXPECT_FALSE(on_hull(line.vertices[i], 20));
+    for (const auto& v : line.vertices) EXPECT_NEAR(v[0] + 0.3f * v[1] + 0.1f, h, 1e-4f);
+  }
+}
+
+TEST(Grid, KilledTriangleEndsLinesOnItsEdges) {
+  const Grid base = build_grid(
+      11, 11, 1.0f, [](float x, float) { return x; }, false);
+  Grid grid = base;
+  // cell (5, 5) is split by its diagonal; the line x = 5.5 crosses both halves
+  const int32_t t = grid.tin.find(grid.grid_vertex(5, 5), grid.grid_vertex(6, 5), grid.grid_vertex(6, 6));
+  ASSERT_GE(t, 0);
+  grid.tin.kill(t);
+  const auto lines = trace(grid.tin, {2.5f, 5.5f});
+  std::vector<const RecordedLine*> at_55;
+  for (const RecordedLine& line : lines) {
+    if (line.vertices[0][2] == 5.5f) at_55.push_back(&line);
+  }
+  EXPECT_EQ(lines.size() - at_55.size(), 1u);  // 2.5 stays one line
+  ASSERT_EQ(at_55.size(), 2u);
+  std::set<Point> ends;
+  for (const RecordedLine* line : at_55) {
+    ends.insert({line->vertices.front()[0], line->vertices.front()[1]});
+    ends.insert({line->vertices.back()[0], line->vertices.back()[1]});
+  }
+  // bottom edge and diagonal of the killed triangle, and the two hull crossings
+  EXPECT_EQ(ends, (std::set<Point>{{5.5f, 0}, {5.5f, 5}, {5.5f, 5.5f}, {5.5f, 10}}));
+}
+
+// ---- chaining invariants on an irregular surface --------------------------------------------
+
+float bumpy(float x, float y) {
+  return 3.0f * std::sin(0.7f * x) * std::cos(0.5f * y) + 0.37f * std::sin(1.9f * x + 2.3f * y) + 0.011f;
+}
+
+struct Segment {
+  Point p, q;
+  bool operator<(const Segment& o) const { return std::tie(p, q) < std::tie(o.p, o.q); }
+  bool operator==(const Segment& o) const { return p == o.p && q == o.q; }
+};
+Segment make_segment(Point a, Point b) {
+  return a < b ? Segment{a, b} : Segment{b, a};
+}
+
+// The crossings of every alive triangle, found edge by edge without the tracer's tables.
+std::map<float, std::vector<Segment>> expected_segments(const HandTin& tin, const std::vector<float>& iso) {
+  std::map<float, std::vector<Segment>> out;
+  for (const TINtriangle& tri : tin.triangles) {
+    if (!tin_in_use(tri) || tin_is_infinite(tri) || (tri.link_or_flags & TIN_KILLED)) continue;
+    for (float h : iso) {
+      std::vector<Point> crossings;
+      for (int k = 0; k < 3; k++) {
+        const uint32_t u = std::max(tri.V[(k + 1) % 3], tri.V[(k + 2) % 3]);
+        const uint32_t w = std::min(tri.V[(k + 1) % 3], tri.V[(k + 2) % 3]);
+        const float* a = tin.point(u);
+        const float* b = tin.point(w);
+        if ((a[2] < h) == (b[2] < h)) continue;
+        const double s = (double{h} - a[2]) / (double{b[2]} - a[2]);
+        crossings.push_back(
+            {static_cast<float>(s * b[0] + (1 - s) * a[0]), static_cast<float>((1 - s) * a[1] + s * b[1])});
+      }
+      if (crossings.size() == 2) out[h].push_back(make_segment(crossings[0], crossings[1]));
+    }
+  }
+  for (auto& [h, segments] : out) std::sort(segments.begin(), segments.end());
+  return out;
+}
+
+std::map<float, std::vector<Segment>> written_segments(const std::vector<RecordedLine>& lines) {
+  std::map<float, std::vector<Segment>> out;
+  for (const RecordedLine& line : lines) {
+    for (size_t i = 0; i + 1 < line.vertices.size(); i++) {
+      const auto& p = line.vertices[i];
+      const auto& q = line.vertices[i + 1];
+      out[p[2]].push_back(make_segment({p[0], p[1]}, {q[0], q[1]}));
+    }
+  }
+  for (auto& [h, segments] : out) std::sort(segments.begin(), segments.end());
+  return out;
+}
+
+// Positions of the crossings on boundary edges (towards the outside or a killed triangle).
+std::set<std::pair<float, Point>> boundary_crossings(const HandTin& tin, const std::vector<float>& iso) {
+  std::set<std::pair<float, Point>> out;
+  for (const RecordedLine& line : trace(tin, iso)) {
+    if (is_closed(line)) continue;
+    for (const auto* v : {&line.vertices.front(), &line.vertices.back()})
+      out.insert({(*v)[2], {(*v)[0], (*v)[1]}});
+  }
+  return out;
+}
+
+Grid bumpy_grid_with_holes() {
+  Grid grid = build_grid(31, 27, 0.75f, bumpy, true, 0.2f);
+  for (int32_t t : {100, 101, 417, 418, 419, 800, 1203}) grid.tin.kill(t);
+  return grid;
+}
+
+TEST(Chaining, EveryCrossingIsWrittenOnceAndLinesAreSimple) {
+  const Grid grid = bumpy_grid_with_holes();
+  const std::vector<float> iso = iso_from(-3.1f, 0.25f, 26);
+  for (float z : grid.tin.points) ASSERT_EQ(std::count(iso.begin(), iso.end(), z), 0);
+  const auto lines = trace(grid.tin, iso);
+  EXPECT_EQ(written_segments(lines), expected_segments(grid.tin, iso));
+
+  int loops = 0;
+  std::set<std::pair<float, Point>> positions;  // no crossing in two lines
+  for (const RecordedLine& line : lines) {
+    const float h = line.vertices[0][2];
+    expect_simple(line, h);
+    loops += is_closed(line);
+    const size_t distinct = line.vertices.size() - (is_closed(line) ? 1 : 0);
+    for (size_t i = 0; i < distinct; i++) {
+      EXPECT_TRUE(positions.insert({h, {line.vertices[i][0], line.vertices[i][1]}}).second);
+    }
+  }
+  EXPECT_GT(loops, 0);
+  EXPECT_GT(static_cast<int>(lines.size()), loops);
+}
+
+TEST(Chaining, OpenLinesEndOnlyOnBoundaryEdges) {
+  const Grid grid = bumpy_grid_with_holes();
+  const std::vector<float> iso = iso_from(-3.1f, 0.25f, 26);
+  // boundary edges: hull edges and edges of killed triangles, seen from alive triangles
+  std::set<std::pair<uint32_t, uint32_t>> boundary;
+  const auto& tris = grid.tin.triangles;
+  for (const TINtriangle& tri : tris) {
+    if (!tin_in_use(tri) || tin_is_infinite(tri) || (tri.link_or_flags & TIN_KILLED)) continue;
+    for (int k = 0; k < 3; k++) {
+      const TINtriangle& other = tris[tri.N[k] / 3];
+      if (tin_is_infinite(other) || (other.link_or_flags & TIN_KILLED)) {
+        boundary.insert(std::minmax(tri.V[(k + 1) % 3], tri.V[(k + 2) % 3]));
+      }
+    }
+  }
+  HandTin edges_only = grid.tin;  // same crossings, restricted to boundary edges
+  std::set<std::pair<float, Point>> allowed;
+  for (float h : iso) {
+    for (const auto& [w, u] : boundary) {
+      const float* a = grid.tin.point(u);
+      const float* b = grid.tin.point(w);
+      if ((a[2] < h) == (b[2] < h)) continue;
+      const double s = (double{h} - a[2]) / (double{b[2]} - a[2]);
+      allowed.insert(
+          {h,
+           {static_cast<float>(s * b[0] + (1 - s) * a[0]), static_cast<float>((1 - s) * a[1] + s * b[1])}});
+    }
+  }
+  const auto ends = boundary_crossings(grid.tin, iso);
+  EXPECT_FALSE(ends.empty());
+  for (const auto& end : ends) EXPECT_TRUE(allowed.count(end)) << "end inside at " << end.first;
+  // and every boundary crossing is the end of some line
+  EXPECT_EQ(ends.size(), allowed.size());
+}
+
+// ---- options, counts, failures and reuse ----------------------------------------------------
+
+TEST(Tracer, LoopsOnlyReleasesOpenLinesButCountsThem) {
+  const Grid grid = bumpy_grid_with_holes();
+  const std::vector<float> iso = iso_from(-3.1f, 0.25f, 26);
+  ContourTracer all_tracer;
+  const auto all = trace(all_tracer, grid.tin, iso);
+  ContourTracer loops_tracer;
+  const auto loops = trace(loops_tracer, grid.tin, iso, true);
+  std::vector<RecordedLine> expected;
+  int64_t line_segments = 0, loop_segments = 0;
+  for (const RecordedLine& line : all) {
+    if (is_closed(line)) {
+      expected.push_back(line);
+      loop_segments += static_cast<int64_t>(line.vertices.size()) - 1;
+    } else {
+      line_segments += static_cast<int64_t>(line.vertices.size()) - 1;
+    }
+  }
+  ASSERT_EQ(loops.size(), expected.size());
+  for (size_t i = 0; i < loops.size(); i++) EXPECT_EQ(loops[i].vertices, expected[i].vertices);
+  const ContourCounts& c = loops_tracer.counts();
+  EXPECT_EQ(c.lines, static_cast<int64_t>(all.size() - expected.size()));
+  EXPECT_EQ(c.line_segments, line_segments);
+  EXPECT_EQ(c.loops, static_cast<int64_t>(expected.size()));
+  EXPECT_EQ(c.loop_segments, loop_segments);
+  EXPECT_EQ(all_tracer.counts().lines, c.lines);
+}
+
+TEST(Tracer, WriterFailureIsReportedAndTheTracerStaysUsable) {
+  const Grid grid = cone(1, true);
+  const std::vector<float> iso = iso_from(0.3f, 1.0f, 10);
+  ContourTracer tracer;
+  RecordingWriter failing;
+  failing.fail_after = 30;
+  EXPECT_FALSE(tracer.extract(grid.tin.triangles.data(), grid.tin.count(), grid.tin.points.data(),
+                              HandTin::STRIDE, iso, failing, false));
+  tracer.release_pools();
+  // the next file starts clean: same output as a fresh tracer, twice in a row
+  const auto first = trace(tracer, grid.tin, iso);
+  tracer.release_pools();
+  const auto second = trace(tracer, grid.tin, iso);
+  const auto fresh = trace(grid.tin, iso);
+  ASSERT_EQ(first.size(), fresh.size());
+  for (size_t i = 0; i < fresh.size(); i++) {
+    EXPECT_EQ(first[i].vertices, fresh[i].vertices);
+    EXPECT_EQ(second[i].vertices, fresh[i].vertices);
+  }
+}
+
+TEST(Tracer, PoolLimitStopsWithTheBufferMessage) {
+  const Grid grid = cone(1, false);
+  const std::vector<float> iso = iso_from(0.3f, 1.0f, 10);
+  ContourTracer tracer(1, 2);  // blocks of 1 and 2 records, the third (4) is refused
+  RecordingWriter writer;
+  try {
+    tracer.extract(grid.tin.triangles.data(), grid.tin.count(), grid.tin.points.data(), HandTin::STRIDE, iso,
+                   writer, false);
+    FAIL() << "the pool limit was not enforced";
+  } catch (const std::runtime_error& e) {
+    EXPECT_TRUE(
+        std::regex_match(e.what(), std::regex("ERROR: malloc for (vertex|component) buffer 4 failed")))
+        << e.what();
+  }
+  tracer.release_pools();
+  const HandTin small = one_triangle(0, 10, 10);
+  EXPECT_EQ(trace(tracer, small, {4}).size(), 1u);
+}
+
+TEST(Tracer, UnsortedIsoValuesAreRefused) {
+  ContourTracer tracer;
+  RecordingWriter writer;
+  const HandTin tin = one_triangle(0, 10, 10);
+  EXPECT_THROW(tracer.extract(tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE, {5, 4},
+                              writer, false),
+               std::runtime_error);
+}
+
+}  // namespace
