@@ -11,7 +11,7 @@
 inline constexpr uint32_t TIN_NO_VERTEX = UINT32_MAX;
 
 // Bits of TINtriangle::link_or_flags while a triangle is in use.
-inline constexpr int32_t TIN_IN_USE = INT32_MIN;    // sign bit: the triangle is in use
+inline constexpr int32_t TIN_IN_USE = INT32_MIN;     // sign bit: the triangle is in use
 inline constexpr int32_t TIN_CONSTRAINED_EDGE0 = 1;  // bits 0..2: edge k is a breakline constraint
 inline constexpr int32_t TIN_LAKE = 8;               // triangle lies inside a lake polygon
 inline constexpr int32_t TIN_KILLED = 16;            // removed by long-edge killing
@@ -30,5 +30,16 @@ struct TINtriangle {
 };
 static_assert(sizeof(TINtriangle) == 28, "the triangle record is seven 32-bit words");
 
-inline bool tin_in_use(const TINtriangle& t) { return t.link_or_flags < 0; }
-inline bool tin_is_infinite(const TINtriangle& t) { return t.V[0] == TIN_NO_VERTEX; }
+inline bool tin_in_use(const TINtriangle& t) {
+  return t.link_or_flags < 0;
+}
+inline bool tin_is_infinite(const TINtriangle& t) {
+  return t.V[0] == TIN_NO_VERTEX;
+}
+
+// Segment tests for a point p already known to be collinear with the segment (a, b). Both compare
+// x, or y when the segment is vertical. Identical endpoints throw std::runtime_error.
+// TINinsegment answers 0 when p lies outside the closed extent, 1 when it equals a in the compared
+// coordinate, 2 when it equals b, and 3 when it lies strictly between.
+int TINinsegment(const float* a, const float* b, const float* p);
+bool TINonsegment(const float* a, const float* b, const float* p);

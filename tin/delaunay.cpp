@@ -1,0 +1,494 @@
+#include "tin/delaunay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace {
+
+constexpr int kNext[3] = {1, 2, 0};
+constexpr int kPrev[3] = {2, 0, 1};
+
+// Compared coordinate of a segment test: x, or y for a vertical segment.
+int segment_axis(const float* a, const float* b, const char* who) {
+  if (a[0] != b[0]) return 0;
+  if (a[1] != b[1]) return 1;
+  throw std::runtime_error(std::string("ERROR: identical endpoints in ") + who + "() test.");
+}
+
+}  // namespace
+
+int TINinsegment(const float* a, const float* b, const float* p) {
+  const int k = segment_axis(a, b, "TINinsegment");
+  const float lo = std::min(a[k], b[k]);
+  const float hi = std::max(a[k], b[k]);
+  if (p[k] < lo || p[k] > hi) return 0;
+  if (p[k] == a[k]) return 1;
+  if (p[k] == b[k]) return 2;
+  return 3;
+}
+
+bool TINonsegment(const float* a, const float* b, const float* p) {
+  const int k = segment_axis(a, b, "TINonsegment");
+  return std::min(a[k], b[k]) <= p[k] && p[k] <= std::max(a[k], b[k]);
+}
+
+bool TIN::clean(uint32_t n, const float* points, uint32_t stride) {
+  predicates_.exactinit();
+  const uint64_t want = 2 * static_cast<uint64_t>(n);
+  announced_ = 0;
+  added_ = 0;
+  // Neighbour codes are 3 * index + edge in a signed 32-bit word.
+  if (3 * want > static_cast<uint64_t>(INT32_MAX) || stride < 2 || (n > 0 && points == nullptr)) {
+    std::fprintf(stderr, "ERROR (TINclean): failed malloc for %lld TINtriangles.\n",
+                 static_cast<long long>(want));
+    return false;
+  }
+  if (capacity_ < want) {
+    triangles_.reset();
+    capacity_ = 0;
+    try {
+      triangles_ = std::make_unique_for_overwrite<TINtriangle[]>(want);
+    } catch (const std::bad_alloc&) {
+      std::fprintf(stderr, "ERROR (TINclean): failed malloc for %lld TINtriangles.\n",
+                   static_cast<long long>(want));
+      return false;
+    }
+    capacity_ = static_cast<uint32_t>(want);
+  }
+  if (!delay_) delay_ = std::make_unique<uint32_t[]>(kDelay);
+  // Chain the whole buffer, not just 2n records: a reused larger buffer must not keep records of
+  // the previous file marked in use, since brute_locate scans the full capacity.
+  for (uint32_t i = 0; i < capacity_; i++) triangles_[i].link_or_flags = static_cast<int32_t>(i + 1);
+
+  points_ = points;
+  stride_ = stride;
+  announced_ = n;
+  free_head_ = 0;
+  triangle_count_ = 0;
+  walk_start_ = 0;
+  delay_pos_ = 0;
+  started_ = false;
+  delay_full_ = false;
+  random_state_ = 0x9E3779B97F4A7C15ull;
+  cavity_size_ = 0;
+
+  // About one cell per four points: at most 1 byte per point beside the 68 of points + triangles.
+  const size_t cells = std::max<size_t>(1, n / 4);
+  grid_valid_ = false;
+  if (grid_cells_ != cells) {
+    grid_.reset();
+    grid_cells_ = 0;
+    try {
+      grid_ = std::make_unique_for_overwrite<int32_t[]>(cells);
+      grid_cells_ = cells;
+    } catch (const std::bad_alloc&) {
+      // The grid only speeds up the walk; without it every walk starts at the newest triangle.
+    }
+  }
+  return true;
+}
+
+void TIN::release() {
+  triangles_.reset();
+  capacity_ = 0;
+  cavity_.reset();
+  cavity_capacity_ = 0;
+  cavity_size_ = 0;
+  delay_.reset();
+  grid_.reset();
+  grid_cells_ = 0;
+  grid_valid_ = false;
+  announced_ = 0;
+  added_ = 0;
+  triangle_count_ = 0;
+  free_head_ = 0;
+  started_ = false;
+  delay_full_ = false;
+  delay_pos_ = 0;
+  points_ = nullptr;
+}
+
+uint32_t TIN::next_random() {
+  // xorshift64*: the high 32 bits scaled to [0, kDelay).
+  random_state_ ^= random_state_ >> 12;
+  random_state_ ^= random_state_ << 25;
+  random_state_ ^= random_state_ >> 27;
+  const uint64_t r = (random_state_ * 0x2545F4914F6CDD1Dull) >> 32;
+  return static_cast<uint32_t>((r * kDelay) >> 32);
+}
+
+bool TIN::add_point(uint32_t v) {
+  // The buffer holds 2n triangles: one vertex more than announced could exhaust it mid-cavity.
+  if (v >= announced_ || added_ >= announced_) return false;
+  const float* p = vertex(v);
+  if (!std::isfinite(p[0]) || !std::isfinite(p[1])) return false;
+  added_++;
+  if (!started_) {
+    delay_[delay_pos_++] = v;
+    if (delay_pos_ >= 3 && try_first_triangle()) return true;
+    if (delay_pos_ == kDelay) {
+      throw std::runtime_error("ERROR: cannot find triangle in first " + std::to_string(kDelay) + " points.");
+    }
+    return true;
+  }
+  if (!delay_full_) {
+    delay_[delay_pos_++] = v;
+    if (delay_pos_ == kDelay) {
+      delay_pos_ = 0;
+      delay_full_ = true;
+    }
+    return true;
+  }
+  // Scan-line order would otherwise feed long runs of nearly collinear points; the occasional
+  // random exchange breaks them up.
+  if (delay_pos_ % kExchangeEvery == 0) std::swap(delay_[delay_pos_], delay_[next_random()]);
+  insert_point(delay_[delay_pos_]);
+  delay_[delay_pos_] = v;
+  if (++delay_pos_ == kDelay) delay_pos_ = 0;
+  return true;
+}
+
+bool TIN::finish() {
+  if (started_) {
+    const uint32_t end = delay_full_ ? kDelay : delay_pos_;
+    for (uint32_t i = 0; i < end; i++) insert_point(delay_[i]);
+  }
+  delay_pos_ = 0;
+  delay_full_ = false;
+  return started_;
+}
+
+// The first triangle from the three newest queued points, with its three infinite neighbours:
+//   0 = (a, b, c)   1 = (-, c, b)   2 = (-, a, c)   3 = (-, b, a)
+bool TIN::try_first_triangle() {
+  uint32_t a = delay_[delay_pos_ - 3];
+  uint32_t b = delay_[delay_pos_ - 2];
+  const uint32_t c = delay_[delay_pos_ - 1];
+  const double o = orient(vertex(a), vertex(b), vertex(c));
+  if (o == 0) return false;
+  if (o < 0) std::swap(a, b);
+  TINtriangle* t = triangles_.get();
+  t[0] = TINtriangle{{a, b, c}, {3, 6, 9}, TIN_IN_USE};
+  t[1] = TINtriangle{{TIN_NO_VERTEX, c, b}, {0, 11, 7}, TIN_IN_USE};
+  t[2] = TINtriangle{{TIN_NO_VERTEX, a, c}, {1, 5, 10}, TIN_IN_USE};
+  t[3] = TINtriangle{{TIN_NO_VERTEX, b, a}, {2, 8, 4}, TIN_IN_USE};
+  free_head_ = 4;
+  triangle_count_ = 4;
+  walk_start_ = 0;
+  delay_pos_ -= 3;
+  started_ = true;
+  return true;
+}
+
+double TIN::orient(const float* a, const float* b, const float* c) const {
+  const double pa[2] = {a[0], a[1]}, pb[2] = {b[0], b[1]}, pc[2] = {c[0], c[1]};
+  return predicates_.orient2d(pa, pb, pc);
+}
+
+double TIN::orient(const float* a, const double* b, const float* c) const {
+  const double pa[2] = {a[0], a[1]}, pc[2] = {c[0], c[1]};
+  return predicates_.orient2d(pa, b, pc);
+}
+
+double TIN::incircle(const TINtriangle& t, const float* p) const {
+  const float* a = vertex(t.V[0]);
+  const float* b = vertex(t.V[1]);
+  const float* c = vertex(t.V[2]);
+  const double pa[2] = {a[0], a[1]}, pb[2] = {b[0], b[1]}, pc[2] = {c[0], c[1]}, pd[2] = {p[0], p[1]};
+  return predicates_.incircle(pa, pb, pc, pd);
+}
+
+void TIN::insert_point(uint32_t v) {
+  const float* p = vertex(v);
+  const int32_t t = locate(p, walk_start_for(p));
+  if (t < 0) return;  // coincides with a vertex: the first point keeps its z
+  insert_cavity(v, t);
+  grid_record(p, walk_start_);
+}
+
+int32_t TIN::take_triangle() {
+  const int32_t q = free_head_;
+  if (static_cast<uint32_t>(q) >= capacity_) {
+    // add_point's bound makes this unreachable; never write past the buffer regardless.
+    throw std::runtime_error("ERROR: maxed out allocated triangle buffer of size " +
+                             std::to_string(capacity_));
+  }
+  free_head_ = triangles_[q].link_or_flags;
+  if (free_head_ > triangle_count_) triangle_count_ = free_head_;
+  triangles_[q].link_or_flags = TIN_IN_USE;
+  walk_start_ = q;
+  return q;
+}
+
+void TIN::free_triangle(int32_t t) {
+  triangles_[t].link_or_flags = free_head_;
+  free_head_ = t;
+}
+
+void TIN::push_cavity(int32_t code) {
+  if (cavity_size_ == cavity_capacity_) {
+    auto grown = std::make_unique<int32_t[]>(cavity_capacity_ + kStackGrowth);
+    std::copy(cavity_.get(), cavity_.get() + cavity_size_, grown.get());
+    cavity_ = std::move(grown);
+    cavity_capacity_ += kStackGrowth;
+  }
+  cavity_[cavity_size_++] = code;
+}
+
+// Bowyer-Watson: remove every triangle whose circumcircle holds p (or, for the outside, whose hull
+// edge sees p) and connect each boundary edge of the hole to p. The stack order visits boundary
+// edges in turn around the hole, so each new triangle links to the previous one:
+//
+//   i | new triangle Q   | Q's edge facing S | linked to previous | open for next
+//   0 | p, S2, S1        | 0                 | 1                  | 2
+//   1 | S0, S2, p        | 2                 | 0                  | 1
+//   2 | S0, p, S1        | 1                 | 2                  | 0
+void TIN::insert_cavity(uint32_t v, int32_t t) {
+  static constexpr int kFace[3] = {0, 2, 1};
+  static constexpr int kLink[3] = {1, 0, 2};
+  static constexpr int kOpen[3] = {2, 1, 0};
+  TINtriangle* tri = triangles_.get();
+  const float* p = vertex(v);
+  cavity_size_ = 0;
+  push_cavity(tri[t].N[0]);
+  push_cavity(tri[t].N[1]);
+  push_cavity(tri[t].N[2]);
+  free_triangle(t);
+
+  int32_t first = -1, first_link = 0, prev = -1, prev_open = 0;
+  while (cavity_size_ > 0) {
+    const int32_t code = cavity_[--cavity_size_];
+    const int32_t s = code / 3;
+    const int i = code - 3 * s;
+    TINtriangle& S = tri[s];
+    bool inside;
+    if (tin_is_infinite(S)) {
+      const float* a = vertex(S.V[1]);
+      const float* b = vertex(S.V[2]);
+      const double o = orient(a, b, p);
+      inside = o > 0 || (o == 0 && TINonsegment(a, b, p));
+    } else {
+      inside = incircle(S, p) >= 0;  // on the circle counts as inside
+    }
+    if (inside) {
+      push_cavity(S.N[kNext[i]]);
+      push_cavity(S.N[kPrev[i]]);
+      free_triangle(s);
+      continue;
+    }
+    const int32_t q = take_triangle();
+    TINtriangle& Q = tri[q];
+    if (i == 0) {
+      Q.V[0] = v, Q.V[1] = S.V[2], Q.V[2] = S.V[1];
+    } else if (i == 1) {
+      Q.V[0] = S.V[0], Q.V[1] = S.V[2], Q.V[2] = v;
+    } else {
+      Q.V[0] = S.V[0], Q.V[1] = v, Q.V[2] = S.V[1];
+    }
+    S.N[i] = 3 * q + kFace[i];
+    Q.N[kFace[i]] = code;
+    if (prev < 0) {
+      first = q;
+      first_link = kLink[i];
+    } else {
+      Q.N[kLink[i]] = 3 * prev + prev_open;
+      tri[prev].N[prev_open] = 3 * q + kLink[i];
+    }
+    prev = q;
+    prev_open = kOpen[i];
+  }
+  tri[first].N[first_link] = 3 * prev + prev_open;
+  tri[prev].N[prev_open] = 3 * first + first_link;
+}
+
+// Straight walk from the midpoint of the entry edge towards p. Answers the triangle holding p
+// (p may lie on its boundary), or -1 when p coincides with a vertex.
+int32_t TIN::locate(const float* p, int32_t t) const {
+  const TINtriangle* tri = triangles_.get();
+  double a = orient(p, vertex(tri[t].V[1]), vertex(tri[t].V[2]));
+  int b = 0;
+  if (a < 0) {
+    const int32_t code = tri[t].N[0];
+    t = code / 3;
+    b = code - 3 * t;
+  } else if (a == 0) {
+    const int s = TINinsegment(vertex(tri[t].V[1]), vertex(tri[t].V[2]), p);
+    if (s == 3) return t;
+    if (s != 0) return -1;
+  }
+  const float* e1 = vertex(tri[t].V[kPrev[b]]);
+  const float* e2 = vertex(tri[t].V[kNext[b]]);
+  const double m[2] = {(static_cast<double>(e1[0]) + e2[0]) * 0.5,
+                       (static_cast<double>(e1[1]) + e2[1]) * 0.5};
+
+  int32_t steps = 0;
+  while (!tin_is_infinite(tri[t])) {
+    if (++steps > kMaxWalk) return brute_locate(p);
+    const TINtriangle& T = tri[t];
+    const float* apex = vertex(T.V[b]);
+    int exit;
+    if (orient(p, m, apex) > 0) {
+      const float* v1 = vertex(T.V[kNext[b]]);
+      a = orient(p, v1, apex);
+      exit = kPrev[b];
+      if (a < 0) return t;
+      if (a == 0) {
+        const int s = TINinsegment(v1, apex, p);
+        if (s == 3) return t;
+        if (s != 0) return -1;
+      }
+    } else {
+      if (p[0] == apex[0] && p[1] == apex[1]) return -1;
+      const float* v2 = vertex(T.V[kPrev[b]]);
+      a = orient(p, apex, v2);
+      exit = kNext[b];
+      if (a < 0) return t;
+      if (a == 0) {
+        const int s = TINinsegment(apex, v2, p);
+        if (s == 3) return t;
+        if (s != 0) return -1;
+      }
+    }
+    const int32_t code = T.N[exit];
+    t = code / 3;
+    b = code - 3 * t;
+  }
+  if (a != 0) return t;
+  return hull_walk(p, t);
+}
+
+// p is collinear with the hull edge of infinite triangle t but outside it: move along the hull
+// until an edge that is not collinear with p, or p's place on a collinear edge, is found.
+int32_t TIN::hull_walk(const float* p, int32_t t) const {
+  const TINtriangle* tri = triangles_.get();
+  for (int32_t moves = 0; moves <= triangle_count_; moves++) {
+    const float* v1 = vertex(tri[t].V[1]);
+    const float* v2 = vertex(tri[t].V[2]);
+    int k = 0;
+    if (v1[0] == v2[0]) {
+      if (v1[1] == v2[1]) throw std::runtime_error("ERROR: degenerate finite edge of infinite triangle.");
+      k = 1;
+    }
+    if (p[k] == v1[k] || p[k] == v2[k]) return -1;
+    const bool rising = v1[k] < v2[k];
+    const bool beyond_v1 = rising ? p[k] < v1[k] : p[k] > v1[k];
+    const bool beyond_v2 = rising ? p[k] > v2[k] : p[k] < v2[k];
+    if (!beyond_v1 && !beyond_v2) return t;
+    t = tri[t].N[beyond_v1 ? 2 : 1] / 3;
+    if (orient(p, vertex(tri[t].V[2]), vertex(tri[t].V[1])) != 0) return t;
+  }
+  return brute_locate(p);  // a valid hull cannot be collinear with p all the way round
+}
+
+int32_t TIN::brute_locate(const float* p) const {
+  const TINtriangle* tri = triangles_.get();
+  for (uint32_t i = 0; i < capacity_; i++) {
+    const TINtriangle& T = tri[i];
+    if (!tin_in_use(T)) continue;
+    const int32_t t = static_cast<int32_t>(i);
+    if (tin_is_infinite(T)) {
+      const float* v1 = vertex(T.V[1]);
+      const float* v2 = vertex(T.V[2]);
+      const double o = orient(p, v1, v2);
+      if (o > 0) return t;
+      if (o == 0) {
+        const int s = TINinsegment(v1, v2, p);
+        if (s == 3) return t;
+        if (s != 0) return -1;
+      }
+      continue;
+    }
+    const float* v0 = vertex(T.V[0]);
+    const float* v1 = vertex(T.V[1]);
+    const float* v2 = vertex(T.V[2]);
+    const double o0 = orient(p, v1, v2);
+    if (o0 < 0) continue;
+    const double o1 = orient(p, v2, v0);
+    if (o1 < 0) continue;
+    const double o2 = orient(p, v0, v1);
+    if (o2 < 0) continue;
+    if ((o0 == 0) + (o1 == 0) + (o2 == 0) >= 2) return -1;
+    return t;
+  }
+  throw std::runtime_error("ERROR: fail to brute_locate a point.");
+}
+
+// ---- jump-and-walk start --------------------------------------------------------------------
+
+size_t TIN::grid_cell(const float* p) const {
+  const double fx = (p[0] - grid_min_x_) * grid_scale_x_;
+  const double fy = (p[1] - grid_min_y_) * grid_scale_y_;
+  const uint32_t ix = static_cast<uint32_t>(std::clamp(fx, 0.0, static_cast<double>(grid_nx_ - 1)));
+  const uint32_t iy = static_cast<uint32_t>(std::clamp(fy, 0.0, static_cast<double>(grid_ny_ - 1)));
+  return static_cast<size_t>(iy) * grid_nx_ + ix;
+}
+
+// The walk start does not change the triangulation (it only decides where the cavity search
+// begins), so the start is whichever of the newest triangle and p's cell triangle lies nearer.
+int32_t TIN::walk_start_for(const float* p) {
+  if (grid_cells_ == 0) return walk_start_;
+  grid_fit(p);
+  const int32_t g = grid_[grid_cell(p)];
+  if (g < 0 || g >= triangle_count_ || g == walk_start_ || !tin_in_use(triangles_[g])) return walk_start_;
+  auto dist2 = [&](int32_t t) {
+    const float* v = vertex(triangles_[t].V[1]);
+    const double dx = static_cast<double>(v[0]) - p[0], dy = static_cast<double>(v[1]) - p[1];
+    return dx * dx + dy * dy;
+  };
+  return dist2(g) < dist2(walk_start_) ? g : walk_start_;
+}
+
+void TIN::grid_record(const float* p, int32_t t) {
+  if (grid_cells_ != 0) grid_[grid_cell(p)] = t;
+}
+
+// Grows the grid's extent to hold p. The first call takes the extent of the first triangle and
+// of the queued points; later growth at least doubles the extent, so rebuilds stay rare.
+void TIN::grid_fit(const float* p) {
+  if (!grid_valid_) {
+    grid_min_x_ = grid_max_x_ = p[0];
+    grid_min_y_ = grid_max_y_ = p[1];
+    auto include = [&](const float* q) {
+      grid_min_x_ = std::min<double>(grid_min_x_, q[0]);
+      grid_max_x_ = std::max<double>(grid_max_x_, q[0]);
+      grid_min_y_ = std::min<double>(grid_min_y_, q[1]);
+      grid_max_y_ = std::max<double>(grid_max_y_, q[1]);
+    };
+    for (int k = 0; k < 3; k++) include(vertex(triangles_[0].V[k]));
+    const uint32_t queued = delay_full_ ? kDelay : delay_pos_;
+    for (uint32_t i = 0; i < queued; i++) include(vertex(delay_[i]));
+    grid_valid_ = true;
+    grid_rebuild();
+    return;
+  }
+  if (p[0] >= grid_min_x_ && p[0] <= grid_max_x_ && p[1] >= grid_min_y_ && p[1] <= grid_max_y_) return;
+  const double w = grid_max_x_ - grid_min_x_, h = grid_max_y_ - grid_min_y_;
+  if (p[0] < grid_min_x_) grid_min_x_ = std::min<double>(p[0], grid_min_x_ - w);
+  if (p[0] > grid_max_x_) grid_max_x_ = std::max<double>(p[0], grid_max_x_ + w);
+  if (p[1] < grid_min_y_) grid_min_y_ = std::min<double>(p[1], grid_min_y_ - h);
+  if (p[1] > grid_max_y_) grid_max_y_ = std::max<double>(p[1], grid_max_y_ + h);
+  grid_rebuild();
+}
+
+void TIN::grid_rebuild() {
+  const double w = std::max(grid_max_x_ - grid_min_x_, 1e-30);
+  const double h = std::max(grid_max_y_ - grid_min_y_, 1e-30);
+  const double cells = static_cast<double>(grid_cells_);
+  const double side = std::sqrt(w * h / cells);
+  const double nx = std::clamp(std::ceil(w / side), 1.0, cells);
+  const double ny = std::clamp(std::min(std::floor(cells / nx), std::ceil(h / side)), 1.0, cells);
+  grid_nx_ = static_cast<uint32_t>(nx);
+  grid_ny_ = static_cast<uint32_t>(ny);
+  grid_scale_x_ = nx / w;
+  grid_scale_y_ = ny / h;
+  std::fill(grid_.get(), grid_.get() + static_cast<size_t>(grid_nx_) * grid_ny_, -1);
+  for (int32_t t = 0; t < triangle_count_; t++) {
+    const TINtriangle& T = triangles_[t];
+    if (tin_in_use(T) && !tin_is_infinite(T)) grid_[grid_cell(vertex(T.V[0]))] = t;
+  }
+}

@@ -1,0 +1,98 @@
+// The incremental Delaunay triangulation of one input file's points.
+//
+// Usage: clean(n, points, stride) once per file, add_point() for each stored vertex (at most n),
+// finish(), then walk triangles()[0 .. triangle_count()) skipping records that are not in use,
+// and release() (or clean() again for the next file, reusing a large enough buffer).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "tin/predicates.h"
+#include "tin/tin.h"
+
+class TIN {
+ public:
+  // Sizes the triangle buffer for n vertices read from `points` (`stride` floats per vertex, x
+  // and y first; the buffer may be filled after this call, before each vertex is added).
+  // Answers false after "ERROR (TINclean): failed malloc for %d TINtriangles." when the buffer
+  // cannot be allocated or n is too large for 32-bit neighbour codes.
+  bool clean(uint32_t n, const float* points, uint32_t stride);
+
+  // Queues a vertex and inserts older queued ones. Answers false, and changes nothing, for a
+  // vertex index >= n, for non-finite coordinates and once n vertices have been added.
+  // Throws std::runtime_error on the fatal conditions of the insertion.
+  bool add_point(uint32_t vertex);
+
+  // Inserts every vertex still queued; answers whether a first triangle was ever formed.
+  bool finish();
+
+  void release();
+
+  int32_t triangle_count() const { return triangle_count_; }
+  TINtriangle* triangles() { return triangles_.get(); }
+  const TINtriangle* triangles() const { return triangles_.get(); }
+  const float* points() const { return points_; }
+  uint32_t stride() const { return stride_; }
+
+  // Scans every triangle in use for the one containing p: its index, or -1 when p coincides with
+  // a vertex. Throws when no triangle contains p.
+  int32_t brute_locate(const float* p) const;
+
+ private:
+  static constexpr uint32_t kDelay = 10000;        // insertion buffer of the delay queue
+  static constexpr uint32_t kExchangeEvery = 256;  // slots exchanged at random
+  static constexpr int32_t kMaxWalk = 10000;       // steps before brute_locate
+  static constexpr uint32_t kStackGrowth = 500;    // cavity stack growth
+
+  const float* vertex(uint32_t v) const { return points_ + static_cast<size_t>(v) * stride_; }
+  double orient(const float* a, const float* b, const float* c) const;
+  double orient(const float* a, const double* b, const float* c) const;
+  double incircle(const TINtriangle& t, const float* p) const;
+
+  bool try_first_triangle();
+  void insert_point(uint32_t v);
+  int32_t locate(const float* p, int32_t start) const;
+  int32_t hull_walk(const float* p, int32_t t) const;
+  void insert_cavity(uint32_t v, int32_t t);
+  int32_t take_triangle();
+  void free_triangle(int32_t t);
+  void push_cavity(int32_t code);
+  uint32_t next_random();
+
+  // Jump-and-walk start: one recently created triangle per coarse grid cell.
+  int32_t walk_start_for(const float* p);
+  void grid_record(const float* p, int32_t t);
+  void grid_fit(const float* p);
+  void grid_rebuild();
+  size_t grid_cell(const float* p) const;
+
+  TINpredicates predicates_;
+  const float* points_ = nullptr;
+  uint32_t stride_ = 3;
+  uint32_t announced_ = 0;  // n of clean()
+  uint32_t added_ = 0;      // vertices given to add_point since clean()
+
+  std::unique_ptr<TINtriangle[]> triangles_;
+  uint32_t capacity_ = 0;  // records in triangles_ (2n)
+  int32_t free_head_ = 0;
+  int32_t triangle_count_ = 0;
+  int32_t walk_start_ = 0;
+
+  std::unique_ptr<uint32_t[]> delay_;
+  uint32_t delay_pos_ = 0;
+  bool started_ = false;
+  bool delay_full_ = false;
+  uint64_t random_state_ = 0;
+
+  std::unique_ptr<int32_t[]> cavity_;
+  uint32_t cavity_capacity_ = 0;
+  uint32_t cavity_size_ = 0;
+
+  std::unique_ptr<int32_t[]> grid_;
+  size_t grid_cells_ = 0;  // allocated cells
+  bool grid_valid_ = false;
+  uint32_t grid_nx_ = 1, grid_ny_ = 1;
+  double grid_min_x_ = 0, grid_min_y_ = 0, grid_max_x_ = 0, grid_max_y_ = 0;
+  double grid_scale_x_ = 0, grid_scale_y_ = 0;
+};
