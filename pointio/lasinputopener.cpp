@@ -1,0 +1,170 @@
+// Opening the inputs the options describe.
+#include <cstdio>
+#include <cstring>
+
+#include "pointio/lasinputopener.h"
+#include "pointio/lasreaderlas.h"
+#include "pointio/lasreadermerged.h"
+
+namespace {
+
+// Reader kinds in the order their name tests are tried; the text reader takes everything else.
+struct ReaderKind {
+  const char* name;              // as it appears in messages: "lasreader<name>"
+  const char* patterns[2];
+};
+const ReaderKind kKinds[] = {
+    {"las", {".las", ".LAS"}}, {"las", {".rkp", ".RKP"}}, {"bin", {".bin", ".BIN"}}, {"shp", {".shp", ".SHP"}},
+    {"asc", {".asc", ".ASC"}}, {"bil", {".bil", ".BIL"}}, {"dtm", {".dtm", ".DTM"}}, {"ply", {".ply", ".PLY"}},
+    {"qfit", {".qi", ".QI"}},
+};
+
+const char* reader_kind(const std::string& name, bool itxt) {
+  if (itxt) return "txt";
+  for (const auto& kind : kKinds) {
+    for (const char* p : kind.patterns) {
+      if (name.find(p) != std::string::npos) return kind.name;
+    }
+  }
+  return "txt";
+}
+
+}  // namespace
+
+LASinputOpener::LASinputOpener() = default;
+LASinputOpener::~LASinputOpener() = default;
+
+std::unique_ptr<LASreader> LASinputOpener::make_las_reader() const {
+  const bool rescale = scale_factor_.has_value();
+  const bool reoffset = offset_.has_value() || auto_reoffset_;
+  if (rescale && reoffset) {
+    const auto& s = *scale_factor_;
+    if (offset_) return std::make_unique<LASreaderLASrescalereoffset>(s[0], s[1], s[2], (*offset_)[0], (*offset_)[1], (*offset_)[2]);
+    return std::make_unique<LASreaderLASrescalereoffset>(s[0], s[1], s[2]);
+  }
+  if (rescale) return std::make_unique<LASreaderLASrescale>((*scale_factor_)[0], (*scale_factor_)[1], (*scale_factor_)[2]);
+  if (offset_) return std::make_unique<LASreaderLASreoffset>((*offset_)[0], (*offset_)[1], (*offset_)[2]);
+  if (auto_reoffset_) return std::make_unique<LASreaderLASreoffset>();
+  return std::make_unique<LASreaderLAS>();
+}
+
+bool LASinputOpener::apply_area(LASreader& reader, bool single_file) const {
+  if (single_file) {
+    if (rectangle_) return reader.inside_rectangle(rectangle_->min_x, rectangle_->min_y, rectangle_->max_x, rectangle_->max_y);
+    if (tile_) return reader.inside_tile(tile_->ll_x, tile_->ll_y, tile_->size);
+    if (circle_) return reader.inside_circle(circle_->center_x, circle_->center_y, circle_->radius);
+    return true;
+  }
+  if (tile_) reader.inside_tile(tile_->ll_x, tile_->ll_y, tile_->size);
+  if (circle_) reader.inside_circle(circle_->center_x, circle_->center_y, circle_->radius);
+  if (rectangle_) reader.inside_rectangle(rectangle_->min_x, rectangle_->min_y, rectangle_->max_x, rectangle_->max_y);
+  return true;
+}
+
+std::unique_ptr<LASreader> LASinputOpener::open() {
+  if (!file_names_.empty()) use_stdin_ = false;
+  if (use_stdin_) return open_stdin();
+  if (file_name_current_ >= file_names_.size()) return nullptr;
+  bool has_ids = false;
+  for (const auto& f : file_names_) has_ids = has_ids || f.info.has_id;
+  if (merged_ && (file_names_.size() > 1 || has_ids)) return open_merged();
+  if (stored_ || pipe_on_ || is_buffered()) {
+    file_name_current_++;
+    std::fprintf(stderr, "ERROR: '%s' input is not available in this build\n",
+                 stored_ ? "-stored" : pipe_on_ ? "-pipe_on" : "-buffered");
+    return nullptr;
+  }
+  const std::string& name = file_names_[file_name_current_++].name;
+  file_name_ = name;
+  return open_single(name);
+}
+
+std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) {
+  const char* kind = reader_kind(name, itxt_);
+  if (std::strcmp(kind, "las") != 0) {
+    std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s': this input format is not available in this build\n",
+                 kind, name.c_str());
+    return nullptr;
+  }
+  std::unique_ptr<LASreader> reader = make_las_reader();
+  auto* las = static_cast<LASreaderLAS*>(reader.get());
+  if (!las->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
+    std::fprintf(stderr, "ERROR: cannot open lasreaderlas with file name '%s'\n", name.c_str());
+    return nullptr;
+  }
+  if (files_are_flightlines_) {
+    const size_t position = file_name_current_;  // 1-based position of the file just handed out
+    reader->header.file_source_ID = static_cast<uint16_t>(files_are_flightlines_ + files_are_flightlines_index_ + position);
+  }
+  apply_area(*reader, true);
+  return reader;
+}
+
+std::unique_ptr<LASreader> LASinputOpener::open_merged() {
+  auto merged = std::make_unique<LASreaderMerged>();
+  merged->set_scale_factor(scale_factor_);
+  merged->set_offset(offset_);
+  merged->set_io_ibuffer_size(io_ibuffer_size_);
+  merged->set_files_are_flightlines(files_are_flightlines_, files_are_flightlines_index_);
+  merged->set_apply_file_source_ID(apply_file_source_ID_);
+  for (const auto& f : file_names_) {
+    if (std::strcmp(reader_kind(f.name, itxt_), "las") != 0) {
+      std::fprintf(stderr, "ERROR: cannot mix %s with LAS. skipping '%s' ...\n", reader_kind(f.name, itxt_), f.name.c_str());
+      continue;
+    }
+    merged->add_file_name(f.name);
+  }
+  file_name_current_ = file_names_.size();
+  if (!merged->open()) {
+    std::fprintf(stderr, "ERROR: cannot open lasreadermerged with %d file names\n", static_cast<int>(file_names_.size()));
+    return nullptr;
+  }
+  apply_area(*merged, false);
+  return merged;
+}
+
+std::unique_ptr<LASreader> LASinputOpener::open_stdin() {
+  use_stdin_ = false;
+  populate_header_ = true;
+  if (itxt_) {
+    std::fprintf(stderr, "ERROR: cannot open lasreadertxt from stdin: text input is not available in this build\n");
+    return nullptr;
+  }
+  std::unique_ptr<LASreader> reader = make_las_reader();
+  if (!static_cast<LASreaderLAS*>(reader.get())->open(stdin, false, LASreaderLAS::kDecompressAll)) {
+    std::fprintf(stderr, "ERROR: cannot open lasreaderlas from stdin \n");
+    return nullptr;
+  }
+  apply_area(*reader, true);
+  return reader;
+}
+
+bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader) {
+  if (!reader) {
+    std::fprintf(stderr, "ERROR: pointer to LASreader is NULL\n");
+    return false;
+  }
+  reader->close();
+  if (file_names_.empty()) {
+    std::fprintf(stderr, "ERROR: no lasreader input specified\n");
+    return false;
+  }
+  if (auto* merged = dynamic_cast<LASreaderMerged*>(reader.get())) {
+    if (!merged->reopen()) {
+      std::fprintf(stderr, "ERROR: cannot reopen lasreadermerged\n");
+      return false;
+    }
+    apply_area(*merged, false);
+    return true;
+  }
+  const std::string name = file_name_ ? *file_name_ : file_names_.front().name;
+  std::unique_ptr<LASreader> again = make_las_reader();
+  if (!static_cast<LASreaderLAS*>(again.get())->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
+    std::fprintf(stderr, "ERROR: cannot reopen lasreaderlas with file name '%s'\n", name.c_str());
+    return false;
+  }
+  again->header.file_source_ID = reader->header.file_source_ID;
+  apply_area(*again, true);
+  reader = std::move(again);
+  return true;
+}

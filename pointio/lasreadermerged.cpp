@@ -1,0 +1,206 @@
+#include "pointio/lasreadermerged.h"
+
+#include <sys/stat.h>
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "pointio/lasreaderlas.h"
+
+namespace {
+
+// Every sub-reader re-expresses its integers in the merged header's scale and offset, so points
+// of files with other quantizations keep their real coordinates.
+std::unique_ptr<LASreaderLAS> make_requantizing_reader(const LASquantizer& q) {
+  return std::make_unique<LASreaderLASrescalereoffset>(q.x_scale_factor, q.y_scale_factor, q.z_scale_factor,
+                                                       q.x_offset, q.y_offset, q.z_offset);
+}
+
+bool fits_i32(double v) { return v >= -2147483648.0 && v <= 2147483647.0; }
+
+}  // namespace
+
+LASreaderMerged::LASreaderMerged() = default;
+LASreaderMerged::~LASreaderMerged() = default;
+
+bool LASreaderMerged::add_file_name(const std::string& name) {
+  FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) {
+    std::fprintf(stderr, "ERROR: file '%s' cannot be opened\n", name.c_str());
+    return false;
+  }
+  std::fclose(f);
+  file_names_.push_back(name);
+  return true;
+}
+
+int32_t LASreaderMerged::get_format() const { return reader_ ? reader_->get_format() : FORMAT_LAS; }
+
+bool LASreaderMerged::open() {
+  if (file_names_.empty()) {
+    std::fprintf(stderr, "ERROR: no valid file names\n");
+    return false;
+  }
+  if (!read_headers()) return false;
+  fit_quantization();
+  std::vector<LASitem> items;
+  if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items) ||
+      !point.init(&header, items, &header)) {
+    std::fprintf(stderr, "ERROR: unknown point type %d with point size %d\n", header.point_data_format,
+                 header.point_data_record_length);
+    return false;
+  }
+  return open_file(0);
+}
+
+bool LASreaderMerged::read_headers() {
+  extents_.clear();
+  npoints = 0;
+  for (size_t i = 0; i < file_names_.size(); i++) {
+    LASreaderLAS peek;
+    if (!peek.open(file_names_[i].c_str(), 512, false, LASreaderLAS::kDecompressAll)) {
+      std::fprintf(stderr, "ERROR: could not open lasreaderlas for file '%s'\n", file_names_[i].c_str());
+      return false;
+    }
+    const LASheader& h = peek.header;
+    FileExtent e;
+    e.npoints = peek.get_npoints();
+    if (e.npoints > 0) e.min_x = h.min_x, e.min_y = h.min_y, e.max_x = h.max_x, e.max_y = h.max_y;
+    extents_.push_back(e);
+    merge_header(h, i == 0);
+    npoints += e.npoints;
+    peek.close();
+  }
+  const bool legacy_only = header.version_minor < 4;
+  if (legacy_only && npoints > static_cast<int64_t>(UINT32_MAX)) {
+    std::fprintf(stderr,
+                 "WARNING: on-the-fly merged LAS 1.%d files contain too many points (%" PRId64
+                 ") for single LAS 1.%d file.\n",
+                 header.version_minor, npoints, header.version_minor);
+  }
+  p_count = 0;
+  return true;
+}
+
+void LASreaderMerged::merge_header(const LASheader& h, bool first) {
+  if (first) {
+    header = h;
+    header.number_of_point_records = h.number_of_point_records;
+    return;
+  }
+  if (h.point_data_format != header.point_data_format) {
+    std::fprintf(stderr, "WARNING: files have different point types: %d vs %d\n", header.point_data_format,
+                 h.point_data_format);
+  }
+  if (h.point_data_record_length != header.point_data_record_length) {
+    std::fprintf(stderr, "WARNING: files have different point sizes: %d vs %d\n", header.point_data_record_length,
+                 h.point_data_record_length);
+  }
+  if (h.number_attributes != header.number_attributes) {
+    std::fprintf(stderr, "WARNING: files have different number of attributes: %d vs %d\n", header.number_attributes,
+                 h.number_attributes);
+  } else {
+    for (int32_t a = 0; a < h.number_attributes; a++) {
+      if (std::memcmp(&h.attributes[a], &header.attributes[a], sizeof(LASattribute)) != 0) {
+        std::fprintf(stderr, "WARNING: files have different attribute %d\n", a);
+      }
+    }
+  }
+  // Legacy counters saturate rather than wrap; the extended ones carry the true sums.
+  const uint64_t legacy = uint64_t{header.number_of_point_records} + h.number_of_point_records;
+  header.number_of_point_records = legacy > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(legacy);
+  for (int r = 0; r < 5; r++) {
+    const uint64_t sum = uint64_t{header.number_of_points_by_return[r]} + h.number_of_points_by_return[r];
+    header.number_of_points_by_return[r] = sum > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(sum);
+  }
+  header.extended_number_of_point_records += h.extended_number_of_point_records;
+  for (int r = 0; r < 15; r++) header.extended_number_of_points_by_return[r] += h.extended_number_of_points_by_return[r];
+  if (h.min_x < header.min_x) header.min_x = h.min_x;
+  if (h.min_y < header.min_y) header.min_y = h.min_y;
+  if (h.min_z < header.min_z) header.min_z = h.min_z;
+  if (h.max_x > header.max_x) header.max_x = h.max_x;
+  if (h.max_y > header.max_y) header.max_y = h.max_y;
+  if (h.max_z > header.max_z) header.max_z = h.max_z;
+}
+
+// Files far apart may not fit the first file's offset and scale in 32-bit integers: move the
+// offset to the centre and coarsen the scale by factors of ten until they do.
+void LASreaderMerged::fit_quantization() {
+  double* scale[3] = {&header.x_scale_factor, &header.y_scale_factor, &header.z_scale_factor};
+  double* offset[3] = {&header.x_offset, &header.y_offset, &header.z_offset};
+  const double mins[3] = {header.min_x, header.min_y, header.min_z};
+  const double maxs[3] = {header.max_x, header.max_y, header.max_z};
+  static const char* const scale_msg[3] = {
+      "WARNING: i changed x_scale_factor from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed y_scale_factor from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed  z_scale_factor from %g to %g to accommodate enlarged bounding box\n"};
+  static const char* const offset_msg[3] = {
+      "WARNING: i changed x_offset from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed y_offset from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed z_offset from %g to %g to accommodate enlarged bounding box\n"};
+  for (int a = 0; a < 3; a++) {
+    if (requested_scale_ && (*requested_scale_)[a] != 0.0) *scale[a] = (*requested_scale_)[a];
+    if (requested_offset_) *offset[a] = (*requested_offset_)[a];
+    if (requested_scale_ || requested_offset_) continue;
+    if (!(*scale[a] > 0.0) || !std::isfinite(mins[a]) || !std::isfinite(maxs[a])) continue;
+    const auto fits = [&](double o, double s) { return fits_i32((maxs[a] - o) / s) && fits_i32((mins[a] - o) / s); };
+    if (fits(*offset[a], *scale[a])) continue;
+    const double centre = std::round((mins[a] + maxs[a]) / 2.0);  // half away from zero
+    double s = *scale[a];
+    for (int k = 0; k < 30 && !fits(centre, s); k++) s *= 10.0;
+    if (s != *scale[a]) {
+      std::fprintf(stderr, scale_msg[a], *scale[a], s);
+      *scale[a] = s;
+    }
+    if (!fits(*offset[a], s)) {
+      std::fprintf(stderr, offset_msg[a], *offset[a], centre);
+      *offset[a] = centre;
+    }
+  }
+}
+
+bool LASreaderMerged::open_file(size_t index) {
+  current_ = index;
+  reader_ = make_requantizing_reader(header);
+  if (!reader_->open(file_names_[index].c_str(), io_ibuffer_size_, false, LASreaderLAS::kDecompressAll)) {
+    std::fprintf(stderr, "ERROR: could not open lasreaderlas for file '%s'\n", file_names_[index].c_str());
+    reader_.reset();
+    return false;
+  }
+  if (files_are_flightlines_) {
+    const int64_t id = int64_t{files_are_flightlines_} + files_are_flightlines_index_ + static_cast<int64_t>(index) + 1;
+    reader_->header.file_source_ID = static_cast<uint16_t>(id);
+  }
+  return true;
+}
+
+bool LASreaderMerged::read_point_unfiltered() {
+  while (reader_) {
+    if (reader_->read_point()) {
+      // The sub-reader already expressed the integers in this header's quantization.
+      static_cast<LASpointFields&>(point) = static_cast<const LASpointFields&>(reader_->point);
+      if (point.extra_bytes.size() == reader_->point.extra_bytes.size()) point.extra_bytes = reader_->point.extra_bytes;
+      if (apply_file_source_ID_ || files_are_flightlines_) point.point_source_ID = reader_->header.file_source_ID;
+      p_count++;
+      return true;
+    }
+    reader_->close();
+    reader_.reset();
+    if (current_ + 1 < file_names_.size() && !open_file(current_ + 1)) return false;
+  }
+  return false;
+}
+
+bool LASreaderMerged::reopen() {
+  if (reader_) reader_->close();
+  reader_.reset();
+  p_count = 0;
+  return !file_names_.empty() && open_file(0);
+}
+
+void LASreaderMerged::close(bool) {
+  if (reader_) reader_->close();
+  reader_.reset();
+}
