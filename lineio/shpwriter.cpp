@@ -14,6 +14,8 @@ constexpr std::int64_t kHeaderWords = 50;
 constexpr std::int64_t kRecordHeaderWords = 4;
 constexpr std::int64_t kMaxWords = std::numeric_limits<std::int32_t>::max();
 constexpr std::size_t kInitialElements = 1024;
+// Measures below -1e38 mean "no data" to shapefile readers; 0.0 would claim every vertex has measure 0.
+constexpr double kNoMeasure = -1e39;
 // Preallocation for max_elements stops here; larger records grow by doubling like any other.
 constexpr std::int64_t kMaxPreallocatedElements = 1 << 16;
 
@@ -344,9 +346,9 @@ void SHPwriter::put_points_and_z(std::int64_t n) {
   put_f64_le(record_min[2] + dz);
   put_f64_le(record_max[2] + dz);
   for (std::size_t i = 0; i < count; i++) put_f64_le(points[3 * i + 2] + dz);
-  put_f64_le(0.0);
-  put_f64_le(0.0);
-  for (std::size_t i = 0; i < count; i++) put_f64_le(0.0);
+  put_f64_le(kNoMeasure);
+  put_f64_le(kNoMeasure);
+  for (std::size_t i = 0; i < count; i++) put_f64_le(kNoMeasure);
 }
 
 bool SHPwriter::finish_record(std::int64_t content_length) {

@@ -21,6 +21,9 @@
 // ring cannot be split, so type 15 needs max_elements 0. Every record written, automatic or by
 // end_line, gets its own .dbf record, keeping the tables in step.
 //
+// Contours carry no measures, so every M value (range and per vertex) is written as the format's
+// "no data" (-1e39); readers then see plain Z geometries instead of measures of 0.
+//
 // A record whose content length or whose end in the file would not fit the format's signed 32-bit
 // 16-bit-word counts is refused with an "ERROR: ..." line, never written truncated; close() then
 // answers false. close() also answers false when any write to the three files failed.
