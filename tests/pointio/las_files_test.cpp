@@ -1,0 +1,180 @@
+// Reading the real public files: header facts against the data folder's table, every point
+// delivered and inside the header bounds; compressed files refused cleanly; broken files never crash.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pointio/lasreaderlas.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FileFacts {
+  const char* name;
+  int version_major, version_minor, format, record_length;
+  int64_t points;
+  double min[3], max[3];
+  std::vector<std::pair<std::string, int>> vlrs;  // user_id / record_id in file order
+  // The header bounds of this file hold the quantized integers instead of real coordinates.
+  bool integer_bounds = false;
+};
+
+const std::vector<FileFacts>& facts() {
+  static const std::vector<FileFacts> kFacts = {
+    {"autzen-core.las", 1, 4, 7, 36, 68, {194472.820, 259224.630, 423.200}, {194506.860, 259264.090, 434.120}, {{"LASF_Projection", 2112}}},
+    {"autzen-extra-fields.las", 1, 4, 6, 82, 104, {194472.820, 259222.190, 423.200}, {194506.860, 259263.940, 433.960}, {{"LASF_Projection", 2112}, {"liblas", 2112}, {"LASF_Spec", 4}}},
+    {"autzen-trim-fmt7.las", 1, 4, 7, 36, 110000, {636001.760, 848935.200, 406.260}, {637179.220, 849497.900, 520.510}, {{"LASF_Projection", 2112}, {"liblas", 2112}}},
+    {"autzen-trim.las", 1, 2, 3, 34, 110000, {636001.760, 848935.200, 406.260}, {637179.220, 849497.900, 520.510}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34736}, {"LASF_Projection", 34737}, {"LASF_Projection", 2112}, {"liblas", 2112}}},
+    {"evlr-1.4-fmt6.las", 1, 4, 6, 30, 1000, {1694038.446, 1816492.706, 5592.750}, {1694539.677, 1816497.976, 5599.070}, {{"LASF_Projection", 2112}, {"liblas", 2112}}},
+    {"example-1.3-fmt3.las", 1, 3, 3, 34, 11737, {723869.287, 5756524.200, 95.263}, {723911.438, 5756674.348, 116.388}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34736}, {"LASF_Projection", 34737}, {"LASF_Projection", 2112}}},
+    {"extrabytes.las", 1, 4, 3, 61, 1065, {635619.850, 848899.700, 406.590}, {638982.550, 853535.430, 586.380}, {{"LASF_Spec", 4}}},
+    {"hexbin-crop.las", 1, 2, 1, 28, 38367, {393775.823, 3689071.943, 3107.863}, {394069.238, 3689273.095, 3209.321}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34737}, {"LASF_Projection", 2112}, {"liblas", 2112}}},
+    {"simple-1.1-fmt1.las", 1, 1, 1, 28, 1065, {635619.850, 848899.700, 406.590}, {638982.550, 853535.430, 586.380}, {}},
+    {"simple-1.3-fmt4.las", 1, 3, 4, 57, 999, {-235434519.000, 800843145.000, 265094.000}, {-234935841.000, 800946249.000, 273811.000}, {{"LeicaGeo", 1001}, {"LeicaGeo", 1002}, {"LeicaGeo", 1003}, {"LASF_Projection", 34735}, {"LASF_Spec", 100}}, true},
+    {"simple-1.4-fmt7.las", 1, 4, 7, 36, 22600, {1.000, 1.000, 44.000}, {226.000, 100.000, 254.000}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34736}}},
+    {"simple.las", 1, 2, 3, 34, 1065, {635619.850, 848899.700, 406.590}, {638982.550, 853535.430, 586.380}, {}},
+    {"wkt-and-geokeys-fmt6.las", 1, 4, 6, 30, 25408, {2445180.000, 604300.000, 1352.700}, {2445239.990, 604339.980, 1403.960}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34736}, {"LASF_Projection", 34737}, {"LASF_Projection", 2112}}},
+    {"versions/1.0-fmt0.las", 1, 0, 0, 20, 1, {470692.440, 4602888.900, 16.000}, {470692.440, 4602888.900, 16.000}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34737}, {"liblas", 2112}}},
+    {"versions/1.0-fmt1.las", 1, 0, 1, 28, 1, {470692.440, 4602888.900, 16.000}, {470692.440, 4602888.900, 16.000}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34737}, {"liblas", 2112}}},
+    {"versions/1.1-fmt0.las", 1, 1, 0, 20, 1, {470692.440, 4602888.900, 16.000}, {470692.440, 4602888.900, 16.000}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34737}, {"liblas", 2112}}},
+    {"versions/1.1-fmt1.las", 1, 1, 1, 28, 1, {470692.440, 4602888.900, 16.000}, {470692.440, 4602888.900, 16.000}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34737}, {"liblas", 2112}}},
+    {"versions/1.2-fmt0.las", 1, 2, 0, 20, 1, {470692.440, 4602888.900, 16.000}, {470692.440, 4602888.900, 16.000}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34737}, {"liblas", 2112}}},
+    {"versions/1.2-fmt1.las", 1, 2, 1, 28, 1, {470692.440, 4602888.900, 16.000}, {470692.440, 4602888.900, 16.000}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34737}, {"liblas", 2112}}},
+    {"versions/1.2-fmt2.las", 1, 2, 2, 26, 1, {470692.440, 4602888.900, 16.000}, {470692.440, 4602888.900, 16.000}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34737}, {"liblas", 2112}}},
+    {"versions/1.2-fmt3.las", 1, 2, 3, 34, 1, {470692.440, 4602888.900, 16.000}, {470692.440, 4602888.900, 16.000}, {{"LASF_Projection", 34735}, {"LASF_Projection", 34737}, {"liblas", 2112}}},
+  };
+  return kFacts;
+}
+
+std::string data_path(const std::string& name) { return std::string(CM_SHARED_DATA_DIR) + "/" + name; }
+
+std::vector<std::string> files_with_extension(const std::string& folder, const std::string& extension) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(data_path(folder), ec)) {
+    if (entry.path().extension() == extension) names.push_back((folder.empty() ? "" : folder + "/") + entry.path().filename().string());
+  }
+  return names;
+}
+
+class RealFile : public ::testing::TestWithParam<FileFacts> {};
+
+TEST_P(RealFile, HeaderMatchesTableAndEveryPointIsInsideTheBounds) {
+  const FileFacts& f = GetParam();
+  LASreaderLAS reader;
+  ASSERT_TRUE(reader.open(data_path(f.name).c_str()));
+  const LASheader& h = reader.header;
+  EXPECT_EQ(h.version_major, f.version_major);
+  EXPECT_EQ(h.version_minor, f.version_minor);
+  EXPECT_EQ(h.point_data_format, f.format);
+  EXPECT_EQ(h.point_data_record_length, f.record_length);
+  EXPECT_EQ(reader.get_npoints(), f.points);
+  EXPECT_EQ(reader.get_format(), LASreader::FORMAT_LAS);
+  double min[3] = {h.min_x, h.min_y, h.min_z};
+  double max[3] = {h.max_x, h.max_y, h.max_z};
+  const double scale[3] = {h.x_scale_factor, h.y_scale_factor, h.z_scale_factor};
+  const double offset[3] = {h.x_offset, h.y_offset, h.z_offset};
+  for (int a = 0; a < 3; a++) {
+    // The table prints three decimals.
+    EXPECT_NEAR(min[a], f.min[a], 0.0005 + 1e-9) << "axis " << a;
+    EXPECT_NEAR(max[a], f.max[a], 0.0005 + 1e-9) << "axis " << a;
+    if (f.integer_bounds) {
+      min[a] = min[a] * scale[a] + offset[a];
+      max[a] = max[a] * scale[a] + offset[a];
+    }
+  }
+  std::vector<std::pair<std::string, int>> vlrs;
+  for (const LASvlr& v : h.vlrs) vlrs.emplace_back(std::string(v.get_user_id()), v.record_id);
+  EXPECT_EQ(vlrs, f.vlrs);
+  EXPECT_EQ(h.number_of_variable_length_records, f.vlrs.size());
+  EXPECT_GE(reader.max_points_in_file(), f.points);
+
+  const double* tolerance = scale;
+  int64_t count = 0, outside = 0;
+  while (reader.read_point()) {
+    const double v[3] = {reader.point.get_x(), reader.point.get_y(), reader.point.get_z()};
+    for (int a = 0; a < 3; a++) {
+      if (v[a] < min[a] - tolerance[a] || v[a] > max[a] + tolerance[a]) outside++;
+    }
+    count++;
+  }
+  EXPECT_EQ(count, f.points);
+  EXPECT_EQ(reader.get_p_count(), f.points);
+  EXPECT_EQ(outside, 0);
+  EXPECT_FALSE(reader.read_point());  // stays at the end
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedData, RealFile, ::testing::ValuesIn(facts()), [](const ::testing::TestParamInfo<FileFacts>& p) {
+  std::string n = p.param.name;
+  for (char& c : n) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return n;
+});
+
+TEST(RealFiles, EveryLasFileOfTheDataFolderIsInTheTable) {
+  std::set<std::string> known;
+  for (const FileFacts& f : facts()) known.insert(f.name);
+  auto names = files_with_extension("", ".las");
+  const auto versions = files_with_extension("versions", ".las");
+  names.insert(names.end(), versions.begin(), versions.end());
+  ASSERT_FALSE(names.empty()) << "no data in " << CM_SHARED_DATA_DIR;
+  for (const std::string& n : names) EXPECT_TRUE(known.count(n)) << n;
+}
+
+TEST(RealFiles, GeoViewsAndExtraBytesDescribeKeptRecords) {
+  LASreaderLAS reader;
+  ASSERT_TRUE(reader.open(data_path("autzen-trim.las").c_str()));
+  const auto keys = reader.header.vlr_geo_keys();
+  ASSERT_TRUE(keys.has_value());
+  EXPECT_EQ(keys->key_directory_version, 1);
+  EXPECT_EQ(reader.header.vlr_geo_key_entries().size(), keys->number_of_keys);
+  EXPECT_FALSE(reader.header.vlr_geo_double_params().empty());
+  EXPECT_FALSE(reader.header.vlr_geo_ascii_params().empty());
+  EXPECT_NE(reader.header.vlr_geo_ogc_wkt().find("PROJCS"), std::string_view::npos);
+
+  LASreaderLAS extra;
+  ASSERT_TRUE(extra.open(data_path("extrabytes.las").c_str()));
+  EXPECT_GT(extra.header.number_attributes, 0);
+  EXPECT_EQ(extra.header.get_attributes_size(), 61 - 34);
+  EXPECT_EQ(extra.point.extra_bytes_number, 27);
+  ASSERT_TRUE(extra.read_point());
+}
+
+TEST(RealFiles, CompressedFilesAreRefusedWithOneErrorLine) {
+  const auto names = files_with_extension("", ".rkp");
+  ASSERT_FALSE(names.empty());
+  for (const std::string& n : names) {
+    LASreaderLAS reader;
+    ::testing::internal::CaptureStderr();
+    const bool opened = reader.open(data_path(n).c_str());
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(opened) << n;
+    EXPECT_NE(err.find("ERROR: compressed RKP input is not supported yet\n"), std::string::npos) << n << ": " << err;
+    size_t errors = 0;
+    for (size_t at = err.find("ERROR"); at != std::string::npos; at = err.find("ERROR", at + 1)) errors++;
+    EXPECT_EQ(errors, 1u) << n << ": " << err;
+    EXPECT_EQ(reader.get_format(), LASreader::FORMAT_RKP) << n;
+    EXPECT_FALSE(reader.read_point());
+    reader.close();
+  }
+}
+
+TEST(RealFiles, PeekOnCompressedFileReadsOnlyTheHeader) {
+  LASreaderLAS reader;
+  ASSERT_TRUE(reader.open(data_path("simple-chunked-v2.rkp").c_str(), 262144, true));
+  EXPECT_EQ(reader.header.point_data_format, 3);
+  EXPECT_TRUE(reader.header.vlrs.empty());
+  EXPECT_EQ(reader.get_npoints(), 1065);
+  EXPECT_FALSE(reader.read_point());
+}
+
+}  // namespace
