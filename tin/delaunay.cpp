@@ -429,22 +429,54 @@ size_t TIN::grid_cell(const float* p) const {
 }
 
 // The walk start does not change the triangulation (it only decides where the cavity search
-// begins), so the start is whichever of the newest triangle and p's cell triangle lies nearer.
+// begins), so the start is whichever of the newest triangle and a cell triangle near p lies
+// nearer. A cell's triangle may since have been freed and reused far away; one that keeps a
+// vertex in its cell is still local.
 int32_t TIN::walk_start_for(const float* p) {
   if (grid_cells_ == 0) return walk_start_;
   grid_fit(p);
-  const int32_t g = grid_[grid_cell(p)];
-  if (g < 0 || g >= triangle_count_ || g == walk_start_ || !tin_in_use(triangles_[g])) return walk_start_;
   auto dist2 = [&](int32_t t) {
     const float* v = vertex(triangles_[t].V[1]);
     const double dx = static_cast<double>(v[0]) - p[0], dy = static_cast<double>(v[1]) - p[1];
     return dx * dx + dy * dy;
   };
-  return dist2(g) < dist2(walk_start_) ? g : walk_start_;
+  const uint32_t ix = static_cast<uint32_t>(grid_cell(p) % grid_nx_);
+  const uint32_t iy = static_cast<uint32_t>(grid_cell(p) / grid_nx_);
+  // p's own cell first, then its eight neighbours.
+  static constexpr int kRing[9][2] = {{0, 0},   {-1, 0}, {1, 0},  {0, -1}, {0, 1},
+                                      {-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+  for (const auto& d : kRing) {
+    const int64_t cx = static_cast<int64_t>(ix) + d[0], cy = static_cast<int64_t>(iy) + d[1];
+    if (cx < 0 || cy < 0 || cx >= grid_nx_ || cy >= grid_ny_) continue;
+    const size_t cell = static_cast<size_t>(cy) * grid_nx_ + static_cast<size_t>(cx);
+    const int32_t g = grid_[cell];
+    if (g < 0 || g >= triangle_count_ || !tin_in_use(triangles_[g])) continue;
+    const TINtriangle& T = triangles_[g];
+    bool local = false;
+    for (int k = tin_is_infinite(T) ? 1 : 0; k < 3 && !local; k++) local = grid_cell(vertex(T.V[k])) == cell;
+    if (!local) continue;
+    return dist2(g) < dist2(walk_start_) ? g : walk_start_;
+  }
+  const size_t block = grid_block(static_cast<size_t>(iy) * grid_nx_ + ix);
+  const int32_t g = grid_blocks_[block];
+  if (g < 0 || g >= triangle_count_ || !tin_in_use(triangles_[g])) return walk_start_;
+  const TINtriangle& T = triangles_[g];
+  bool local = false;
+  for (int k = tin_is_infinite(T) ? 1 : 0; k < 3 && !local; k++)
+    local = grid_block(grid_cell(vertex(T.V[k]))) == block;
+  return local && dist2(g) < dist2(walk_start_) ? g : walk_start_;
+}
+
+size_t TIN::grid_block(size_t cell) const {
+  const size_t ix = cell % grid_nx_, iy = cell / grid_nx_;
+  return (iy / 4) * ((grid_nx_ + 3) / 4) + ix / 4;
 }
 
 void TIN::grid_record(const float* p, int32_t t) {
-  if (grid_cells_ != 0) grid_[grid_cell(p)] = t;
+  if (grid_cells_ == 0) return;
+  const size_t cell = grid_cell(p);
+  grid_[cell] = t;
+  grid_blocks_[grid_block(cell)] = t;
 }
 
 // Grows the grid's extent to hold p. The first call takes the extent of the first triangle and
@@ -487,8 +519,12 @@ void TIN::grid_rebuild() {
   grid_scale_x_ = nx / w;
   grid_scale_y_ = ny / h;
   std::fill(grid_.get(), grid_.get() + static_cast<size_t>(grid_nx_) * grid_ny_, -1);
+  grid_blocks_.assign(static_cast<size_t>((grid_nx_ + 3) / 4) * ((grid_ny_ + 3) / 4), -1);
   for (int32_t t = 0; t < triangle_count_; t++) {
     const TINtriangle& T = triangles_[t];
-    if (tin_in_use(T) && !tin_is_infinite(T)) grid_[grid_cell(vertex(T.V[0]))] = t;
+    if (!tin_in_use(T) || tin_is_infinite(T)) continue;
+    const size_t cell = grid_cell(vertex(T.V[0]));
+    grid_[cell] = t;
+    grid_blocks_[grid_block(cell)] = t;
   }
 }

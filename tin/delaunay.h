@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "tin/predicates.h"
 #include "tin/tin.h"
@@ -60,12 +61,14 @@ class TIN {
   void push_cavity(int32_t code);
   uint32_t next_random();
 
-  // Jump-and-walk start: one recently created triangle per coarse grid cell.
+  // Jump-and-walk start: one recently created triangle per grid cell, and per block of 4 x 4
+  // cells for places the fine cells have not reached yet.
   int32_t walk_start_for(const float* p);
   void grid_record(const float* p, int32_t t);
   void grid_fit(const float* p);
   void grid_rebuild();
   size_t grid_cell(const float* p) const;
+  size_t grid_block(size_t cell) const;
 
   TINpredicates predicates_;
   const float* points_ = nullptr;
@@ -90,6 +93,7 @@ class TIN {
   uint32_t cavity_size_ = 0;
 
   std::unique_ptr<int32_t[]> grid_;
+  std::vector<int32_t> grid_blocks_;
   size_t grid_cells_ = 0;  // allocated cells
   bool grid_valid_ = false;
   uint32_t grid_nx_ = 1, grid_ny_ = 1;
