@@ -133,7 +133,7 @@ TEST(Options, StdoutReceivesTheLinesAndNoFileIsWritten) {
 TEST(Options, FailedOutputWriteIsAnError) {
   TempDir dir("opt_full");
   make_tile(dir, "t.las", "cone");
-  for (const std::string& to_stdout : {"", "> /dev/full"}) {
+  for (const std::string to_stdout : {"", "> /dev/full"}) {
     const std::string out = to_stdout.empty() ? "-o /dev/full -owkt" : "-owkt -stdout";
     const std::string cmd = "cd " + shell_quote(dir.path().string()) + " && " + shell_quote(CM_CONTOURMILL_BIN) +
                             " -i t.las " + out + " " + to_stdout + " 2> err.txt";
