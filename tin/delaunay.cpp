@@ -473,7 +473,7 @@ size_t TIN::grid_block(size_t cell) const {
 }
 
 void TIN::grid_record(const float* p, int32_t t) {
-  if (grid_cells_ == 0) return;
+  if (!grid_valid_) return;
   const size_t cell = grid_cell(p);
   grid_[cell] = t;
   grid_blocks_[grid_block(cell)] = t;
