@@ -6,12 +6,12 @@
 #include <cstdint>
 
 // Rounds (value - offset) / scale half away from the offset and keeps the low 32 bits of the
-// 64-bit result. Non-finite quotients (a zero scale factor from a hostile header, NaN input) and
-// quotients beyond the 64-bit range are clamped instead of invoking undefined conversions.
+// 64-bit result. A non-finite quotient (a zero scale factor from a hostile header, NaN input) gives
+// 0 and quotients beyond the 64-bit range are clamped, instead of undefined conversions.
 inline int32_t quantize_coordinate(double value, double scale, double offset) {
   const double q = (value - offset) / scale;
+  if (!std::isfinite(q)) return 0;
   const double r = value >= offset ? q + 0.5 : q - 0.5;
-  if (std::isnan(r)) return 0;
   const int64_t i = static_cast<int64_t>(std::clamp(r, -9.2e18, 9.2e18));
   return static_cast<int32_t>(static_cast<uint32_t>(i));
 }

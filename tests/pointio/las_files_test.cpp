@@ -177,4 +177,50 @@ TEST(RealFiles, PeekOnCompressedFileReadsOnlyTheHeader) {
   EXPECT_FALSE(reader.read_point());
 }
 
+// Each broken file of the data folder: a clean refusal, or the points that are really there with
+// the message that says what was wrong.
+struct BadFile {
+  const char* name;
+  bool opens;
+  int64_t points_read;
+  const char* message;  // expected on standard error ("" for none)
+};
+
+TEST(BadFiles, EachGivesAClearErrorOrACorrectPartialRead) {
+  const BadFile cases[] = {
+      {"bad/bad-chunk-table.rkp", false, 0, "ERROR: compressed RKP input is not supported yet\n"},
+      {"bad/zero-bounds-pointwise.rkp", false, 0, "ERROR: compressed RKP input is not supported yet\n"},
+      {"bad/bad-vlr-count.las", true, 10,
+       "WARNING: only 0 bytes until point block after reading 2 of 3 vlrs. skipping remaining vlrs ...\n"},
+      {"bad/count-without-points.las", true, 0, "ERROR: 'end-of-file' after 0 of 1065 points for '"},
+      {"bad/garbage-vlr-count.las", true, 718, "ERROR: 'end-of-file' after 718 of 719 points for '"},
+      {"bad/long-header.las", true, 1, ""},
+      {"bad/no-points.las", true, 0, ""},
+      {"bad/truncated-points.las", true, 1064, "ERROR: 'end-of-file' after 1064 of 1065 points for '"},
+  };
+  std::set<std::string> covered;
+  for (const BadFile& c : cases) {
+    covered.insert(c.name);
+    SCOPED_TRACE(c.name);
+    LASreaderLAS reader;
+    ::testing::internal::CaptureStderr();
+    const bool opened = reader.open(data_path(c.name).c_str());
+    int64_t n = 0;
+    while (opened && reader.read_point()) n++;
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(opened, c.opens) << err;
+    EXPECT_EQ(n, c.points_read);
+    if (*c.message) {
+      EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    } else {
+      EXPECT_EQ(err, "");
+    }
+    if (opened) {
+      EXPECT_LE(n, reader.max_points_in_file());
+    }
+  }
+  for (const std::string& n : files_with_extension("bad", ".las")) EXPECT_TRUE(covered.count(n)) << n;
+  for (const std::string& n : files_with_extension("bad", ".rkp")) EXPECT_TRUE(covered.count(n)) << n;
+}
+
 }  // namespace

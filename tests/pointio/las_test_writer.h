@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace las_test {
@@ -57,6 +58,9 @@ struct Point {
 };
 
 struct Record {
+  Record(std::string user_id_in, uint16_t record_id_in, std::vector<uint8_t> payload_in, std::string description_in = {})
+      : user_id(std::move(user_id_in)), record_id(record_id_in), payload(std::move(payload_in)),
+        description(std::move(description_in)) {}
   std::string user_id;
   uint16_t record_id = 0;
   std::vector<uint8_t> payload;
