@@ -2,7 +2,11 @@
 // contours, and large airborne-like tiles for benchmarks.
 //
 //   cm_lasgen --surface sample|cone|paraboloid|plane --points N --size METRES --out FILE.las
-//             [--order scan|random] [--seed S] [--jitter METRES]
+//             [--order scan|random] [--seed S] [--jitter METRES] [--part K/N]
+//             [--clip MIN_X MIN_Y MAX_X MAX_Y]
+//
+// --part K/N keeps every N-th point starting with the K-th, so N parts together hold the points of
+// the whole tile. --clip keeps the points whose real coordinates lie in [MIN, MAX) on both axes.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -25,6 +29,9 @@ struct Options {
   double size = 200.0;
   double jitter = 0.15;
   uint32_t seed = 1;
+  uint64_t part = 0, parts = 1;
+  bool clip = false;
+  double clip_box[4] = {0, 0, 0, 0};  // min x, min y, max x, max y in real coordinates
 };
 
 void put_u8(std::vector<unsigned char>& b, unsigned v) { b.push_back(static_cast<unsigned char>(v)); }
@@ -52,10 +59,16 @@ struct Quantized {
 constexpr double kOrigin[3] = {500000.0, 4000000.0, 0.0};
 constexpr double kScale = 0.01;
 
-void add_point(Quantized& q, double x, double y, double z) {
+void add_point(const Options& o, Quantized& q, double x, double y, double z) {
   const double real[3] = {x + kOrigin[0], y + kOrigin[1], z};
+  int32_t v3[3];
+  for (int a = 0; a < 3; a++) v3[a] = static_cast<int32_t>(std::llround((real[a] - kOrigin[a]) / kScale));
+  if (o.clip) {
+    const double rx = v3[0] * kScale + kOrigin[0], ry = v3[1] * kScale + kOrigin[1];
+    if (rx < o.clip_box[0] || ry < o.clip_box[1] || rx >= o.clip_box[2] || ry >= o.clip_box[3]) return;
+  }
   for (int a = 0; a < 3; a++) {
-    const auto v = static_cast<int32_t>(std::llround((real[a] - kOrigin[a]) / kScale));
+    const int32_t v = v3[a];
     q.xyz.push_back(v);
     if (v < q.min[a]) q.min[a] = v;
     if (v > q.max[a]) q.max[a] = v;
@@ -81,7 +94,7 @@ void generate(const Options& o, Quantized& q) {
       x = std::clamp(along + (unit(rng) - 0.5) * 2.0 * o.jitter, 0.0, o.size);
       y = std::clamp(line * spacing + (unit(rng) - 0.5) * 2.0 * o.jitter, 0.0, o.size);
     }
-    add_point(q, x, y, surface_z(o.surface, x, y, o.size));
+    if (i % o.parts == o.part) add_point(o, q, x, y, surface_z(o.surface, x, y, o.size));
   }
 }
 
@@ -154,7 +167,16 @@ bool parse(int argc, char** argv, Options& o) {
     else if (a == "--order") o.order = v;
     else if (a == "--seed") o.seed = static_cast<uint32_t>(std::atoi(v));
     else if (a == "--jitter") o.jitter = std::atof(v);
-    else return false;
+    else if (a == "--part") {
+      unsigned long long k = 0, n = 0;
+      if (std::sscanf(v, "%llu/%llu", &k, &n) != 2 || n == 0 || k >= n) return false;
+      o.part = k, o.parts = n;
+    } else if (a == "--clip") {
+      if (i + 3 >= argc) return false;
+      o.clip = true;
+      o.clip_box[0] = std::atof(v);
+      for (int k = 1; k < 4; k++) o.clip_box[k] = std::atof(argv[++i]);
+    } else return false;
   }
   return !o.out.empty() && o.points >= 3 && o.points <= UINT32_MAX && o.size > 0 &&
          is_known_surface(o.surface) && (o.order == "scan" || o.order == "random");
@@ -167,7 +189,8 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, o)) {
     std::fprintf(stderr,
                  "usage: cm_lasgen --surface sample|cone|paraboloid|plane --points N --size METRES "
-                 "--out FILE.las [--order scan|random] [--seed S] [--jitter METRES]\n");
+                 "--out FILE.las [--order scan|random] [--seed S] [--jitter METRES] [--part K/N] "
+                 "[--clip MIN_X MIN_Y MAX_X MAX_Y]\n");
     return 1;
   }
   Quantized q;
