@@ -25,6 +25,9 @@ ContourTracer::ContourTracer(uint32_t first_block, int max_blocks)
 void ContourTracer::release_pools() {
   vertices_.release();
   components_.release();
+}
+
+void ContourTracer::release_maps() {
   for (auto& map : maps_) map.release();
   std::vector<EdgeMap<ContourVertex>>().swap(maps_);
 }

@@ -56,8 +56,12 @@ class ContourTracer {
   bool extract(const TINtriangle* triangles, int32_t triangle_count, const float* points, uint32_t stride,
                const std::vector<float>& iso_values, LINEwriter& writer, bool loops_only);
 
-  // Frees both pools (the next file starts with the first block size again) and the edge maps.
+  // Frees both pools; the next file starts with the first block size again. The edge maps keep
+  // their (empty) tables, so the next file rarely grows them again.
   void release_pools();
+
+  // Frees the edge maps' tables too, for the end of the run or a caller short of memory.
+  void release_maps();
 
   const ContourCounts& counts() const { return counts_; }
 
