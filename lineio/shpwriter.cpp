@@ -273,21 +273,6 @@ bool SHPwriter::write_record_and_attributes() {
   return true;
 }
 
-bool SHPwriter::write_shape_record() {
-  switch (shape_type) {
-    case 13:
-    case 15:
-      return write_polyline_or_polygon_record();
-    case 18:
-      return write_point_record();
-    case 31:
-      return write_triangle_record();
-    default:
-      std::fprintf(stderr, "ERROR: the shapefile type %d is not supported\n", shape_type);
-      return false;
-  }
-}
-
 void SHPwriter::put_i32_be(std::int32_t v) {
   byte_order::put_i32_be(record.data() + record_pos, v);
   record_pos += 4;
@@ -361,47 +346,28 @@ bool SHPwriter::finish_record(std::int64_t content_length) {
   return !shp_file.failed() && !shx_file.failed();
 }
 
-bool SHPwriter::write_polyline_or_polygon_record() {
-  if (shape_type != 13 && shape_type != 15) {
-    std::fprintf(stderr, "ERROR: SHP type is %d. cannot write_polyline_or_polygon_record().\n", shape_type);
-    return false;
-  }
+// One record of the open shape type: PolyLineZ/PolygonZ as a single part, MultiPointZ, or MultiPatch
+// with one triangle-strip part per triangle.
+bool SHPwriter::write_shape_record() {
   const std::int64_t n = element_count;
   const std::int64_t content_length = content_length_words(shape_type, n);
   if (!begin_record(content_length)) return false;
-  put_i32_le(1);
-  put_i32_le(static_cast<std::int32_t>(n));
-  put_i32_le(0);
-  put_points_and_z(n);
-  return finish_record(content_length);
-}
-
-bool SHPwriter::write_point_record() {
-  if (shape_type != 18) {
-    std::fprintf(stderr, "ERROR: SHP type is %d. cannot write_point_record().\n", shape_type);
-    return false;
+  const auto count = static_cast<std::int32_t>(n);
+  if (shape_type == 13 || shape_type == 15) {
+    put_i32_le(1);
+    put_i32_le(count);
+    put_i32_le(0);
+    put_points_and_z(n);
+  } else if (shape_type == 18) {
+    put_i32_le(count);
+    put_points_and_z(n);
+  } else {
+    put_i32_le(count);
+    put_i32_le(3 * count);
+    for (std::int32_t i = 0; i < count; i++) put_i32_le(3 * i);
+    for (std::int32_t i = 0; i < count; i++) put_i32_le(0);  // triangle strip
+    put_points_and_z(3 * n);
   }
-  const std::int64_t n = element_count;
-  const std::int64_t content_length = content_length_words(shape_type, n);
-  if (!begin_record(content_length)) return false;
-  put_i32_le(static_cast<std::int32_t>(n));
-  put_points_and_z(n);
-  return finish_record(content_length);
-}
-
-bool SHPwriter::write_triangle_record() {
-  if (shape_type != 31) {
-    std::fprintf(stderr, "ERROR: SHP type is %d. cannot write_triangle_record().\n", shape_type);
-    return false;
-  }
-  const std::int64_t n = element_count;
-  const std::int64_t content_length = content_length_words(shape_type, n);
-  if (!begin_record(content_length)) return false;
-  put_i32_le(static_cast<std::int32_t>(n));
-  put_i32_le(static_cast<std::int32_t>(3 * n));
-  for (std::int64_t i = 0; i < n; i++) put_i32_le(static_cast<std::int32_t>(3 * i));
-  for (std::int64_t i = 0; i < n; i++) put_i32_le(0);  // triangle strip
-  put_points_and_z(3 * n);
   return finish_record(content_length);
 }
 

@@ -63,9 +63,6 @@ class SHPwriter : public LINEwriter {
   bool element_added();
   bool write_record_and_attributes();
   bool write_shape_record();
-  bool write_polyline_or_polygon_record();
-  bool write_point_record();
-  bool write_triangle_record();
   bool begin_record(std::int64_t content_length);
   bool finish_record(std::int64_t content_length);
   void put_points_and_z(std::int64_t n);
