@@ -1,8 +1,9 @@
 // Opening the inputs the options describe.
+#include "pointio/lasinputopener.h"
+
 #include <cstdio>
 #include <cstring>
 
-#include "pointio/lasinputopener.h"
 #include "pointio/lasreaderlas.h"
 #include "pointio/lasreadermerged.h"
 
@@ -10,13 +11,13 @@ namespace {
 
 // Reader kinds in the order their name tests are tried; the text reader takes everything else.
 struct ReaderKind {
-  const char* name;              // as it appears in messages: "lasreader<name>"
+  const char* name;  // as it appears in messages: "lasreader<name>"
   const char* patterns[2];
 };
 const ReaderKind kKinds[] = {
-    {"las", {".las", ".LAS"}}, {"las", {".rkp", ".RKP"}}, {"bin", {".bin", ".BIN"}}, {"shp", {".shp", ".SHP"}},
-    {"asc", {".asc", ".ASC"}}, {"bil", {".bil", ".BIL"}}, {"dtm", {".dtm", ".DTM"}}, {"ply", {".ply", ".PLY"}},
-    {"qfit", {".qi", ".QI"}},
+    {"las", {".las", ".LAS"}}, {"las", {".rkp", ".RKP"}}, {"bin", {".bin", ".BIN"}},
+    {"shp", {".shp", ".SHP"}}, {"asc", {".asc", ".ASC"}}, {"bil", {".bil", ".BIL"}},
+    {"dtm", {".dtm", ".DTM"}}, {"ply", {".ply", ".PLY"}}, {"qfit", {".qi", ".QI"}},
 };
 
 const char* reader_kind(const std::string& name, bool itxt) {
@@ -39,10 +40,14 @@ std::unique_ptr<LASreader> LASinputOpener::make_las_reader() const {
   const bool reoffset = offset_.has_value() || auto_reoffset_;
   if (rescale && reoffset) {
     const auto& s = *scale_factor_;
-    if (offset_) return std::make_unique<LASreaderLASrescalereoffset>(s[0], s[1], s[2], (*offset_)[0], (*offset_)[1], (*offset_)[2]);
+    if (offset_)
+      return std::make_unique<LASreaderLASrescalereoffset>(s[0], s[1], s[2], (*offset_)[0], (*offset_)[1],
+                                                           (*offset_)[2]);
     return std::make_unique<LASreaderLASrescalereoffset>(s[0], s[1], s[2]);
   }
-  if (rescale) return std::make_unique<LASreaderLASrescale>((*scale_factor_)[0], (*scale_factor_)[1], (*scale_factor_)[2]);
+  if (rescale)
+    return std::make_unique<LASreaderLASrescale>((*scale_factor_)[0], (*scale_factor_)[1],
+                                                 (*scale_factor_)[2]);
   if (offset_) return std::make_unique<LASreaderLASreoffset>((*offset_)[0], (*offset_)[1], (*offset_)[2]);
   if (auto_reoffset_) return std::make_unique<LASreaderLASreoffset>();
   return std::make_unique<LASreaderLAS>();
@@ -50,14 +55,17 @@ std::unique_ptr<LASreader> LASinputOpener::make_las_reader() const {
 
 bool LASinputOpener::apply_area(LASreader& reader, bool single_file) const {
   if (single_file) {
-    if (rectangle_) return reader.inside_rectangle(rectangle_->min_x, rectangle_->min_y, rectangle_->max_x, rectangle_->max_y);
+    if (rectangle_)
+      return reader.inside_rectangle(rectangle_->min_x, rectangle_->min_y, rectangle_->max_x,
+                                     rectangle_->max_y);
     if (tile_) return reader.inside_tile(tile_->ll_x, tile_->ll_y, tile_->size);
     if (circle_) return reader.inside_circle(circle_->center_x, circle_->center_y, circle_->radius);
     return true;
   }
   if (tile_) reader.inside_tile(tile_->ll_x, tile_->ll_y, tile_->size);
   if (circle_) reader.inside_circle(circle_->center_x, circle_->center_y, circle_->radius);
-  if (rectangle_) reader.inside_rectangle(rectangle_->min_x, rectangle_->min_y, rectangle_->max_x, rectangle_->max_y);
+  if (rectangle_)
+    reader.inside_rectangle(rectangle_->min_x, rectangle_->min_y, rectangle_->max_x, rectangle_->max_y);
   return true;
 }
 
@@ -71,7 +79,9 @@ std::unique_ptr<LASreader> LASinputOpener::open() {
   if (stored_ || pipe_on_ || is_buffered()) {
     file_name_current_++;
     std::fprintf(stderr, "ERROR: '%s' input is not available in this build\n",
-                 stored_ ? "-stored" : pipe_on_ ? "-pipe_on" : "-buffered");
+                 stored_    ? "-stored"
+                 : pipe_on_ ? "-pipe_on"
+                            : "-buffered");
     return nullptr;
   }
   const std::string& name = file_names_[file_name_current_++].name;
@@ -82,7 +92,9 @@ std::unique_ptr<LASreader> LASinputOpener::open() {
 std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) {
   const char* kind = reader_kind(name, itxt_);
   if (std::strcmp(kind, "las") != 0) {
-    std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s': this input format is not available in this build\n",
+    std::fprintf(stderr,
+                 "ERROR: cannot open lasreader%s with file name '%s': this input format is not available in "
+                 "this build\n",
                  kind, name.c_str());
     return nullptr;
   }
@@ -94,7 +106,8 @@ std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) 
   }
   if (files_are_flightlines_) {
     const size_t position = file_name_current_;  // 1-based position of the file just handed out
-    reader->header.file_source_ID = static_cast<uint16_t>(files_are_flightlines_ + files_are_flightlines_index_ + position);
+    reader->header.file_source_ID =
+        static_cast<uint16_t>(files_are_flightlines_ + files_are_flightlines_index_ + position);
   }
   apply_area(*reader, true);
   return reader;
@@ -109,14 +122,16 @@ std::unique_ptr<LASreader> LASinputOpener::open_merged() {
   merged->set_apply_file_source_ID(apply_file_source_ID_);
   for (const auto& f : file_names_) {
     if (std::strcmp(reader_kind(f.name, itxt_), "las") != 0) {
-      std::fprintf(stderr, "ERROR: cannot mix %s with LAS. skipping '%s' ...\n", reader_kind(f.name, itxt_), f.name.c_str());
+      std::fprintf(stderr, "ERROR: cannot mix %s with LAS. skipping '%s' ...\n", reader_kind(f.name, itxt_),
+                   f.name.c_str());
       continue;
     }
     merged->add_file_name(f.name);
   }
   file_name_current_ = file_names_.size();
   if (!merged->open()) {
-    std::fprintf(stderr, "ERROR: cannot open lasreadermerged with %d file names\n", static_cast<int>(file_names_.size()));
+    std::fprintf(stderr, "ERROR: cannot open lasreadermerged with %d file names\n",
+                 static_cast<int>(file_names_.size()));
     return nullptr;
   }
   apply_area(*merged, false);
@@ -127,7 +142,8 @@ std::unique_ptr<LASreader> LASinputOpener::open_stdin() {
   use_stdin_ = false;
   populate_header_ = true;
   if (itxt_) {
-    std::fprintf(stderr, "ERROR: cannot open lasreadertxt from stdin: text input is not available in this build\n");
+    std::fprintf(stderr,
+                 "ERROR: cannot open lasreadertxt from stdin: text input is not available in this build\n");
     return nullptr;
   }
   std::unique_ptr<LASreader> reader = make_las_reader();
@@ -159,7 +175,8 @@ bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader) {
   }
   const std::string name = file_name_ ? *file_name_ : file_names_.front().name;
   std::unique_ptr<LASreader> again = make_las_reader();
-  if (!static_cast<LASreaderLAS*>(again.get())->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
+  if (!static_cast<LASreaderLAS*>(again.get())
+           ->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
     std::fprintf(stderr, "ERROR: cannot reopen lasreaderlas with file name '%s'\n", name.c_str());
     return false;
   }

@@ -28,13 +28,13 @@ struct LAStextAttribute {
   double scale = 1.0, offset = 0.0, pre_scale = 1.0, pre_offset = 0.0, no_data = 2e307;
 };
 
-struct LAStile {
+struct InsideTile {
   float ll_x, ll_y, size;
 };
-struct LAScircle {
+struct InsideCircle {
   double center_x, center_y, radius;
 };
-struct LASrectangle {
+struct InsideRectangle {
   double min_x, min_y, max_x, max_y;
 };
 
@@ -59,7 +59,9 @@ class LASinputOpener {
   bool active() const { return file_name_current_ < file_names_.size() || use_stdin_; }
   void reset();
   bool is_piped() const { return use_stdin_ && file_names_.empty(); }
-  bool is_buffered() const { return buffer_size_ > 0 && (file_names_.size() > 1 || !neighbor_file_names_.empty()); }
+  bool is_buffered() const {
+    return buffer_size_ > 0 && (file_names_.size() > 1 || !neighbor_file_names_.empty());
+  }
   bool is_merged() const { return merged_; }
   uint32_t file_name_number() const { return static_cast<uint32_t>(file_names_.size()); }
   // The name last handed out, else the first of the list, else none.
@@ -68,10 +70,10 @@ class LASinputOpener {
   void set_decompress_selective(uint32_t mask) { decompress_selective_ = mask; }
   void set_populate_header(bool populate) { populate_header_ = populate; }
   void set_pipe_on(bool pipe_on) { pipe_on_ = pipe_on; }
-  void set_inside_tile(float ll_x, float ll_y, float size) { tile_ = LAStile{ll_x, ll_y, size}; }
-  void set_inside_circle(double x, double y, double r) { circle_ = LAScircle{x, y, r}; }
+  void set_inside_tile(float ll_x, float ll_y, float size) { tile_ = InsideTile{ll_x, ll_y, size}; }
+  void set_inside_circle(double x, double y, double r) { circle_ = InsideCircle{x, y, r}; }
   void set_inside_rectangle(double min_x, double min_y, double max_x, double max_y) {
-    rectangle_ = LASrectangle{min_x, min_y, max_x, max_y};
+    rectangle_ = InsideRectangle{min_x, min_y, max_x, max_y};
   }
   // Adds a file name or expands a wildcard. Answers false when a wildcard matches nothing or a
   // plain name is no readable file (with the message printed).
@@ -98,7 +100,8 @@ class LASinputOpener {
 
   bool add_file_names_from_list(const char* list_file, bool neighbors);
   bool add_neighbor_file_name(const std::string& name, const LASfileListEntry& info = {});
-  bool add_expanded(std::vector<FileName>& list, const std::string& name, bool unique, const LASfileListEntry& info);
+  bool add_expanded(std::vector<FileName>& list, const std::string& name, bool unique,
+                    const LASfileListEntry& info);
 
   std::unique_ptr<LASreader> open_single(const std::string& name);
   std::unique_ptr<LASreader> open_merged();
@@ -132,9 +135,9 @@ class LASinputOpener {
   float translate_scan_angle_ = 0.0f, scale_scan_angle_ = 1.0f;
   std::vector<LAStextAttribute> attributes_;
 
-  std::optional<LAStile> tile_;
-  std::optional<LAScircle> circle_;
-  std::optional<LASrectangle> rectangle_;
+  std::optional<InsideTile> tile_;
+  std::optional<InsideCircle> circle_;
+  std::optional<InsideRectangle> rectangle_;
 
   uint32_t decompress_selective_ = 0xFFFFFFFF;
 };

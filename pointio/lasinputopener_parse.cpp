@@ -32,7 +32,9 @@ bool parse_u32(const char* text, uint32_t& value) {
   return true;
 }
 
-bool has_wildcard(const std::string& name) { return name.find_first_of("*?[") != std::string::npos; }
+bool has_wildcard(const std::string& name) {
+  return name.find_first_of("*?[") != std::string::npos;
+}
 
 bool is_readable_file(const std::string& name) {
   struct stat st;
@@ -56,27 +58,43 @@ class Args {
 };
 
 void print_ignore_help() {
-  static const char* const lines[] = {
-      "Ignore points based on classifications.\n", "  -ignore_class 7\n", "  -ignore_class 0 1 7 33\n",
-      "Ignore points based on return type.\n", "  -ignore_first -ignore_first_of_many\n",
-      "  -ignore_last -ignore_last_of_many\n", "  -ignore_intermediate\n", "  -ignore_single\n",
-      "Ignore points based on flags.\n", "  -ignore_synthetic -ignore_keypoint\n",
-      "  -ignore_withheld -ignore_overlap\n"};
+  static const char* const lines[] = {"Ignore points based on classifications.\n",
+                                      "  -ignore_class 7\n",
+                                      "  -ignore_class 0 1 7 33\n",
+                                      "Ignore points based on return type.\n",
+                                      "  -ignore_first -ignore_first_of_many\n",
+                                      "  -ignore_last -ignore_last_of_many\n",
+                                      "  -ignore_intermediate\n",
+                                      "  -ignore_single\n",
+                                      "Ignore points based on flags.\n",
+                                      "  -ignore_synthetic -ignore_keypoint\n",
+                                      "  -ignore_withheld -ignore_overlap\n"};
   for (const char* line : lines) std::fputs(line, stderr);
 }
 
 }  // namespace
 
 void LASinputOpener::usage() const {
-  static const char* const lines[] = {
-      "Supported LAS Inputs\n", "  -i lidar.las\n", "  -i lidar.rkp\n", "  -i lidar1.las lidar2.las lidar3.las -merged\n",
-      "  -i *.las - merged\n", "  -i flight0??.rkp flight1??.rkp\n", "  -i terrasolid.bin\n", "  -i esri.shp\n",
-      "  -i lidar.txt -iparse xyzti -iskip 2 (on-the-fly from ASCII)\n",
-      "  -i lidar.txt -iparse xyzi -itranslate_intensity 1024\n", "  -lof file_list.txt\n",
-      "  -stdin (pipe from stdin)\n", "  -rescale 0.01 0.01 0.001\n", "  -rescale_xy 0.01 0.01\n",
-      "  -rescale_z 0.01\n", "  -reoffset 600000 4000000 0\n",
-      "Fast AOI Queries for LAS/RKP with spatial indexing LAX files\n", "  -inside min_x min_y max_x max_y\n",
-      "  -inside_tile ll_x ll_y size\n", "  -inside_circle center_x center_y radius\n"};
+  static const char* const lines[] = {"Supported LAS Inputs\n",
+                                      "  -i lidar.las\n",
+                                      "  -i lidar.rkp\n",
+                                      "  -i lidar1.las lidar2.las lidar3.las -merged\n",
+                                      "  -i *.las - merged\n",
+                                      "  -i flight0??.rkp flight1??.rkp\n",
+                                      "  -i terrasolid.bin\n",
+                                      "  -i esri.shp\n",
+                                      "  -i lidar.txt -iparse xyzti -iskip 2 (on-the-fly from ASCII)\n",
+                                      "  -i lidar.txt -iparse xyzi -itranslate_intensity 1024\n",
+                                      "  -lof file_list.txt\n",
+                                      "  -stdin (pipe from stdin)\n",
+                                      "  -rescale 0.01 0.01 0.001\n",
+                                      "  -rescale_xy 0.01 0.01\n",
+                                      "  -rescale_z 0.01\n",
+                                      "  -reoffset 600000 4000000 0\n",
+                                      "Fast AOI Queries for LAS/RKP with spatial indexing LAX files\n",
+                                      "  -inside min_x min_y max_x max_y\n",
+                                      "  -inside_tile ll_x ll_y size\n",
+                                      "  -inside_circle center_x center_y radius\n"};
   for (const char* line : lines) std::fputs(line, stderr);
 }
 
@@ -139,7 +157,8 @@ static void split_list_line(const char* line, bool neighbors, std::string& name,
   long long npoints = 0;
   double r[4];
   int consumed = 0;
-  if (std::sscanf(line, "%u,%lld,%lf,%lf,%lf,%lf,%n", &id, &npoints, &r[0], &r[1], &r[2], &r[3], &consumed) == 6 &&
+  if (std::sscanf(line, "%u,%lld,%lf,%lf,%lf,%lf,%n", &id, &npoints, &r[0], &r[1], &r[2], &r[3], &consumed) ==
+          6 &&
       consumed > 0) {
     const char* n = line + consumed;
     while (*n == ' ' || *n == '\t') n++;
@@ -152,7 +171,8 @@ static void split_list_line(const char* line, bool neighbors, std::string& name,
     return;
   }
   consumed = 0;
-  if (!neighbors && std::sscanf(line, "%u,%n", &id, &consumed) == 1 && consumed > 0 && line[consumed] != '\0') {
+  if (!neighbors && std::sscanf(line, "%u,%n", &id, &consumed) == 1 && consumed > 0 &&
+      line[consumed] != '\0') {
     name = line + consumed;
     info.has_id = true;
     info.id = id;
@@ -178,7 +198,8 @@ bool LASinputOpener::add_file_names_from_list(const char* list_file, bool neighb
       ok = false;
       break;
     }
-    while (len > 0 && (line[len - 1] == '\n' || line[len - 1] == '\r' || line[len - 1] == ' ' || line[len - 1] == '\t')) {
+    while (len > 0 && (line[len - 1] == '\n' || line[len - 1] == '\r' || line[len - 1] == ' ' ||
+                       line[len - 1] == '\t')) {
       line[--len] = '\0';
     }
     if (len == 0) continue;
@@ -254,15 +275,24 @@ LASinputOpener::Parsed LASinputOpener::parse_files(int argc, char** argv, int& i
     return Parsed::kConsumed;
   }
   bool* flag = nullptr;
-  if (!std::strcmp(a, "-unique")) flag = &unique_;
-  else if (!std::strcmp(a, "-comma_not_point")) flag = &comma_not_point_;
-  else if (!std::strcmp(a, "-merged")) flag = &merged_;
-  else if (!std::strcmp(a, "-pipe_on")) flag = &pipe_on_;
-  else if (!std::strcmp(a, "-populate")) flag = &populate_header_;
-  else if (!std::strcmp(a, "-apply_file_source_ID")) flag = &apply_file_source_ID_;
-  else if (!std::strcmp(a, "-stdin")) flag = &use_stdin_;
-  else if (!std::strcmp(a, "-stored")) flag = &stored_;
-  else if (!std::strcmp(a, "-auto_reoffset")) flag = &auto_reoffset_;
+  if (!std::strcmp(a, "-unique"))
+    flag = &unique_;
+  else if (!std::strcmp(a, "-comma_not_point"))
+    flag = &comma_not_point_;
+  else if (!std::strcmp(a, "-merged"))
+    flag = &merged_;
+  else if (!std::strcmp(a, "-pipe_on"))
+    flag = &pipe_on_;
+  else if (!std::strcmp(a, "-populate"))
+    flag = &populate_header_;
+  else if (!std::strcmp(a, "-apply_file_source_ID"))
+    flag = &apply_file_source_ID_;
+  else if (!std::strcmp(a, "-stdin"))
+    flag = &use_stdin_;
+  else if (!std::strcmp(a, "-stored"))
+    flag = &stored_;
+  else if (!std::strcmp(a, "-auto_reoffset"))
+    flag = &auto_reoffset_;
   if (flag) {
     *flag = true;
     args.blank(i);
@@ -282,13 +312,17 @@ LASinputOpener::Parsed LASinputOpener::parse_lists(int argc, char** argv, int& i
   if (!std::strcmp(a, "-lof") || !std::strcmp(a, "-neighbors_lof")) {
     const bool neighbors = a[1] == 'n';
     if (!args.has(i, 1)) {
-      std::fprintf(stderr, neighbors ? "ERROR: '%s' needs at least 1 argument: file_name\n"
-                                     : "ERROR: '%s' needs 1 argument: list_of_files\n", a);
+      std::fprintf(stderr,
+                   neighbors ? "ERROR: '%s' needs at least 1 argument: file_name\n"
+                             : "ERROR: '%s' needs 1 argument: list_of_files\n",
+                   a);
       return Parsed::kError;
     }
     if (!add_file_names_from_list(argv[i + 1], neighbors)) {
-      std::fprintf(stderr, neighbors ? "ERROR: cannot load neighbor list of files '%s'\n"
-                                     : "ERROR: cannot load list of files '%s'\n", argv[i + 1]);
+      std::fprintf(stderr,
+                   neighbors ? "ERROR: cannot load neighbor list of files '%s'\n"
+                             : "ERROR: cannot load list of files '%s'\n",
+                   argv[i + 1]);
       return Parsed::kError;
     }
     args.blank(i, 1);
@@ -302,8 +336,8 @@ LASinputOpener::Parsed LASinputOpener::parse_lists(int argc, char** argv, int& i
     }
     double size = 0;
     if (!parse_real(argv[i + 1], size)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: buffer_size. but '%s' is not a valid buffer_size\n", a,
-                   argv[i + 1]);
+      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: buffer_size. but '%s' is not a valid buffer_size\n",
+                   a, argv[i + 1]);
       return Parsed::kError;
     }
     if (size <= 0) {
@@ -330,7 +364,8 @@ LASinputOpener::Parsed LASinputOpener::parse_lists(int argc, char** argv, int& i
     args.blank(i);
     if (args.has(i, 1) && argv[i + 1][0] >= '1' && argv[i + 1][0] <= '9') {
       const long start = std::atol(argv[i + 1]);
-      if (start >= 65536) std::fprintf(stderr, "WARNING: files_are_flightlines start value %ld is too large\n", start);
+      if (start >= 65536)
+        std::fprintf(stderr, "WARNING: files_are_flightlines start value %ld is too large\n", start);
       files_are_flightlines_ = static_cast<uint32_t>(start);
       args.blank(i + 1);
       i++;
@@ -347,7 +382,8 @@ LASinputOpener::Parsed LASinputOpener::parse_lists(int argc, char** argv, int& i
       std::fprintf(stderr, "ERROR: '%s' needs 1 argument: index\n", a);
       return Parsed::kError;
     }
-    if (index > 65535) std::fprintf(stderr, "WARNING: files_are_flightlines_index index value %u is too large\n", index);
+    if (index > 65535)
+      std::fprintf(stderr, "WARNING: files_are_flightlines_index index value %u is too large\n", index);
     files_are_flightlines_index_ = static_cast<int32_t>(index) - 1;
     if (files_are_flightlines_ + files_are_flightlines_index_ > 65535) {
       std::fprintf(stderr, "WARNING: files_are_flightlines start value %d plus index %d is too large\n",
@@ -373,10 +409,11 @@ LASinputOpener::Parsed LASinputOpener::parse_area(int argc, char** argv, int& i)
     }
     for (int axis = 0; axis < 2; axis++) {
       if (v[axis] >= v[axis + 2]) {
-        std::fprintf(stderr,
-                     "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but %lf / %lf are not a valid %s / %s "
-                     "pair.\n",
-                     a, v[axis], v[axis + 2], names[axis], names[axis + 2]);
+        std::fprintf(
+            stderr,
+            "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but %lf / %lf are not a valid %s / %s "
+            "pair.\n",
+            a, v[axis], v[axis + 2], names[axis], names[axis + 2]);
         return Parsed::kError;
       }
     }
@@ -393,7 +430,8 @@ LASinputOpener::Parsed LASinputOpener::parse_area(int argc, char** argv, int& i)
       return Parsed::kError;
     }
     if (v[2] <= 0) {
-      std::fprintf(stderr, "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but %f is not valid a size.\n", a, v[2]);
+      std::fprintf(stderr, "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but %f is not valid a size.\n", a,
+                   v[2]);
       return Parsed::kError;
     }
     set_inside_tile(static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]));
@@ -409,8 +447,9 @@ LASinputOpener::Parsed LASinputOpener::parse_area(int argc, char** argv, int& i)
       return Parsed::kError;
     }
     if (v[2] <= 0) {
-      std::fprintf(stderr, "ERROR: '%s' needs 3 arguments: center_x center_y radius, but %lf is not valid a radius.\n",
-                   a, v[2]);
+      std::fprintf(
+          stderr, "ERROR: '%s' needs 3 arguments: center_x center_y radius, but %lf is not valid a radius.\n",
+          a, v[2]);
       return Parsed::kError;
     }
     set_inside_circle(v[0], v[1], v[2]);
@@ -477,7 +516,8 @@ LASinputOpener::Parsed LASinputOpener::parse_scaling(int argc, char** argv, int&
       return Parsed::kError;
     }
     if (!parse_u32(argv[i + 1], size)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: size but '%s' is not a valid size.\n", a, argv[i + 1]);
+      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: size but '%s' is not a valid size.\n", a,
+                   argv[i + 1]);
       return Parsed::kError;
     }
     if (size == 0) {
@@ -501,10 +541,14 @@ LASinputOpener::Parsed LASinputOpener::parse_text_input(int argc, char** argv, i
     return Parsed::kError;
   }
   bool* flag = nullptr;
-  if (!std::strcmp(a, "-itxt")) flag = &itxt_;
-  else if (!std::strcmp(a, "-ipts")) flag = &ipts_;
-  else if (!std::strcmp(a, "-iptx")) flag = &iptx_;
-  else if (!std::strcmp(a, "-iptx_transform")) flag = &iptx_transform_;
+  if (!std::strcmp(a, "-itxt"))
+    flag = &itxt_;
+  else if (!std::strcmp(a, "-ipts"))
+    flag = &ipts_;
+  else if (!std::strcmp(a, "-iptx"))
+    flag = &iptx_;
+  else if (!std::strcmp(a, "-iptx_transform"))
+    flag = &iptx_transform_;
   if (flag) {
     *flag = true;
     args.blank(i);
@@ -532,8 +576,8 @@ LASinputOpener::Parsed LASinputOpener::parse_text_input(int argc, char** argv, i
     args.blank(i, 3);
     i += 3;
     // Optional values follow in order; offsets and no_data may be given as exactly "0.0".
-    double* optional_values[] = {&attribute.scale, &attribute.offset, &attribute.pre_scale, &attribute.pre_offset,
-                                 &attribute.no_data};
+    double* optional_values[] = {&attribute.scale, &attribute.offset, &attribute.pre_scale,
+                                 &attribute.pre_offset, &attribute.no_data};
     const bool zero_allowed[] = {false, true, false, true, true};
     for (int k = 0; k < 5 && args.has(i, 1); k++) {
       double v = 0;
@@ -563,8 +607,8 @@ LASinputOpener::Parsed LASinputOpener::parse_text_values(int argc, char** argv, 
       return Parsed::kError;
     }
     if (!parse_u32(argv[i + 1], lines)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: number_of_lines but '%s' is not a valid number.\n", a,
-                   argv[i + 1]);
+      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: number_of_lines but '%s' is not a valid number.\n",
+                   a, argv[i + 1]);
       return Parsed::kError;
     }
     if (lines == 0) {
@@ -578,10 +622,14 @@ LASinputOpener::Parsed LASinputOpener::parse_text_values(int argc, char** argv, 
   }
   float* target = nullptr;
   const char* what = nullptr;
-  if (!std::strcmp(a, "-itranslate_intensity")) target = &translate_intensity_, what = "translation";
-  else if (!std::strcmp(a, "-itranslate_scan_angle")) target = &translate_scan_angle_, what = "translation";
-  else if (!std::strcmp(a, "-iscale_intensity")) target = &scale_intensity_, what = "scale";
-  else if (!std::strcmp(a, "-iscale_scan_angle")) target = &scale_scan_angle_, what = "scale";
+  if (!std::strcmp(a, "-itranslate_intensity"))
+    target = &translate_intensity_, what = "translation";
+  else if (!std::strcmp(a, "-itranslate_scan_angle"))
+    target = &translate_scan_angle_, what = "translation";
+  else if (!std::strcmp(a, "-iscale_intensity"))
+    target = &scale_intensity_, what = "scale";
+  else if (!std::strcmp(a, "-iscale_scan_angle"))
+    target = &scale_scan_angle_, what = "scale";
   if (!target) return Parsed::kNotMine;
   if (!args.has(i, 1)) {
     std::fprintf(stderr, "ERROR: '%s' needs 1 argument: %s\n", a, what);
@@ -631,25 +679,40 @@ const char* LASinputOpener::get_file_name() const {
 int LASinputOpener::write_options(char* buffer, size_t size) const {
   std::string s;
   char word[256];
-  const auto add = [&](int n) { s.append(word, static_cast<size_t>(std::max(0, std::min<int>(n, sizeof word - 1)))); };
-  if (tile_) add(std::snprintf(word, sizeof word, "-inside_tile %g %g %g ", tile_->ll_x, tile_->ll_y, tile_->size));
-  else if (circle_) add(std::snprintf(word, sizeof word, "-inside_circle %lf %lf %lf ", circle_->center_x, circle_->center_y, circle_->radius));
-  else if (rectangle_) add(std::snprintf(word, sizeof word, "-inside_rectangle %lf %lf %lf %lf ", rectangle_->min_x, rectangle_->min_y, rectangle_->max_x, rectangle_->max_y));
+  const auto add = [&](int n) {
+    s.append(word, static_cast<size_t>(std::max(0, std::min<int>(n, sizeof word - 1))));
+  };
+  if (tile_)
+    add(std::snprintf(word, sizeof word, "-inside_tile %g %g %g ", tile_->ll_x, tile_->ll_y, tile_->size));
+  else if (circle_)
+    add(std::snprintf(word, sizeof word, "-inside_circle %lf %lf %lf ", circle_->center_x, circle_->center_y,
+                      circle_->radius));
+  else if (rectangle_)
+    add(std::snprintf(word, sizeof word, "-inside_rectangle %lf %lf %lf %lf ", rectangle_->min_x,
+                      rectangle_->min_y, rectangle_->max_x, rectangle_->max_y));
   if (stored_) s += "-stored ";
   if (merged_) s += "-merged ";
   if (files_are_flightlines_) {
-    if (files_are_flightlines_ == 1) s += "-faf ";
-    else add(std::snprintf(word, sizeof word, "-faf %d ", static_cast<int>(files_are_flightlines_)));
+    if (files_are_flightlines_ == 1)
+      s += "-faf ";
+    else
+      add(std::snprintf(word, sizeof word, "-faf %d ", static_cast<int>(files_are_flightlines_)));
   }
   if (apply_file_source_ID_) s += "-apply_file_source_ID ";
   if (scale_factor_) {
     const auto& f = *scale_factor_;
-    if (f[2] != 0 && (f[0] != 0 || f[1] != 0)) add(std::snprintf(word, sizeof word, "-rescale %lf %lf %lf ", f[0], f[1], f[2]));
-    else if (f[2] != 0) add(std::snprintf(word, sizeof word, "-rescale_z %lf ", f[2]));
-    else if (f[0] != 0 && f[1] != 0) add(std::snprintf(word, sizeof word, "-rescale_xy %lf %lf ", f[0], f[1]));
+    if (f[2] != 0 && (f[0] != 0 || f[1] != 0))
+      add(std::snprintf(word, sizeof word, "-rescale %lf %lf %lf ", f[0], f[1], f[2]));
+    else if (f[2] != 0)
+      add(std::snprintf(word, sizeof word, "-rescale_z %lf ", f[2]));
+    else if (f[0] != 0 && f[1] != 0)
+      add(std::snprintf(word, sizeof word, "-rescale_xy %lf %lf ", f[0], f[1]));
   }
-  if (offset_) add(std::snprintf(word, sizeof word, "-reoffset %lf %lf %lf ", (*offset_)[0], (*offset_)[1], (*offset_)[2]));
-  else if (auto_reoffset_) s += "-auto_reoffset ";
+  if (offset_)
+    add(std::snprintf(word, sizeof word, "-reoffset %lf %lf %lf ", (*offset_)[0], (*offset_)[1],
+                      (*offset_)[2]));
+  else if (auto_reoffset_)
+    s += "-auto_reoffset ";
   if (populate_header_) s += "-populate ";
   if (io_ibuffer_size_ != 262144) add(std::snprintf(word, sizeof word, "-io_ibuffer %u ", io_ibuffer_size_));
   if (temp_file_base_) s += "-temp_files \"" + *temp_file_base_ + "\" ";
