@@ -3,8 +3,9 @@
 //
 //   cm_lasgen --surface sample|cone|paraboloid|plane --points N --size METRES --out FILE.las
 //             [--order scan|random] [--seed S] [--jitter METRES] [--part K/N]
-//             [--clip MIN_X MIN_Y MAX_X MAX_Y]
+//             [--clip MIN_X MIN_Y MAX_X MAX_Y] [--csv FILE.csv]
 //
+// --csv also writes the points as "x,y,z" text, for tools that take no LAS input.
 // --part K/N keeps every N-th point starting with the K-th, so N parts together hold the points of
 // the whole tile. --clip keeps the points whose real coordinates lie in [MIN, MAX) on both axes.
 #include <algorithm>
@@ -25,6 +26,7 @@ struct Options {
   std::string surface = "sample";
   std::string order = "scan";
   std::string out;
+  std::string csv;
   uint64_t points = 40000;
   double size = 200.0;
   double jitter = 0.15;
@@ -155,6 +157,19 @@ bool write_las(const Options& o, const Quantized& q) {
   return ok;
 }
 
+bool write_csv(const Options& o, const Quantized& q) {
+  FILE* f = std::fopen(o.csv.c_str(), "w");
+  if (!f) return false;
+  bool ok = std::fprintf(f, "x,y,z\n") > 0;
+  for (size_t i = 0; ok && i < q.xyz.size(); i += 3) {
+    ok = std::fprintf(f, "%.2f,%.2f,%.2f\n", q.xyz[i] * kScale + kOrigin[0], q.xyz[i + 1] * kScale + kOrigin[1],
+                      q.xyz[i + 2] * kScale + kOrigin[2]) > 0;
+  }
+  ok = (std::fclose(f) == 0) && ok;
+  if (!ok) std::fprintf(stderr, "ERROR: writing '%s' failed\n", o.csv.c_str());
+  return ok;
+}
+
 bool parse(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; i++) {
     const std::string a = argv[i];
@@ -164,6 +179,7 @@ bool parse(int argc, char** argv, Options& o) {
     else if (a == "--points") o.points = std::strtoull(v, nullptr, 10);
     else if (a == "--size") o.size = std::atof(v);
     else if (a == "--out") o.out = v;
+    else if (a == "--csv") o.csv = v;
     else if (a == "--order") o.order = v;
     else if (a == "--seed") o.seed = static_cast<uint32_t>(std::atoi(v));
     else if (a == "--jitter") o.jitter = std::atof(v);
@@ -190,10 +206,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: cm_lasgen --surface sample|cone|paraboloid|plane --points N --size METRES "
                  "--out FILE.las [--order scan|random] [--seed S] [--jitter METRES] [--part K/N] "
-                 "[--clip MIN_X MIN_Y MAX_X MAX_Y]\n");
+                 "[--clip MIN_X MIN_Y MAX_X MAX_Y] [--csv FILE.csv]\n");
     return 1;
   }
   Quantized q;
   generate(o, q);
-  return write_las(o, q) ? 0 : 1;
+  if (!write_las(o, q)) return 1;
+  return o.csv.empty() || write_csv(o, q) ? 0 : 1;
 }
