@@ -9,7 +9,9 @@ namespace {
 
 // Big-endian values arrive in file order and are stored byte-reversed, so the destination holds
 // the host's (little-endian) representation.
-void reverse_into(uint8_t* dst, const uint8_t* src, int n) { std::reverse_copy(src, src + n, dst); }
+void reverse_into(uint8_t* dst, const uint8_t* src, int n) {
+  std::reverse_copy(src, src + n, dst);
+}
 
 }  // namespace
 
@@ -50,7 +52,9 @@ void ByteStreamInFile::get64_be(uint8_t* bytes) {
   reverse_into(bytes, swapped, 8);
 }
 
-int64_t ByteStreamInFile::tell() const { return static_cast<int64_t>(ftello(file_)); }
+int64_t ByteStreamInFile::tell() const {
+  return static_cast<int64_t>(ftello(file_));
+}
 
 bool ByteStreamInFile::seek(int64_t position) {
   if (tell() == position) return true;
@@ -61,7 +65,9 @@ bool ByteStreamInFile::seek_end(int64_t distance) {
   return fseeko(file_, static_cast<off_t>(-distance), SEEK_END) == 0;
 }
 
-bool ByteStreamInFile::skip_bytes(uint32_t num_bytes) { return seek(tell() + num_bytes); }
+bool ByteStreamInFile::skip_bytes(uint32_t num_bytes) {
+  return seek(tell() + num_bytes);
+}
 
 void ByteStreamInArray::init(const uint8_t* data, int64_t size) {
   data_ = data;
@@ -109,4 +115,3 @@ bool ByteStreamInArray::seek_end(int64_t distance) {
   curr_ = size_ - distance;
   return true;
 }
-

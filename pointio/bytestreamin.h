@@ -86,4 +86,3 @@ class ByteStreamInArray : public ByteStreamIn {
   int64_t size_ = 0;
   int64_t curr_ = 0;
 };
-

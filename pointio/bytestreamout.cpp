@@ -19,23 +19,35 @@ bool put_reversed(ByteStreamOut& out, const uint8_t* bytes) {
 
 }  // namespace
 
-bool ByteStreamOutFile::put_byte(uint8_t byte) { return fputc(byte, file_) == byte; }
+bool ByteStreamOutFile::put_byte(uint8_t byte) {
+  return fputc(byte, file_) == byte;
+}
 
 bool ByteStreamOutFile::put_bytes(const uint8_t* bytes, uint32_t num_bytes) {
   return fwrite(bytes, 1, num_bytes, file_) == num_bytes;
 }
 
-bool ByteStreamOutFile::put16_be(const uint8_t* bytes) { return put_reversed<2>(*this, bytes); }
-bool ByteStreamOutFile::put32_be(const uint8_t* bytes) { return put_reversed<4>(*this, bytes); }
-bool ByteStreamOutFile::put64_be(const uint8_t* bytes) { return put_reversed<8>(*this, bytes); }
+bool ByteStreamOutFile::put16_be(const uint8_t* bytes) {
+  return put_reversed<2>(*this, bytes);
+}
+bool ByteStreamOutFile::put32_be(const uint8_t* bytes) {
+  return put_reversed<4>(*this, bytes);
+}
+bool ByteStreamOutFile::put64_be(const uint8_t* bytes) {
+  return put_reversed<8>(*this, bytes);
+}
 
-int64_t ByteStreamOutFile::tell() const { return static_cast<int64_t>(ftello(file_)); }
+int64_t ByteStreamOutFile::tell() const {
+  return static_cast<int64_t>(ftello(file_));
+}
 
 bool ByteStreamOutFile::seek(int64_t position) {
   return fseeko(file_, static_cast<off_t>(position), SEEK_SET) == 0;
 }
 
-bool ByteStreamOutFile::seek_end() { return fseeko(file_, 0, SEEK_END) == 0; }
+bool ByteStreamOutFile::seek_end() {
+  return fseeko(file_, 0, SEEK_END) == 0;
+}
 
 ByteStreamOutArray::ByteStreamOutArray(int64_t initial_capacity) {
   grow_to(std::max<int64_t>(initial_capacity, 0));
@@ -68,9 +80,15 @@ bool ByteStreamOutArray::put_bytes(const uint8_t* bytes, uint32_t num_bytes) {
   return true;
 }
 
-bool ByteStreamOutArray::put16_be(const uint8_t* bytes) { return put_reversed<2>(*this, bytes); }
-bool ByteStreamOutArray::put32_be(const uint8_t* bytes) { return put_reversed<4>(*this, bytes); }
-bool ByteStreamOutArray::put64_be(const uint8_t* bytes) { return put_reversed<8>(*this, bytes); }
+bool ByteStreamOutArray::put16_be(const uint8_t* bytes) {
+  return put_reversed<2>(*this, bytes);
+}
+bool ByteStreamOutArray::put32_be(const uint8_t* bytes) {
+  return put_reversed<4>(*this, bytes);
+}
+bool ByteStreamOutArray::put64_be(const uint8_t* bytes) {
+  return put_reversed<8>(*this, bytes);
+}
 
 bool ByteStreamOutArray::seek(int64_t position) {
   if (position < 0 || position > size_) return false;

@@ -11,7 +11,7 @@ std::string_view fixed_string(const char* chars, size_t capacity) {
 
 void copy_fixed(char* dst, size_t capacity, std::string_view src) {
   std::memset(dst, 0, capacity);
-  std::memcpy(dst, src.data(), std::min(capacity, src.size()));
+  if (!src.empty()) std::memcpy(dst, src.data(), std::min(capacity, src.size()));
 }
 
 template <class T>
@@ -59,8 +59,12 @@ int32_t LASattributeSet::get_attributes_size() const {
   return attributes.empty() ? 0 : attribute_starts.back() + attribute_sizes.back();
 }
 
-std::string_view LASvlr::get_user_id() const { return fixed_string(user_id, sizeof(user_id)); }
-std::string_view LASevlr::get_user_id() const { return fixed_string(user_id, sizeof(user_id)); }
+std::string_view LASvlr::get_user_id() const {
+  return fixed_string(user_id, sizeof(user_id));
+}
+std::string_view LASevlr::get_user_id() const {
+  return fixed_string(user_id, sizeof(user_id));
+}
 
 void LASheader::clear() {
   static_cast<LASquantizer&>(*this) = LASquantizer{};
@@ -220,7 +224,8 @@ std::vector<LASvlrKeyEntry> LASheader::vlr_geo_key_entries() const {
   entries.reserve(n);
   for (size_t i = 0; i < n; i++) {
     const uint8_t* e = &p[8 + 8 * i];
-    entries.push_back({load<uint16_t>(e), load<uint16_t>(e + 2), load<uint16_t>(e + 4), load<uint16_t>(e + 6)});
+    entries.push_back(
+        {load<uint16_t>(e), load<uint16_t>(e + 2), load<uint16_t>(e + 4), load<uint16_t>(e + 6)});
   }
   return entries;
 }
@@ -237,8 +242,12 @@ std::string_view LASheader::vlr_geo_ascii_params() const {
   return std::string_view(reinterpret_cast<const char*>(p.data()), p.size());
 }
 
-std::string_view LASheader::vlr_geo_ogc_wkt_math() const { return text_of(view_payload(GEO_OGC_WKT_MATH)); }
-std::string_view LASheader::vlr_geo_ogc_wkt() const { return text_of(view_payload(GEO_OGC_WKT)); }
+std::string_view LASheader::vlr_geo_ogc_wkt_math() const {
+  return text_of(view_payload(GEO_OGC_WKT_MATH));
+}
+std::string_view LASheader::vlr_geo_ogc_wkt() const {
+  return text_of(view_payload(GEO_OGC_WKT));
+}
 
 void LASheader::set_wave_packet_descr(int index, LASpayloadRef ref) {
   if (index < 0 || index > 255) return;

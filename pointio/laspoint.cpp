@@ -38,15 +38,24 @@ constexpr std::array<FormatLayout, 11> kFormats = {{
 
 uint16_t item_size(uint16_t type) {
   switch (type) {
-    case LASitem::POINT10: return 20;
-    case LASitem::GPSTIME11: return 8;
-    case LASitem::RGB12: return 6;
-    case LASitem::WAVEPACKET13: return 29;
-    case LASitem::POINT14: return 30;
-    case LASitem::RGB14: return 6;
-    case LASitem::RGBNIR14: return 8;
-    case LASitem::WAVEPACKET14: return 29;
-    default: return 0;
+    case LASitem::POINT10:
+      return 20;
+    case LASitem::GPSTIME11:
+      return 8;
+    case LASitem::RGB12:
+      return 6;
+    case LASitem::WAVEPACKET13:
+      return 29;
+    case LASitem::POINT14:
+      return 30;
+    case LASitem::RGB14:
+      return 6;
+    case LASitem::RGBNIR14:
+      return 8;
+    case LASitem::WAVEPACKET14:
+      return 29;
+    default:
+      return 0;
   }
 }
 
@@ -65,7 +74,8 @@ bool las_point_format_items(uint8_t point_data_format, uint16_t point_data_recor
     const uint16_t extra_type = point_data_format <= 5 ? LASitem::BYTE : LASitem::BYTE14;
     items.push_back({extra_type, static_cast<uint16_t>(surplus), 0});
   } else if (surplus < 0) {
-    fprintf(stderr, "WARNING: point size %d too small by %d bytes for point type %d. assuming point_size of %d\n",
+    fprintf(stderr,
+            "WARNING: point size %d too small by %d bytes for point type %d. assuming point_size of %d\n",
             point_data_record_length, -surplus, point_data_format, layout.standard_length);
   }
   return true;
@@ -150,5 +160,5 @@ void LASpoint::clear() {
 void LASpoint::copy_from(const LASpoint& other) {
   static_cast<LASpointFields&>(*this) = static_cast<const LASpointFields&>(other);
   const size_t n = std::min(extra_bytes.size(), other.extra_bytes.size());
-  std::memcpy(extra_bytes.data(), other.extra_bytes.data(), n);
+  if (n) std::memcpy(extra_bytes.data(), other.extra_bytes.data(), n);
 }

@@ -80,11 +80,11 @@ struct LASpointFields {
   int32_t Y = 0;
   int32_t Z = 0;
   uint16_t intensity = 0;
-  uint8_t return_number : 3 = 1;        // legacy 3-bit return number
-  uint8_t number_of_returns : 3 = 1;    // legacy 3-bit number of returns
+  uint8_t return_number : 3 = 1;      // legacy 3-bit return number
+  uint8_t number_of_returns : 3 = 1;  // legacy 3-bit number of returns
   uint8_t scan_direction_flag : 1 = 0;
   uint8_t edge_of_flight_line : 1 = 0;
-  uint8_t classification : 5 = 0;       // legacy 5-bit class
+  uint8_t classification : 5 = 0;  // legacy 5-bit class
   uint8_t synthetic_flag : 1 = 0;
   uint8_t keypoint_flag : 1 = 0;
   uint8_t withheld_flag : 1 = 0;
@@ -92,8 +92,8 @@ struct LASpointFields {
   uint8_t user_data = 0;
   uint16_t point_source_ID = 0;
 
-  int16_t extended_scan_angle = 0;           // units of 0.006 degree
-  uint8_t extended_point_type : 2 = 0;       // 1 when built from a POINT14 item
+  int16_t extended_scan_angle = 0;      // units of 0.006 degree
+  uint8_t extended_point_type : 2 = 0;  // 1 when built from a POINT14 item
   uint8_t extended_scanner_channel : 2 = 0;
   uint8_t extended_classification_flags : 4 = 0;  // synthetic, keypoint, withheld, overlap from bit 0
   uint8_t extended_classification = 0;
@@ -136,8 +136,8 @@ class LASpoint : public LASpointFields {
   // Where each item's bytes live inside this point, in item order.
   uint8_t* const* item_pointers() { return point.data(); }
 
-  std::vector<uint8_t> extra_bytes;  // the BYTE/BYTE14 item
-  const LASquantizer* quantizer;     // normally the owning reader's header
+  std::vector<uint8_t> extra_bytes;         // the BYTE/BYTE14 item
+  const LASquantizer* quantizer;            // normally the owning reader's header
   double coordinates[3] = {0.0, 0.0, 0.0};  // real x, y, z for readers that parse reals
   const LASattributeSet* attributer = nullptr;
   std::vector<uint8_t*> point;  // one per item

@@ -27,7 +27,8 @@ void LASreader::select_area_step(Inside kind, double min_x, double min_y, double
   header.min_y = min_y;
   header.max_x = max_x;
   header.max_y = max_y;
-  const bool disjoint = max_x < orig_min_x_ || max_y < orig_min_y_ || min_x > orig_max_x_ || min_y > orig_max_y_;
+  const bool disjoint =
+      max_x < orig_min_x_ || max_y < orig_min_y_ || min_x > orig_max_x_ || min_y > orig_max_y_;
   read_step_ = disjoint ? &LASreader::read_point_none : area_step;
 }
 

@@ -27,7 +27,8 @@ bool get(ByteStreamIn& in, void* dst, uint32_t n) {
 // when it is known and the buffer otherwise grows only as data actually arrives.
 bool get_vector(ByteStreamIn& in, int64_t stream_size, std::vector<uint8_t>& v, uint64_t n) {
   v.clear();
-  if (stream_size >= 0 && n > static_cast<uint64_t>(std::max<int64_t>(0, stream_size - in.tell()))) return false;
+  if (stream_size >= 0 && n > static_cast<uint64_t>(std::max<int64_t>(0, stream_size - in.tell())))
+    return false;
   constexpr uint64_t kStep = 1 << 20;
   while (v.size() < n) {
     const size_t old = v.size();
@@ -111,8 +112,8 @@ void set_unique_view(LASheader& h, LASheader::View view, LASpayloadRef ref, cons
   h.set_view(view, ref);
 }
 
-void classify_projection(LASheader& h, uint16_t record_id, const std::vector<uint8_t>& data, LASpayloadRef ref,
-                         const ClassifyTexts& t) {
+void classify_projection(LASheader& h, uint16_t record_id, const std::vector<uint8_t>& data,
+                         LASpayloadRef ref, const ClassifyTexts& t) {
   switch (record_id) {
     case 34735:
       set_unique_view(h, LASheader::GEO_KEYS, ref, t.geo_keys_twice);
@@ -125,11 +126,20 @@ void classify_projection(LASheader& h, uint16_t record_id, const std::vector<uin
         if (minor != 0) fprintf(stderr, t.geo_keys_minor, minor);
       }
       break;
-    case 34736: set_unique_view(h, LASheader::GEO_DOUBLE_PARAMS, ref, t.double_twice); break;
-    case 34737: set_unique_view(h, LASheader::GEO_ASCII_PARAMS, ref, t.ascii_twice); break;
-    case 2111: set_unique_view(h, LASheader::GEO_OGC_WKT_MATH, ref, t.wkt_math_twice); break;
-    case 2112: set_unique_view(h, LASheader::GEO_OGC_WKT, ref, t.wkt_twice); break;
-    default: fprintf(stderr, t.unknown_projection, record_id);
+    case 34736:
+      set_unique_view(h, LASheader::GEO_DOUBLE_PARAMS, ref, t.double_twice);
+      break;
+    case 34737:
+      set_unique_view(h, LASheader::GEO_ASCII_PARAMS, ref, t.ascii_twice);
+      break;
+    case 2111:
+      set_unique_view(h, LASheader::GEO_OGC_WKT_MATH, ref, t.wkt_math_twice);
+      break;
+    case 2112:
+      set_unique_view(h, LASheader::GEO_OGC_WKT, ref, t.wkt_twice);
+      break;
+    default:
+      fprintf(stderr, t.unknown_projection, record_id);
   }
 }
 
@@ -148,7 +158,8 @@ void set_attributes_from(LASheader& h, const std::vector<uint8_t>& data, bool wa
 
 void check_wave_packet_descr(int index, const std::vector<uint8_t>& data) {
   if (data.size() != 26) {
-    fprintf(stderr, "WARNING: variable length record payload for wave packet descr %d is %d instead of 26 bytes\n",
+    fprintf(stderr,
+            "WARNING: variable length record payload for wave packet descr %d is %d instead of 26 bytes\n",
             index, static_cast<int>(data.size()));
   }
   if (data.size() < 26) return;
@@ -156,12 +167,13 @@ void check_wave_packet_descr(int index, const std::vector<uint8_t>& data) {
   const uint32_t samples = load<uint32_t>(&data[2]);
   const uint32_t spacing = load<uint32_t>(&data[6]);
   if (bits != 8 && bits != 16) {
-    fprintf(stderr, "WARNING: bits per sample for wave packet descr %d is %d instead of 8 or 16\n", index, bits);
+    fprintf(stderr, "WARNING: bits per sample for wave packet descr %d is %d instead of 8 or 16\n", index,
+            bits);
   }
   if (samples == 0) fprintf(stderr, "WARNING: number of samples for wave packet descr %d is zero\n", index);
   if (samples > 8096) {
-    fprintf(stderr, "WARNING: number of samples of %u for wave packet descr %d is with unusually large\n", samples,
-            index);
+    fprintf(stderr, "WARNING: number of samples of %u for wave packet descr %d is with unusually large\n",
+            samples, index);
   }
   if (spacing == 0) fprintf(stderr, "WARNING: temporal spacing for wave packet descr %d is zero\n", index);
 }
@@ -199,7 +211,9 @@ void LASreaderLAS::FileCloser::operator()(FILE* f) const {
 
 LASreaderLAS::LASreaderLAS() = default;
 
-LASreaderLAS::~LASreaderLAS() { close(true); }
+LASreaderLAS::~LASreaderLAS() {
+  close(true);
+}
 
 bool LASreaderLAS::open(const char* file_name, uint32_t io_buffer_size, bool peek_only,
                         uint32_t decompress_selective) {
@@ -261,7 +275,8 @@ bool LASreaderLAS::open_stream(ByteStreamIn* stream, bool peek_only, uint32_t de
   int64_t vlr_bytes = 0;
   if (!read_vlrs(vlrs_skipped, vlr_bytes)) return false;
   const int64_t after_size = int64_t(header.offset_to_point_data) - header.header_size - vlr_bytes;
-  if (after_size > 0 && !get_vector(*stream_, stream_size_, header.user_data_after_header, uint64_t(after_size))) {
+  if (after_size > 0 &&
+      !get_vector(*stream_, stream_size_, header.user_data_after_header, uint64_t(after_size))) {
     fprintf(stderr, "ERROR: reading %d bytes of data into header.user_data_after_header\n", int(after_size));
     return false;
   }
@@ -324,12 +339,18 @@ bool LASreaderLAS::read_header_block() {
     }
   }
   const Field reals[] = {
-      {&h.x_scale_factor, 8, "x_scale_factor"}, {&h.y_scale_factor, 8, "y_scale_factor"},
-      {&h.z_scale_factor, 8, "z_scale_factor"}, {&h.x_offset, 8, "x_offset"},
-      {&h.y_offset, 8, "y_offset"},             {&h.z_offset, 8, "z_offset"},
-      {&h.max_x, 8, "max_x"},                   {&h.min_x, 8, "min_x"},
-      {&h.max_y, 8, "max_y"},                   {&h.min_y, 8, "min_y"},
-      {&h.max_z, 8, "max_z"},                   {&h.min_z, 8, "min_z"},
+      {&h.x_scale_factor, 8, "x_scale_factor"},
+      {&h.y_scale_factor, 8, "y_scale_factor"},
+      {&h.z_scale_factor, 8, "z_scale_factor"},
+      {&h.x_offset, 8, "x_offset"},
+      {&h.y_offset, 8, "y_offset"},
+      {&h.z_offset, 8, "z_offset"},
+      {&h.max_x, 8, "max_x"},
+      {&h.min_x, 8, "min_x"},
+      {&h.max_y, 8, "max_y"},
+      {&h.min_y, 8, "min_y"},
+      {&h.max_z, 8, "max_z"},
+      {&h.min_z, 8, "min_z"},
   };
   for (const Field& f : reals) {
     if (!get(*stream_, f.dst, f.size)) {
@@ -344,16 +365,16 @@ bool LASreaderLAS::read_header_block() {
     return false;
   }
   if (h.version_major != 1 || h.version_minor > 4) {
-    fprintf(stderr, "WARNING: unknown version %d.%d (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n", h.version_major,
-            h.version_minor);
+    fprintf(stderr, "WARNING: unknown version %d.%d (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n",
+            h.version_major, h.version_minor);
   }
   if (h.header_size < 227) {
     fprintf(stderr, "ERROR: header size is %d but should be at least 227\n", h.header_size);
     return false;
   }
   if (h.offset_to_point_data < h.header_size) {
-    fprintf(stderr, "ERROR: offset to point data %d is smaller than header size %d\n", int(h.offset_to_point_data),
-            h.header_size);
+    fprintf(stderr, "ERROR: offset to point data %d is smaller than header size %d\n",
+            int(h.offset_to_point_data), h.header_size);
     return false;
   }
   if (h.x_scale_factor == 0) fputs("WARNING: x scale factor is zero.\n", stderr);
@@ -361,8 +382,8 @@ bool LASreaderLAS::read_header_block() {
   if (h.z_scale_factor == 0) fputs("WARNING: z scale factor is zero.\n", stderr);
   if ((h.max_x < h.min_x || h.max_y < h.min_y || h.max_z < h.min_z) &&
       (h.number_of_point_records || h.extended_number_of_point_records)) {
-    fprintf(stderr, "WARNING: invalid bounding box [ %g %g %g / %g %g %g ]\n", h.min_x, h.min_y, h.min_z, h.max_x,
-            h.max_y, h.max_z);
+    fprintf(stderr, "WARNING: invalid bounding box [ %g %g %g / %g %g %g ]\n", h.min_x, h.min_y, h.min_z,
+            h.max_x, h.max_y, h.max_z);
   }
   return true;
 }
@@ -378,14 +399,14 @@ bool LASreaderLAS::read_version_fields() {
       }
       user_data_size = h.header_size - 235;
     } else {
-      fprintf(stderr, "WARNING: for LAS 1.%d header_size should at least be 235 but it is only %d\n", h.version_minor,
-              h.header_size);
+      fprintf(stderr, "WARNING: for LAS 1.%d header_size should at least be 235 but it is only %d\n",
+              h.version_minor, h.header_size);
     }
   }
   if (h.version_major == 1 && h.version_minor >= 4) {
     if (h.header_size < 375) {
-      fprintf(stderr, "ERROR: for LAS 1.%d header_size should at least be 375 but it is only %d\n", h.version_minor,
-              h.header_size);
+      fprintf(stderr, "ERROR: for LAS 1.%d header_size should at least be 375 but it is only %d\n",
+              h.version_minor, h.header_size);
       return false;
     }
     if (!get(*stream_, &h.start_of_first_extended_variable_length_record, 8)) {
@@ -408,7 +429,8 @@ bool LASreaderLAS::read_version_fields() {
     }
     user_data_size = h.header_size - 375;
   }
-  if (user_data_size > 0 && !get_vector(*stream_, stream_size_, h.user_data_in_header, uint64_t(user_data_size))) {
+  if (user_data_size > 0 &&
+      !get_vector(*stream_, stream_size_, h.user_data_in_header, uint64_t(user_data_size))) {
     fprintf(stderr, "ERROR: reading %d bytes of data into header.user_data_in_header\n", user_data_size);
     return false;
   }
@@ -422,7 +444,9 @@ bool LASreaderLAS::read_vlrs(bool& vlrs_skipped, int64_t& vlr_bytes) {
   for (uint32_t i = 0; i < count; i++) {
     int64_t room = int64_t(h.offset_to_point_data) - h.header_size - vlr_bytes;
     if (room < 54) {
-      fprintf(stderr, "WARNING: only %d bytes until point block after reading %d of %d vlrs. skipping remaining vlrs ...\n",
+      fprintf(stderr,
+              "WARNING: only %d bytes until point block after reading %d of %d vlrs. skipping remaining vlrs "
+              "...\n",
               int(room), int(i), int(count));
       vlrs_skipped = true;
       break;
@@ -446,8 +470,10 @@ bool LASreaderLAS::read_vlrs(bool& vlrs_skipped, int64_t& vlr_bytes) {
     vlr_bytes += 54;
     room -= 54;
     if (room < vlr.record_length_after_header) {
-      fprintf(stderr, "WARNING: only %d bytes until point block when trying to read %d bytes into header.vlrs[%d].data\n",
-              int(room), vlr.record_length_after_header, int(i));
+      fprintf(
+          stderr,
+          "WARNING: only %d bytes until point block when trying to read %d bytes into header.vlrs[%d].data\n",
+          int(room), vlr.record_length_after_header, int(i));
       vlr.record_length_after_header = static_cast<uint16_t>(room);
     }
     if (vlr.record_length_after_header && !read_vlr_payload(vlr, i)) return false;
@@ -457,7 +483,8 @@ bool LASreaderLAS::read_vlrs(bool& vlrs_skipped, int64_t& vlr_bytes) {
       vlr_bytes -= 54 + vlr.record_length_after_header;
       continue;
     }
-    classify_record(vlr.user_id, vlr.record_id, vlr.data, {LASpayloadRef::VLR, static_cast<uint32_t>(h.vlrs.size())}, true);
+    classify_record(vlr.user_id, vlr.record_id, vlr.data,
+                    {LASpayloadRef::VLR, static_cast<uint32_t>(h.vlrs.size())}, true);
     h.vlrs.push_back(std::move(vlr));
   }
   h.number_of_variable_length_records = static_cast<uint32_t>(h.vlrs.size());
@@ -469,8 +496,8 @@ bool LASreaderLAS::read_vlr_payload(LASvlr& vlr, uint32_t index) {
   const std::string user_id(vlr.user_id, strnlen(vlr.user_id, 16));
   if (same_id(vlr.user_id, "Quorvane") && vlr.record_id == 20) {
     if (length != 176) {
-      fprintf(stderr, "ERROR: record_length_after_header of VLR %s (%d) is %d instead of 176\n", user_id.c_str(),
-              vlr.record_id, length);
+      fprintf(stderr, "ERROR: record_length_after_header of VLR %s (%d) is %d instead of 176\n",
+              user_id.c_str(), vlr.record_id, length);
       return false;
     }
     LASvlrLasoriginal o;
@@ -500,13 +527,13 @@ bool LASreaderLAS::read_vlr_payload(LASvlr& vlr, uint32_t index) {
   }
   if (is_tiling(vlr.user_id, vlr.record_id)) {
     if (length != 28) {
-      fprintf(stderr, "ERROR: record_length_after_header of VLR %s (%d) is %d instead of 28\n", user_id.c_str(),
-              vlr.record_id, length);
+      fprintf(stderr, "ERROR: record_length_after_header of VLR %s (%d) is %d instead of 28\n",
+              user_id.c_str(), vlr.record_id, length);
       return false;
     }
     uint8_t bytes[28];
-    static const char* const kNames[7] = {"level", "level_index", "implicit_levels", "min_x",
-                                          "max_x", "min_y",       "max_y"};
+    static const char* const kNames[7] = {"level", "level_index", "implicit_levels", "min_x", "max_x",
+                                          "min_y", "max_y"};
     for (int f = 0; f < 7; f++) {
       if (!get(*stream_, bytes + 4 * f, 4)) {
         if (f < 3) {
@@ -530,19 +557,24 @@ bool LASreaderLAS::read_vlr_payload(LASvlr& vlr, uint32_t index) {
   return true;
 }
 
-void LASreaderLAS::classify_record(const char (&user_id)[16], uint16_t record_id, const std::vector<uint8_t>& data,
-                                   LASpayloadRef ref, bool is_vlr) {
+void LASreaderLAS::classify_record(const char (&user_id)[16], uint16_t record_id,
+                                   const std::vector<uint8_t>& data, LASpayloadRef ref, bool is_vlr) {
   const ClassifyTexts& texts = is_vlr ? kVlrTexts : kEvlrTexts;
   if (same_id(user_id, "LASF_Projection")) {
     if (data.empty()) {
-      if (is_vlr) fprintf(stderr, "WARNING: no payload for LASF_Projection VLR with record_id %d.\n", record_id);
+      if (is_vlr)
+        fprintf(stderr, "WARNING: no payload for LASF_Projection VLR with record_id %d.\n", record_id);
       return;
     }
     classify_projection(header, record_id, data, ref, texts);
   } else if (same_id(user_id, "LASF_Spec")) {
     if (data.empty()) {
       // The literal is split only to keep a source checker from mistaking the message for prose.
-      if (is_vlr) fputs("WARNING: no payload for LASF_Spec (not specifi" "cation-conform).\n", stderr);
+      if (is_vlr)
+        fputs(
+            "WARNING: no payload for LASF_Spec (not specifi"
+            "cation-conform).\n",
+            stderr);
       return;
     }
     classify_spec(header, record_id, data, ref, texts, is_vlr);
@@ -597,8 +629,8 @@ bool LASreaderLAS::read_evlr(uint32_t i) {
   const int64_t length = evlr.record_length_after_header;
   if (same_id(evlr.user_id, "Quorvane") && evlr.record_id == 10 && length != 28) {
     const std::string user_id(evlr.user_id, strnlen(evlr.user_id, 16));
-    fprintf(stderr, "ERROR: record_length_after_header of EVLR %s (%d) is %u instead of 28\n", user_id.c_str(),
-            evlr.record_id, static_cast<unsigned>(length));
+    fprintf(stderr, "ERROR: record_length_after_header of EVLR %s (%d) is %u instead of 28\n",
+            user_id.c_str(), evlr.record_id, static_cast<unsigned>(length));
     return false;
   }
   if (length < 0 || (length > 0 && !get_vector(*stream_, stream_size_, evlr.data, uint64_t(length)))) {
@@ -656,10 +688,11 @@ bool LASreaderLAS::read_point_unfiltered() {
       p_count++;
       return true;
     }
-    if (reader_->warning()) fprintf(stderr, "WARNING: '%s' for '%s'\n", reader_->warning(), file_name_.c_str());
+    if (reader_->warning())
+      fprintf(stderr, "WARNING: '%s' for '%s'\n", reader_->warning(), file_name_.c_str());
     if (reader_->error()) {
-      fprintf(stderr, "ERROR: '%s' after %u of %u points for '%s'\n", reader_->error(), static_cast<uint32_t>(p_count),
-              static_cast<uint32_t>(npoints), file_name_.c_str());
+      fprintf(stderr, "ERROR: '%s' after %u of %u points for '%s'\n", reader_->error(),
+              static_cast<uint32_t>(p_count), static_cast<uint32_t>(npoints), file_name_.c_str());
     } else {
       fprintf(stderr, "WARNING: end-of-file after %u of %u points for '%s'\n", static_cast<uint32_t>(p_count),
               static_cast<uint32_t>(npoints), file_name_.c_str());
@@ -669,7 +702,8 @@ bool LASreaderLAS::read_point_unfiltered() {
   if (!checked_end_) {
     checked_end_ = true;
     if (!reader_->check_end()) {
-      fprintf(stderr, "ERROR: '%s' when reaching end of encoding\n", reader_->error() ? reader_->error() : "");
+      fprintf(stderr, "ERROR: '%s' when reaching end of encoding\n",
+              reader_->error() ? reader_->error() : "");
       p_count--;
     }
     if (reader_->warning()) fprintf(stderr, "WARNING: '%s'\n", reader_->warning());
@@ -700,7 +734,8 @@ void LASreaderLAS::close(bool close_stream) {
 int64_t LASreaderLAS::max_points_in_file() const {
   if (stream_size_ < 0) return -1;
   const int64_t start = reader_ ? point_start_ : int64_t(header.offset_to_point_data);
-  const int64_t length = reader_ ? int64_t(reader_->get_record_length()) : int64_t(header.point_data_record_length);
+  const int64_t length =
+      reader_ ? int64_t(reader_->get_record_length()) : int64_t(header.point_data_record_length);
   if (length <= 0) return -1;
   return std::max<int64_t>(0, stream_size_ - start) / length;
 }
@@ -714,7 +749,8 @@ LASreaderLASrequantize::LASreaderLASrequantize(Mode mode, const double* scale, c
   }
 }
 
-bool LASreaderLASrequantize::open_stream(ByteStreamIn* stream, bool peek_only, uint32_t decompress_selective) {
+bool LASreaderLASrequantize::open_stream(ByteStreamIn* stream, bool peek_only,
+                                         uint32_t decompress_selective) {
   if (!LASreaderLAS::open_stream(stream, peek_only, decompress_selective)) return false;
   choose_new_quantization();
   return true;
@@ -762,16 +798,20 @@ double LASreaderLASrequantize::requantized(int a, double X) const {
   const double* scale[3] = {&header.x_scale_factor, &header.y_scale_factor, &header.z_scale_factor};
   const double* offset[3] = {&header.x_offset, &header.y_offset, &header.z_offset};
   switch (mode_) {
-    case RESCALE: return X * old_scale_[a] / *scale[a];
-    case REOFFSET: return (X * *scale[a] + old_offset_[a] - *offset[a]) / *scale[a];
-    default: return (X * old_scale_[a] + old_offset_[a] - *offset[a]) / *scale[a];
+    case RESCALE:
+      return X * old_scale_[a] / *scale[a];
+    case REOFFSET:
+      return (X * *scale[a] + old_offset_[a] - *offset[a]) / *scale[a];
+    default:
+      return (X * old_scale_[a] + old_offset_[a] - *offset[a]) / *scale[a];
   }
 }
 
 void LASreaderLASrequantize::warn_overflow() const {
   const double* scale[3] = {&header.x_scale_factor, &header.y_scale_factor, &header.z_scale_factor};
   const double* offset[3] = {&header.x_offset, &header.y_offset, &header.z_offset};
-  const double bounds[3][2] = {{header.min_x, header.max_x}, {header.min_y, header.max_y}, {header.min_z, header.max_z}};
+  const double bounds[3][2] = {
+      {header.min_x, header.max_x}, {header.min_y, header.max_y}, {header.min_z, header.max_z}};
   static const char* const kNames[3][2] = {{"min_x", "max_x"}, {"min_y", "max_y"}, {"min_z", "max_z"}};
   for (int a = 0; a < 3; a++) {
     if (!marked_[a]) continue;
@@ -782,14 +822,15 @@ void LASreaderLASrequantize::warn_overflow() const {
       const double Xn = r >= 0 ? std::floor(r + 0.5) : std::ceil(r - 0.5);
       if (!(Xn < double(INT32_MIN) || Xn > double(INT32_MAX))) continue;
       if (mode_ == RESCALE) {
-        fprintf(stderr, "WARNING: rescaling from %g to %g causes LAS integer overflow for %s\n", old_scale_[a],
-                *scale[a], kNames[a][b]);
+        fprintf(stderr, "WARNING: rescaling from %g to %g causes LAS integer overflow for %s\n",
+                old_scale_[a], *scale[a], kNames[a][b]);
       } else if (mode_ == REOFFSET) {
-        fprintf(stderr, "WARNING: reoffsetting from %g to %g causes LAS integer overflow for %s\n", old_offset_[a],
-                *offset[a], kNames[a][b]);
+        fprintf(stderr, "WARNING: reoffsetting from %g to %g causes LAS integer overflow for %s\n",
+                old_offset_[a], *offset[a], kNames[a][b]);
       } else {
         fprintf(stderr,
-                "WARNING: rescaling from %g to %g and reoffsetting from %g to %g causes LAS integer overflow for %s\n",
+                "WARNING: rescaling from %g to %g and reoffsetting from %g to %g causes LAS integer overflow "
+                "for %s\n",
                 old_scale_[a], *scale[a], old_offset_[a], *offset[a], kNames[a][b]);
       }
     }
@@ -807,18 +848,20 @@ bool LASreaderLASrequantize::read_point_unfiltered() {
 
 LASreaderLASrescale::LASreaderLASrescale(double x_scale_factor, double y_scale_factor, double z_scale_factor,
                                          bool check_for_overflow)
-    : LASreaderLASrequantize(RESCALE, std::array<double, 3>{x_scale_factor, y_scale_factor, z_scale_factor}.data(),
+    : LASreaderLASrequantize(RESCALE,
+                             std::array<double, 3>{x_scale_factor, y_scale_factor, z_scale_factor}.data(),
                              nullptr, false, check_for_overflow) {}
 
 LASreaderLASreoffset::LASreaderLASreoffset(double x_offset, double y_offset, double z_offset)
-    : LASreaderLASrequantize(REOFFSET, nullptr, std::array<double, 3>{x_offset, y_offset, z_offset}.data(), false,
-                             true) {}
+    : LASreaderLASrequantize(REOFFSET, nullptr, std::array<double, 3>{x_offset, y_offset, z_offset}.data(),
+                             false, true) {}
 
-LASreaderLASreoffset::LASreaderLASreoffset() : LASreaderLASrequantize(REOFFSET, nullptr, nullptr, true, true) {}
+LASreaderLASreoffset::LASreaderLASreoffset()
+    : LASreaderLASrequantize(REOFFSET, nullptr, nullptr, true, true) {}
 
 LASreaderLASrescalereoffset::LASreaderLASrescalereoffset(double x_scale_factor, double y_scale_factor,
-                                                         double z_scale_factor, double x_offset, double y_offset,
-                                                         double z_offset)
+                                                         double z_scale_factor, double x_offset,
+                                                         double y_offset, double z_offset)
     : LASreaderLASrequantize(RESCALE_REOFFSET,
                              std::array<double, 3>{x_scale_factor, y_scale_factor, z_scale_factor}.data(),
                              std::array<double, 3>{x_offset, y_offset, z_offset}.data(), false, true) {}
@@ -826,5 +869,5 @@ LASreaderLASrescalereoffset::LASreaderLASrescalereoffset(double x_scale_factor, 
 LASreaderLASrescalereoffset::LASreaderLASrescalereoffset(double x_scale_factor, double y_scale_factor,
                                                          double z_scale_factor)
     : LASreaderLASrequantize(RESCALE_REOFFSET,
-                             std::array<double, 3>{x_scale_factor, y_scale_factor, z_scale_factor}.data(), nullptr,
-                             true, true) {}
+                             std::array<double, 3>{x_scale_factor, y_scale_factor, z_scale_factor}.data(),
+                             nullptr, true, true) {}

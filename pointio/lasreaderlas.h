@@ -117,5 +117,6 @@ class LASreaderLASrescalereoffset : public LASreaderLASrequantize {
  public:
   LASreaderLASrescalereoffset(double x_scale_factor, double y_scale_factor, double z_scale_factor,
                               double x_offset, double y_offset, double z_offset);
-  LASreaderLASrescalereoffset(double x_scale_factor, double y_scale_factor, double z_scale_factor);  // automatic offsets
+  LASreaderLASrescalereoffset(double x_scale_factor, double y_scale_factor,
+                              double z_scale_factor);  // automatic offsets
 };

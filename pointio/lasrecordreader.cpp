@@ -35,15 +35,22 @@ T load(const uint8_t* p) {
 // have a size of their own.
 bool has_standard_size(const LASitem& item) {
   switch (item.type) {
-    case LASitem::POINT10: return item.size == 20;
-    case LASitem::GPSTIME11: return item.size == 8;
+    case LASitem::POINT10:
+      return item.size == 20;
+    case LASitem::GPSTIME11:
+      return item.size == 8;
     case LASitem::RGB12:
-    case LASitem::RGB14: return item.size == 6;
-    case LASitem::RGBNIR14: return item.size == 8;
+    case LASitem::RGB14:
+      return item.size == 6;
+    case LASitem::RGBNIR14:
+      return item.size == 8;
     case LASitem::WAVEPACKET13:
-    case LASitem::WAVEPACKET14: return item.size == 29;
-    case LASitem::POINT14: return item.size == 30;
-    default: return item.size >= 1;
+    case LASitem::WAVEPACKET14:
+      return item.size == 29;
+    case LASitem::POINT14:
+      return item.size == 30;
+    default:
+      return item.size >= 1;
   }
 }
 

@@ -13,7 +13,9 @@
 
 namespace {
 
-std::string temp_path(const char* name) { return ::testing::TempDir() + name; }
+std::string temp_path(const char* name) {
+  return ::testing::TempDir() + name;
+}
 
 // The same checks run against both input variants.
 struct InputCase {
@@ -28,7 +30,8 @@ class ByteStreamInBoth : public ::testing::TestWithParam<InputCase> {
   }
   std::unique_ptr<ByteStreamIn> make(const std::vector<uint8_t>& bytes) {
     data_ = bytes;
-    if (std::string(GetParam().name) == "array") return std::make_unique<ByteStreamInArray>(data_.data(), data_.size());
+    if (std::string(GetParam().name) == "array")
+      return std::make_unique<ByteStreamInArray>(data_.data(), data_.size());
     file_ = tmpfile();
     fwrite(data_.data(), 1, data_.size(), file_);
     rewind(file_);
@@ -86,7 +89,9 @@ TEST_P(ByteStreamInBoth, SeekingAndSize) {
 
 INSTANTIATE_TEST_SUITE_P(Variants, ByteStreamInBoth,
                          ::testing::Values(InputCase{"array", nullptr}, InputCase{"file", nullptr}),
-                         [](const ::testing::TestParamInfo<InputCase>& p) { return std::string(p.param.name); });
+                         [](const ::testing::TestParamInfo<InputCase>& p) {
+                           return std::string(p.param.name);
+                         });
 
 TEST(ByteStreamInArray, SeekBeyondSizeIsRefusedAndKeepsPosition) {
   const uint8_t bytes[5] = {1, 2, 3, 4, 5};
@@ -127,7 +132,8 @@ TEST(ByteStreamOutArray, GrowsBy4096AndTracksSize) {
   std::vector<int64_t> capacities;
   for (int i = 0; i < 10000; i++) {
     ASSERT_TRUE(out.put_byte(uint8_t(i)));
-    if (capacities.empty() || capacities.back() != out.get_capacity()) capacities.push_back(out.get_capacity());
+    if (capacities.empty() || capacities.back() != out.get_capacity())
+      capacities.push_back(out.get_capacity());
   }
   EXPECT_EQ(capacities, (std::vector<int64_t>{4096, 8192, 12288}));
   EXPECT_EQ(out.get_size(), 10000);

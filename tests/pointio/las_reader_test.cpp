@@ -18,7 +18,8 @@ using las_test::put;
 // Opens a LAS image from memory and keeps the bytes and stream alive as long as the reader.
 struct MemoryLas {
   explicit MemoryLas(std::vector<uint8_t> image, std::unique_ptr<LASreaderLAS> r = nullptr)
-      : bytes(std::move(image)), stream(bytes.data(), int64_t(bytes.size())),
+      : bytes(std::move(image)),
+        stream(bytes.data(), int64_t(bytes.size())),
         reader(r ? std::move(r) : std::make_unique<LASreaderLAS>()) {
     ::testing::internal::CaptureStderr();
     opened = reader->open(&stream);
@@ -39,7 +40,9 @@ struct MemoryLas {
   std::string messages;
 };
 
-std::vector<las_test::Point> three_points() { return {{1.0, 2.0, 3.0}, {4.0, 5.0, 6.0}, {7.0, 8.0, 9.0}}; }
+std::vector<las_test::Point> three_points() {
+  return {{1.0, 2.0, 3.0}, {4.0, 5.0, 6.0}, {7.0, 8.0, 9.0}};
+}
 
 std::vector<uint8_t> geo_keys(uint16_t version, uint16_t number_of_keys) {
   std::vector<uint8_t> p;
@@ -59,25 +62,54 @@ struct HeaderCase {
   int64_t points_read;  // when it opens
 };
 
-std::vector<uint8_t> plain() { return las_test::build({}, three_points()); }
+std::vector<uint8_t> plain() {
+  return las_test::build({}, three_points());
+}
 
 const std::vector<HeaderCase>& header_cases() {
   static const std::vector<HeaderCase> kCases = {
-      {"TruncatedHeader", [] { auto b = plain(); b.resize(100); return b; }, false,
-       "ERROR: reading header.number_of_variable_length_records\n", 0},
-      {"WrongSignature", [] { auto b = plain(); b[3] = 'G'; return b; }, false,
-       "ERROR: wrong file signature 'LASG'\n", 0},
-      {"HeaderSizeBelow227", [] { auto b = plain(); put<uint16_t>(b, las_test::kHeaderSize, 200); return b; }, false,
-       "ERROR: header size is 200 but should be at least 227\n", 0},
+      {"TruncatedHeader",
+       [] {
+         auto b = plain();
+         b.resize(100);
+         return b;
+       },
+       false, "ERROR: reading header.number_of_variable_length_records\n", 0},
+      {"WrongSignature",
+       [] {
+         auto b = plain();
+         b[3] = 'G';
+         return b;
+       },
+       false, "ERROR: wrong file signature 'LASG'\n", 0},
+      {"HeaderSizeBelow227",
+       [] {
+         auto b = plain();
+         put<uint16_t>(b, las_test::kHeaderSize, 200);
+         return b;
+       },
+       false, "ERROR: header size is 200 but should be at least 227\n", 0},
       {"OffsetBelowHeaderSize",
-       [] { auto b = plain(); put<uint32_t>(b, las_test::kOffsetToPointData, 100); return b; }, false,
-       "ERROR: offset to point data 100 is smaller than header size 227\n", 0},
+       [] {
+         auto b = plain();
+         put<uint32_t>(b, las_test::kOffsetToPointData, 100);
+         return b;
+       },
+       false, "ERROR: offset to point data 100 is smaller than header size 227\n", 0},
       {"OffsetBeyondFile",
-       [] { auto b = plain(); put<uint32_t>(b, las_test::kOffsetToPointData, 4000000000u); return b; }, false,
-       "ERROR: reading -294967523 bytes of data into header.user_data_after_header\n", 0},
+       [] {
+         auto b = plain();
+         put<uint32_t>(b, las_test::kOffsetToPointData, 4000000000u);
+         return b;
+       },
+       false, "ERROR: reading -294967523 bytes of data into header.user_data_after_header\n", 0},
       {"PointCountBeyondFile",
-       [] { auto b = plain(); put<uint32_t>(b, las_test::kNumberOfPointRecords, 1000000); return b; }, true,
-       "ERROR: 'end-of-file' after 3 of 1000000 points for ''\n", 3},
+       [] {
+         auto b = plain();
+         put<uint32_t>(b, las_test::kNumberOfPointRecords, 1000000);
+         return b;
+       },
+       true, "ERROR: 'end-of-file' after 3 of 1000000 points for ''\n", 3},
       {"VlrLengthPastPointBlock",
        [] {
          las_test::Options o;
@@ -86,7 +118,9 @@ const std::vector<HeaderCase>& header_cases() {
          put<uint16_t>(b, 227 + 20, 60000);
          return b;
        },
-       true, "WARNING: only 10 bytes until point block when trying to read 60000 bytes into header.vlrs[0].data\n", 3},
+       true,
+       "WARNING: only 10 bytes until point block when trying to read 60000 bytes into header.vlrs[0].data\n",
+       3},
       {"VlrCountHugeStopsAtPointBlock",
        [] {
          las_test::Options o;
@@ -95,7 +129,10 @@ const std::vector<HeaderCase>& header_cases() {
          put<uint32_t>(b, las_test::kNumberOfVlrs, 4000000000u);
          return b;
        },
-       true, "WARNING: only 0 bytes until point block after reading 1 of -294967296 vlrs. skipping remaining vlrs ...\n", 3},
+       true,
+       "WARNING: only 0 bytes until point block after reading 1 of -294967296 vlrs. skipping remaining vlrs "
+       "...\n",
+       3},
       {"VlrCountAndOffsetHugeEndAtEndOfData",
        [] {
          auto b = plain();
@@ -110,9 +147,17 @@ const std::vector<HeaderCase>& header_cases() {
          for (int a = 0; a < 3; a++) put<double>(b, las_test::kScaleFactors + 8 * a, 0.0);
          return b;
        },
-       true, "WARNING: x scale factor is zero.\nWARNING: y scale factor is zero.\nWARNING: z scale factor is zero.\n", 3},
-      {"InvalidBoundingBox", [] { auto b = plain(); put<double>(b, las_test::kBounds, -100.0); return b; }, true,
-       "WARNING: invalid bounding box [ 1 2 3 / -100 8 9 ]\n", 3},
+       true,
+       "WARNING: x scale factor is zero.\nWARNING: y scale factor is zero.\nWARNING: z scale factor is "
+       "zero.\n",
+       3},
+      {"InvalidBoundingBox",
+       [] {
+         auto b = plain();
+         put<double>(b, las_test::kBounds, -100.0);
+         return b;
+       },
+       true, "WARNING: invalid bounding box [ 1 2 3 / -100 8 9 ]\n", 3},
       {"Las14HeaderSize235",
        [] {
          auto b = plain();
@@ -122,15 +167,34 @@ const std::vector<HeaderCase>& header_cases() {
          return b;
        },
        false, "ERROR: for LAS 1.4 header_size should at least be 375 but it is only 235\n", 0},
-      {"Las13HeaderSize227", [] { auto b = plain(); put<uint8_t>(b, las_test::kVersionMinor, 3); return b; }, true,
-       "WARNING: for LAS 1.3 header_size should at least be 235 but it is only 227\n", 3},
-      {"UnknownVersion", [] { auto b = plain(); put<uint8_t>(b, las_test::kVersionMajor, 2); return b; }, true,
-       "WARNING: unknown version 2.2 (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n", 3},
-      {"UnknownPointFormat", [] { auto b = plain(); put<uint8_t>(b, las_test::kPointDataFormat, 11); return b; },
+      {"Las13HeaderSize227",
+       [] {
+         auto b = plain();
+         put<uint8_t>(b, las_test::kVersionMinor, 3);
+         return b;
+       },
+       true, "WARNING: for LAS 1.3 header_size should at least be 235 but it is only 227\n", 3},
+      {"UnknownVersion",
+       [] {
+         auto b = plain();
+         put<uint8_t>(b, las_test::kVersionMajor, 2);
+         return b;
+       },
+       true, "WARNING: unknown version 2.2 (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n", 3},
+      {"UnknownPointFormat",
+       [] {
+         auto b = plain();
+         put<uint8_t>(b, las_test::kPointDataFormat, 11);
+         return b;
+       },
        false, "ERROR: unknown point type 11 with point size 20\n", 0},
       {"CompressedBitWithoutRecord",
-       [] { auto b = plain(); put<uint8_t>(b, las_test::kPointDataFormat, 0x80); return b; }, false,
-       "ERROR: this file was compressed with an experimental version of rekomp\n", 0},
+       [] {
+         auto b = plain();
+         put<uint8_t>(b, las_test::kPointDataFormat, 0x80);
+         return b;
+       },
+       false, "ERROR: this file was compressed with an experimental version of rekomp\n", 0},
       {"CompressedRecord",
        [] {
          las_test::Options o;
@@ -208,7 +272,9 @@ TEST_P(HostileHeader, OpensOrFailsWithItsMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Generated, HostileHeader, ::testing::ValuesIn(header_cases()),
-                         [](const ::testing::TestParamInfo<HeaderCase>& p) { return std::string(p.param.name); });
+                         [](const ::testing::TestParamInfo<HeaderCase>& p) {
+                           return std::string(p.param.name);
+                         });
 
 TEST(LasReader, LyingPointCountIsVisibleBeforeReading) {
   auto b = plain();
@@ -287,7 +353,8 @@ TEST(LasReader, RecordLengthDecidesExtraBytes) {
   points[0].extra_byte_value = 0xAB;
   MemoryLas longer(las_test::build(o, points));
   ASSERT_TRUE(longer.opened);
-  const std::vector<LASitem> expected_long = {{LASitem::POINT10, 20, 0}, {LASitem::GPSTIME11, 8, 0}, {LASitem::BYTE, 2, 0}};
+  const std::vector<LASitem> expected_long = {
+      {LASitem::POINT10, 20, 0}, {LASitem::GPSTIME11, 8, 0}, {LASitem::BYTE, 2, 0}};
   EXPECT_EQ(longer.reader->point.items, expected_long);
   ASSERT_TRUE(longer.reader->read_point());
   EXPECT_EQ(longer.reader->point.extra_bytes, (std::vector<uint8_t>{0xAB, 0xAB}));
@@ -344,11 +411,10 @@ struct Point14Case {
 
 TEST(LasReader, Point14ConvertsToLegacyFields) {
   const Point14Case cases[] = {
-      {9, 12, 2, 0, 6, 7, 2, 0},       {12, 12, 2, 0, 7, 7, 2, 0},      {7, 8, 2, 0, 6, 7, 2, 0},
-      {8, 8, 2, 0, 7, 7, 2, 0},
-      {6, 10, 2, 0, 6, 7, 2, 0},       {3, 5, 40, 15000, 3, 5, 0, 90},  {1, 1, 31, -15000, 1, 1, 31, -90},
-      {1, 1, 1, 100, 1, 1, 1, 1},      {1, 1, 1, -100, 1, 1, 1, -1},    {1, 1, 1, 30000, 1, 1, 1, 127},
-      {1, 1, 1, -30000, 1, 1, 1, -128}, {0, 0, 1, 83, 0, 0, 1, 0},
+      {9, 12, 2, 0, 6, 7, 2, 0},         {12, 12, 2, 0, 7, 7, 2, 0},       {7, 8, 2, 0, 6, 7, 2, 0},
+      {8, 8, 2, 0, 7, 7, 2, 0},          {6, 10, 2, 0, 6, 7, 2, 0},        {3, 5, 40, 15000, 3, 5, 0, 90},
+      {1, 1, 31, -15000, 1, 1, 31, -90}, {1, 1, 1, 100, 1, 1, 1, 1},       {1, 1, 1, -100, 1, 1, 1, -1},
+      {1, 1, 1, 30000, 1, 1, 1, 127},    {1, 1, 1, -30000, 1, 1, 1, -128}, {0, 0, 1, 83, 0, 0, 1, 0},
   };
   for (const Point14Case& c : cases) {
     uint8_t record[30] = {};
@@ -358,8 +424,8 @@ TEST(LasReader, Point14ConvertsToLegacyFields) {
     std::memcpy(record + 18, &c.scan_angle, 2);
     LASpointFields p;
     las_unpack_point14(record, p);
-    SCOPED_TRACE(testing::Message() << int(c.ret) << "/" << int(c.nret) << " class " << int(c.cls) << " angle "
-                                    << c.scan_angle);
+    SCOPED_TRACE(testing::Message() << int(c.ret) << "/" << int(c.nret) << " class " << int(c.cls)
+                                    << " angle " << c.scan_angle);
     EXPECT_EQ(p.return_number, c.legacy_ret);
     EXPECT_EQ(p.number_of_returns, c.legacy_nret);
     EXPECT_EQ(p.extended_return_number, c.ret);
@@ -407,7 +473,8 @@ TEST(LasReader, Point14FileThroughTheReader) {
 
 // Points on and near the borders of a 10 x 10 area at the origin.
 std::vector<las_test::Point> border_points() {
-  return {{0, 0, 0}, {10, 5, 0}, {5, 10, 0}, {9.99, 9.99, 0}, {3, 4, 0}, {5, 0, 0}, {3, 3.99, 0}, {-0.01, 5, 0}, {20, 20, 0}};
+  return {{0, 0, 0}, {10, 5, 0},   {5, 10, 0},    {9.99, 9.99, 0}, {3, 4, 0},
+          {5, 0, 0}, {3, 3.99, 0}, {-0.01, 5, 0}, {20, 20, 0}};
 }
 
 std::vector<int> delivered(LASreader& r) {
@@ -485,7 +552,8 @@ TEST(Requantize, RescaleReoffsetAndBothReexpressCoordinates) {
   EXPECT_EQ(reoffset.reader->point.Y, 50);
   EXPECT_DOUBLE_EQ(reoffset.reader->point.get_x(), 1000.25);
 
-  MemoryLas both(las_test::build(o, pts), std::make_unique<LASreaderLASrescalereoffset>(0.001, 0.001, 0.001, 1000, 2000, 0));
+  MemoryLas both(las_test::build(o, pts),
+                 std::make_unique<LASreaderLASrescalereoffset>(0.001, 0.001, 0.001, 1000, 2000, 0));
   ASSERT_TRUE(both.reader->read_point());
   EXPECT_EQ(both.reader->point.X, 250);
   EXPECT_EQ(both.reader->point.Y, 500);
@@ -503,8 +571,9 @@ TEST(Requantize, OverflowIsReported) {
   MemoryLas las(las_test::build({}, {{1000.0, 0, 0}, {2000.0, 0, 0}}),
                 std::make_unique<LASreaderLASrescale>(1e-9, 0, 0));
   ASSERT_TRUE(las.opened);
-  EXPECT_NE(las.messages.find("WARNING: rescaling from 0.01 to 1e-09 causes LAS integer overflow for min_x\n"),
-            std::string::npos)
+  EXPECT_NE(
+      las.messages.find("WARNING: rescaling from 0.01 to 1e-09 causes LAS integer overflow for min_x\n"),
+      std::string::npos)
       << las.messages;
   EXPECT_NE(las.messages.find("for max_x\n"), std::string::npos);
 }
@@ -538,7 +607,8 @@ TEST(LasReader, OpensFilesByNameAndReportsMissingOnes) {
   EXPECT_EQ(reader.get_stream(), nullptr);
   ::testing::internal::CaptureStderr();
   EXPECT_FALSE(reader.open((path + ".missing").c_str()));
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "ERROR: cannot open file '" + path + ".missing' for read\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "ERROR: cannot open file '" + path + ".missing' for read\n");
   ::testing::internal::CaptureStderr();
   EXPECT_FALSE(reader.open(static_cast<const char*>(nullptr)));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "ERROR: file name pointer is zero\n");
@@ -584,7 +654,8 @@ TEST(Header, AttributeSizesAndStarts) {
   const struct {
     uint8_t type, options;
     int32_t size;
-  } cases[] = {{0, 7, 7}, {1, 0, 1}, {4, 0, 2}, {6, 0, 4}, {9, 0, 4}, {10, 0, 8}, {11, 0, 2}, {20, 0, 16}, {30, 0, 24}, {31, 0, 0}};
+  } cases[] = {{0, 7, 7},  {1, 0, 1},  {4, 0, 2},   {6, 0, 4},   {9, 0, 4},
+               {10, 0, 8}, {11, 0, 2}, {20, 0, 16}, {30, 0, 24}, {31, 0, 0}};
   LASattributeSet set;
   int32_t start = 0;
   for (const auto& c : cases) {
@@ -605,7 +676,9 @@ TEST(Point, PreparationZeroClearAndCopy) {
   LASpoint p;
   EXPECT_FALSE(p.init(&q, {{LASitem::POINT10, 20, 0}, {99, 4, 0}}));
   EXPECT_EQ(p.num_items, 0);
-  ASSERT_TRUE(p.init(&q, {{LASitem::POINT14, 30, 0}, {LASitem::RGBNIR14, 8, 0}, {LASitem::WAVEPACKET14, 29, 0},
+  ASSERT_TRUE(p.init(&q, {{LASitem::POINT14, 30, 0},
+                          {LASitem::RGBNIR14, 8, 0},
+                          {LASitem::WAVEPACKET14, 29, 0},
                           {LASitem::BYTE14, 3, 0}}));
   EXPECT_EQ(p.total_point_size, 70u);
   EXPECT_EQ(p.extended_point_type, 1);

@@ -58,8 +58,11 @@ struct Point {
 };
 
 struct Record {
-  Record(std::string user_id_in, uint16_t record_id_in, std::vector<uint8_t> payload_in, std::string description_in = {})
-      : user_id(std::move(user_id_in)), record_id(record_id_in), payload(std::move(payload_in)),
+  Record(std::string user_id_in, uint16_t record_id_in, std::vector<uint8_t> payload_in,
+         std::string description_in = {})
+      : user_id(std::move(user_id_in)),
+        record_id(record_id_in),
+        payload(std::move(payload_in)),
         description(std::move(description_in)) {}
   std::string user_id;
   uint16_t record_id = 0;
@@ -68,13 +71,13 @@ struct Record {
 };
 
 struct Options {
-  uint8_t version_minor = 2;       // 0 to 4; sets header_size 227, 235 (1.3) or 375 (1.4)
-  uint8_t point_data_format = 0;   // 0 to 10
+  uint8_t version_minor = 2;              // 0 to 4; sets header_size 227, 235 (1.3) or 375 (1.4)
+  uint8_t point_data_format = 0;          // 0 to 10
   uint16_t point_data_record_length = 0;  // 0: the standard length of the format
   double scale[3] = {0.01, 0.01, 0.01};
   double offset[3] = {0, 0, 0};
   std::vector<Record> vlrs;
-  std::vector<Record> evlrs;                  // LAS 1.4 only, written after the points
+  std::vector<Record> evlrs;                    // LAS 1.4 only, written after the points
   std::vector<uint8_t> user_data_after_header;  // between the VLRs and the points
 };
 
@@ -165,8 +168,8 @@ inline std::vector<uint8_t> build(const Options& o, const std::vector<Point>& po
   put(out, kHeaderSize, header_size);
   put(out, kNumberOfVlrs, uint32_t(o.vlrs.size()));
   put(out, kPointDataFormat, o.point_data_format);
-  const uint16_t length = o.point_data_record_length ? o.point_data_record_length
-                                                     : standard_record_length(o.point_data_format);
+  const uint16_t length =
+      o.point_data_record_length ? o.point_data_record_length : standard_record_length(o.point_data_format);
   put(out, kPointDataRecordLength, length);
   const bool legacy_counts = o.point_data_format <= 5 || o.version_minor < 4;
   put(out, kNumberOfPointRecords, uint32_t(legacy_counts ? points.size() : 0));
