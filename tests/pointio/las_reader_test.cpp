@@ -615,6 +615,29 @@ TEST(LasReader, OpensFilesByNameAndReportsMissingOnes) {
   std::remove(path.c_str());
 }
 
+TEST(LasReader, StandardInputSkipsEvlrsWithAWarning) {
+  las_test::Options o;
+  o.version_minor = 4;
+  o.evlrs.push_back({"LASF_Projection", 2112, {'W', 0}});
+  const std::string path = ::testing::TempDir() + "reader_stdin.las";
+  ASSERT_TRUE(las_test::write_file(path, las_test::build(o, three_points())));
+  ASSERT_NE(std::freopen(path.c_str(), "rb", stdin), nullptr);
+  LASreaderLAS reader;
+  ::testing::internal::CaptureStderr();
+  ASSERT_TRUE(reader.open(stdin));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "WARNING: LAS 1.4 file has 1 EVLRs but stream is not seekable ...\n");
+  EXPECT_TRUE(reader.header.evlrs.empty());
+  EXPECT_EQ(reader.header.number_of_extended_variable_length_records, 0u);
+  EXPECT_EQ(reader.max_points_in_file(), -1);
+  int n = 0;
+  while (reader.read_point()) n++;
+  EXPECT_EQ(n, 3);
+  EXPECT_FALSE(reader.seek(0));
+  reader.close();
+  std::remove(path.c_str());
+}
+
 TEST(Header, VlrAccountingAndViewsFollowRemovals) {
   LASheader h;
   h.add_vlr("LASF_Projection", 2112, {'A', 0});
