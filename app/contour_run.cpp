@@ -9,10 +9,11 @@
 #include "lineio/line_output_opener.h"
 #include "pointio/lasinputopener.h"
 #include "pointio/lasreader.h"
+#include "pointio/lasreaderlas.h"
 
 namespace {
 
-constexpr const char* kSupportLine = "\tplease contact support@quorvane.example\n";
+constexpr const char* kSupportLine = "       contact Quorvane support for assistance\n";
 constexpr uint32_t kStride = 3;
 
 double seconds_since(std::clock_t start) {
@@ -50,6 +51,13 @@ int ContourRun::run() {
     const int rc = process_file();
     if (rc != 0) return rc;
   }
+  // Damaged inputs still get the contours of the points they held, but the run must not look
+  // like a clean success to the script that started it.
+  if (incomplete_inputs_) {
+    std::fprintf(stderr, "ERROR: %u input(s) ended before all their points were read. their contours are incomplete\n",
+                 incomplete_inputs_);
+    return 1;
+  }
   return 0;
 }
 
@@ -77,12 +85,23 @@ int ContourRun::process_file() {
     return 1;
   }
   uint32_t expected = static_cast<uint32_t>(npoints);
+  // A header may announce more points than its file holds; the buffers are sized from what can
+  // really arrive, so a lying count cannot claim gigabytes.
+  if (const auto* las = dynamic_cast<const LASreaderLAS*>(reader.get())) {
+    const int64_t available = las->max_points_in_file();
+    if (available >= 0 && available < npoints) {
+      std::fprintf(stderr, "WARNING: '%s' announces %lld points but holds at most %lld\n", input_name ? input_name : "stdin",
+                   static_cast<long long>(npoints), static_cast<long long>(available));
+      expected = static_cast<uint32_t>(available);
+    }
+  }
   if (settings_.extra_pass) {
     if (!extra_pass(reader, expected)) return 1;
   } else if (settings_.verbose) {
     std::fprintf(stderr, "processing %u points ...\n", expected);
   }
   if (!read_and_triangulate(*reader, expected)) return 1;
+  if (reader->is_incomplete()) incomplete_inputs_++;
   reader->close();
 
   if (!write_contours(*reader, *writer)) return 1;

@@ -41,6 +41,7 @@ class ContourRun {
 
   std::vector<float> point_buffer_;  // x, y relative to the header minimum, z absolute
   uint32_t stored_points_ = 0;
+  uint32_t incomplete_inputs_ = 0;  // inputs that ended before their announced points
   TIN tin_;
   ContourTracer tracer_;
   std::vector<float> iso_values_;

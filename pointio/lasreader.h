@@ -51,6 +51,9 @@ class LASreader {
   bool read_point() { return (this->*read_step_)(); }
 
   int64_t get_npoints() const { return npoints; }
+  // True once reading stopped early on a damaged source (truncated points, a failed decode):
+  // the points delivered are fewer than the source announced.
+  bool is_incomplete() const { return incomplete; }
   int64_t get_p_count() const { return p_count; }
   Inside get_inside() const { return inside_; }
   float get_t_ll_x() const { return t_ll_x_; }
@@ -72,6 +75,7 @@ class LASreader {
 
   int64_t npoints = 0;  // point records the reader will deliver
   int64_t p_count = 0;  // delivered so far
+  bool incomplete = false;
 
  private:
   bool read_point_inside_tile();

@@ -263,6 +263,7 @@ bool LASreaderLAS::open_stream(ByteStreamIn* stream, bool peek_only, uint32_t de
   stream_ = stream;
   stream_size_ = stream->size();
   npoints = p_count = 0;
+  incomplete = false;
   if (!read_header_block() || !read_version_fields()) return false;
   npoints = header.number_of_point_records ? header.number_of_point_records
                                            : static_cast<int64_t>(header.extended_number_of_point_records);
@@ -688,6 +689,7 @@ bool LASreaderLAS::read_point_unfiltered() {
       p_count++;
       return true;
     }
+    incomplete = true;
     if (reader_->warning())
       fprintf(stderr, "WARNING: '%s' for '%s'\n", reader_->warning(), file_name_.c_str());
     if (reader_->error()) {
@@ -702,6 +704,7 @@ bool LASreaderLAS::read_point_unfiltered() {
   if (!checked_end_) {
     checked_end_ = true;
     if (!reader_->check_end()) {
+      incomplete = true;
       fprintf(stderr, "ERROR: '%s' when reaching end of encoding\n",
               reader_->error() ? reader_->error() : "");
       p_count--;

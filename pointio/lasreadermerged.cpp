@@ -66,7 +66,10 @@ bool LASreaderMerged::read_headers() {
     }
     const LASheader& h = peek.header;
     FileExtent e;
+    // Count only the records the file can hold, so a lying header cannot inflate the total.
     e.npoints = peek.get_npoints();
+    const int64_t available = peek.max_points_in_file();
+    if (available >= 0 && available < e.npoints) e.npoints = available;
     if (e.npoints > 0) e.min_x = h.min_x, e.min_y = h.min_y, e.max_x = h.max_x, e.max_y = h.max_y;
     extents_.push_back(e);
     merge_header(h, i == 0);
@@ -186,6 +189,7 @@ bool LASreaderMerged::read_point_unfiltered() {
       p_count++;
       return true;
     }
+    incomplete = incomplete || reader_->is_incomplete();
     reader_->close();
     reader_.reset();
     if (current_ + 1 < file_names_.size() && !open_file(current_ + 1)) return false;
@@ -197,6 +201,7 @@ bool LASreaderMerged::reopen() {
   if (reader_) reader_->close();
   reader_.reset();
   p_count = 0;
+  incomplete = false;
   return !file_names_.empty() && open_file(0);
 }
 
