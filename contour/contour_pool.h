@@ -1,85 +1,107 @@
 // Free-list pool of small fixed-size records, allocated in blocks that double in size.
 //
-// Records never move once allocated, so plain pointers between them stay valid until release().
-// A pool grows rarely (first block 512 records, then 1024, 2048, ...) and never shrinks during a
-// file: the tracer takes and returns records millions of times without touching the allocator.
+// Records are named by 32-bit indices instead of pointers, so records that link to each other
+// stay small (the tracer's vertex is three 32-bit words). Records never move once allocated, so
+// an index stays valid until release(). A pool grows rarely (first block 512 records, then 1024,
+// 2048, ...) and never shrinks during a file: the tracer takes and returns records millions of
+// times without touching the allocator.
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
 #include <stdexcept>
 
-// `Link` names the pointer member that chains free records; the record does not use it while
-// it is free, and take() resets the whole record.
-template <typename T, T* T::*Link>
+// The index no record has: a link that points nowhere.
+inline constexpr uint32_t NO_RECORD = UINT32_MAX;
+
+// `Link` names the index member that chains free records; the record does not use it while it
+// is free, and take() resets the whole record.
+template <typename T, uint32_t T::*Link>
 class RecordPool {
  public:
   static constexpr int MAX_BLOCKS = 16;
 
-  // `what` names the pool in the failure message ("vertex" or "component").
+  // `what` names the pool in the failure message ("vertex" or "component"). The first block size
+  // is rounded up to a power of two, so that an index finds its block with a shift and a bit scan.
   RecordPool(const char* what, uint32_t first_block, int max_blocks)
       : what_(what),
-        first_block_(first_block > 0 ? first_block : 1),
+        first_block_(std::bit_ceil(first_block > 0 ? first_block : 1u)),
+        shift_(std::countr_zero(first_block_)),
         max_blocks_(max_blocks < MAX_BLOCKS ? max_blocks : MAX_BLOCKS),
         next_block_(first_block_) {}
 
-  T* take() {
-    if (free_ == nullptr) grow();
-    T* record = free_;
-    free_ = record->*Link;
-    *record = T{};
-    return record;
+  uint32_t take() {
+    if (free_ == NO_RECORD) grow();
+    const uint32_t index = free_;
+    T& record = (*this)[index];
+    free_ = record.*Link;
+    record = T{};
+    return index;
   }
 
   // Freed records go to the front of the free list, so the most recently used memory is reused.
-  void give(T* record) {
-    record->*Link = free_;
-    free_ = record;
+  void give(uint32_t index) {
+    (*this)[index].*Link = free_;
+    free_ = index;
   }
+
+  // Block b holds the indices [F (2^b - 1), F (2^(b+1) - 1)) for a first block of F records.
+  T& operator[](uint32_t index) {
+    const uint32_t b = static_cast<uint32_t>(std::bit_width((index >> shift_) + 1)) - 1;
+    return blocks_[b][index - (((1u << b) - 1) << shift_)];
+  }
+  const T& operator[](uint32_t index) const { return const_cast<RecordPool&>(*this)[index]; }
 
   // Frees every block; the next take() starts again with a block of first_block records.
   void release() {
     for (auto& block : blocks_) block.reset();
     block_count_ = 0;
     next_block_ = first_block_;
-    free_ = nullptr;
+    free_ = NO_RECORD;
   }
 
   int block_count() const { return block_count_; }
+  // Records in all blocks, free or taken.
+  uint64_t capacity() const { return uint64_t{first_block_} * ((uint64_t{1} << block_count_) - 1); }
 
  private:
   void grow() {
-    const uint32_t size = next_block_;
-    if (block_count_ >= max_blocks_) fail(size);
+    const uint64_t first = capacity();
+    // The indices of the new block, and NO_RECORD, must stay apart.
+    if (block_count_ >= max_blocks_ || first + next_block_ > NO_RECORD) fail(next_block_);
+    const uint32_t size = static_cast<uint32_t>(next_block_);
     try {
-      blocks_[block_count_] = std::make_unique<T[]>(size);
+      blocks_[block_count_] = std::make_unique_for_overwrite<T[]>(size);
     } catch (const std::bad_alloc&) {
       fail(size);
     }
     T* block = blocks_[block_count_].get();
     // Chained in index order so that consecutive takes walk the block sequentially.
-    for (uint32_t i = 0; i + 1 < size; i++) block[i].*Link = &block[i + 1];
+    const uint32_t base = static_cast<uint32_t>(first);
+    for (uint32_t i = 0; i + 1 < size; i++) block[i].*Link = base + i + 1;
     block[size - 1].*Link = free_;
-    free_ = block;
+    free_ = base;
     block_count_++;
-    next_block_ = size * 2;
+    next_block_ = uint64_t{size} * 2;
   }
 
-  [[noreturn]] void fail(uint32_t size) const {
+  [[noreturn]] void fail(uint64_t size) const {
     char message[96];
-    std::snprintf(message, sizeof(message), "ERROR: malloc for %s buffer %d failed", what_,
-                  static_cast<int>(size));
+    std::snprintf(message, sizeof(message), "ERROR: malloc for %s buffer %llu failed", what_,
+                  static_cast<unsigned long long>(size));
     throw std::runtime_error(message);
   }
 
   const char* what_;
   uint32_t first_block_;
+  int shift_;  // log2(first_block_)
   int max_blocks_;
-  uint32_t next_block_;
+  uint64_t next_block_;
   int block_count_ = 0;
-  T* free_ = nullptr;
+  uint32_t free_ = NO_RECORD;
   std::array<std::unique_ptr<T[]>, MAX_BLOCKS> blocks_;
 };

@@ -27,11 +27,6 @@ void ContourTracer::release_pools() {
   components_.release();
 }
 
-void ContourTracer::release_maps() {
-  for (auto& map : maps_) map.release();
-  std::vector<EdgeMap<ContourVertex>>().swap(maps_);
-}
-
 bool ContourTracer::extract(const TINtriangle* triangles, int32_t triangle_count, const float* points,
                             uint32_t stride, const std::vector<float>& iso_values, LINEwriter& writer,
                             bool loops_only) {
@@ -46,8 +41,7 @@ bool ContourTracer::extract(const TINtriangle* triangles, int32_t triangle_count
   loops_only_ = loops_only;
   bool ok = true;
   try {
-    if (maps_.size() < iso_values.size()) maps_.resize(iso_values.size());
-    for (auto& map : maps_) map.clear();
+    maps_.resize(iso_values.size());
     for (int32_t t = 0; t < triangle_count && ok; t++) {
       const TINtriangle& tri = triangles[t];
       if (!is_alive(tri)) continue;
@@ -80,8 +74,9 @@ bool ContourTracer::extract(const TINtriangle* triangles, int32_t triangle_count
     throw std::runtime_error("ERROR: malloc for contour edge map failed");
   }
   // What is left are the open ends on edges of killed triangles (or of a pass the writer broke
-  // off); their vertices go back with the pools.
-  for (auto& map : maps_) map.clear();
+  // off); their vertices go back with the pools. The tables go now: the next file may have other
+  // iso values, and the memory is the triangulation's until then.
+  std::vector<EdgeMap>().swap(maps_);
   writer_ = nullptr;
   return ok;
 }
@@ -106,122 +101,130 @@ void ContourTracer::compute_keys(int32_t t, int32_t keys[3]) const {
   }
 }
 
-ContourComponent* ContourTracer::detach_component(ContourVertex* v) {
-  ContourComponent* c = v->component;
-  v->component = nullptr;
-  if (c == nullptr) return nullptr;
-  c->count--;
+uint32_t ContourTracer::detach_component(ContourVertex& v) {
+  uint32_t c = v.b;
+  v.b = NO_RECORD;
+  if (c == NO_RECORD) return NO_RECORD;
+  components_[c].count--;
   // Climb to the root, freeing the pieces nothing refers to any more on the way.
-  while (c->parent != nullptr) {
-    ContourComponent* parent = c->parent;
-    if (c->count == 0) {
-      parent->count--;
+  for (uint32_t parent; (parent = components_[c].parent) != NO_RECORD; c = parent) {
+    if (components_[c].count == 0) {
+      components_[parent].count--;
       components_.give(c);
     }
-    c = parent;
   }
   return c;
 }
 
-ContourVertex* ContourTracer::take_end(EdgeMap<ContourVertex>& map, int32_t key,
-                                       ContourComponent*& component) {
-  component = nullptr;
+uint32_t ContourTracer::take_end(EdgeMap& map, int32_t key, uint32_t& component) {
+  component = NO_RECORD;
   if (key < 0) {
-    ContourVertex* v = vertices_.take();
-    v->key = ~key;
+    const uint32_t v = vertices_.take();
+    vertices_[v].key = ~key;
     return v;
   }
-  if (ContourVertex* v = map.take(key)) {
-    component = detach_component(v);
-    return v;
+  const uint32_t found = map.take(key);
+  if (found != EdgeMap::NOT_FOUND) {
+    component = detach_component(vertices_[found]);
+    return found;
   }
-  ContourVertex* v = vertices_.take();
-  v->key = key;
+  const uint32_t v = vertices_.take();
+  vertices_[v].key = key;
   map.put(key, v);
   return v;
 }
 
-bool ContourTracer::add_segment(EdgeMap<ContourVertex>& map, int32_t first_key, int32_t second_key, float h) {
-  ContourComponent* cf;
-  ContourComponent* cs;
-  ContourVertex* vf = take_end(map, first_key, cf);
-  ContourVertex* vs = take_end(map, second_key, cs);
-  ContourComponent* c;
-  if (cf == nullptr && cs == nullptr) {  // a new piece
+bool ContourTracer::add_segment(EdgeMap& map, int32_t first_key, int32_t second_key, float h) {
+  uint32_t cf;
+  uint32_t cs;
+  const uint32_t vf = take_end(map, first_key, cf);
+  const uint32_t vs = take_end(map, second_key, cs);
+  ContourVertex& f = vertices_[vf];
+  ContourVertex& s = vertices_[vs];
+  uint32_t c;
+  if (cf == NO_RECORD && cs == NO_RECORD) {  // a new piece
     c = components_.take();
-    vf->a = vs;
-    vs->a = vf;
+    f.a = vs;
+    s.a = vf;
+    // An end waiting in the map keeps its piece in its second link.
     if (first_key >= 0) {
-      vf->component = c;
-      c->count++;
+      f.b = c;
+      components_[c].count++;
     }
     if (second_key >= 0) {
-      vs->component = c;
-      c->count++;
+      s.b = c;
+      components_[c].count++;
     }
-  } else if (cf == nullptr) {  // extends the piece of the second end
-    vf->a = vs;
-    vs->b = vf;
+  } else if (cf == NO_RECORD) {  // extends the piece of the second end
+    f.a = vs;
+    s.b = vf;
     if (first_key >= 0) {
-      vf->component = cs;
-      cs->count++;
+      f.b = cs;
+      components_[cs].count++;
     }
     c = cs;
-  } else if (cs == nullptr) {  // extends the piece of the first end
-    vf->b = vs;
-    vs->a = vf;
+  } else if (cs == NO_RECORD) {  // extends the piece of the first end
+    f.b = vs;
+    s.a = vf;
     if (second_key >= 0) {
-      vs->component = cf;
-      cf->count++;
+      s.b = cf;
+      components_[cf].count++;
     }
     c = cf;
   } else {  // joins two pieces, or closes one
-    vf->b = vs;
-    vs->b = vf;
+    f.b = vs;
+    s.b = vf;
     if (cf != cs) {
-      if (cs->count == 0) {
+      if (components_[cs].count == 0) {
         components_.give(cs);
       } else {
-        cs->parent = cf;
-        cf->count++;
+        components_[cs].parent = cf;
+        components_[cf].count++;
       }
     }
     c = cf;
   }
-  if (c->count != 0) return true;
+  if (components_[c].count != 0) return true;
   components_.give(c);
+  LineKind kind;
+  const uint32_t start = find_start(vf, kind);
+  return complete_line(start, kind, h);
+}
 
-  // Complete: the start of an open line is an end (link b none); a loop starts at vf, so it is
-  // written walking away from vs and keeps the lower ground on its right.
-  if (vf->b == nullptr) return complete_line(vf, LineKind::open_line, h);
-  const ContourVertex* prev = vf;
-  ContourVertex* cur = vf->b;
+// The start of an open line is an end (link b none); a loop starts at vf, so it is written walking
+// away from vs and keeps the lower ground on its right.
+uint32_t ContourTracer::find_start(uint32_t vf, LineKind& kind) const {
+  kind = LineKind::open_line;
+  if (vertices_[vf].b == NO_RECORD) return vf;
+  uint32_t prev = vf;
+  uint32_t cur = vertices_[vf].b;
   while (cur != vf) {
-    if (cur->b == nullptr) return complete_line(cur, LineKind::open_line, h);
-    ContourVertex* next = cur->a == prev ? cur->b : cur->a;
+    if (vertices_[cur].b == NO_RECORD) return cur;
+    const uint32_t next = step(cur, prev);
     prev = cur;
     cur = next;
   }
-  return complete_line(vf, LineKind::closed_loop, h);
+  kind = LineKind::closed_loop;
+  return vf;
 }
 
 // The one place where a finished line leaves the tracer. Simplification and cleaning of the
 // finished chain belong here, before it is written or dropped.
-bool ContourTracer::complete_line(ContourVertex* start, LineKind kind, float h) {
+bool ContourTracer::complete_line(uint32_t start, LineKind kind, float h) {
   return kind == LineKind::open_line ? write_open_line(start, h) : write_closed_loop(start, h);
 }
 
-bool ContourTracer::write_open_line(ContourVertex* start, float h) {
+bool ContourTracer::write_open_line(uint32_t start, float h) {
   const bool write = !loops_only_;
   bool ok = !write || write_vertex(start, h);
   int64_t vertex_count = 1;
-  ContourVertex* prev = start;
-  ContourVertex* cur = start->a;
-  while (cur != nullptr) {
+  uint32_t prev = start;
+  uint32_t cur = vertices_[start].a;
+  while (cur != NO_RECORD) {
     if (write) ok = ok && write_vertex(cur, h);
     vertex_count++;
-    ContourVertex* next = cur->a == prev ? cur->b : cur->a;
-    vertices_.give(prev);  // only its address is compared from here on
+    const uint32_t next = step(cur, prev);
+    vertices_.give(prev);  // only its index is compared from here on
     prev = cur;
     cur = next;
   }
@@ -232,15 +235,15 @@ bool ContourTracer::write_open_line(ContourVertex* start, float h) {
   return ok;
 }
 
-bool ContourTracer::write_closed_loop(ContourVertex* start, float h) {
+bool ContourTracer::write_closed_loop(uint32_t start, float h) {
   bool ok = write_vertex(start, h);
   int64_t vertex_count = 1;
-  ContourVertex* prev = start;
-  ContourVertex* cur = start->a;
-  while (cur != start && cur != nullptr) {
+  uint32_t prev = start;
+  uint32_t cur = vertices_[start].a;
+  while (cur != start && cur != NO_RECORD) {
     ok = ok && write_vertex(cur, h);
     vertex_count++;
-    ContourVertex* next = cur->a == prev ? cur->b : cur->a;
+    const uint32_t next = step(cur, prev);
     if (prev != start) vertices_.give(prev);
     prev = cur;
     cur = next;
@@ -255,10 +258,10 @@ bool ContourTracer::write_closed_loop(ContourVertex* start, float h) {
   return ok;
 }
 
-bool ContourTracer::write_vertex(const ContourVertex* v, float h) {
+bool ContourTracer::write_vertex(uint32_t v, float h) {
   float x;
   float y;
-  crossing_point(v->key, h, x, y);
+  crossing_point(vertices_[v].key, h, x, y);
   return writer_->add_vertex(x, y, h);
 }
 

@@ -15,22 +15,25 @@
 #include "tin/tin.h"
 
 // One crossing of a contour with a triangle edge. Its position is not stored: it is recomputed
-// from the edge and the line's elevation whenever needed, always with the same result.
-struct ContourComponent;
+// from the edge and the line's elevation whenever needed, always with the same result. Links are
+// indices into the tracer's vertex pool (NO_RECORD for none), so a vertex is 12 bytes.
 struct ContourVertex {
-  ContourVertex* a = nullptr;  // first neighbour along the line (free-list link while pooled)
-  ContourVertex* b = nullptr;  // second neighbour; nullptr at a line end
-  // While the vertex is an open end waiting in an edge map: the piece of line it belongs to.
-  ContourComponent* component = nullptr;
+  uint32_t a = NO_RECORD;  // first neighbour along the line (free-list link while pooled)
+  // Second neighbour along the line; NO_RECORD at a line end. While the vertex is an open end
+  // waiting in an edge map its second link is not used for the line, so it holds the index of
+  // the component (piece of line) the end belongs to instead.
+  uint32_t b = NO_RECORD;
   int32_t key = -1;  // code 3t + k of the triangle edge the vertex lies on, never negative once set
 };
+static_assert(sizeof(ContourVertex) == 12);
 
 // A node of the union-find forest over pieces of line. A line is complete when the root of its
 // last open end counts nothing any more.
 struct ContourComponent {
-  ContourComponent* parent = nullptr;  // nullptr at a root (free-list link while pooled)
-  int32_t count = 0;                   // open ends and child components that still refer here
+  uint32_t parent = NO_RECORD;  // NO_RECORD at a root (free-list link while pooled)
+  int32_t count = 0;            // open ends and child components that still refer here
 };
+static_assert(sizeof(ContourComponent) == 8);
 
 // Totals over the whole run (release_pools() keeps them).
 struct ContourCounts {
@@ -56,12 +59,8 @@ class ContourTracer {
   bool extract(const TINtriangle* triangles, int32_t triangle_count, const float* points, uint32_t stride,
                const std::vector<float>& iso_values, LINEwriter& writer, bool loops_only);
 
-  // Frees both pools; the next file starts with the first block size again. The edge maps keep
-  // their (empty) tables, so the next file rarely grows them again.
+  // Frees both pools; the next file starts with the first block size again.
   void release_pools();
-
-  // Frees the edge maps' tables too, for the end of the run or a caller short of memory.
-  void release_maps();
 
   const ContourCounts& counts() const { return counts_; }
 
@@ -69,18 +68,24 @@ class ContourTracer {
   enum class LineKind { open_line, closed_loop };
 
   void compute_keys(int32_t t, int32_t keys[3]) const;
-  bool add_segment(EdgeMap<ContourVertex>& map, int32_t first_key, int32_t second_key, float h);
-  ContourVertex* take_end(EdgeMap<ContourVertex>& map, int32_t key, ContourComponent*& component);
-  ContourComponent* detach_component(ContourVertex* v);
-  bool complete_line(ContourVertex* start, LineKind kind, float h);
-  bool write_open_line(ContourVertex* start, float h);
-  bool write_closed_loop(ContourVertex* start, float h);
-  bool write_vertex(const ContourVertex* v, float h);
+  bool add_segment(EdgeMap& map, int32_t first_key, int32_t second_key, float h);
+  uint32_t take_end(EdgeMap& map, int32_t key, uint32_t& component);
+  uint32_t detach_component(ContourVertex& v);
+  uint32_t find_start(uint32_t vf, LineKind& kind) const;
+  bool complete_line(uint32_t start, LineKind kind, float h);
+  bool write_open_line(uint32_t start, float h);
+  bool write_closed_loop(uint32_t start, float h);
+  bool write_vertex(uint32_t v, float h);
+  // The neighbour of `v` along the line that is not `prev`.
+  uint32_t step(uint32_t v, uint32_t prev) const {
+    const ContourVertex& cur = vertices_[v];
+    return cur.a == prev ? cur.b : cur.a;
+  }
   void crossing_point(int32_t key, float h, float& x, float& y) const;
 
   RecordPool<ContourVertex, &ContourVertex::a> vertices_;
   RecordPool<ContourComponent, &ContourComponent::parent> components_;
-  std::vector<EdgeMap<ContourVertex>> maps_;  // one per iso value, storage kept between files
+  std::vector<EdgeMap> maps_;  // one per iso value, only during extract()
   ContourCounts counts_;
 
   // Set for the duration of one extract().

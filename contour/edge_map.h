@@ -1,44 +1,44 @@
-// Open-addressing map from a non-negative edge key to the contour vertex waiting on that edge.
+// Open-addressing map from a non-negative edge key to the index of the contour vertex waiting on
+// that edge.
 //
 // Linear probing with Fibonacci hashing and backward-shift deletion: no tombstones, so a map that
-// sees millions of inserts and removals during one pass never degrades. The table keeps its
-// storage between files; clear() costs nothing when the map is already empty.
+// sees millions of inserts and removals during one pass never degrades. A slot is two 32-bit
+// words. The table follows the live count both ways: it doubles above 3/4 full and halves below
+// 1/8 full, so the map of an iso value the pass has left behind does not keep the table of its
+// busiest moment.
 #pragma once
 
 #include <bit>
 #include <cstdint>
+#include <new>
 #include <vector>
 
-template <typename V>
 class EdgeMap {
  public:
-  // Answers the value stored under `key` and removes the entry, or nullptr.
-  V* take(int32_t key) {
-    if (size_ == 0) return nullptr;
+  static constexpr uint32_t NOT_FOUND = UINT32_MAX;
+  static constexpr uint32_t MIN_CAPACITY = 16;
+
+  // Answers the value stored under `key` and removes the entry, or NOT_FOUND.
+  uint32_t take(int32_t key) {
+    if (size_ == 0) return NOT_FOUND;
     for (uint32_t i = home(key);; i = (i + 1) & mask_) {
-      Slot& slot = slots_[i];
+      const Slot slot = slots_[i];
       if (slot.key == key) {
-        V* value = slot.value;
         erase_at(i);
-        return value;
+        if (size_ * 8 < slots_.size() && slots_.size() > MIN_CAPACITY) shrink();
+        return slot.value;
       }
-      if (slot.key == EMPTY) return nullptr;
+      if (slot.key == EMPTY) return NOT_FOUND;
     }
   }
 
   // `key` must not be present.
-  void put(int32_t key, V* value) {
-    if (2 * (size_ + 1) > slots_.size()) grow();
-    uint32_t i = home(key);
-    while (slots_[i].key != EMPTY) i = (i + 1) & mask_;
-    slots_[i] = Slot{key, value};
+  void put(int32_t key, uint32_t value) {
+    if (4 * (size_ + 1) > 3 * slots_.size()) {
+      rehash(slots_.empty() ? MIN_CAPACITY : slots_.size() * 2);
+    }
+    place(Slot{key, value});
     size_++;
-  }
-
-  void clear() {
-    if (size_ == 0) return;
-    for (Slot& slot : slots_) slot = Slot{};
-    size_ = 0;
   }
 
   // Frees the table itself.
@@ -50,18 +50,25 @@ class EdgeMap {
   }
 
   uint32_t size() const { return size_; }
+  size_t capacity() const { return slots_.size(); }
 
  private:
   static constexpr int32_t EMPTY = -1;
   struct Slot {
     int32_t key = EMPTY;
-    V* value = nullptr;
+    uint32_t value = NOT_FOUND;
   };
 
   // Neighbouring triangles have consecutive keys; the multiplicative hash spreads them.
   uint32_t home(int32_t key) const {
     return static_cast<uint32_t>(
         (static_cast<uint64_t>(static_cast<uint32_t>(key)) * 0x9E3779B97F4A7C15ull) >> (32 + shift_));
+  }
+
+  void place(Slot slot) {
+    uint32_t i = home(slot.key);
+    while (slots_[i].key != EMPTY) i = (i + 1) & mask_;
+    slots_[i] = slot;
   }
 
   void erase_at(uint32_t hole) {
@@ -77,19 +84,22 @@ class EdgeMap {
     size_--;
   }
 
-  void grow() {
-    const size_t capacity = slots_.empty() ? 16 : slots_.size() * 2;
+  // Only saves memory: without room for the smaller table the map goes on with the larger one.
+  void shrink() {
+    try {
+      rehash(slots_.size() / 2);
+    } catch (const std::bad_alloc&) {
+    }
+  }
+
+  // `capacity` is a power of two that holds size_ entries below the growth limit.
+  void rehash(size_t capacity) {
     std::vector<Slot> old(capacity);  // allocated before anything changes, so a failure leaves the map intact
     old.swap(slots_);
     mask_ = static_cast<uint32_t>(capacity - 1);
     shift_ = 32 - std::countr_zero(static_cast<uint32_t>(capacity));
-    size_ = 0;
     for (const Slot& slot : old) {
-      if (slot.key == EMPTY) continue;
-      uint32_t i = home(slot.key);
-      while (slots_[i].key != EMPTY) i = (i + 1) & mask_;
-      slots_[i] = slot;
-      size_++;
+      if (slot.key != EMPTY) place(slot);
     }
   }
 
