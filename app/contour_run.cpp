@@ -1,7 +1,9 @@
 #include "app/contour_run.h"
 
 #include <cinttypes>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <cstdio>
 #include <new>
 
@@ -77,7 +79,6 @@ int ContourRun::process_file() {
     print_usage_and_wait();
     return 1;
   }
-  writer->set_offset(reader->header.min_x, reader->header.min_y, 0.0);
 
   const int64_t npoints = reader->get_npoints();
   if (npoints < 0 || npoints > UINT32_MAX) {
@@ -102,9 +103,10 @@ int ContourRun::process_file() {
   }
   if (!read_and_triangulate(*reader, expected)) return 1;
   if (reader->is_incomplete()) incomplete_inputs_++;
+  writer->set_offset(origin_x_, origin_y_, 0.0);
   reader->close();
 
-  if (!write_contours(*reader, *writer)) return 1;
+  if (!write_contours(*writer)) return 1;
   writer.reset();
   if (settings_.iso_number || settings_.iso_every != 0.0) iso_values_.clear();
   tin_.release();
@@ -154,6 +156,9 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected) {
   const LASheader& h = reader.header;
   const LASpoint& p = reader.point;
   stored_points_ = 0;
+  origin_x_ = h.min_x;
+  origin_y_ = h.min_y;
+  double z_low = std::numeric_limits<double>::infinity(), z_high = -z_low;
   while (reader.read_point()) {
     // The buffer was sized from the header (or the extra pass); a source that delivers more
     // points than it announced must not write past it.
@@ -162,13 +167,20 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected) {
                    input_.get_file_name() ? input_.get_file_name() : "stdin", expected);
       break;
     }
+    const double x = p.X * h.x_scale_factor + h.x_offset;
+    const double y = p.Y * h.y_scale_factor + h.y_offset;
+    const double z = p.Z * h.z_scale_factor + h.z_offset;
+    if (stored_points_ == 0 && !header_holds(h, x, y)) use_first_point_as_origin(x, y);
     float* v = &point_buffer_[static_cast<size_t>(stored_points_) * kStride];
-    v[0] = static_cast<float>(p.X * h.x_scale_factor + h.x_offset - h.min_x);
-    v[1] = static_cast<float>(p.Y * h.y_scale_factor + h.y_offset - h.min_y);
-    v[2] = static_cast<float>(p.Z * h.z_scale_factor + h.z_offset);
+    v[0] = static_cast<float>(x - origin_x_);
+    v[1] = static_cast<float>(y - origin_y_);
+    v[2] = static_cast<float>(z);
+    z_low = std::min(z_low, z);
+    z_high = std::max(z_high, z);
     // Points that are not finite cannot be triangulated; the TIN refuses them.
     if (tin_.add_point(stored_points_)) stored_points_++;
   }
+  choose_elevation_range(h, z_low, z_high);
   if (!tin_.finish()) {
     std::fprintf(stderr, "\nWARNING: the %u points of '%s' form degenerate TIN ...\n", stored_points_,
                  input_.get_file_name() ? input_.get_file_name() : "stdin");
@@ -179,10 +191,39 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected) {
   return true;
 }
 
-bool ContourRun::write_contours(LASreader& reader, LINEwriter& writer) {
+// Single-precision coordinates relative to a far-away origin lose their detail (at 2e8 units a
+// float resolves only 16), so a header whose bounding box does not hold the points cannot
+// provide the origin. The first point does instead.
+bool ContourRun::header_holds(const LASheader& h, double x, double y) const {
+  const double tx = std::abs(h.x_scale_factor) + 1e-9 * std::abs(x);
+  const double ty = std::abs(h.y_scale_factor) + 1e-9 * std::abs(y);
+  return x >= h.min_x - tx && x <= h.max_x + tx && y >= h.min_y - ty && y <= h.max_y + ty;
+}
+
+void ContourRun::use_first_point_as_origin(double x, double y) {
+  std::fprintf(stderr, "WARNING: points of '%s' lie outside its header's bounding box. ignoring the box.\n",
+               input_.get_file_name() ? input_.get_file_name() : "stdin");
+  origin_x_ = x;
+  origin_y_ = y;
+}
+
+// Contour elevations come from the header's elevation range, unless the points leave it: then
+// the range of the points, so that a wrong header does not put every contour off the terrain.
+void ContourRun::choose_elevation_range(const LASheader& h, double z_low, double z_high) {
+  min_z_ = h.min_z;
+  max_z_ = h.max_z;
+  if (stored_points_ == 0) return;
+  const double tz = std::abs(h.z_scale_factor) + 1e-9 * std::max(std::abs(z_low), std::abs(z_high));
+  if (z_low >= h.min_z - tz && z_high <= h.max_z + tz) return;
+  std::fprintf(stderr, "WARNING: elevations %g to %g of '%s' leave its header's range %g to %g. using theirs.\n",
+               z_low, z_high, input_.get_file_name() ? input_.get_file_name() : "stdin", h.min_z, h.max_z);
+  min_z_ = z_low;
+  max_z_ = z_high;
+}
+
+bool ContourRun::write_contours(LINEwriter& writer) {
   const char* name = input_.get_file_name() ? input_.get_file_name() : "stdin";
-  setup_iso_values(iso_values_, settings_.iso_number, settings_.iso_every, reader.header.min_z,
-                   reader.header.max_z, name, settings_.verbose);
+  setup_iso_values(iso_values_, settings_.iso_number, settings_.iso_every, min_z_, max_z_, name, settings_.verbose);
   bool ok = true;
   if (!iso_values_.empty()) {
     ok = tracer_.extract(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(), kStride, iso_values_, writer,

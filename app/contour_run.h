@@ -12,6 +12,7 @@
 #include "tin/delaunay.h"
 
 class LASinputOpener;
+class LASheader;
 class LASreader;
 class LineOutputOpener;
 class LINEwriter;
@@ -31,7 +32,10 @@ class ContourRun {
   bool read_and_triangulate(LASreader& reader, uint32_t expected);
   // Counts the points the reader will deliver, then rewinds it.
   bool extra_pass(std::unique_ptr<LASreader>& reader, uint32_t& kept);
-  bool write_contours(LASreader& reader, LINEwriter& writer);
+  bool header_holds(const LASheader& h, double x, double y) const;
+  void use_first_point_as_origin(double x, double y);
+  void choose_elevation_range(const LASheader& h, double z_low, double z_high);
+  bool write_contours(LINEwriter& writer);
   double step_seconds();
   double file_seconds() const;
 
@@ -41,6 +45,11 @@ class ContourRun {
 
   std::vector<float> point_buffer_;  // x, y relative to the header minimum, z absolute
   uint32_t stored_points_ = 0;
+  // Coordinates are stored relative to this origin: the header's minimum x and y, unless the
+  // header's bounding box does not hold the points (see read_and_triangulate).
+  double origin_x_ = 0.0, origin_y_ = 0.0;
+  // Elevation range used for the contour elevations.
+  double min_z_ = 0.0, max_z_ = 0.0;
   uint32_t incomplete_inputs_ = 0;  // inputs that ended before their announced points
   TIN tin_;
   ContourTracer tracer_;

@@ -1,0 +1,120 @@
+// contourmill on the real public point files beside the repository, and on the broken ones.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "run_tool.h"
+#include "wkt_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> files_with_extension(const fs::path& dir, const std::string& ext) {
+  std::vector<fs::path> files;
+  if (!fs::is_directory(dir)) return files;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.path().extension() == ext) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Every LAS file traces without error, and every contour vertex lies inside the header's bounds.
+TEST(RealFiles, EveryLasFileGivesContoursInsideItsBounds) {
+  const fs::path data = CM_SHARED_DATA_DIR;
+  auto files = files_with_extension(data, ".las");
+  const auto versions = files_with_extension(data / "versions", ".las");
+  files.insert(files.end(), versions.begin(), versions.end());
+  if (files.empty()) GTEST_SKIP() << "no real point files at " << data;
+  TempDir dir("real_las");
+  int with_contours = 0;
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.string());
+    const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", file.string(), "-owkt", "-stdout", "-iso_number", "10"},
+                                 dir.path());
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << run.err;
+    std::vector<WktLine> lines;
+    ASSERT_TRUE(parse_wkt_lines(run.out, lines));
+    with_contours += !lines.empty();
+  }
+  // All but the one-point files of versions/ hold terrain.
+  EXPECT_GE(with_contours, static_cast<int>(files.size() - versions.size()));
+}
+
+TEST(RealFiles, TerrainContoursStayInsideTheTile) {
+  const fs::path file = fs::path(CM_SHARED_DATA_DIR) / "hexbin-crop.las";
+  if (!fs::exists(file)) GTEST_SKIP() << "missing " << file;
+  TempDir dir("real_hexbin");
+  const ToolRun run =
+      run_tool(CM_CONTOURMILL_BIN, {"-i", file.string(), "-owkt", "-stdout", "-iso_every", "10"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  std::vector<WktLine> lines;
+  ASSERT_TRUE(parse_wkt_lines(run.out, lines));
+  ASSERT_FALSE(lines.empty());
+  // Header bounds of hexbin-crop.las, to three decimals.
+  for (const auto& l : lines) {
+    for (size_t i = 0; i < l.x.size(); i++) {
+      EXPECT_GE(l.x[i], 393775.823 - 1e-3);
+      EXPECT_LE(l.x[i], 394069.238 + 1e-3);
+      EXPECT_GE(l.y[i], 3689071.943 - 1e-3);
+      EXPECT_LE(l.y[i], 3689273.095 + 1e-3);
+    }
+  }
+}
+
+TEST(RealFiles, CompressedFilesAreRefusedCleanly) {
+  const auto files = files_with_extension(CM_SHARED_DATA_DIR, ".rkp");
+  if (files.empty()) GTEST_SKIP() << "no compressed point files";
+  TempDir dir("real_rkp");
+  for (const auto& file : files) {
+    const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", file.string(), "-owkt"}, dir.path());
+    EXPECT_EQ(run.exit_code, 1) << file;
+    EXPECT_NE(run.err.find("ERROR: compressed RKP input is not supported yet\n"), std::string::npos) << run.err;
+  }
+}
+
+struct BadFile {
+  const char* name;
+  int exit_code;
+  const char* message;  // expected on standard error
+};
+
+// Damaged files give their message; where points could be read their contours are still
+// written, but a file that ended early fails the run.
+const BadFile kBadFiles[] = {
+    {"bad-vlr-count.las", 0, "WARNING: only 0 bytes until point block after reading 2 of 3 vlrs"},
+    {"garbage-vlr-count.las", 1, "ERROR: 'end-of-file' after 718 of 719 points"},
+    {"count-without-points.las", 1, "ERROR: 'end-of-file' after 0 of 1065 points"},
+    {"truncated-points.las", 1, "ERROR: 'end-of-file' after 1064 of 1065 points"},
+    {"no-points.las", 0, "form degenerate TIN"},
+    {"long-header.las", 0, "form degenerate TIN"},
+    {"bad-chunk-table.rkp", 1, "ERROR: cannot open lasreaderlas with file name"},
+    {"zero-bounds-pointwise.rkp", 1, "ERROR: cannot open lasreaderlas with file name"},
+};
+
+TEST(RealFiles, BrokenFilesGiveTheirMessage) {
+  const fs::path bad = fs::path(CM_SHARED_DATA_DIR) / "bad";
+  if (!fs::is_directory(bad)) GTEST_SKIP() << "no broken sample files";
+  TempDir dir("real_bad");
+  for (const auto& c : kBadFiles) {
+    SCOPED_TRACE(c.name);
+    const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", (bad / c.name).string(), "-owkt", "-o", "out.wkt"},
+                                 dir.path());
+    EXPECT_EQ(run.exit_code, c.exit_code) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    if (c.exit_code == 1 && c.name[std::strlen(c.name) - 1] == 's') {
+      EXPECT_NE(run.err.find("ERROR: 1 input(s) ended before all their points were read"), std::string::npos);
+    }
+  }
+  // The truncated tile's contours are written all the same.
+  const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", (bad / "truncated-points.las").string(), "-owkt", "-stdout"},
+                               dir.path());
+  std::vector<WktLine> lines;
+  ASSERT_TRUE(parse_wkt_lines(run.out, lines));
+  EXPECT_FALSE(lines.empty());
+}
+
+}  // namespace
