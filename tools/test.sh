@@ -10,26 +10,31 @@ fuzz_seconds=${FUZZ_SECONDS:-40}
 echo "== build and test (warnings are errors)"
 cmake -S . -B build/release -G Ninja -DCONTOURMILL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/release -j"$jobs"
-ctest --test-dir build/release --output-on-failure -j"$jobs"
+ctest --test-dir build/release --output-on-failure -j"$jobs" | tee build/release-ctest.log | grep -v "^ *Start\|Passed" || true
+grep -q "tests passed, 0 tests failed" build/release-ctest.log
 
 echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/sanitize -G Ninja -DCONTOURMILL_WERROR=ON -DCONTOURMILL_SANITIZE=ON \
   -DCONTOURMILL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/sanitize -j"$jobs"
-ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
+ctest --test-dir build/sanitize --output-on-failure -j"$jobs" | tee build/sanitize-ctest.log | grep -v "^ *Start\|Passed" || true
+grep -q "tests passed, 0 tests failed" build/sanitize-ctest.log
 
 echo "== fuzz the parsers (${fuzz_seconds}s each)"
-cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCONTOURMILL_FUZZ=ON \
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCONTOURMILL_FUZZ=ON -DCONTOURMILL_WERROR=ON \
   -DCONTOURMILL_TESTS=ON -DCONTOURMILL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz -j"$jobs" --target fuzzers
 for target in build/fuzz/tests/fuzz/fuzz_*; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
+  case "$name" in *_replay) continue ;; esac
   corpus="build/fuzz/corpus/$name"
   mkdir -p "$corpus"
   seeds="tests/fuzz/corpus_${name#fuzz_}"
+  [ -d "$seeds" ] || seeds="tests/fuzz/corpus_$(echo "${name#fuzz_}" | cut -d_ -f1)"
   [ -d "$seeds" ] || seeds=""
   echo "-- $name"
   "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" $seeds 2>&1 | tail -n 12
 done
-echo "all tests passed"
+count() { sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$1"; }
+echo "tests: $(( $(count build/release-ctest.log) + $(count build/sanitize-ctest.log) )) passed, 0 failed"
