@@ -9,19 +9,24 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <type_traits>
 
 // The index no record has: a link that points nowhere.
 inline constexpr uint32_t NO_RECORD = UINT32_MAX;
 
 // `Link` names the index member that chains free records; the record does not use it while it
-// is free, and take() resets the whole record.
+// is free, and take() resets the whole record. T must be trivially copyable and destructible:
+// records are never destroyed one by one, only their blocks are freed.
 template <typename T, uint32_t T::*Link>
 class RecordPool {
+  static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+
  public:
   static constexpr int MAX_BLOCKS = 16;
 
@@ -35,11 +40,18 @@ class RecordPool {
         next_block_(first_block_) {}
 
   uint32_t take() {
-    if (free_ == NO_RECORD) grow();
-    const uint32_t index = free_;
-    T& record = (*this)[index];
-    free_ = record.*Link;
-    record = T{};
+    if (free_ != NO_RECORD) {
+      const uint32_t index = free_;
+      T& record = (*this)[index];
+      free_ = record.*Link;
+      record = T{};
+      return index;
+    }
+    // Never used records are handed out in index order straight from the newest block, so its
+    // pages are first touched when needed: a block that is only half used costs only that half.
+    if (fresh_ == capacity()) grow();
+    const uint32_t index = fresh_++;
+    std::construct_at(reinterpret_cast<T*>(storage(index)));
     return index;
   }
 
@@ -49,11 +61,9 @@ class RecordPool {
     free_ = index;
   }
 
-  // Block b holds the indices [F (2^b - 1), F (2^(b+1) - 1)) for a first block of F records.
-  T& operator[](uint32_t index) {
-    const uint32_t b = static_cast<uint32_t>(std::bit_width((index >> shift_) + 1)) - 1;
-    return blocks_[b][index - (((1u << b) - 1) << shift_)];
-  }
+  // `index` must have been handed out by take() since the last release(). [F (2^b - 1), F (2^(b+1) - 1)) for
+  // a first block of F records.
+  T& operator[](uint32_t index) { return *std::launder(reinterpret_cast<T*>(storage(index))); }
   const T& operator[](uint32_t index) const { return const_cast<RecordPool&>(*this)[index]; }
 
   // Frees every block; the next take() starts again with a block of first_block records.
@@ -62,29 +72,33 @@ class RecordPool {
     block_count_ = 0;
     next_block_ = first_block_;
     free_ = NO_RECORD;
+    fresh_ = 0;
   }
 
   int block_count() const { return block_count_; }
+  // Records handed out at least once since release(): the most that were in use at one time.
+  uint32_t high_water() const { return fresh_; }
   // Records in all blocks, free or taken.
   uint64_t capacity() const { return uint64_t{first_block_} * ((uint64_t{1} << block_count_) - 1); }
 
  private:
+  // Block b holds the indices [F (2^b - 1), F (2^(b+1) - 1)) for a first block of F records.
+  std::byte* storage(uint32_t index) const {
+    const uint32_t b = static_cast<uint32_t>(std::bit_width((index >> shift_) + 1)) - 1;
+    return blocks_[b][index - (((1u << b) - 1) << shift_)].bytes;
+  }
+
   void grow() {
     const uint64_t first = capacity();
     // The indices of the new block, and NO_RECORD, must stay apart.
     if (block_count_ >= max_blocks_ || first + next_block_ > NO_RECORD) fail(next_block_);
     const uint32_t size = static_cast<uint32_t>(next_block_);
     try {
-      blocks_[block_count_] = std::make_unique_for_overwrite<T[]>(size);
+      // Left uninitialized: take() constructs each record when it first hands it out.
+      blocks_[block_count_] = std::make_unique_for_overwrite<Storage[]>(size);
     } catch (const std::bad_alloc&) {
       fail(size);
     }
-    T* block = blocks_[block_count_].get();
-    // Chained in index order so that consecutive takes walk the block sequentially.
-    const uint32_t base = static_cast<uint32_t>(first);
-    for (uint32_t i = 0; i + 1 < size; i++) block[i].*Link = base + i + 1;
-    block[size - 1].*Link = free_;
-    free_ = base;
     block_count_++;
     next_block_ = uint64_t{size} * 2;
   }
@@ -102,6 +116,11 @@ class RecordPool {
   int max_blocks_;
   uint64_t next_block_;
   int block_count_ = 0;
-  uint32_t free_ = NO_RECORD;
-  std::array<std::unique_ptr<T[]>, MAX_BLOCKS> blocks_;
+  uint32_t free_ = NO_RECORD;  // most recently freed record
+  uint32_t fresh_ = 0;         // next record never handed out
+  // Raw storage, so that allocating a block does not write (and so make resident) all of it.
+  struct Storage {
+    alignas(T) std::byte bytes[sizeof(T)];
+  };
+  std::array<std::unique_ptr<Storage[]>, MAX_BLOCKS> blocks_;
 };
