@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "tin/predicates_inline.h"
+
 namespace {
 
 constexpr int kNext[3] = {1, 2, 0};
@@ -186,21 +188,18 @@ bool TIN::try_first_triangle() {
 }
 
 double TIN::orient(const float* a, const float* b, const float* c) const {
-  const double pa[2] = {a[0], a[1]}, pb[2] = {b[0], b[1]}, pc[2] = {c[0], c[1]};
-  return predicates_.orient2d(pa, pb, pc);
+  return predicates_.orient2d_inline(a[0], a[1], b[0], b[1], c[0], c[1]);
 }
 
 double TIN::orient(const float* a, const double* b, const float* c) const {
-  const double pa[2] = {a[0], a[1]}, pc[2] = {c[0], c[1]};
-  return predicates_.orient2d(pa, b, pc);
+  return predicates_.orient2d_inline(a[0], a[1], b[0], b[1], c[0], c[1]);
 }
 
 double TIN::incircle(const TINtriangle& t, const float* p) const {
   const float* a = vertex(t.V[0]);
   const float* b = vertex(t.V[1]);
   const float* c = vertex(t.V[2]);
-  const double pa[2] = {a[0], a[1]}, pb[2] = {b[0], b[1]}, pc[2] = {c[0], c[1]}, pd[2] = {p[0], p[1]};
-  return predicates_.incircle(pa, pb, pc, pd);
+  return predicates_.incircle_inline(a[0], a[1], b[0], b[1], c[0], c[1], p[0], p[1]);
 }
 
 void TIN::insert_point(uint32_t v) {

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "tin/predicates_inline.h"
+
 namespace {
 
 // x + y == a + b exactly, x = fl(a + b). Needs |a| >= |b|.
@@ -203,23 +205,7 @@ void TINpredicates::exactinit() {
 }
 
 double TINpredicates::orient2d(const double* pa, const double* pb, const double* pc) const {
-  const double detleft = (pa[0] - pc[0]) * (pb[1] - pc[1]);
-  const double detright = (pa[1] - pc[1]) * (pb[0] - pc[0]);
-  const double det = detleft - detright;
-  double detsum;
-  // Opposite signs (or a zero term) cannot cancel: the rounded difference has the right sign.
-  if (detleft > 0.0) {
-    if (detright <= 0.0) return det;
-    detsum = detleft + detright;
-  } else if (detleft < 0.0) {
-    if (detright >= 0.0) return det;
-    detsum = -detleft - detright;
-  } else {
-    return det;
-  }
-  const double errbound = ccwerrboundA_ * detsum;
-  if (det >= errbound || -det >= errbound) return det;
-  return orient2dadapt(pa, pb, pc, detsum);
+  return orient2d_inline(pa[0], pa[1], pb[0], pb[1], pc[0], pc[1]);
 }
 
 double TINpredicates::orient2dadapt(const double* pa, const double* pb, const double* pc,
@@ -259,30 +245,7 @@ double TINpredicates::orient2dadapt(const double* pa, const double* pb, const do
 }
 
 double TINpredicates::incircle(const double* pa, const double* pb, const double* pc, const double* pd) const {
-  const double adx = pa[0] - pd[0];
-  const double bdx = pb[0] - pd[0];
-  const double cdx = pc[0] - pd[0];
-  const double ady = pa[1] - pd[1];
-  const double bdy = pb[1] - pd[1];
-  const double cdy = pc[1] - pd[1];
-
-  const double bdxcdy = bdx * cdy;
-  const double cdxbdy = cdx * bdy;
-  const double alift = adx * adx + ady * ady;
-  const double cdxady = cdx * ady;
-  const double adxcdy = adx * cdy;
-  const double blift = bdx * bdx + bdy * bdy;
-  const double adxbdy = adx * bdy;
-  const double bdxady = bdx * ady;
-  const double clift = cdx * cdx + cdy * cdy;
-
-  const double det = alift * (bdxcdy - cdxbdy) + blift * (cdxady - adxcdy) + clift * (adxbdy - bdxady);
-  const double permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * alift +
-                           (std::fabs(cdxady) + std::fabs(adxcdy)) * blift +
-                           (std::fabs(adxbdy) + std::fabs(bdxady)) * clift;
-  const double errbound = iccerrboundA_ * permanent;
-  if (det > errbound || -det > errbound) return det;
-  return incircleadapt(pa, pb, pc, pd, permanent);
+  return incircle_inline(pa[0], pa[1], pb[0], pb[1], pc[0], pc[1], pd[0], pd[1]);
 }
 
 double TINpredicates::incircleadapt(const double* pa, const double* pb, const double* pc, const double* pd,

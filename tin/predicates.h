@@ -20,6 +20,14 @@ class TINpredicates {
   // 0 on it.
   double incircle(const double* pa, const double* pb, const double* pc, const double* pd) const;
 
+  // The same tests on scalar coordinates with the filter inlined into the caller, for the
+  // triangulation's hot loops. Defined in tin/predicates_inline.h: include it only from
+  // translation units built without multiply-add fusion (-ffp-contract=off), since a fused
+  // multiply-add would round differently from what the error bounds assume.
+  double orient2d_inline(double ax, double ay, double bx, double by, double cx, double cy) const;
+  double incircle_inline(double ax, double ay, double bx, double by, double cx, double cy, double dx,
+                         double dy) const;
+
  private:
   double orient2dadapt(const double* pa, const double* pb, const double* pc, double detsum) const;
   double incircleadapt(const double* pa, const double* pb, const double* pc, const double* pd,
