@@ -1,10 +1,10 @@
 #include "app/contour_run.h"
 
-#include <cinttypes>
 #include <algorithm>
+#include <cinttypes>
 #include <cmath>
-#include <limits>
 #include <cstdio>
+#include <limits>
 #include <new>
 
 #include "contour/iso_values.h"
@@ -30,7 +30,9 @@ double ContourRun::step_seconds() {
   return s;
 }
 
-double ContourRun::file_seconds() const { return seconds_since(file_clock_); }
+double ContourRun::file_seconds() const {
+  return seconds_since(file_clock_);
+}
 
 int ContourRun::run() {
   if (!input_.active()) {
@@ -56,8 +58,9 @@ int ContourRun::run() {
   // Damaged inputs still get the contours of the points they held, but the run must not look
   // like a clean success to the script that started it.
   if (incomplete_inputs_) {
-    std::fprintf(stderr, "ERROR: %u input(s) ended before all their points were read. their contours are incomplete\n",
-                 incomplete_inputs_);
+    std::fprintf(
+        stderr, "ERROR: %u input(s) ended before all their points were read. their contours are incomplete\n",
+        incomplete_inputs_);
     return 1;
   }
   return 0;
@@ -91,8 +94,9 @@ int ContourRun::process_file() {
   if (const auto* las = dynamic_cast<const LASreaderLAS*>(reader.get())) {
     const int64_t available = las->max_points_in_file();
     if (available >= 0 && available < npoints) {
-      std::fprintf(stderr, "WARNING: '%s' announces %lld points but holds at most %lld\n", input_name ? input_name : "stdin",
-                   static_cast<long long>(npoints), static_cast<long long>(available));
+      std::fprintf(stderr, "WARNING: '%s' announces %lld points but holds at most %lld\n",
+                   input_name ? input_name : "stdin", static_cast<long long>(npoints),
+                   static_cast<long long>(available));
       expected = static_cast<uint32_t>(available);
     }
   }
@@ -113,8 +117,8 @@ int ContourRun::process_file() {
   point_buffer_ = std::vector<float>();
   tracer_.release_pools();
   if (settings_.verbose) {
-    std::fprintf(stderr, "done with '%s'. total time %g sec.\n", output_.get_file_name() ? output_.get_file_name() : "",
-                 file_seconds());
+    std::fprintf(stderr, "done with '%s'. total time %g sec.\n",
+                 output_.get_file_name() ? output_.get_file_name() : "", file_seconds());
   }
   if (!output_.get_use_stdout()) output_.set_file_name(nullptr);
   return 0;
@@ -215,7 +219,8 @@ void ContourRun::choose_elevation_range(const LASheader& h, double z_low, double
   if (stored_points_ == 0) return;
   const double tz = std::abs(h.z_scale_factor) + 1e-9 * std::max(std::abs(z_low), std::abs(z_high));
   if (z_low >= h.min_z - tz && z_high <= h.max_z + tz) return;
-  std::fprintf(stderr, "WARNING: elevations %g to %g of '%s' leave its header's range %g to %g. using theirs.\n",
+  std::fprintf(stderr,
+               "WARNING: elevations %g to %g of '%s' leave its header's range %g to %g. using theirs.\n",
                z_low, z_high, input_.get_file_name() ? input_.get_file_name() : "stdin", h.min_z, h.max_z);
   min_z_ = z_low;
   max_z_ = z_high;
@@ -223,15 +228,16 @@ void ContourRun::choose_elevation_range(const LASheader& h, double z_low, double
 
 bool ContourRun::write_contours(LINEwriter& writer) {
   const char* name = input_.get_file_name() ? input_.get_file_name() : "stdin";
-  setup_iso_values(iso_values_, settings_.iso_number, settings_.iso_every, min_z_, max_z_, name, settings_.verbose);
+  setup_iso_values(iso_values_, settings_.iso_number, settings_.iso_every, min_z_, max_z_, name,
+                   settings_.verbose);
   bool ok = true;
   if (!iso_values_.empty()) {
-    ok = tracer_.extract(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(), kStride, iso_values_, writer,
-                         settings_.loops_only);
+    ok = tracer_.extract(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(), kStride, iso_values_,
+                         writer, settings_.loops_only);
   }
   if (settings_.verbose) {
-    std::fprintf(stderr, "computing and outputting isolines and isoloops took %g sec for '%s.\n", step_seconds(),
-                 name);
+    std::fprintf(stderr, "computing and outputting isolines and isoloops took %g sec for '%s.\n",
+                 step_seconds(), name);
   }
   ok = writer.close() && ok;
   if (!ok) {

@@ -1,12 +1,12 @@
 #include "app/driver_options.h"
 
-#include "contour/iso_values.h"
-
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "contour/iso_values.h"
 
 namespace {
 

@@ -18,8 +18,8 @@ struct DriverSettings {
   float clean = 0.0f;            // 0 = off
   bool loops_only = false;
   int32_t smooth_passes = 0;
-  float concavity = 50.0f;  // 0 switches the concave hull off
-  float kill = 500.0f;      // 0 switches long-edge killing off
+  float concavity = 50.0f;        // 0 switches the concave hull off
+  float kill = 500.0f;            // 0 switches long-edge killing off
   std::vector<float> iso_values;  // from -iso and -iso_range, kept for every file
   double iso_every = 0.0;
   int32_t iso_number = 0;

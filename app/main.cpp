@@ -11,7 +11,8 @@ namespace {
 
 int run(int argc, char** argv) {
   if (argc <= 1) {
-    std::fprintf(stderr, "ERROR: the graphical front-end is not available in this build. see 'contourmill -h'\n");
+    std::fprintf(stderr,
+                 "ERROR: the graphical front-end is not available in this build. see 'contourmill -h'\n");
     return 1;
   }
   LASinputOpener input;
@@ -33,14 +34,16 @@ int run(int argc, char** argv) {
       return 1;
     }
     if (input.file_name_number() > 1) {
-      std::fprintf(stderr, "WARNING: input files merged on-the-fly. ignoring '-cores %d' ...\n", settings.cores);
-    } else {
-      std::fprintf(stderr, "WARNING: only %u input file(s). ignoring '-cores %d' ...\n", input.file_name_number(),
+      std::fprintf(stderr, "WARNING: input files merged on-the-fly. ignoring '-cores %d' ...\n",
                    settings.cores);
+    } else {
+      std::fprintf(stderr, "WARNING: only %u input file(s). ignoring '-cores %d' ...\n",
+                   input.file_name_number(), settings.cores);
     }
   }
   if (settings.cpu64) {
-    std::fprintf(stderr, "ERROR: handing the run to a 64-bit build ('-cpu64') is not available in this build\n");
+    std::fprintf(stderr,
+                 "ERROR: handing the run to a 64-bit build ('-cpu64') is not available in this build\n");
     return 1;
   }
   return ContourRun(settings, input, output).run();

@@ -18,7 +18,9 @@ std::unique_ptr<LASreaderLAS> make_requantizing_reader(const LASquantizer& q) {
                                                        q.x_offset, q.y_offset, q.z_offset);
 }
 
-bool fits_i32(double v) { return v >= -2147483648.0 && v <= 2147483647.0; }
+bool fits_i32(double v) {
+  return v >= -2147483648.0 && v <= 2147483647.0;
+}
 
 }  // namespace
 
@@ -36,7 +38,9 @@ bool LASreaderMerged::add_file_name(const std::string& name) {
   return true;
 }
 
-int32_t LASreaderMerged::get_format() const { return reader_ ? reader_->get_format() : FORMAT_LAS; }
+int32_t LASreaderMerged::get_format() const {
+  return reader_ ? reader_->get_format() : FORMAT_LAS;
+}
 
 bool LASreaderMerged::open() {
   if (file_names_.empty()) {
@@ -98,12 +102,12 @@ void LASreaderMerged::merge_header(const LASheader& h, bool first) {
                  h.point_data_format);
   }
   if (h.point_data_record_length != header.point_data_record_length) {
-    std::fprintf(stderr, "WARNING: files have different point sizes: %d vs %d\n", header.point_data_record_length,
-                 h.point_data_record_length);
+    std::fprintf(stderr, "WARNING: files have different point sizes: %d vs %d\n",
+                 header.point_data_record_length, h.point_data_record_length);
   }
   if (h.number_attributes != header.number_attributes) {
-    std::fprintf(stderr, "WARNING: files have different number of attributes: %d vs %d\n", header.number_attributes,
-                 h.number_attributes);
+    std::fprintf(stderr, "WARNING: files have different number of attributes: %d vs %d\n",
+                 header.number_attributes, h.number_attributes);
   } else {
     for (int32_t a = 0; a < h.number_attributes; a++) {
       if (std::memcmp(&h.attributes[a], &header.attributes[a], sizeof(LASattribute)) != 0) {
@@ -119,7 +123,8 @@ void LASreaderMerged::merge_header(const LASheader& h, bool first) {
     header.number_of_points_by_return[r] = sum > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(sum);
   }
   header.extended_number_of_point_records += h.extended_number_of_point_records;
-  for (int r = 0; r < 15; r++) header.extended_number_of_points_by_return[r] += h.extended_number_of_points_by_return[r];
+  for (int r = 0; r < 15; r++)
+    header.extended_number_of_points_by_return[r] += h.extended_number_of_points_by_return[r];
   if (h.min_x < header.min_x) header.min_x = h.min_x;
   if (h.min_y < header.min_y) header.min_y = h.min_y;
   if (h.min_z < header.min_z) header.min_z = h.min_z;
@@ -148,7 +153,9 @@ void LASreaderMerged::fit_quantization() {
     if (requested_offset_) *offset[a] = (*requested_offset_)[a];
     if (requested_scale_ || requested_offset_) continue;
     if (!(*scale[a] > 0.0) || !std::isfinite(mins[a]) || !std::isfinite(maxs[a])) continue;
-    const auto fits = [&](double o, double s) { return fits_i32((maxs[a] - o) / s) && fits_i32((mins[a] - o) / s); };
+    const auto fits = [&](double o, double s) {
+      return fits_i32((maxs[a] - o) / s) && fits_i32((mins[a] - o) / s);
+    };
     if (fits(*offset[a], *scale[a])) continue;
     const double centre = std::round((mins[a] + maxs[a]) / 2.0);  // half away from zero
     double s = *scale[a];
@@ -173,7 +180,8 @@ bool LASreaderMerged::open_file(size_t index) {
     return false;
   }
   if (files_are_flightlines_) {
-    const int64_t id = int64_t{files_are_flightlines_} + files_are_flightlines_index_ + static_cast<int64_t>(index) + 1;
+    const int64_t id =
+        int64_t{files_are_flightlines_} + files_are_flightlines_index_ + static_cast<int64_t>(index) + 1;
     reader_->header.file_source_ID = static_cast<uint16_t>(id);
   }
   return true;
@@ -184,8 +192,10 @@ bool LASreaderMerged::read_point_unfiltered() {
     if (reader_->read_point()) {
       // The sub-reader already expressed the integers in this header's quantization.
       static_cast<LASpointFields&>(point) = static_cast<const LASpointFields&>(reader_->point);
-      if (point.extra_bytes.size() == reader_->point.extra_bytes.size()) point.extra_bytes = reader_->point.extra_bytes;
-      if (apply_file_source_ID_ || files_are_flightlines_) point.point_source_ID = reader_->header.file_source_ID;
+      if (point.extra_bytes.size() == reader_->point.extra_bytes.size())
+        point.extra_bytes = reader_->point.extra_bytes;
+      if (apply_file_source_ID_ || files_are_flightlines_)
+        point.point_source_ID = reader_->header.file_source_ID;
       p_count++;
       return true;
     }

@@ -36,7 +36,9 @@ struct Options {
   double clip_box[4] = {0, 0, 0, 0};  // min x, min y, max x, max y in real coordinates
 };
 
-void put_u8(std::vector<unsigned char>& b, unsigned v) { b.push_back(static_cast<unsigned char>(v)); }
+void put_u8(std::vector<unsigned char>& b, unsigned v) {
+  b.push_back(static_cast<unsigned char>(v));
+}
 void put_u16(std::vector<unsigned char>& b, unsigned v) {
   put_u8(b, v & 0xFF);
   put_u8(b, (v >> 8) & 0xFF);
@@ -104,8 +106,8 @@ bool write_las(const Options& o, const Quantized& q) {
   const uint32_t count = static_cast<uint32_t>(q.xyz.size() / 3);
   std::vector<unsigned char> h;
   h.insert(h.end(), {'L', 'A', 'S', 'F'});
-  put_u16(h, 0);  // file source ID
-  put_u16(h, 0);  // global encoding
+  put_u16(h, 0);             // file source ID
+  put_u16(h, 0);             // global encoding
   h.insert(h.end(), 16, 0);  // project GUID
   put_u8(h, 1);
   put_u8(h, 2);
@@ -141,12 +143,12 @@ bool write_las(const Options& o, const Quantized& q) {
   rec.reserve(20 * 65536);
   for (uint32_t i = 0; i < count && ok; i++) {
     for (int a = 0; a < 3; a++) put_u32(rec, static_cast<uint32_t>(q.xyz[3 * i + a]));
-    put_u16(rec, 0);     // intensity
-    put_u8(rec, 0x09);   // return 1 of 1
-    put_u8(rec, 2);      // ground
-    put_u8(rec, 0);      // scan angle
-    put_u8(rec, 0);      // user data
-    put_u16(rec, 1);     // point source
+    put_u16(rec, 0);    // intensity
+    put_u8(rec, 0x09);  // return 1 of 1
+    put_u8(rec, 2);     // ground
+    put_u8(rec, 0);     // scan angle
+    put_u8(rec, 0);     // user data
+    put_u16(rec, 1);    // point source
     if (rec.size() >= 20 * 65536 || i + 1 == count) {
       ok = std::fwrite(rec.data(), 1, rec.size(), f) == rec.size();
       rec.clear();
@@ -162,8 +164,8 @@ bool write_csv(const Options& o, const Quantized& q) {
   if (!f) return false;
   bool ok = std::fprintf(f, "x,y,z\n") > 0;
   for (size_t i = 0; ok && i < q.xyz.size(); i += 3) {
-    ok = std::fprintf(f, "%.2f,%.2f,%.2f\n", q.xyz[i] * kScale + kOrigin[0], q.xyz[i + 1] * kScale + kOrigin[1],
-                      q.xyz[i + 2] * kScale + kOrigin[2]) > 0;
+    ok = std::fprintf(f, "%.2f,%.2f,%.2f\n", q.xyz[i] * kScale + kOrigin[0],
+                      q.xyz[i + 1] * kScale + kOrigin[1], q.xyz[i + 2] * kScale + kOrigin[2]) > 0;
   }
   ok = (std::fclose(f) == 0) && ok;
   if (!ok) std::fprintf(stderr, "ERROR: writing '%s' failed\n", o.csv.c_str());
@@ -175,14 +177,22 @@ bool parse(int argc, char** argv, Options& o) {
     const std::string a = argv[i];
     if (i + 1 >= argc) return false;
     const char* v = argv[++i];
-    if (a == "--surface") o.surface = v;
-    else if (a == "--points") o.points = std::strtoull(v, nullptr, 10);
-    else if (a == "--size") o.size = std::atof(v);
-    else if (a == "--out") o.out = v;
-    else if (a == "--csv") o.csv = v;
-    else if (a == "--order") o.order = v;
-    else if (a == "--seed") o.seed = static_cast<uint32_t>(std::atoi(v));
-    else if (a == "--jitter") o.jitter = std::atof(v);
+    if (a == "--surface")
+      o.surface = v;
+    else if (a == "--points")
+      o.points = std::strtoull(v, nullptr, 10);
+    else if (a == "--size")
+      o.size = std::atof(v);
+    else if (a == "--out")
+      o.out = v;
+    else if (a == "--csv")
+      o.csv = v;
+    else if (a == "--order")
+      o.order = v;
+    else if (a == "--seed")
+      o.seed = static_cast<uint32_t>(std::atoi(v));
+    else if (a == "--jitter")
+      o.jitter = std::atof(v);
     else if (a == "--part") {
       unsigned long long k = 0, n = 0;
       if (std::sscanf(v, "%llu/%llu", &k, &n) != 2 || n == 0 || k >= n) return false;
@@ -192,7 +202,8 @@ bool parse(int argc, char** argv, Options& o) {
       o.clip = true;
       o.clip_box[0] = std::atof(v);
       for (int k = 1; k < 4; k++) o.clip_box[k] = std::atof(argv[++i]);
-    } else return false;
+    } else
+      return false;
   }
   return !o.out.empty() && o.points >= 3 && o.points <= UINT32_MAX && o.size > 0 &&
          is_known_surface(o.surface) && (o.order == "scan" || o.order == "random");

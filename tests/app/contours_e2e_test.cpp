@@ -12,10 +12,10 @@
 
 namespace {
 
-constexpr double kSize = 200.0;         // tile edge in metres
-constexpr double kOriginX = 500000.0;   // the generator's tile origin
+constexpr double kSize = 200.0;        // tile edge in metres
+constexpr double kOriginX = 500000.0;  // the generator's tile origin
 constexpr double kOriginY = 4000000.0;
-constexpr double kMaxEdge = 2.0;        // longest TIN edge on a jittered 1 m grid, generously
+constexpr double kMaxEdge = 2.0;  // longest TIN edge on a jittered 1 m grid, generously
 
 struct Surface {
   const char* name;
@@ -31,10 +31,10 @@ const Surface kSurfaces[] = {
 
 std::filesystem::path make_tile(const TempDir& dir, const std::string& surface, const std::string& order) {
   const auto path = dir / (surface + ".las");
-  const ToolRun gen = run_tool(CM_LASGEN_BIN,
-                               {"--surface", surface, "--points", "40000", "--size", "200", "--order", order,
-                                "--out", path.string()},
-                               dir.path());
+  const ToolRun gen = run_tool(
+      CM_LASGEN_BIN,
+      {"--surface", surface, "--points", "40000", "--size", "200", "--order", order, "--out", path.string()},
+      dir.path());
   EXPECT_EQ(gen.exit_code, 0) << gen.err;
   return path;
 }
@@ -45,7 +45,8 @@ TEST_P(AnalyticSurface, LoopsAreClosedCounterClockwiseAndOnTheSurface) {
   const Surface& s = GetParam();
   TempDir dir(std::string("e2e_") + s.name);
   const auto las = make_tile(dir, s.name, "scan");
-  const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", las.string(), "-owkt", "-iso_every", "5"}, dir.path());
+  const ToolRun run =
+      run_tool(CM_CONTOURMILL_BIN, {"-i", las.string(), "-owkt", "-iso_every", "5"}, dir.path());
   ASSERT_EQ(run.exit_code, 0) << run.err;
   std::vector<WktLine> lines;
   ASSERT_TRUE(parse_wkt_lines(read_file(dir / (std::string(s.name) + ".wkt")), lines));
@@ -56,7 +57,8 @@ TEST_P(AnalyticSurface, LoopsAreClosedCounterClockwiseAndOnTheSurface) {
   for (const WktLine& line : lines) {
     // Every vertex must lie on the surface at one common contour elevation.
     const size_t mid = line.x.size() / 2;
-    const double h = std::round(surface_z(s.name, line.x[mid] - kOriginX, line.y[mid] - kOriginY, kSize) / 5.0) * 5.0;
+    const double h =
+        std::round(surface_z(s.name, line.x[mid] - kOriginX, line.y[mid] - kOriginY, kSize) / 5.0) * 5.0;
     const double r = std::max(5.0, s.radius_at(h));
     const double tolerance = s.curvature(r) * kMaxEdge * kMaxEdge / 8.0 + 0.02;
     for (size_t i = 0; i < line.x.size(); i++) {
@@ -88,7 +90,9 @@ TEST_P(AnalyticSurface, LoopsAreClosedCounterClockwiseAndOnTheSurface) {
   }
 }
 
-void PrintTo(const Surface& s, std::ostream* os) { *os << s.name; }
+void PrintTo(const Surface& s, std::ostream* os) {
+  *os << s.name;
+}
 
 INSTANTIATE_TEST_SUITE_P(Surfaces, AnalyticSurface, ::testing::ValuesIn(kSurfaces),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
@@ -101,9 +105,9 @@ TEST(AnalyticSurface, RandomPointOrderGivesTheSameLoopLengths) {
   for (const char* order : {"scan", "random"}) {
     const auto las = make_tile(dir, "cone", order);
     const auto out = dir / (std::string(order) + ".wkt");
-    const ToolRun run = run_tool(CM_CONTOURMILL_BIN,
-                                 {"-i", las.string(), "-o", out.string(), "-iso_range", "60", "90", "10"},
-                                 dir.path());
+    const ToolRun run =
+        run_tool(CM_CONTOURMILL_BIN, {"-i", las.string(), "-o", out.string(), "-iso_range", "60", "90", "10"},
+                 dir.path());
     ASSERT_EQ(run.exit_code, 0) << run.err;
     std::vector<WktLine> lines;
     ASSERT_TRUE(parse_wkt_lines(read_file(out), lines));

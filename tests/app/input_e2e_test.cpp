@@ -35,7 +35,8 @@ void expect_same_contours(const std::string& a, const std::string& b, double tol
   for (size_t i = 0; i < la.size(); i++) EXPECT_NEAR(la[i], lb[i], tolerance * (1.0 + la[i])) << i;
 }
 
-ToolRun contours_to_stdout(const TempDir& dir, std::vector<std::string> args, const std::string& in = "/dev/null") {
+ToolRun contours_to_stdout(const TempDir& dir, std::vector<std::string> args,
+                           const std::string& in = "/dev/null") {
   args.insert(args.end(), {"-owkt", "-stdout", "-iso_every", "5"});
   return run_tool(CM_CONTOURMILL_BIN, args, dir.path(), in);
 }
@@ -46,7 +47,8 @@ TEST(Input, WildcardsExpandInTheFolderAndEmptyPatternsFail) {
   make_tile(dir, "tiles/a.las");
   make_tile(dir, "tiles/b.las", {"--seed", "2"});
   std::ofstream(dir / "tiles/notes.txt") << "not a tile\n";
-  const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", "tiles/*.las", "-owkt", "-iso_every", "10"}, dir.path());
+  const ToolRun run =
+      run_tool(CM_CONTOURMILL_BIN, {"-i", "tiles/*.las", "-owkt", "-iso_every", "10"}, dir.path());
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_TRUE(std::filesystem::exists(dir / "tiles/a.wkt"));
   EXPECT_TRUE(std::filesystem::exists(dir / "tiles/b.wkt"));
@@ -62,7 +64,8 @@ TEST(Input, FileListsSkipEmptyLinesAndRefuseMissingFilesAndLongLines) {
   make_tile(dir, "a.las");
   make_tile(dir, "b.las", {"--seed", "2"});
   std::ofstream(dir / "good.txt") << "a.las\n\n   \n7,b.las\n";
-  const ToolRun good = run_tool(CM_CONTOURMILL_BIN, {"-lof", "good.txt", "-owkt", "-iso_every", "10"}, dir.path());
+  const ToolRun good =
+      run_tool(CM_CONTOURMILL_BIN, {"-lof", "good.txt", "-owkt", "-iso_every", "10"}, dir.path());
   ASSERT_EQ(good.exit_code, 0) << good.err;
   EXPECT_TRUE(std::filesystem::exists(dir / "a.wkt"));
   EXPECT_TRUE(std::filesystem::exists(dir / "b.wkt"));
@@ -120,7 +123,8 @@ TEST(Input, AreasKeepExactlyThePointsInside) {
   TempDir dir("in_area");
   make_tile(dir, "t.las");
   make_tile(dir, "rect.las", {"--clip", "500010", "4000020", "500070", "4000090"});
-  const ToolRun area = contours_to_stdout(dir, {"-i", "t.las", "-inside", "500010", "4000020", "500070", "4000090"});
+  const ToolRun area =
+      contours_to_stdout(dir, {"-i", "t.las", "-inside", "500010", "4000020", "500070", "4000090"});
   const ToolRun clipped = contours_to_stdout(dir, {"-i", "rect.las"});
   ASSERT_EQ(area.exit_code, 0) << area.err;
   ASSERT_EQ(clipped.exit_code, 0) << clipped.err;
@@ -135,7 +139,8 @@ TEST(Input, AreasKeepExactlyThePointsInside) {
       EXPECT_LT(l.y[i], 4000090.0);
     }
   }
-  const ToolRun bad = run_tool(CM_CONTOURMILL_BIN, {"-i", "t.las", "-inside", "10", "0", "5", "20"}, dir.path());
+  const ToolRun bad =
+      run_tool(CM_CONTOURMILL_BIN, {"-i", "t.las", "-inside", "10", "0", "5", "20"}, dir.path());
   EXPECT_EQ(bad.exit_code, 1);
   EXPECT_NE(bad.err.find("are not a valid min_x / max_x pair."), std::string::npos) << bad.err;
 }
@@ -162,13 +167,15 @@ TEST(Input, ExtraPassSizesTheBufferFromTheKeptPoints) {
   EXPECT_EQ(announced, 10000u);
   // pi * 20^2 m^2 at one point per m^2
   EXPECT_NEAR(kept, 1257.0, 80.0);
-  EXPECT_NE(extra.err.find("triangulating " + std::to_string(kept) + " points"), std::string::npos) << extra.err;
+  EXPECT_NE(extra.err.find("triangulating " + std::to_string(kept) + " points"), std::string::npos)
+      << extra.err;
 }
 
 TEST(Input, UnwritableOutputIsAnError) {
   TempDir dir("in_unwritable");
   make_tile(dir, "t.las");
-  const ToolRun missing_dir = run_tool(CM_CONTOURMILL_BIN, {"-i", "t.las", "-odir", "no/such/dir"}, dir.path());
+  const ToolRun missing_dir =
+      run_tool(CM_CONTOURMILL_BIN, {"-i", "t.las", "-odir", "no/such/dir"}, dir.path());
   EXPECT_EQ(missing_dir.exit_code, 1);
   EXPECT_NE(missing_dir.err.find("ERROR: 'no/such/dir' is not a valid directory"), std::string::npos);
   // /proc exists but takes no new files, not even from root.

@@ -13,19 +13,37 @@ struct OptionCase {
   const char* name;
   std::vector<std::string> args;
   int exit_code;
-  const char* stderr_has;     // must appear on standard error
-  bool usage;                 // the usage text follows
-  bool press_enter;           // "<press ENTER>" follows the usage
+  const char* stderr_has;  // must appear on standard error
+  bool usage;              // the usage text follows
+  bool press_enter;        // "<press ENTER>" follows the usage
 };
 
 const OptionCase kOptionCases[] = {
     {"no_input", {"-v"}, 1, "ERROR: no input specified\n", true, false},
-    {"iso_range_empty", {"-iso_range", "10", "10", "1"}, 1, "ERROR: 'iso_from' larger or equal to 'iso_to'\n",
-     true, true},
-    {"iso_range_step", {"-iso_range", "1", "10", "0"}, 1, "ERROR: iso_step smaller or equal to zero\n", true, true},
-    {"iso_range_missing", {"-iso_range", "1", "10"}, 1, "ERROR: '-iso_range' needs 3 arguments: from to step\n",
-     false, false},
-    {"concavity_last", {"-concavity"}, 1, "ERROR: '-concavity' needs 1 argument: concavity_value\n", true, false},
+    {"iso_range_empty",
+     {"-iso_range", "10", "10", "1"},
+     1,
+     "ERROR: 'iso_from' larger or equal to 'iso_to'\n",
+     true,
+     true},
+    {"iso_range_step",
+     {"-iso_range", "1", "10", "0"},
+     1,
+     "ERROR: iso_step smaller or equal to zero\n",
+     true,
+     true},
+    {"iso_range_missing",
+     {"-iso_range", "1", "10"},
+     1,
+     "ERROR: '-iso_range' needs 3 arguments: from to step\n",
+     false,
+     false},
+    {"concavity_last",
+     {"-concavity"},
+     1,
+     "ERROR: '-concavity' needs 1 argument: concavity_value\n",
+     true,
+     false},
     {"kill_last", {"-kill"}, 1, "ERROR: '-kill' needs 1 argument: threshold\n", false, false},
     {"iso_every_zero", {"-iso_every", "0"}, 1, "ERROR: iso_every set to zero\n", true, true},
     {"iso_number_zero", {"-iso_number", "0"}, 1, "ERROR: iso_number set to zero\n", true, true},
@@ -52,7 +70,9 @@ TEST_P(Options, PrintMessageUsageAndExitCode) {
   EXPECT_TRUE(run.out.empty()) << "messages belong on standard error";
 }
 
-void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OptionCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, Options, ::testing::ValuesIn(kOptionCases),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
@@ -61,8 +81,9 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, Options, ::testing::ValuesIn(kOptionCases)
 TEST(Options, PressEnterDoesNotHangOnAnIdlePipe) {
   TempDir dir("opt_pipe");
   // The sleep keeps the pipe open without writing; contourmill must answer without reading it.
-  const std::string cmd = "sleep 15 | { " + shell_quote(CM_CONTOURMILL_BIN) + " -iso_every 0 > /dev/null 2>&1; echo $? > " +
-                          shell_quote((dir / "rc").string()) + "; }";
+  const std::string cmd = "sleep 15 | { " + shell_quote(CM_CONTOURMILL_BIN) +
+                          " -iso_every 0 > /dev/null 2>&1; echo $? > " + shell_quote((dir / "rc").string()) +
+                          "; }";
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(std::system(("timeout 20 sh -c " + shell_quote(cmd) + " > /dev/null 2>&1 &").c_str()), 0);
   for (int i = 0; i < 100 && !std::filesystem::exists(dir / "rc"); i++) {
@@ -79,9 +100,8 @@ std::vector<WktLine> contours_of(const std::filesystem::path& wkt) {
 }
 
 void make_tile(const TempDir& dir, const std::string& name, const std::string& surface) {
-  const ToolRun gen = run_tool(CM_LASGEN_BIN,
-                               {"--surface", surface, "--points", "2500", "--size", "50", "--out", name},
-                               dir.path());
+  const ToolRun gen = run_tool(
+      CM_LASGEN_BIN, {"--surface", surface, "--points", "2500", "--size", "50", "--out", name}, dir.path());
   ASSERT_EQ(gen.exit_code, 0) << gen.err;
 }
 
@@ -91,8 +111,9 @@ TEST(Options, TwoFilesGetTheirOwnElevations) {
   TempDir dir("opt_two");
   make_tile(dir, "a.las", "plane");  // 50 .. 55 m
   make_tile(dir, "b.las", "cone");   // about 82 .. 100 m
-  const ToolRun run = run_tool(CM_CONTOURMILL_BIN,
-                               {"-i", "a.las", "b.las", "-owkt", "-iso_every", "1", "-iso", "90", "-v"}, dir.path());
+  const ToolRun run =
+      run_tool(CM_CONTOURMILL_BIN, {"-i", "a.las", "b.las", "-owkt", "-iso_every", "1", "-iso", "90", "-v"},
+               dir.path());
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_NE(run.err.find("done with 'a.wkt'"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("done with 'b.wkt'"), std::string::npos) << run.err;
@@ -135,8 +156,9 @@ TEST(Options, FailedOutputWriteIsAnError) {
   make_tile(dir, "t.las", "cone");
   for (const std::string to_stdout : {"", "> /dev/full"}) {
     const std::string out = to_stdout.empty() ? "-o /dev/full -owkt" : "-owkt -stdout";
-    const std::string cmd = "cd " + shell_quote(dir.path().string()) + " && " + shell_quote(CM_CONTOURMILL_BIN) +
-                            " -i t.las " + out + " " + to_stdout + " 2> err.txt";
+    const std::string cmd = "cd " + shell_quote(dir.path().string()) + " && " +
+                            shell_quote(CM_CONTOURMILL_BIN) + " -i t.las " + out + " " + to_stdout +
+                            " 2> err.txt";
     const int status = std::system(cmd.c_str());
     EXPECT_EQ(WEXITSTATUS(status), 1) << cmd;
     EXPECT_NE(read_file(dir / "err.txt").find("ERROR: writing contours of 't.las' failed"), std::string::npos)

@@ -32,8 +32,8 @@ TEST(RealFiles, EveryLasFileGivesContoursInsideItsBounds) {
   int with_contours = 0;
   for (const auto& file : files) {
     SCOPED_TRACE(file.string());
-    const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", file.string(), "-owkt", "-stdout", "-iso_number", "10"},
-                                 dir.path());
+    const ToolRun run = run_tool(CM_CONTOURMILL_BIN,
+                                 {"-i", file.string(), "-owkt", "-stdout", "-iso_number", "10"}, dir.path());
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << run.err;
     std::vector<WktLine> lines;
@@ -72,7 +72,8 @@ TEST(RealFiles, CompressedFilesAreRefusedCleanly) {
   for (const auto& file : files) {
     const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", file.string(), "-owkt"}, dir.path());
     EXPECT_EQ(run.exit_code, 1) << file;
-    EXPECT_NE(run.err.find("ERROR: compressed RKP input is not supported yet\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("ERROR: compressed RKP input is not supported yet\n"), std::string::npos)
+        << run.err;
   }
 }
 
@@ -101,8 +102,8 @@ TEST(RealFiles, BrokenFilesGiveTheirMessage) {
   TempDir dir("real_bad");
   for (const auto& c : kBadFiles) {
     SCOPED_TRACE(c.name);
-    const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", (bad / c.name).string(), "-owkt", "-o", "out.wkt"},
-                                 dir.path());
+    const ToolRun run =
+        run_tool(CM_CONTOURMILL_BIN, {"-i", (bad / c.name).string(), "-owkt", "-o", "out.wkt"}, dir.path());
     EXPECT_EQ(run.exit_code, c.exit_code) << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     if (c.exit_code == 1 && c.name[std::strlen(c.name) - 1] == 's') {
@@ -110,8 +111,8 @@ TEST(RealFiles, BrokenFilesGiveTheirMessage) {
     }
   }
   // The truncated tile's contours are written all the same.
-  const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", (bad / "truncated-points.las").string(), "-owkt", "-stdout"},
-                               dir.path());
+  const ToolRun run = run_tool(
+      CM_CONTOURMILL_BIN, {"-i", (bad / "truncated-points.las").string(), "-owkt", "-stdout"}, dir.path());
   std::vector<WktLine> lines;
   ASSERT_TRUE(parse_wkt_lines(run.out, lines));
   EXPECT_FALSE(lines.empty());

@@ -35,7 +35,8 @@ inline ToolRun run_tool(const std::string& program, const std::vector<std::strin
   const auto out = dir / "tool.stdout", err = dir / "tool.stderr";
   std::string cmd = "cd " + shell_quote(dir.string()) + " && " + shell_quote(program);
   for (const auto& a : args) cmd += " " + shell_quote(a);
-  cmd += " < " + shell_quote(stdin_path) + " > " + shell_quote(out.string()) + " 2> " + shell_quote(err.string());
+  cmd += " < " + shell_quote(stdin_path) + " > " + shell_quote(out.string()) + " 2> " +
+         shell_quote(err.string());
   const int status = std::system(cmd.c_str());
   ToolRun r;
   r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -48,8 +49,8 @@ inline ToolRun run_tool(const std::string& program, const std::vector<std::strin
 class TempDir {
  public:
   explicit TempDir(const std::string& name) {
-    path_ = std::filesystem::temp_directory_path() /
-            ("contourmill_" + name + "_" + std::to_string(::getpid()));
+    path_ =
+        std::filesystem::temp_directory_path() / ("contourmill_" + name + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }

@@ -22,11 +22,14 @@ bool parse_ogrinfo(const std::string& text, OgrLayer& layer) {
   std::istringstream in(text);
   std::string row;
   while (std::getline(in, row)) {
-    if (row.rfind("Geometry: ", 0) == 0) layer.geometry = row.substr(10);
-    else if (row.rfind("Feature Count: ", 0) == 0) layer.feature_count = std::stol(row.substr(15));
+    if (row.rfind("Geometry: ", 0) == 0)
+      layer.geometry = row.substr(10);
+    else if (row.rfind("Feature Count: ", 0) == 0)
+      layer.feature_count = std::stol(row.substr(15));
     else if (row.rfind("Extent: ", 0) == 0) {
       if (std::sscanf(row.c_str(), "Extent: (%lf, %lf) - (%lf, %lf)", &layer.extent[0], &layer.extent[1],
-                      &layer.extent[2], &layer.extent[3]) != 4) return false;
+                      &layer.extent[2], &layer.extent[3]) != 4)
+        return false;
     } else if (row.rfind("  z (Real) = ", 0) == 0) {
       layer.z_attribute.push_back(std::stod(row.substr(13)));
     } else if (row.rfind("  LINESTRING Z (", 0) == 0) {
@@ -48,9 +51,9 @@ bool parse_ogrinfo(const std::string& text, OgrLayer& layer) {
 TEST(Shapefile, GdalReadsTheSameContoursAsTheWktWriterWrites) {
   TempDir dir("shp_gdal");
   if (std::system("command -v ogrinfo > /dev/null 2>&1") != 0) GTEST_SKIP() << "ogrinfo is not installed";
-  const ToolRun gen = run_tool(CM_LASGEN_BIN,
-                               {"--surface", "sample", "--points", "10000", "--size", "100", "--out", "t.las"},
-                               dir.path());
+  const ToolRun gen =
+      run_tool(CM_LASGEN_BIN, {"--surface", "sample", "--points", "10000", "--size", "100", "--out", "t.las"},
+               dir.path());
   ASSERT_EQ(gen.exit_code, 0) << gen.err;
   for (const char* format : {"-owkt", "-otxt"}) {
     const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", "t.las", format, "-iso_every", "2"}, dir.path());
@@ -58,7 +61,8 @@ TEST(Shapefile, GdalReadsTheSameContoursAsTheWktWriterWrites) {
   }
   const ToolRun shp = run_tool(CM_CONTOURMILL_BIN, {"-i", "t.las", "-odbf", "-iso_every", "2"}, dir.path());
   ASSERT_EQ(shp.exit_code, 0) << shp.err;
-  for (const char* ext : {".shp", ".shx", ".dbf"}) EXPECT_TRUE(std::filesystem::exists(dir / (std::string("t") + ext)));
+  for (const char* ext : {".shp", ".shx", ".dbf"})
+    EXPECT_TRUE(std::filesystem::exists(dir / (std::string("t") + ext)));
 
   const ToolRun info = run_tool("ogrinfo", {"-ro", "-al", "t.shp"}, dir.path());
   ASSERT_EQ(info.exit_code, 0) << info.err;

@@ -54,8 +54,10 @@ inline bool parse_wkt_lines(const std::string& text, std::vector<WktLine>& lines
       p = e;
       line.x.push_back(x);
       line.y.push_back(y);
-      if (*p == ',') p += (p[1] == ' ') ? 2 : 1;
-      else if (*p) return false;
+      if (*p == ',')
+        p += (p[1] == ' ') ? 2 : 1;
+      else if (*p)
+        return false;
     }
     if (line.x.size() < 2) return false;
     lines.push_back(std::move(line));

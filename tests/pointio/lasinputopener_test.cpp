@@ -1,7 +1,8 @@
 // The input options: what parse consumes and refuses, what write_options reproduces, and the
 // readers open() hands out.
-#include <gtest/gtest.h>
+#include "pointio/lasinputopener.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -10,7 +11,6 @@
 #include <vector>
 
 #include "las_test_writer.h"
-#include "pointio/lasinputopener.h"
 #include "pointio/lasreader.h"
 
 namespace {
@@ -49,7 +49,11 @@ struct ParseCase {
 const ParseCase kParseCases[] = {
     {"rescale_xy", {"-rescale_xy", "0.01", "0.01"}, true, "", "-rescale_xy 0.010000 0.010000 "},
     {"rescale_z", {"-rescale_z", "0.001", "-v"}, true, "-v", "-rescale_z 0.001000 "},
-    {"reoffset", {"-reoffset", "600000", "4000000", "0"}, true, "", "-reoffset 600000.000000 4000000.000000 0.000000 "},
+    {"reoffset",
+     {"-reoffset", "600000", "4000000", "0"},
+     true,
+     "",
+     "-reoffset 600000.000000 4000000.000000 0.000000 "},
     {"auto_reoffset", {"-auto_reoffset", "-merged"}, true, "", "-merged -auto_reoffset "},
     {"faf_zero_stays", {"-faf", "0"}, true, "0", "-faf "},
     {"faf_start", {"-faf", "7"}, true, "", "-faf 7 "},
@@ -82,7 +86,9 @@ TEST_P(InputOptions, ConsumeOrRefuse) {
   EXPECT_STREQ(buffer, c.options);
 }
 
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ParseCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 INSTANTIATE_TEST_SUITE_P(Table, InputOptions, ::testing::ValuesIn(kParseCases),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
