@@ -78,6 +78,10 @@ bool TIN::clean(uint32_t n, const float* points, uint32_t stride) {
   delay_full_ = false;
   random_state_ = 0x9E3779B97F4A7C15ull;
   cavity_size_ = 0;
+  for (Scout& s : scouts_) s.state = ScoutState::kIdle;
+  scouting_ = true;
+  scout_window_ = 0;
+  scout_wins_ = 0;
 
   // About one cell per four points: at most 1 byte per point beside the 68 of points + triangles.
   const size_t cells = std::max<size_t>(1, n / 4);
@@ -149,7 +153,8 @@ bool TIN::add_point(uint32_t v) {
   // Scan-line order would otherwise feed long runs of nearly collinear points; the occasional
   // random exchange breaks them up.
   if (delay_pos_ % kExchangeEvery == 0) std::swap(delay_[delay_pos_], delay_[next_random()]);
-  insert_point(delay_[delay_pos_]);
+  scout_ahead(delay_pos_, kDelay, true);
+  insert_point(delay_[delay_pos_], delay_pos_);
   delay_[delay_pos_] = v;
   if (++delay_pos_ == kDelay) delay_pos_ = 0;
   return true;
@@ -158,8 +163,12 @@ bool TIN::add_point(uint32_t v) {
 bool TIN::finish() {
   if (started_) {
     const uint32_t end = delay_full_ ? kDelay : delay_pos_;
-    for (uint32_t i = 0; i < end; i++) insert_point(delay_[i]);
+    for (uint32_t i = 0; i < end; i++) {
+      scout_ahead(i, end, false);
+      insert_point(delay_[i], i);
+    }
   }
+  for (Scout& s : scouts_) s.state = ScoutState::kIdle;
   delay_pos_ = 0;
   delay_full_ = false;
   return started_;
@@ -202,9 +211,23 @@ double TIN::incircle(const TINtriangle& t, const float* p) const {
   return predicates_.incircle_inline(a[0], a[1], b[0], b[1], c[0], c[1], p[0], p[1]);
 }
 
-void TIN::insert_point(uint32_t v) {
+void TIN::insert_point(uint32_t v, uint32_t pos) {
   const float* p = vertex(v);
-  const int32_t t = locate(p, walk_start_for(p));
+  // The random exchange may have put another point into this slot since its scout set out.
+  const Scout& s = scouts_[pos % kScouts];
+  int32_t start;
+  const bool scouted = s.state != ScoutState::kIdle && s.state != ScoutState::kCell;
+  if (scouted && s.vertex == v && s.t < triangle_count_ && tin_in_use(triangles_[s.t])) {
+    grid_fit(p);
+    // In coherent input the newest triangle is usually nearer still.
+    const bool scout_nearer = start_distance2(s.t, p) < start_distance2(walk_start_, p);
+    start = scout_nearer ? s.t : walk_start_;
+    scout_wins_ += scout_nearer;
+  } else {
+    start = walk_start_for(p);
+  }
+  judge_scouting();
+  const int32_t t = locate(p, start);
   if (t < 0) return;  // coincides with a vertex: the first point keeps its z
   insert_cavity(v, t);
   grid_record(p, walk_start_);
@@ -417,7 +440,134 @@ int32_t TIN::brute_locate(const float* p) const {
   throw std::runtime_error("ERROR: fail to brute_locate a point.");
 }
 
+// ---- scouts -----------------------------------------------------------------------------------
+
+// Advances every scout by half a step, then sends the scout of the slot inserted last to the
+// point kScouts - 1 insertions ahead. A scout only picks the start of the exact walk, so
+// it may read triangles that later insertions change; it stays within the buffer and gives up
+// after a bounded number of steps.
+void TIN::scout_ahead(uint32_t pos, uint32_t end, bool wraps) {
+  if (!scouting_) return;
+  for (Scout& s : scouts_) scout_step(s);
+  uint32_t ahead = pos + kScouts - 1;
+  if (ahead >= end) {
+    if (!wraps) return;
+    ahead -= end;
+  }
+  scout_launch(scouts_[ahead % kScouts], delay_[ahead]);
+}
+
+// Scouts pay off when consecutive points lie far apart; in scan-line order the newest triangle
+// is already next to the coming point and scouting only costs time. So scouts run for a trial
+// window now and then and stay on while they give the nearer start for most points.
+void TIN::judge_scouting() {
+  if (++scout_window_ < (scouting_ ? kScoutWindow : kScoutPause)) return;
+  const bool keep = scouting_ && scout_wins_ * 2 > scout_window_;
+  scouting_ = keep || !scouting_;
+  if (!scouting_) {
+    for (Scout& s : scouts_) s.state = ScoutState::kIdle;
+  }
+  scout_window_ = 0;
+  scout_wins_ = 0;
+}
+
+void TIN::scout_launch(Scout& s, uint32_t v) {
+  s.vertex = v;
+  s.entry = 3;
+  s.steps = 0;
+  if (grid_valid_) {
+    s.cell = static_cast<uint32_t>(grid_cell(vertex(v)));
+    __builtin_prefetch(&grid_[s.cell]);
+    s.state = ScoutState::kCell;
+  } else {
+    s.t = walk_start_;
+    s.state = ScoutState::kRecord;
+  }
+}
+
+void TIN::scout_step(Scout& s) {
+  const TINtriangle* tri = triangles_.get();
+  auto fetch_record = [&](int32_t t) {
+    __builtin_prefetch(&tri[t]);
+    __builtin_prefetch(&tri[t].link_or_flags);
+  };
+  switch (s.state) {
+    case ScoutState::kIdle:
+    case ScoutState::kDone:
+      return;
+    case ScoutState::kCell: {
+      // A cell's triangle that later cavities reused still lies near where it was, since a
+      // cavity takes back every triangle it frees; only a cell never reached needs the wider
+      // search. The grid may have been rebuilt smaller since launch.
+      const int32_t g = s.cell < grid_cells_ ? grid_[s.cell] : -1;
+      s.t = g >= 0 && g < triangle_count_ ? g : walk_start_near(vertex(s.vertex));
+      fetch_record(s.t);
+      s.state = ScoutState::kRecord;
+      return;
+    }
+    case ScoutState::kRecord: {
+      const TINtriangle& T = tri[s.t];
+      for (int k = 0; k < 3; k++) {
+        if (T.V[k] < announced_) __builtin_prefetch(vertex(T.V[k]));
+      }
+      s.state = ScoutState::kVertices;
+      return;
+    }
+    case ScoutState::kVertices:
+      break;
+    case ScoutState::kNeighbours: {
+      // The cavity starts with the neighbours' far vertices.
+      const TINtriangle& T = tri[s.t];
+      for (int k = 0; k < 3; k++) {
+        const uint32_t code = static_cast<uint32_t>(T.N[k]);
+        if (code / 3 >= capacity_) continue;
+        const uint32_t far = tri[code / 3].V[code % 3];
+        if (far < announced_) __builtin_prefetch(vertex(far));
+      }
+      s.state = ScoutState::kDone;
+      return;
+    }
+  }
+  const TINtriangle& T = tri[s.t];
+  const float* p = vertex(s.vertex);
+  if (!tin_in_use(T) || T.V[0] >= announced_ || T.V[1] >= announced_ || T.V[2] >= announced_ ||
+      ++s.steps > kScoutSteps) {
+    s.state = ScoutState::kDone;
+    return;
+  }
+  // Visibility walk in plain double arithmetic: leave by the first edge, other than the one
+  // just crossed, that has p on its outer side.
+  for (int k = 0; k < 3; k++) {
+    if (k == s.entry) continue;
+    const float* a = vertex(T.V[kNext[k]]);
+    const float* b = vertex(T.V[kPrev[k]]);
+    const double o = (static_cast<double>(a[0]) - p[0]) * (static_cast<double>(b[1]) - p[1]) -
+                     (static_cast<double>(a[1]) - p[1]) * (static_cast<double>(b[0]) - p[0]);
+    if (o < 0) {
+      const int32_t code = T.N[k];
+      if (code < 0 || static_cast<uint32_t>(code / 3) >= capacity_) break;
+      s.t = code / 3;
+      s.entry = static_cast<uint8_t>(code % 3);
+      fetch_record(s.t);
+      s.state = ScoutState::kRecord;
+      return;
+    }
+  }
+  for (int k = 0; k < 3; k++) {
+    const uint32_t u = static_cast<uint32_t>(T.N[k]) / 3;
+    if (u < capacity_) fetch_record(static_cast<int32_t>(u));
+  }
+  s.state = ScoutState::kNeighbours;
+}
+
 // ---- jump-and-walk start --------------------------------------------------------------------
+
+// Squared distance from p to a vertex that every triangle, infinite ones included, has.
+double TIN::start_distance2(int32_t t, const float* p) const {
+  const float* v = vertex(triangles_[t].V[1]);
+  const double dx = static_cast<double>(v[0]) - p[0], dy = static_cast<double>(v[1]) - p[1];
+  return dx * dx + dy * dy;
+}
 
 size_t TIN::grid_cell(const float* p) const {
   const double fx = (p[0] - grid_min_x_) * grid_scale_x_;
@@ -434,11 +584,12 @@ size_t TIN::grid_cell(const float* p) const {
 int32_t TIN::walk_start_for(const float* p) {
   if (grid_cells_ == 0) return walk_start_;
   grid_fit(p);
-  auto dist2 = [&](int32_t t) {
-    const float* v = vertex(triangles_[t].V[1]);
-    const double dx = static_cast<double>(v[0]) - p[0], dy = static_cast<double>(v[1]) - p[1];
-    return dx * dx + dy * dy;
-  };
+  return walk_start_near(p);
+}
+
+int32_t TIN::walk_start_near(const float* p) const {
+  if (!grid_valid_) return walk_start_;
+  auto dist2 = [&](int32_t t) { return start_distance2(t, p); };
   const uint32_t ix = static_cast<uint32_t>(grid_cell(p) % grid_nx_);
   const uint32_t iy = static_cast<uint32_t>(grid_cell(p) / grid_nx_);
   // p's own cell first, then its eight neighbours.

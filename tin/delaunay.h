@@ -45,6 +45,24 @@ class TIN {
   static constexpr uint32_t kExchangeEvery = 256;  // slots exchanged at random
   static constexpr int32_t kMaxWalk = 10000;       // steps before brute_locate
   static constexpr uint32_t kStackGrowth = 500;    // cavity stack growth
+  static constexpr uint32_t kScouts = 16;          // queued points walked ahead of insertion
+  static constexpr uint8_t kScoutSteps = 32;       // triangles a scout crosses at most
+  static constexpr uint32_t kScoutWindow = 4096;   // insertions per scouting verdict
+  static constexpr uint32_t kScoutPause = 65536;   // insertions without scouts before a retrial
+  static_assert(kDelay % kScouts == 0, "a queue slot keeps its scout across the wrap");
+
+  // A read-only walk towards a queued point, run ahead of its insertion half a step at a time:
+  // each half step reads what the previous one prefetched, so the cache misses of many future
+  // walks overlap instead of stalling one after another.
+  enum class ScoutState : uint8_t { kIdle, kCell, kRecord, kVertices, kNeighbours, kDone };
+  struct Scout {
+    uint32_t vertex = 0;
+    int32_t t = 0;
+    uint32_t cell = 0;
+    uint8_t entry = 3;  // edge the walk came in by; 3 before the first step
+    uint8_t steps = 0;
+    ScoutState state = ScoutState::kIdle;
+  };
 
   const float* vertex(uint32_t v) const { return points_ + static_cast<size_t>(v) * stride_; }
   double orient(const float* a, const float* b, const float* c) const;
@@ -52,7 +70,11 @@ class TIN {
   double incircle(const TINtriangle& t, const float* p) const;
 
   bool try_first_triangle();
-  void insert_point(uint32_t v);
+  void insert_point(uint32_t v, uint32_t pos);
+  void scout_ahead(uint32_t pos, uint32_t end, bool wraps);
+  void scout_launch(Scout& s, uint32_t v);
+  void scout_step(Scout& s);
+  void judge_scouting();
   int32_t locate(const float* p, int32_t start) const;
   int32_t hull_walk(const float* p, int32_t t) const;
   void insert_cavity(uint32_t v, int32_t t);
@@ -64,6 +86,8 @@ class TIN {
   // Jump-and-walk start: one recently created triangle per grid cell, and per block of 4 x 4
   // cells for places the fine cells have not reached yet.
   int32_t walk_start_for(const float* p);
+  int32_t walk_start_near(const float* p) const;
+  double start_distance2(int32_t t, const float* p) const;
   void grid_record(const float* p, int32_t t);
   void grid_fit(const float* p);
   void grid_rebuild();
@@ -87,6 +111,11 @@ class TIN {
   bool started_ = false;
   bool delay_full_ = false;
   uint64_t random_state_ = 0;
+
+  Scout scouts_[kScouts];  // the scout of queue slot k is scouts_[k % kScouts]
+  bool scouting_ = true;
+  uint32_t scout_window_ = 0;  // insertions since the last verdict
+  uint32_t scout_wins_ = 0;    // of which a scout gave the nearer start
 
   std::unique_ptr<int32_t[]> cavity_;
   uint32_t cavity_capacity_ = 0;

@@ -219,6 +219,18 @@ const std::vector<Case>& cases() {
       {"RandomLargeScale", [] { return uniform(5000, 0.0, 1e6, 7); }},
       {"ScanLines", [] { return scan_lines(30000, 8); }},
       {"ThinStrip", [] { return uniform(3000, 0.0, 1e-4, 9); }},
+      // Scattered points first, then flight lines over the same area: the walk-ahead used for
+      // scattered input has to hand over to plain walks from the newest triangle mid-run.
+      {"RandomThenScanLines",
+       [] {
+         const Cloud lines = scan_lines(40000, 11);
+         std::mt19937 rng(10);
+         std::uniform_real_distribution<double> x(1000.0, 1210.0), y(2000.0, 2133.0);
+         Cloud c;
+         for (int i = 0; i < 20000; i++) c.add(x(rng), y(rng));
+         for (uint32_t i = 0; i < lines.size(); i++) c.add(lines.at(i)[0], lines.at(i)[1]);
+         return c;
+       }},
   };
   return all;
 }
@@ -232,7 +244,7 @@ TEST_P(Triangulation, MeetsDelaunayInvariants) {
   check_triangulation(tin, cloud, cloud.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Triangulation, ::testing::Range<size_t>(0, 12),
+INSTANTIATE_TEST_SUITE_P(Cases, Triangulation, ::testing::Range<size_t>(0, 13),
                          [](const auto& param_info) { return cases()[param_info.param].name; });
 
 // ---- insertion order ---------------------------------------------------------------------------
