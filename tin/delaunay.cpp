@@ -584,6 +584,8 @@ size_t TIN::grid_cell(const float* p) const {
 int32_t TIN::walk_start_for(const float* p) {
   if (grid_cells_ == 0) return walk_start_;
   grid_fit(p);
+  // In coherent input the newest triangle is within a cell of p, where no cell does better.
+  if (start_distance2(walk_start_, p) <= grid_near2_) return walk_start_;
   return walk_start_near(p);
 }
 
@@ -668,6 +670,8 @@ void TIN::grid_rebuild() {
   grid_ny_ = static_cast<uint32_t>(ny);
   grid_scale_x_ = nx / w;
   grid_scale_y_ = ny / h;
+  grid_near2_ = std::min(w / nx, h / ny);
+  grid_near2_ *= grid_near2_;
   std::fill(grid_.get(), grid_.get() + static_cast<size_t>(grid_nx_) * grid_ny_, -1);
   grid_blocks_.assign(static_cast<size_t>((grid_nx_ + 3) / 4) * ((grid_ny_ + 3) / 4), -1);
   for (int32_t t = 0; t < triangle_count_; t++) {

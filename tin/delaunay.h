@@ -128,4 +128,5 @@ class TIN {
   uint32_t grid_nx_ = 1, grid_ny_ = 1;
   double grid_min_x_ = 0, grid_min_y_ = 0, grid_max_x_ = 0, grid_max_y_ = 0;
   double grid_scale_x_ = 0, grid_scale_y_ = 0;
+  double grid_near2_ = 0;  // squared side of a cell
 };
