@@ -204,13 +204,6 @@ double TIN::orient(const float* a, const double* b, const float* c) const {
   return predicates_.orient2d_inline(a[0], a[1], b[0], b[1], c[0], c[1]);
 }
 
-double TIN::incircle(const TINtriangle& t, const float* p) const {
-  const float* a = vertex(t.V[0]);
-  const float* b = vertex(t.V[1]);
-  const float* c = vertex(t.V[2]);
-  return predicates_.incircle_inline(a[0], a[1], b[0], b[1], c[0], c[1], p[0], p[1]);
-}
-
 void TIN::insert_point(uint32_t v, uint32_t pos) {
   const float* p = vertex(v);
   // The random exchange may have put another point into this slot since its scout set out.
@@ -233,33 +226,11 @@ void TIN::insert_point(uint32_t v, uint32_t pos) {
   grid_record(p, walk_start_);
 }
 
-int32_t TIN::take_triangle() {
-  const int32_t q = free_head_;
-  if (static_cast<uint32_t>(q) >= capacity_) {
-    // add_point's bound makes this unreachable; never write past the buffer regardless.
-    throw std::runtime_error("ERROR: maxed out allocated triangle buffer of size " +
-                             std::to_string(capacity_));
-  }
-  free_head_ = triangles_[q].link_or_flags;
-  if (free_head_ > triangle_count_) triangle_count_ = free_head_;
-  triangles_[q].link_or_flags = TIN_IN_USE;
-  walk_start_ = q;
-  return q;
-}
-
-void TIN::free_triangle(int32_t t) {
-  triangles_[t].link_or_flags = free_head_;
-  free_head_ = t;
-}
-
-void TIN::push_cavity(int32_t code) {
-  if (cavity_size_ == cavity_capacity_) {
-    auto grown = std::make_unique<int32_t[]>(cavity_capacity_ + kStackGrowth);
-    std::copy(cavity_.get(), cavity_.get() + cavity_size_, grown.get());
-    cavity_ = std::move(grown);
-    cavity_capacity_ += kStackGrowth;
-  }
-  cavity_[cavity_size_++] = code;
+void TIN::grow_cavity() {
+  auto grown = std::make_unique<int32_t[]>(cavity_capacity_ + kStackGrowth);
+  std::copy(cavity_.get(), cavity_.get() + cavity_size_, grown.get());
+  cavity_ = std::move(grown);
+  cavity_capacity_ += kStackGrowth;
 }
 
 // Bowyer-Watson: remove every triangle whose circumcircle holds p (or, for the outside, whose hull
@@ -274,44 +245,69 @@ void TIN::insert_cavity(uint32_t v, int32_t t) {
   static constexpr int kFace[3] = {0, 2, 1};
   static constexpr int kLink[3] = {1, 0, 2};
   static constexpr int kOpen[3] = {2, 1, 0};
+  // Q's vertices by i, as indices into (S.V[0], S.V[1], S.V[2], p): a table instead of a branch
+  // on i, which no predictor gets right.
+  static constexpr int kFrom[3][3] = {{3, 2, 1}, {0, 2, 3}, {0, 3, 1}};
   TINtriangle* tri = triangles_.get();
   const float* p = vertex(v);
-  cavity_size_ = 0;
-  push_cavity(tri[t].N[0]);
-  push_cavity(tri[t].N[1]);
-  push_cavity(tri[t].N[2]);
-  free_triangle(t);
+  const double px = p[0], py = p[1];
+  // The hot loop keeps the stack and the free list in locals and writes them back at the end.
+  int32_t* stack = cavity_.get();
+  uint32_t size = 0;
+  int32_t head = free_head_;
+  int32_t count = triangle_count_;
+  auto reserve = [&](uint32_t more) {
+    if (cavity_capacity_ - size >= more) return;
+    cavity_size_ = size;
+    grow_cavity();
+    stack = cavity_.get();
+  };
+  reserve(3);
+  for (int k = 0; k < 3; k++) stack[size++] = tri[t].N[k];
+  tri[t].link_or_flags = head;
+  head = t;
 
   int32_t first = -1, first_link = 0, prev = -1, prev_open = 0;
-  while (cavity_size_ > 0) {
-    const int32_t code = cavity_[--cavity_size_];
+  while (size > 0) {
+    const int32_t code = stack[--size];
     const int32_t s = code / 3;
     const int i = code - 3 * s;
     TINtriangle& S = tri[s];
     bool inside;
-    if (tin_is_infinite(S)) {
+    if (tin_is_infinite(S)) [[unlikely]] {
       const float* a = vertex(S.V[1]);
       const float* b = vertex(S.V[2]);
       const double o = orient(a, b, p);
       inside = o > 0 || (o == 0 && TINonsegment(a, b, p));
     } else {
-      inside = incircle(S, p) >= 0;  // on the circle counts as inside
+      const float* a = vertex(S.V[0]);
+      const float* b = vertex(S.V[1]);
+      const float* c = vertex(S.V[2]);
+      // On the circle counts as inside.
+      inside = predicates_.incircle_inline(a[0], a[1], b[0], b[1], c[0], c[1], px, py) >= 0;
     }
     if (inside) {
-      push_cavity(S.N[kNext[i]]);
-      push_cavity(S.N[kPrev[i]]);
-      free_triangle(s);
+      reserve(2);
+      stack[size++] = S.N[kNext[i]];
+      stack[size++] = S.N[kPrev[i]];
+      S.link_or_flags = head;
+      head = s;
       continue;
     }
-    const int32_t q = take_triangle();
-    TINtriangle& Q = tri[q];
-    if (i == 0) {
-      Q.V[0] = v, Q.V[1] = S.V[2], Q.V[2] = S.V[1];
-    } else if (i == 1) {
-      Q.V[0] = S.V[0], Q.V[1] = S.V[2], Q.V[2] = v;
-    } else {
-      Q.V[0] = S.V[0], Q.V[1] = v, Q.V[2] = S.V[1];
+    const int32_t q = head;
+    if (static_cast<uint32_t>(q) >= capacity_) [[unlikely]] {
+      // add_point's bound makes this unreachable; never write past the buffer regardless.
+      throw std::runtime_error("ERROR: maxed out allocated triangle buffer of size " +
+                               std::to_string(capacity_));
     }
+    TINtriangle& Q = tri[q];
+    head = Q.link_or_flags;
+    count = std::max(count, head);
+    const uint32_t from[4] = {S.V[0], S.V[1], S.V[2], v};
+    Q.V[0] = from[kFrom[i][0]];
+    Q.V[1] = from[kFrom[i][1]];
+    Q.V[2] = from[kFrom[i][2]];
+    Q.link_or_flags = TIN_IN_USE;
     S.N[i] = 3 * q + kFace[i];
     Q.N[kFace[i]] = code;
     if (prev < 0) {
@@ -326,6 +322,10 @@ void TIN::insert_cavity(uint32_t v, int32_t t) {
   }
   tri[first].N[first_link] = 3 * prev + prev_open;
   tri[prev].N[prev_open] = 3 * first + first_link;
+  cavity_size_ = 0;
+  free_head_ = head;
+  triangle_count_ = count;
+  walk_start_ = prev;
 }
 
 // Straight walk from the midpoint of the entry edge towards p. Answers the triangle holding p

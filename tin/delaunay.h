@@ -67,7 +67,6 @@ class TIN {
   const float* vertex(uint32_t v) const { return points_ + static_cast<size_t>(v) * stride_; }
   double orient(const float* a, const float* b, const float* c) const;
   double orient(const float* a, const double* b, const float* c) const;
-  double incircle(const TINtriangle& t, const float* p) const;
 
   bool try_first_triangle();
   void insert_point(uint32_t v, uint32_t pos);
@@ -78,9 +77,7 @@ class TIN {
   int32_t locate(const float* p, int32_t start) const;
   int32_t hull_walk(const float* p, int32_t t) const;
   void insert_cavity(uint32_t v, int32_t t);
-  int32_t take_triangle();
-  void free_triangle(int32_t t);
-  void push_cavity(int32_t code);
+  void grow_cavity();
   uint32_t next_random();
 
   // Jump-and-walk start: one recently created triangle per grid cell, and per block of 4 x 4
