@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <new>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -53,9 +52,8 @@ bool TIN::clean(uint32_t n, const float* points, uint32_t stride) {
   if (capacity_ < want) {
     triangles_.reset();
     capacity_ = 0;
-    try {
-      triangles_ = std::make_unique_for_overwrite<TINtriangle[]>(want);
-    } catch (const std::bad_alloc&) {
+    triangles_ = tin_allocate_huge<TINtriangle>(want);
+    if (!triangles_) {
       std::fprintf(stderr, "ERROR (TINclean): failed malloc for %lld TINtriangles.\n",
                    static_cast<long long>(want));
       return false;
@@ -89,12 +87,9 @@ bool TIN::clean(uint32_t n, const float* points, uint32_t stride) {
   if (grid_cells_ != cells) {
     grid_.reset();
     grid_cells_ = 0;
-    try {
-      grid_ = std::make_unique_for_overwrite<int32_t[]>(cells);
-      grid_cells_ = cells;
-    } catch (const std::bad_alloc&) {
-      // The grid only speeds up the walk; without it every walk starts at the newest triangle.
-    }
+    // The grid only speeds up the walk; without it every walk starts at the newest triangle.
+    grid_ = tin_allocate_huge<int32_t>(cells);
+    if (grid_) grid_cells_ = cells;
   }
   return true;
 }

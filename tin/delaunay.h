@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "tin/huge_pages.h"
 #include "tin/predicates.h"
 #include "tin/tin.h"
 
@@ -97,7 +98,7 @@ class TIN {
   uint32_t announced_ = 0;  // n of clean()
   uint32_t added_ = 0;      // vertices given to add_point since clean()
 
-  std::unique_ptr<TINtriangle[]> triangles_;
+  TINhugeArray<TINtriangle> triangles_;
   uint32_t capacity_ = 0;  // records in triangles_ (2n)
   int32_t free_head_ = 0;
   int32_t triangle_count_ = 0;
@@ -118,7 +119,7 @@ class TIN {
   uint32_t cavity_capacity_ = 0;
   uint32_t cavity_size_ = 0;
 
-  std::unique_ptr<int32_t[]> grid_;
+  TINhugeArray<int32_t> grid_;
   std::vector<int32_t> grid_blocks_;
   size_t grid_cells_ = 0;  // allocated cells
   bool grid_valid_ = false;
