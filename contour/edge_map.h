@@ -3,7 +3,7 @@
 //
 // Linear probing with Fibonacci hashing and backward-shift deletion: no tombstones, so a map that
 // sees millions of inserts and removals during one pass never degrades. A slot is two 32-bit
-// words. The table follows the live count both ways: it doubles above 3/4 full and halves below
+// words. The table follows the live count both ways: it doubles above half full and halves below
 // 1/8 full, so the map of an iso value the pass has left behind does not keep the table of its
 // busiest moment.
 #pragma once
@@ -34,7 +34,7 @@ class EdgeMap {
 
   // `key` must not be present.
   void put(int32_t key, uint32_t value) {
-    if (4 * (size_ + 1) > 3 * slots_.size()) {
+    if (2 * (size_ + 1) > slots_.size()) {
       rehash(slots_.empty() ? MIN_CAPACITY : slots_.size() * 2);
     }
     place(Slot{key, value});
