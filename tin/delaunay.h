@@ -46,7 +46,7 @@ class TIN {
   static constexpr uint32_t kExchangeEvery = 256;  // slots exchanged at random
   static constexpr int32_t kMaxWalk = 10000;       // steps before brute_locate
   static constexpr uint32_t kStackGrowth = 500;    // cavity stack growth
-  static constexpr uint32_t kScouts = 16;          // queued points walked ahead of insertion
+  static constexpr uint32_t kScouts = 25;          // queued points walked ahead of insertion
   static constexpr uint8_t kScoutSteps = 32;       // triangles a scout crosses at most
   static constexpr uint32_t kScoutWindow = 4096;   // insertions per scouting verdict
   static constexpr uint32_t kScoutPause = 65536;   // insertions without scouts before a retrial
