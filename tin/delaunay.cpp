@@ -510,16 +510,32 @@ void TIN::scout_step(Scout& s) {
     }
     case ScoutState::kVertices:
       break;
-    case ScoutState::kNeighbours: {
-      // The cavity starts with the neighbours' far vertices.
+    case ScoutState::kNeighbours:
+    case ScoutState::kRing: {
+      // The cavity tests the neighbours' far vertices and, where it grows, the next ring.
+      const bool ring = s.state == ScoutState::kRing;
       const TINtriangle& T = tri[s.t];
       for (int k = 0; k < 3; k++) {
         const uint32_t code = static_cast<uint32_t>(T.N[k]);
         if (code / 3 >= capacity_) continue;
-        const uint32_t far = tri[code / 3].V[code % 3];
-        if (far < announced_) __builtin_prefetch(vertex(far));
+        const TINtriangle& U = tri[code / 3];
+        const int j = static_cast<int>(code % 3);
+        if (!ring) {
+          if (U.V[j] < announced_) __builtin_prefetch(vertex(U.V[j]));
+          for (int e : {kNext[j], kPrev[j]}) {
+            const uint32_t w = static_cast<uint32_t>(U.N[e]) / 3;
+            if (w < capacity_) fetch_record(static_cast<int32_t>(w));
+          }
+          continue;
+        }
+        for (int e : {kNext[j], kPrev[j]}) {
+          const uint32_t c2 = static_cast<uint32_t>(U.N[e]);
+          if (c2 / 3 >= capacity_) continue;
+          const uint32_t far = tri[c2 / 3].V[c2 % 3];
+          if (far < announced_) __builtin_prefetch(vertex(far));
+        }
       }
-      s.state = ScoutState::kDone;
+      s.state = ring ? ScoutState::kDone : ScoutState::kRing;
       return;
     }
   }

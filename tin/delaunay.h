@@ -55,7 +55,7 @@ class TIN {
   // A read-only walk towards a queued point, run ahead of its insertion half a step at a time:
   // each half step reads what the previous one prefetched, so the cache misses of many future
   // walks overlap instead of stalling one after another.
-  enum class ScoutState : uint8_t { kIdle, kCell, kRecord, kVertices, kNeighbours, kDone };
+  enum class ScoutState : uint8_t { kIdle, kCell, kRecord, kVertices, kNeighbours, kRing, kDone };
   struct Scout {
     uint32_t vertex = 0;
     int32_t t = 0;
