@@ -84,7 +84,9 @@ class RecordPool {
  private:
   // Block b holds the indices [F (2^b - 1), F (2^(b+1) - 1)) for a first block of F records.
   std::byte* storage(uint32_t index) const {
-    const uint32_t b = static_cast<uint32_t>(std::bit_width((index >> shift_) + 1)) - 1;
+    // The mask changes nothing for a valid index (b < MAX_BLOCKS) and keeps any index in the array.
+    const uint32_t b =
+        (static_cast<uint32_t>(std::bit_width(uint64_t{index >> shift_} + 1)) - 1) & (MAX_BLOCKS - 1);
     return blocks_[b][index - (((1u << b) - 1) << shift_)].bytes;
   }
 
