@@ -4,8 +4,8 @@
 // Linear probing with Fibonacci hashing and backward-shift deletion: no tombstones, so a map that
 // sees millions of inserts and removals during one pass never degrades. A slot is two 32-bit
 // words. The table follows the live count both ways: it doubles above half full and halves below
-// 1/8 full, so the map of an iso value the pass has left behind does not keep the table of its
-// busiest moment.
+// 1/8 full (down to a small floor), so the map of an iso value the pass has left behind does not keep the
+// table of its busiest moment.
 #pragma once
 
 #include <bit>
@@ -17,6 +17,9 @@ class EdgeMap {
  public:
   static constexpr uint32_t NOT_FOUND = UINT32_MAX;
   static constexpr uint32_t MIN_CAPACITY = 16;
+  // Tables up to this many slots (2 KiB) are not worth shrinking: a map whose few entries come
+  // and go would otherwise reallocate again and again.
+  static constexpr uint32_t SHRINK_FLOOR = 256;
 
   // Answers the value stored under `key` and removes the entry, or NOT_FOUND.
   uint32_t take(int32_t key) {
@@ -25,7 +28,7 @@ class EdgeMap {
       const Slot slot = slots_[i];
       if (slot.key == key) {
         erase_at(i);
-        if (size_ * 8 < slots_.size() && slots_.size() > MIN_CAPACITY) shrink();
+        if (size_ * 8 < slots_.size() && slots_.size() > SHRINK_FLOOR) shrink();
         return slot.value;
       }
       if (slot.key == EMPTY) return NOT_FOUND;

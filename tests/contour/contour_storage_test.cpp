@@ -107,7 +107,7 @@ TEST(EdgeMap, MatchesAReferenceMapThroughGrowthAndShrinking) {
       }
     }
     EXPECT_EQ(map.size(), 0u);
-    EXPECT_LE(map.capacity(), size_t{EdgeMap::MIN_CAPACITY});
+    EXPECT_EQ(map.capacity(), size_t{EdgeMap::SHRINK_FLOOR});
     present.clear();
     reference.clear();
   }
