@@ -61,10 +61,11 @@ class RecordPool {
     free_ = index;
   }
 
-  // `index` must have been handed out by take() since the last release(). [F (2^b - 1), F (2^(b+1) - 1)) for
-  // a first block of F records.
+  // `index` must have been handed out by take() since the last release().
   T& operator[](uint32_t index) { return *std::launder(reinterpret_cast<T*>(storage(index))); }
-  const T& operator[](uint32_t index) const { return const_cast<RecordPool&>(*this)[index]; }
+  const T& operator[](uint32_t index) const {
+    return *std::launder(reinterpret_cast<const T*>(storage(index)));
+  }
 
   // Frees every block; the next take() starts again with a block of first_block records.
   void release() {
