@@ -48,8 +48,8 @@ class TIN {
   static constexpr uint32_t kStackGrowth = 500;    // cavity stack growth
   static constexpr uint32_t kScouts = 25;          // queued points walked ahead of insertion
   static constexpr uint8_t kScoutSteps = 32;       // triangles a scout crosses at most
-  static constexpr uint32_t kScoutWindow = 4096;   // insertions per scouting verdict
-  static constexpr uint32_t kScoutPause = 65536;   // insertions without scouts before a retrial
+  static constexpr uint32_t kScoutWindow = 1024;   // insertions per scouting verdict
+  static constexpr uint32_t kScoutPause = 131072;  // insertions without scouts before a retrial
   static_assert(kDelay % kScouts == 0, "a queue slot keeps its scout across the wrap");
 
   // A read-only walk towards a queued point, run ahead of its insertion half a step at a time:
