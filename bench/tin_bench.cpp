@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -46,6 +47,30 @@ std::vector<float> airborne(uint32_t n) {
   return xyz;
 }
 
+// A real scanner's lines span its swath (about 700 m from 1000 m altitude), not the whole tile:
+// a tile wider than the swath is covered by several strips, each flown along y with its scan
+// lines across it, stored strip after strip in flight order.
+std::vector<float> airborne_strips(uint32_t n) {
+  constexpr uint32_t kSwath = 700;
+  Random rng{3};
+  const uint32_t side = static_cast<uint32_t>(std::sqrt(static_cast<double>(n)));
+  std::vector<float> xyz;
+  xyz.reserve(3 * static_cast<size_t>(n));
+  for (uint32_t x0 = 0; x0 < side && xyz.size() < 3 * static_cast<size_t>(n); x0 += kSwath) {
+    const uint32_t width = std::min(kSwath, side - x0);
+    for (uint32_t line = 0; line < side && xyz.size() < 3 * static_cast<size_t>(n); line++) {
+      const uint32_t y = (x0 / kSwath) % 2 ? side - 1 - line : line;  // strips flown both ways
+      for (uint32_t k = 0; k < width; k++) {
+        const double across = (line % 2 ? width - 1 - k : k) + 0.5;
+        xyz.push_back(static_cast<float>(x0 + across + 0.1 * (rng.uniform() - 0.5)));
+        xyz.push_back(static_cast<float>(y + 0.5 + 0.1 * (rng.uniform() - 0.5)));
+        xyz.push_back(static_cast<float>(100.0 + 5.0 * rng.uniform()));
+      }
+    }
+  }
+  return xyz;
+}
+
 // The same area with the points in random order.
 std::vector<float> uniform(uint32_t n) {
   Random rng{2};
@@ -84,6 +109,9 @@ void run_tin(benchmark::State& state, const std::vector<float>& xyz) {
 void BM_TinAirborne(benchmark::State& state) {
   run_tin(state, airborne(static_cast<uint32_t>(state.range(0))));
 }
+void BM_TinAirborneStrips(benchmark::State& state) {
+  run_tin(state, airborne_strips(static_cast<uint32_t>(state.range(0))));
+}
 void BM_TinUniform(benchmark::State& state) {
   run_tin(state, uniform(static_cast<uint32_t>(state.range(0))));
 }
@@ -108,14 +136,19 @@ void run_cgal(benchmark::State& state, const std::vector<float>& xyz) {
 void BM_CgalAirborne(benchmark::State& state) {
   run_cgal(state, airborne(static_cast<uint32_t>(state.range(0))));
 }
+void BM_CgalAirborneStrips(benchmark::State& state) {
+  run_cgal(state, airborne_strips(static_cast<uint32_t>(state.range(0))));
+}
 void BM_CgalUniform(benchmark::State& state) {
   run_cgal(state, uniform(static_cast<uint32_t>(state.range(0))));
 }
 BENCHMARK(BM_CgalAirborne)->Arg(1000000)->Arg(4000000)->Arg(16000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CgalAirborneStrips)->Arg(1000000)->Arg(4000000)->Arg(16000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CgalUniform)->Arg(1000000)->Arg(4000000)->Arg(16000000)->Unit(benchmark::kMillisecond);
 #endif
 
 BENCHMARK(BM_TinAirborne)->Arg(1000000)->Arg(4000000)->Arg(16000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TinAirborneStrips)->Arg(1000000)->Arg(4000000)->Arg(16000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TinUniform)->Arg(1000000)->Arg(4000000)->Arg(16000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
