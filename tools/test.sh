@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds contourmill and runs every test three ways: with warnings as errors, under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the parser fuzzers for a short while.
+# Checks the formatting, then builds contourmill and runs every test three ways: with warnings as
+# errors, under AddressSanitizer and UndefinedBehaviorSanitizer, and the parser fuzzers briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 jobs=${JOBS:-2}
 fuzz_seconds=${FUZZ_SECONDS:-40}
+
+echo "== formatting"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 echo "== build and test (warnings are errors)"
 cmake -S . -B build/release -G Ninja -DCONTOURMILL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
