@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include "run_tool.h"
@@ -169,6 +170,24 @@ TEST(Input, ExtraPassSizesTheBufferFromTheKeptPoints) {
   EXPECT_NEAR(kept, 1257.0, 80.0);
   EXPECT_NE(extra.err.find("triangulating " + std::to_string(kept) + " points"), std::string::npos)
       << extra.err;
+}
+
+// A header whose bounding box does not hold its points (some writers store it unscaled) must not
+// collapse the points onto a far-away single-precision origin or put every contour off the terrain.
+TEST(Input, HeaderBoundsThatMissThePointsAreNotTrusted) {
+  TempDir dir("in_badbox");
+  make_tile(dir, "t.las");
+  std::string bytes = read_file(dir / "t.las");
+  const double unscaled[6] = {50010000.0, 50000000.0, 400010000.0, 400000000.0, 10000.0, 5000.0};
+  std::memcpy(&bytes[179], unscaled, sizeof unscaled);  // max_x, min_x, max_y, min_y, max_z, min_z
+  std::ofstream(dir / "box.las", std::ios::binary) << bytes;
+  const ToolRun good = contours_to_stdout(dir, {"-i", "t.las"});
+  const ToolRun bad = contours_to_stdout(dir, {"-i", "box.las"});
+  ASSERT_EQ(good.exit_code, 0) << good.err;
+  ASSERT_EQ(bad.exit_code, 0) << bad.err;
+  EXPECT_NE(bad.err.find("lie outside its header's bounding box"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("leave its header's range"), std::string::npos) << bad.err;
+  expect_same_contours(good.out, bad.out, 1e-6);
 }
 
 TEST(Input, UnwritableOutputIsAnError) {
