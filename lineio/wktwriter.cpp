@@ -1,5 +1,6 @@
 #include "lineio/wktwriter.h"
 
+#include <charconv>
 #include <cstdio>
 
 WKTwriter::~WKTwriter() {
@@ -30,9 +31,17 @@ bool WKTwriter::add_segment(float x1, float y1, float /*z1*/, float x2, float y2
          ok;
 }
 
+// to_chars with 15 significant digits in general format prints exactly what "%.15g" prints, at a
+// fraction of the cost of a formatted write per number; contour files hold millions of them.
 bool WKTwriter::write_coordinates(std::size_t count) {
+  char text[80];
   for (std::size_t i = 0; i < count; i++) {
-    file.print(i == 0 ? "%.15g %.15g" : ", %.15g %.15g", xy[2 * i], xy[2 * i + 1]);
+    char* p = text;
+    if (i != 0) *p++ = ',', *p++ = ' ';
+    p = std::to_chars(p, text + sizeof text, xy[2 * i], std::chars_format::general, 15).ptr;
+    *p++ = ' ';
+    p = std::to_chars(p, text + sizeof text, xy[2 * i + 1], std::chars_format::general, 15).ptr;
+    file.write(text, static_cast<std::size_t>(p - text));
   }
   return !file.failed();
 }
