@@ -89,10 +89,12 @@ int ContourRun::process_file() {
     return 1;
   }
   uint32_t expected = static_cast<uint32_t>(npoints);
+  bool count_proven = true;
   // A header may announce more points than its file holds; the buffers are sized from what can
   // really arrive, so a lying count cannot claim gigabytes.
   if (const auto* las = dynamic_cast<const LASreaderLAS*>(reader.get())) {
     const int64_t available = las->max_points_in_file();
+    count_proven = available >= 0;
     if (available >= 0 && available < npoints) {
       std::fprintf(stderr, "WARNING: '%s' announces %lld points but holds at most %lld\n",
                    input_name ? input_name : "stdin", static_cast<long long>(npoints),
@@ -105,7 +107,7 @@ int ContourRun::process_file() {
   } else if (settings_.verbose) {
     std::fprintf(stderr, "processing %u points ...\n", expected);
   }
-  if (!read_and_triangulate(*reader, expected)) return 1;
+  if (!read_and_triangulate(*reader, expected, count_proven || settings_.extra_pass)) return 1;
   if (reader->is_incomplete()) incomplete_inputs_++;
   writer->set_offset(origin_x_, origin_y_, 0.0);
   reader->close();
@@ -145,18 +147,14 @@ bool ContourRun::extra_pass(std::unique_ptr<LASreader>& reader, uint32_t& kept) 
   return true;
 }
 
-bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected) {
-  try {
-    point_buffer_.assign(static_cast<size_t>(expected) * kStride, 0.0f);
-  } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "ERROR: cannot alloc point_buffer for %u points.\n%s", expected, kSupportLine);
-    return false;
-  }
-  if (!tin_.clean(expected, point_buffer_.data(), kStride)) {
-    std::fprintf(stderr, "ERROR: cannot alloc enough TIN triangles to triangulate %u points.\n%s", expected,
-                 kSupportLine);
-    return false;
-  }
+// Files are sized from their point count and triangulated while they are read. A pipe cannot prove
+// its header's count, so its buffer grows with the points that really arrive and the TIN is sized
+// once they are all in: a lying header on a pipe cannot claim gigabytes. Both ways insert the
+// points in the same order, so the triangulation is the same.
+bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected, bool count_proven) {
+  const bool piped = !count_proven;
+  if (!reserve_points(piped ? std::min<uint32_t>(expected, 1u << 20) : expected)) return false;
+  if (!piped && !clean_tin(expected)) return false;
   const LASheader& h = reader.header;
   const LASpoint& p = reader.point;
   stored_points_ = 0;
@@ -164,8 +162,7 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected) {
   origin_y_ = h.min_y;
   double z_low = std::numeric_limits<double>::infinity(), z_high = -z_low;
   while (reader.read_point()) {
-    // The buffer was sized from the header (or the extra pass); a source that delivers more
-    // points than it announced must not write past it.
+    // A source that delivers more points than it announced must not write past the buffer.
     if (stored_points_ == expected) {
       std::fprintf(stderr, "WARNING: '%s' delivers more than the %u points announced. ignoring the rest.\n",
                    input_.get_file_name() ? input_.get_file_name() : "stdin", expected);
@@ -175,14 +172,26 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected) {
     const double y = p.Y * h.y_scale_factor + h.y_offset;
     const double z = p.Z * h.z_scale_factor + h.z_offset;
     if (stored_points_ == 0 && !header_holds(h, x, y)) use_first_point_as_origin(x, y);
-    float* v = &point_buffer_[static_cast<size_t>(stored_points_) * kStride];
+    const size_t at = static_cast<size_t>(stored_points_) * kStride;
+    if (at == point_buffer_.size() && !reserve_points(std::min<uint64_t>(2ull * stored_points_, expected))) {
+      return false;
+    }
+    float* v = &point_buffer_[at];
     v[0] = static_cast<float>(x - origin_x_);
     v[1] = static_cast<float>(y - origin_y_);
     v[2] = static_cast<float>(z);
+    // Points that are not finite cannot be triangulated; their slot is reused.
+    if (!std::isfinite(v[0]) || !std::isfinite(v[1])) continue;
+    if (!piped && !tin_.add_point(stored_points_)) continue;
     z_low = std::min(z_low, z);
     z_high = std::max(z_high, z);
-    // Points that are not finite cannot be triangulated; the TIN refuses them.
-    if (tin_.add_point(stored_points_)) stored_points_++;
+    stored_points_++;
+  }
+  if (piped) {
+    point_buffer_.resize(static_cast<size_t>(stored_points_) * kStride);
+    point_buffer_.shrink_to_fit();
+    if (!clean_tin(stored_points_)) return false;
+    for (uint32_t i = 0; i < stored_points_; i++) tin_.add_point(i);
   }
   choose_elevation_range(h, z_low, z_high);
   if (!tin_.finish()) {
@@ -193,6 +202,25 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected) {
     std::fprintf(stderr, "triangulating %u points took %g sec.\n", stored_points_, step_seconds());
   }
   return true;
+}
+
+// Grows the point buffer to hold `points` points.
+bool ContourRun::reserve_points(uint64_t points) {
+  try {
+    point_buffer_.resize(static_cast<size_t>(std::max<uint64_t>(points, 1)) * kStride);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "ERROR: cannot alloc point_buffer for %u points.\n%s", static_cast<uint32_t>(points),
+                 kSupportLine);
+    return false;
+  }
+  return true;
+}
+
+bool ContourRun::clean_tin(uint32_t points) {
+  if (tin_.clean(points, point_buffer_.data(), kStride)) return true;
+  std::fprintf(stderr, "ERROR: cannot alloc enough TIN triangles to triangulate %u points.\n%s", points,
+               kSupportLine);
+  return false;
 }
 
 // Single-precision coordinates relative to a far-away origin lose their detail (at 2e8 units a

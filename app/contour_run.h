@@ -28,8 +28,11 @@ class ContourRun {
  private:
   int process_file();
   // Reads the kept points into the point buffer and triangulates them; false after a fatal
-  // message. `expected` is the number of points the buffer was sized for.
-  bool read_and_triangulate(LASreader& reader, uint32_t expected);
+  // message. `expected` is the most points to store; `count_proven` tells whether the source
+  // can really hold that many (a pipe cannot tell).
+  bool read_and_triangulate(LASreader& reader, uint32_t expected, bool count_proven);
+  bool reserve_points(uint64_t points);
+  bool clean_tin(uint32_t points);
   // Counts the points the reader will deliver, then rewinds it.
   bool extra_pass(std::unique_ptr<LASreader>& reader, uint32_t& kept);
   bool header_holds(const LASheader& h, double x, double y) const;

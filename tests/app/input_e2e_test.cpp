@@ -118,6 +118,24 @@ TEST(Input, LasOnStandardInputGivesTheContoursOfTheFile) {
   EXPECT_NE(piped.err.find("WARNING: disabling -extra_pass because input is piped"), std::string::npos);
 }
 
+// A pipe cannot prove its header's point count: a header that claims a billion points must not
+// make contourmill claim gigabytes for the ten thousand that arrive.
+TEST(Input, PipedHeaderCannotClaimMemoryForPointsThatNeverCome) {
+  TempDir dir("in_stdin_lie");
+  make_tile(dir, "t.las");
+  std::string bytes = read_file(dir / "t.las");
+  const uint32_t claimed = 1000000000;
+  std::memcpy(&bytes[107], &claimed, sizeof claimed);  // number_of_point_records
+  std::ofstream(dir / "lie.las", std::ios::binary) << bytes;
+  const ToolRun honest = contours_to_stdout(dir, {"-stdin"}, (dir / "t.las").string());
+  const ToolRun lying = contours_to_stdout(dir, {"-stdin"}, (dir / "lie.las").string());
+  ASSERT_EQ(honest.exit_code, 0) << honest.err;
+  EXPECT_EQ(lying.exit_code, 1);
+  EXPECT_EQ(lying.err.find("cannot alloc"), std::string::npos) << lying.err;
+  EXPECT_NE(lying.err.find("after 10000 of 1000000000 points"), std::string::npos) << lying.err;
+  EXPECT_EQ(honest.out, lying.out);
+}
+
 // An area of interest keeps exactly the points inside it: the same contours as a tile that holds
 // only those points (compared loosely, as the area also moves the coordinate origin).
 TEST(Input, AreasKeepExactlyThePointsInside) {
