@@ -11,7 +11,6 @@
 #include "lineio/line_output_opener.h"
 #include "pointio/lasinputopener.h"
 #include "pointio/lasreader.h"
-#include "pointio/lasreaderlas.h"
 
 namespace {
 
@@ -28,6 +27,10 @@ double ContourRun::step_seconds() {
   const double s = seconds_since(step_clock_);
   step_clock_ = std::clock();
   return s;
+}
+
+const char* ContourRun::input_name() const {
+  return input_.get_file_name() ? input_.get_file_name() : "stdin";
 }
 
 double ContourRun::file_seconds() const {
@@ -74,8 +77,7 @@ int ContourRun::process_file() {
     print_usage_and_wait();
     return 1;
   }
-  const char* input_name = input_.get_file_name();
-  if (!output_.is_active()) output_.make_file_name(input_name);
+  if (!output_.is_active()) output_.make_file_name(input_.get_file_name());
   std::unique_ptr<LINEwriter> writer = output_.open_writer(false);
   if (!writer) {
     std::fprintf(stderr, "ERROR: cannot open linewriter\n");
@@ -89,18 +91,14 @@ int ContourRun::process_file() {
     return 1;
   }
   uint32_t expected = static_cast<uint32_t>(npoints);
-  bool count_proven = true;
   // A header may announce more points than its file holds; the buffers are sized from what can
   // really arrive, so a lying count cannot claim gigabytes.
-  if (const auto* las = dynamic_cast<const LASreaderLAS*>(reader.get())) {
-    const int64_t available = las->max_points_in_file();
-    count_proven = available >= 0;
-    if (available >= 0 && available < npoints) {
-      std::fprintf(stderr, "WARNING: '%s' announces %lld points but holds at most %lld\n",
-                   input_name ? input_name : "stdin", static_cast<long long>(npoints),
-                   static_cast<long long>(available));
-      expected = static_cast<uint32_t>(available);
-    }
+  const int64_t available = reader->max_points_in_file();
+  const bool count_proven = available >= 0;
+  if (count_proven && available < npoints) {
+    std::fprintf(stderr, "WARNING: '%s' announces %lld points but holds at most %lld\n", input_name(),
+                 static_cast<long long>(npoints), static_cast<long long>(available));
+    expected = static_cast<uint32_t>(available);
   }
   if (settings_.extra_pass) {
     if (!extra_pass(reader, expected)) return 1;
@@ -165,7 +163,7 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected, bool
     // A source that delivers more points than it announced must not write past the buffer.
     if (stored_points_ == expected) {
       std::fprintf(stderr, "WARNING: '%s' delivers more than the %u points announced. ignoring the rest.\n",
-                   input_.get_file_name() ? input_.get_file_name() : "stdin", expected);
+                   input_name(), expected);
       break;
     }
     const double x = p.X * h.x_scale_factor + h.x_offset;
@@ -196,7 +194,7 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected, bool
   choose_elevation_range(h, z_low, z_high);
   if (!tin_.finish()) {
     std::fprintf(stderr, "\nWARNING: the %u points of '%s' form degenerate TIN ...\n", stored_points_,
-                 input_.get_file_name() ? input_.get_file_name() : "stdin");
+                 input_name());
   }
   if (settings_.verbose) {
     std::fprintf(stderr, "triangulating %u points took %g sec.\n", stored_points_, step_seconds());
@@ -234,7 +232,7 @@ bool ContourRun::header_holds(const LASheader& h, double x, double y) const {
 
 void ContourRun::use_first_point_as_origin(double x, double y) {
   std::fprintf(stderr, "WARNING: points of '%s' lie outside its header's bounding box. ignoring the box.\n",
-               input_.get_file_name() ? input_.get_file_name() : "stdin");
+               input_name());
   origin_x_ = x;
   origin_y_ = y;
 }
@@ -249,13 +247,13 @@ void ContourRun::choose_elevation_range(const LASheader& h, double z_low, double
   if (z_low >= h.min_z - tz && z_high <= h.max_z + tz) return;
   std::fprintf(stderr,
                "WARNING: elevations %g to %g of '%s' leave its header's range %g to %g. using theirs.\n",
-               z_low, z_high, input_.get_file_name() ? input_.get_file_name() : "stdin", h.min_z, h.max_z);
+               z_low, z_high, input_name(), h.min_z, h.max_z);
   min_z_ = z_low;
   max_z_ = z_high;
 }
 
 bool ContourRun::write_contours(LINEwriter& writer) {
-  const char* name = input_.get_file_name() ? input_.get_file_name() : "stdin";
+  const char* name = input_name();
   setup_iso_values(iso_values_, settings_.iso_number, settings_.iso_every, min_z_, max_z_, name,
                    settings_.verbose);
   bool ok = true;

@@ -39,6 +39,8 @@ class ContourRun {
   void use_first_point_as_origin(double x, double y);
   void choose_elevation_range(const LASheader& h, double z_low, double z_high);
   bool write_contours(LINEwriter& writer);
+  // The current input's name for messages.
+  const char* input_name() const;
   double step_seconds();
   double file_seconds() const;
 

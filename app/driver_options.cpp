@@ -60,12 +60,8 @@ class OptionWalker {
     return fail();
   }
 
-  // Throws when the list cannot grow; the caller reports that like every fatal error.
-  static bool append_iso(float value, std::vector<float>& list) {
-    append_iso_value(list, value);
-    return true;
-  }
-  bool append_iso(float value) { return append_iso(value, s_.iso_values); }
+  // Throws when the list cannot grow; main reports that like every fatal error.
+  void append_iso(float value) { append_iso_value(s_.iso_values, value); }
 
   std::optional<ParseOutcome> handle(const char* a);
   std::optional<ParseOutcome> handle_thinning(const char* a);
@@ -183,7 +179,8 @@ std::optional<ParseOutcome> OptionWalker::handle_iso(const char* a) {
     if (!has_arguments(1)) return missing("value");
     float value = 0.0f;
     if (std::sscanf(next(), "%f", &value) != 1) value = 0.0f;
-    return append_iso(value) ? ParseOutcome{} : fail();
+    append_iso(value);
+    return ParseOutcome{};
   }
   if (!std::strcmp(a, "-iso_every")) {
     if (!has_arguments(1)) return missing("units");
@@ -215,7 +212,7 @@ std::optional<ParseOutcome> OptionWalker::handle_iso_range() {
   for (uint64_t k = 0;; k++) {
     const double value = static_cast<double>(from) + static_cast<double>(k) * step;
     if (value > to) break;
-    if (!append_iso(static_cast<float>(value))) return fail();
+    append_iso(static_cast<float>(value));
   }
   return ParseOutcome{};
 }

@@ -46,6 +46,9 @@ class LASreader {
   virtual ~LASreader() = default;
   // The reader's own next point without the area test; increments p_count on success.
   virtual bool read_point_unfiltered() = 0;
+  // The most point records the source can really deliver, or -1 when it cannot tell (a pipe).
+  // Callers that size buffers from npoints cap them with it; a header count may lie.
+  virtual int64_t max_points_in_file() const { return npoints; }
 
   // What every consumer calls: the next point that passes the area test.
   bool read_point() { return (this->*read_step_)(); }

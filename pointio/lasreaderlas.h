@@ -37,7 +37,7 @@ class LASreaderLAS : public LASreader {
   // Upper bound of the complete point records the stream holds after the point data start, or -1
   // when the stream cannot tell its size (standard input). A header that claims more points than
   // this is lying; callers that size buffers from npoints cap them with it.
-  int64_t max_points_in_file() const;
+  int64_t max_points_in_file() const override;
 
   const std::string& get_file_name() const { return file_name_; }
 

@@ -94,7 +94,6 @@ bool LASreaderMerged::read_headers() {
 void LASreaderMerged::merge_header(const LASheader& h, bool first) {
   if (first) {
     header = h;
-    header.number_of_point_records = h.number_of_point_records;
     return;
   }
   if (h.point_data_format != header.point_data_format) {
