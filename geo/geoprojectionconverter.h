@@ -1,0 +1,236 @@
+// Where on the earth the input coordinates lie, and their conversion to longitude/latitude.
+//
+// The converter holds one ellipsoid, a geographic coordinate system (datum), the projection of the
+// input points (source) and a target projection, the coordinate and elevation units of both sides
+// and a vertical datum. It converts in one direction only: from the source projection to
+// geographic longitude/latitude on its own ellipsoid, never applying a datum shift. The target side
+// is parsed, reported and written back as option text, nothing more.
+//
+// The implementation is split by concern:
+//   geo_ellipsoids.cpp, geo_projections.cpp  ellipsoids, projection records, units, to_lon_lat
+//   geo_options.cpp, geo_state_planes.cpp    command-line options (parse/unparse), named zones
+//   geo_keys.cpp, geo_epsg.cpp               GeoTIFF keys, EPSG codes and the parameter files
+//   geo_ogc_wkt.cpp                          OGC WKT reading and writing
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+// One entry of an ellipsoid table, with the constants every projection derives from it.
+struct GeoEllipsoid {
+  int id = -1;
+  const char* name = "Placeholder";
+  double equatorial_radius = 0.0;           // a, meters
+  double polar_radius = 0.0;                // b = a * sqrt(1 - e^2)
+  double eccentricity_squared = 0.0;        // e^2, as tabled (not derived from the flattening)
+  double inverse_flattening = 0.0;          // 1/f
+  double eccentricity_prime_squared = 0.0;  // e'^2 = e^2 / (1 - e^2)
+  double eccentricity = 0.0;                // e
+  double eccentricity_e1 = 0.0;             // (1 - sqrt(1 - e^2)) / (1 + sqrt(1 - e^2))
+};
+
+// The projection types, numbered as they are stored and reported.
+enum GeoProjectionType : int {
+  GEO_PROJECTION_UTM = 0,
+  GEO_PROJECTION_LCC = 1,
+  GEO_PROJECTION_TM = 2,
+  GEO_PROJECTION_LONG_LAT = 3,
+  GEO_PROJECTION_LAT_LONG = 4,
+  GEO_PROJECTION_ECEF = 5,
+  GEO_PROJECTION_AEAC = 6,
+  GEO_PROJECTION_HOM = 7,
+  GEO_PROJECTION_OS = 8,
+  GEO_PROJECTION_NONE = 9,
+};
+
+// A source or target projection. Every type uses the common head and the parameters listed for
+// it; the rest stay 0. Angles are degrees (the *_radian copies are filled where the formulas need
+// them); false easting and northing are meters.
+struct GeoProjectionParameters {
+  GeoProjectionType type = GEO_PROJECTION_NONE;
+  int16_t geokey = 0;       // EPSG code of the projected CRS, 0 until known
+  int16_t gcs = 0;          // EPSG code of its geographic CRS
+  std::string description;  // at most 255 characters
+
+  // UTM
+  int utm_zone_number = 0;
+  char utm_zone_letter = 0;
+  bool utm_northern_hemisphere = true;
+  int utm_long_origin = 0;  // central meridian, zone * 6 - 183
+
+  // LCC, TM, AEAC, HOM, OS
+  double false_easting_meter = 0.0;
+  double false_northing_meter = 0.0;
+  // LCC, TM, OS: latitude of origin and central meridian. AEAC, HOM: latitude and longitude of
+  // the centre.
+  double lat_origin_degree = 0.0;
+  double long_meridian_degree = 0.0;
+  double lat_origin_radian = 0.0;
+  double long_meridian_radian = 0.0;
+  // LCC, AEAC
+  double first_std_parallel_degree = 0.0;
+  double second_std_parallel_degree = 0.0;
+  double first_std_parallel_radian = 0.0;
+  double second_std_parallel_radian = 0.0;
+  // TM, HOM, OS
+  double scale_factor = 0.0;
+  // HOM
+  double azimuth_degree = 0.0;
+  double rectified_grid_angle_degree = 0.0;
+  double azimuth_radian = 0.0;
+  double rectified_grid_angle_radian = 0.0;
+
+  // Constants derived from the parameters and the ellipsoid, recomputed whenever either changes.
+  // Their meaning depends on the type (LCC: n, aF, rho0; TM: the meridian-arc coefficients A'..E';
+  // AEAC, HOM, OS: the constants of their inverse formulas).
+  double derived[12] = {};
+};
+
+// One GeoTIFF key entry as stored in a GeoKeyDirectoryTag record.
+struct GeoKeyEntry {
+  uint16_t key_id = 0;
+  uint16_t tiff_tag_location = 0;
+  uint16_t count = 0;
+  uint16_t value_offset = 0;
+};
+
+class GeoProjectionConverter {
+ public:
+  GeoProjectionConverter();
+  ~GeoProjectionConverter();
+  GeoProjectionConverter(const GeoProjectionConverter&) = delete;
+  GeoProjectionConverter& operator=(const GeoProjectionConverter&) = delete;
+
+  // Output arguments named `described` receive the text the setter produced; nullptr for none.
+  // Arguments named `description` replace a projection's default description (cut to 255
+  // characters); nullptr keeps the default. `source` true sets the source side, false the target.
+
+  // ---- ellipsoids, projections, units, conversion ----
+  bool set_ellipsoid(int id, std::string* described = nullptr);
+  const GeoEllipsoid& get_ellipsoid() const { return ellipsoid; }
+
+  bool set_utm(int zone, char zone_letter, bool northern, bool source = true,
+               const char* description = nullptr, std::string* described = nullptr);
+  bool set_lcc(double false_easting_meter, double false_northing_meter, double lat_origin,
+               double long_meridian, double first_std_parallel, double second_std_parallel,
+               bool source = true, const char* description = nullptr, std::string* described = nullptr);
+  bool set_tm(double false_easting_meter, double false_northing_meter, double lat_origin,
+              double long_meridian, double scale_factor, bool source = true,
+              const char* description = nullptr, std::string* described = nullptr);
+  bool set_aeac(double false_easting_meter, double false_northing_meter, double lat_center,
+                double long_center, double first_std_parallel, double second_std_parallel, bool source = true,
+                const char* description = nullptr, std::string* described = nullptr);
+  bool set_hom(double false_easting_meter, double false_northing_meter, double lat_center, double long_center,
+               double azimuth, double rectified_grid_angle, double scale_factor, bool source = true,
+               const char* description = nullptr, std::string* described = nullptr);
+  bool set_os(double false_easting_meter, double false_northing_meter, double lat_origin,
+              double long_meridian, double scale_factor, bool source = true,
+              const char* description = nullptr, std::string* described = nullptr);
+  bool set_longlat(bool source = true, const char* description = nullptr, std::string* described = nullptr);
+  bool set_latlong(bool source = true, const char* description = nullptr, std::string* described = nullptr);
+  bool set_ecef(bool source = true, const char* description = nullptr, std::string* described = nullptr);
+  bool set_no_projection(bool source = true, const char* description = nullptr,
+                         std::string* described = nullptr);
+
+  bool has_projection(bool source = true) const;
+  void reset_projection(bool source = true);
+  // The projection record of a side, nullptr when none is set.
+  const GeoProjectionParameters* get_projection(bool source = true) const;
+
+  // Units of a side. The setters mark the unit as set explicitly.
+  void set_coordinates_in_meter(bool source = true);
+  void set_coordinates_in_feet(bool source = true);
+  void set_coordinates_in_survey_feet(bool source = true);
+  void set_elevation_in_meter(bool source = true);
+  void set_elevation_in_feet(bool source = true);
+  void set_elevation_in_survey_feet(bool source = true);
+  // Whether the coordinate (elevation) unit of a side was set explicitly.
+  bool has_coordinate_unit(bool source = true) const;
+  bool has_elevation_unit(bool source = true) const;
+  // 9001 meter, 9002 feet, 9003 otherwise; 9000 when the side is longitude/latitude or
+  // latitude/longitude.
+  int get_unit_epsg(bool source = true) const;
+  double get_coordinate_factor(bool source = true) const;  // source: to meter; target: from meter
+  double get_elevation_factor(bool source = true) const;
+
+  // Converts (x, y, z) in place from the source projection to longitude, latitude (degrees) and
+  // elevation. Fails only without a source projection; a point whose inverse gives up keeps its
+  // input values and still counts as converted.
+  bool to_lon_lat(double point[3]) const;
+
+  // ---- command-line options ----
+  // Consumes the options it knows by emptying their words; unknown words stay for later parsers.
+  // Prints one "ERROR: ..." (or the documented list) and fails on a bad option.
+  bool parse(int argc, char* argv[]);
+  // Writes the state back as option text, each item followed by a blank; answers its length.
+  int unparse(std::string& options) const;
+  void print_state_planes(bool nad83) const;
+  bool is_verbose() const { return verbose; }
+  // The program file whose folder holds serf/geo/{pcs,gcs,vertcs}.csv (parse takes it from argv[0]).
+  void set_program_path(const char* argv0);
+
+  // ---- GeoTIFF keys and EPSG codes ----
+  bool set_projection_from_geo_keys(std::span<const GeoKeyEntry> keys, std::string_view ascii_params,
+                                    std::span<const double> double_params, std::string* described = nullptr,
+                                    bool source = true);
+  bool set_gcs(int code, std::string* described = nullptr);
+  bool set_epsg_code(int code, std::string* described = nullptr, bool source = true);
+  bool set_ProjectedCSTypeGeoKey(int code, std::string* described = nullptr, bool source = true);
+  bool set_ProjLinearUnitsGeoKey(int code, bool source = true);
+  bool set_VerticalCSTypeGeoKey(int code, std::string* described = nullptr);
+  bool set_VerticalUnitsGeoKey(int code);
+  int get_gcs_code() const { return gcs_code; }
+  int get_vertical_code() const { return vertical_geokey; }
+
+  // ---- OGC WKT ----
+  // Reads a LAS header's coordinate-system text; always sets the source side.
+  bool set_projection_from_ogc_wkt(std::string_view wkt);
+  // The WKT of a side's projection (what a .prj file holds); fails without a projection.
+  bool get_ogc_wkt(std::string& wkt, bool source = true) const;
+
+ private:
+  std::unique_ptr<GeoProjectionParameters>& side(bool source) {
+    return source ? source_projection : target_projection;
+  }
+  // Recomputes the derived constants of a record from its parameters and the current ellipsoid.
+  void compute_derived(GeoProjectionParameters& projection) const;
+  // The parameter file serf/geo/<name> below the program's folder.
+  std::string parameter_file_path(const char* name) const;
+
+  GeoEllipsoid ellipsoid;
+  std::unique_ptr<GeoProjectionParameters> source_projection;
+  std::unique_ptr<GeoProjectionParameters> target_projection;
+
+  // Geographic coordinate system and datum (4326 / WGS 84 after construction).
+  int gcs_code = 4326;
+  std::string gcs_name = "WGS 84";
+  int datum_code = 6326;
+  std::string datum_name = "World_Geodetic_System_1984";
+  int ellipsoid_epsg_code = 7030;
+  bool ellipsoid_only = false;  // -grs80: an ellipsoid chosen without a datum
+
+  // Vertical datum: 0 none. The geoid code is stored for -vertical_navd88_geoid* and written back.
+  int vertical_geokey = 0;
+  int vertical_geoid = 0;
+
+  // Units: source factors convert coordinates to meters, target factors convert meters to
+  // coordinates. Each side's unit remembers whether it was set explicitly.
+  double coordinates2meter = 1.0;
+  double meter2coordinates = 1.0;
+  double elevation2meter = 1.0;
+  double meter2elevation = 1.0;
+  bool source_coordinate_unit_set = false;
+  bool target_coordinate_unit_set = false;
+  bool source_elevation_unit_set = false;
+  bool target_elevation_unit_set = false;
+  double target_precision = 0.0;
+  double target_elevation_precision = 0.0;
+  bool target_utm_auto = false;  // "-target_utm auto"
+
+  // Options
+  bool verbose = false;
+  std::string program_path;
+};
