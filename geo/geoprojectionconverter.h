@@ -192,6 +192,9 @@ class GeoProjectionConverter {
   bool get_ogc_wkt(std::string& wkt, bool source = true) const;
 
  private:
+  // The command-line parser (geo_options.cpp) sets the datum, vertical and target fields directly.
+  friend struct GeoOptionParser;
+
   std::unique_ptr<GeoProjectionParameters>& side(bool source) {
     return source ? source_projection : target_projection;
   }
