@@ -1,14 +1,565 @@
-// EPSG codes: the ones known by heart and the parameter files pcs.csv, gcs.csv, vertcs.csv.
-#include <cstdio>
+// EPSG codes: the ones known by heart and the parameter files pcs.csv, gcs.csv and vertcs.csv.
+#include "geo/geo_epsg.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "geo/geo_units.h"
 #include "geo/geoprojectionconverter.h"
 
-bool GeoProjectionConverter::set_gcs(int, std::string*) { return false; }
-bool GeoProjectionConverter::set_epsg_code(int, std::string*, bool) { return false; }
-bool GeoProjectionConverter::set_ProjectedCSTypeGeoKey(int, std::string*, bool) { return false; }
-bool GeoProjectionConverter::set_ProjLinearUnitsGeoKey(int, bool) { return false; }
-bool GeoProjectionConverter::set_VerticalCSTypeGeoKey(int, std::string*) { return false; }
-bool GeoProjectionConverter::set_VerticalUnitsGeoKey(int) { return false; }
+namespace {
+
+// ---- reading the parameter files ----
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr int kLineLength = 2048;
+
+void report_missing_file(const char* file_name) {
+  std::fprintf(stderr, "ERROR: cannot open '%s' file. maybe your Quorvane distribution\n", file_name);
+  std::fprintf(stderr, "       has no .\\Quorvane\\bin\\serf\\geo\\%s file. download the\n", file_name);
+  std::fprintf(stderr, "       latest Quorvane distribution or contact Quorvane support for assistance\n");
+}
+
+// Reads one line of at most kLineLength characters. The rest of a longer line is dropped so that
+// it can never pass for a line of its own.
+bool read_line(std::FILE* file, std::string& line) {
+  char buffer[kLineLength];
+  if (!std::fgets(buffer, sizeof(buffer), file)) return false;
+  line = buffer;
+  if (!line.empty() && line.back() != '\n') {
+    int c;
+    while ((c = std::fgetc(file)) != EOF && c != '\n') {
+    }
+  }
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  return true;
+}
+
+// The decimal code a line starts with, when a comma follows it.
+bool line_code(const std::string& line, int& code) {
+  const char* begin = line.c_str();
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(begin, &end, 10);
+  if (end == begin || *end != ',' || errno == ERANGE) return false;
+  code = static_cast<int>(value);
+  return value == code;
+}
+
+bool parse_int(const std::string& field, int& value) {
+  const char* begin = field.c_str();
+  char* end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(begin, &end, 10);
+  if (end == begin || *end != '\0' || errno == ERANGE || parsed != static_cast<int>(parsed)) return false;
+  value = static_cast<int>(parsed);
+  return true;
+}
+
+bool parse_double(const std::string& field, double& value) {
+  const char* begin = field.c_str();
+  char* end = nullptr;
+  value = std::strtod(begin, &end);
+  return end != begin && *end == '\0' && std::isfinite(value);
+}
+
+// ---- geographic coordinate systems known by heart ----
+
+struct GcsEntry {
+  int code;
+  const char* name;
+  int ellipsoid_id;
+  int datum_code;           // 0: keep the current datum
+  const char* datum_name;   // nullptr: keep the current datum
+  int ellipsoid_epsg_code;  // 0: keep the current code
+};
+
+constexpr GcsEntry kGcs[] = {
+    {4149, "CH1903", 3, 6149, "CH1903", 7004},
+    {4152, "NAD83(HARN)", 11, 6152, "NAD83_High_Accuracy_Regional_Network", 7019},
+    {4167, "NZGD2000", 11, 6167, "New_Zealand_Geodetic_Datum_2000", 7019},
+    {4237, "HD72", 10, 6237, "Hungarian_Datum_1972", 7036},
+    {4258, "ETRS89", 11, 6258, "European_Terrestrial_Reference_System_1989", 7019},
+    {4267, "NAD27", 5, 6267, "North_American_Datum_1927", 7008},
+    {4269, "NAD83", 11, 6269, "North_American_Datum_1983", 7019},
+    {4277, "OSGB1936", 1, 6277, "OSGB1936", 7001},
+    {4283, "GDA94", 11, 6283, "Geocentric_Datum_of_Australia_1994", 7019},
+    {4291, "SAD69", 10, 6291, "South_American_Datum_1969", 7036},
+    {4322, "WGS 72", 22, 6322, "World_Geodetic_System_1972", 7043},
+    {4324, "WGS 72BE", 22, 6324, "WGS_1972_Transit_Broadcast_Ephemeris", 7043},
+    {4326, "WGS 84", 23, 6326, "World_Geodetic_System_1984", 7030},
+    {4617, "NAD83(CSRS)", 11, 6140, "NAD83_Canadian_Spatial_Reference_System", 7019},
+    {4759, "NAD83(NSRS2007)", 11, 6759, "NAD83_National_Spatial_Reference_System_2007", 7019},
+    {6318, "NAD83(2011)", 11, 0, nullptr, 0},
+    {6322, "NAD83(PA11)", 11, 0, nullptr, 0},
+    {7844, "GDA2020", 11, 9844, "Geocentric_Datum_of_Australia_2020", 7019},
+};
+
+// ---- UTM zones known by heart ----
+
+struct UtmRange {
+  int first, last, zone_offset;
+  bool northern;
+  int gcs;
+  const char* grid;  // "UTM" or "MGA"
+};
+
+constexpr UtmRange kUtmRanges[] = {
+    {32601, 32660, 32600, true, 4326, "UTM"}, {32701, 32760, 32700, false, 4326, "UTM"},
+    {25828, 25838, 25800, true, 4258, "UTM"}, {26903, 26923, 26900, true, 4269, "UTM"},
+    {3154, 3157, 3147, true, 4617, "UTM"},    {3158, 3160, 3144, true, 4617, "UTM"},
+    {7846, 7859, 7800, false, 7844, "MGA"},   {28348, 28358, 28300, false, 4283, "MGA"},
+    {29118, 29122, 29100, true, 4291, "UTM"}, {29177, 29185, 29160, false, 4291, "UTM"},
+    {32201, 32260, 32200, true, 4322, "UTM"}, {32301, 32360, 32300, false, 4322, "UTM"},
+    {32401, 32460, 32400, true, 4324, "UTM"}, {32501, 32560, 32500, false, 4324, "UTM"},
+    {26703, 26723, 26700, true, 4267, "UTM"},
+};
+
+// ---- vertical datums known by heart ----
+
+const char* vertical_datum_name(int code) {
+  switch (code) {
+    case 5030:
+      return "WGS 84 Ellipsoid";
+    case 5102:
+      return "National Geodetic Vertical Datum 1929";
+    case 5103:
+      return "North American Vertical Datum 1988";
+    case 5114:
+      return "Canadian Geodetic Vertical Datum of 1928";
+    case 5206:
+      return "Dansk Vertikal Reference 1990";
+    case 5215:
+      return "European Vertical Reference Frame 2007";
+    case 5776:
+      return "Norway Normal Null 1954";
+    case 5783:
+      return "Deutsches Haupthoehennetz 1992";
+    case 5941:
+      return "Norway Normal Null 2000";
+    case 6647:
+      return "Canadian Geodetic Vertical Datum of 2013";
+    case 7837:
+      return "Deutsches Haupthoehennetz 2016";
+    case 7839:
+      return "New Zealand Vertical Datum 2016";
+    default:
+      break;
+  }
+  if (code >= 5000 && code <= 5099) return "Some Ellipsoid Vertical Datum";
+  return nullptr;
+}
+
+void put(std::string* described, const std::string& text) {
+  if (described) *described = text;
+}
+
+bool is_angle_unit(int unit) {
+  return unit == 9102 || unit == 9105 || unit == 9110;
+}
+bool is_length_unit(int unit) {
+  return unit == 9001 || unit == 9002 || unit == 9003;
+}
+
+// The values of the parameter groups "value,unit,next code" that follow the five integers of a
+// pcs.csv line, angles in degrees and lengths in meters. A unit the converter cannot convert fails
+// the look-up rather than turning the parameter into 0.
+struct PcsParameters {
+  double value[7] = {};
+};
+
+bool scan_pcs_parameters(const std::vector<std::string>& fields, int count, const char* kinds,
+                         PcsParameters& out) {
+  constexpr size_t kFirstValue = 7;
+  if (fields.size() < kFirstValue + 3 * static_cast<size_t>(count) - 1) return false;
+  for (int i = 0; i < count; i++) {
+    double value = 0.0;
+    int unit = 0;
+    if (!parse_double(fields[kFirstValue + 3 * i], value) ||
+        !parse_int(fields[kFirstValue + 3 * i + 1], unit)) {
+      return false;
+    }
+    switch (kinds[i]) {
+      case 'a':
+        if (!is_angle_unit(unit)) {
+          geo_angle_from_unit(value, unit);  // reports the unit
+          return false;
+        }
+        out.value[i] = geo_angle_from_unit(value, unit);
+        break;
+      case 'l':
+        if (!is_length_unit(unit)) {
+          geo_length_from_unit(value, unit);
+          return false;
+        }
+        out.value[i] = geo_length_from_unit(value, unit);
+        break;
+      default:  // a scale factor, unitless
+        out.value[i] = value;
+        break;
+    }
+  }
+  return true;
+}
+
+// Builds the projection of a pcs.csv line by its method code. Answers false after its message.
+bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
+                        const std::vector<std::string>& fields, const std::string& line, bool source) {
+  PcsParameters p;
+  const char* name = fields[1].c_str();
+  const double* v = p.value;
+  switch (method) {
+    case 9807:
+      if (!scan_pcs_parameters(fields, 5, "aasll", p)) {
+        std::fprintf(stderr, "failed to scan TM parameters from '%s'\n", line.c_str());
+        return false;
+      }
+      return converter.set_tm(v[3], v[4], v[0], v[1], v[2], source, name);
+    case 9802:
+      if (!scan_pcs_parameters(fields, 6, "aaaall", p)) {
+        std::fprintf(stderr, "failed to scan LCC(2SP) parameters from '%s'\n", line.c_str());
+        return false;
+      }
+      return converter.set_lcc(v[4], v[5], v[0], v[1], v[2], v[3], source, name);
+    case 9801:
+      if (!scan_pcs_parameters(fields, 5, "aasll", p)) {
+        std::fprintf(stderr, "failed to scan LCC(1SP) parameters from '%s'\n", line.c_str());
+        return false;
+      }
+      if (v[2] != 1.0) {
+        std::fprintf(stderr,
+                     "\nWARNING: current implementation for Lambert Conic Conformal (1SP) ignores scale "
+                     "factor %.10g and uses 1.0 instead\n",
+                     v[2]);
+      }
+      return converter.set_lcc(v[3], v[4], v[0], v[1], v[0], v[0], source, name);
+    case 9822:
+      if (!scan_pcs_parameters(fields, 6, "aaaall", p)) {
+        std::fprintf(stderr, "failed to scan AEAC parameters from '%s'\n", line.c_str());
+        return false;
+      }
+      return converter.set_aeac(v[4], v[5], v[0], v[1], v[2], v[3], source, name);
+    case 9812:
+    case 9815:
+      if (!scan_pcs_parameters(fields, 7, "aaaasll", p)) {
+        std::fprintf(stderr, "failed to scan HOM parameters from '%s'\n", line.c_str());
+        return false;
+      }
+      return converter.set_hom(v[5], v[6], v[0], v[1], v[2], v[3], v[4], source, name);
+    case 9809:
+      if (!scan_pcs_parameters(fields, 5, "aasll", p)) {
+        std::fprintf(stderr, "failed to scan OS parameters from '%s'\n", line.c_str());
+        return false;
+      }
+      return converter.set_os(v[3], v[4], v[0], v[1], v[2], source, name);
+    default:
+      std::fprintf(stderr, "transform %d of EPSG code %d not implemented.\n", method, code);
+      return false;
+  }
+}
+
+// A projected CRS from its line in pcs.csv: unit, geographic CRS, then the projection by method.
+bool set_pcs_code(GeoProjectionConverter& converter, const std::string& path, int code, bool source) {
+  std::string line;
+  const GeoLookup found = geo_find_epsg_line(path, "pcs.csv", code, line);
+  if (found == GeoLookup::missing_file) return false;
+  if (found == GeoLookup::not_found) {
+    std::fprintf(stderr, "EPSG code %d not found in 'pcs.csv' file\n", code);
+    return false;
+  }
+  const std::vector<std::string> fields = geo_split_fields(line);
+  int numbers[5] = {};
+  bool scanned = fields.size() >= 7;
+  for (int i = 0; scanned && i < 5; i++) scanned = parse_int(fields[2 + i], numbers[i]);
+  if (!scanned) {
+    std::fprintf(stderr, "failed to scan units, gcs, and transform from '%s'\n", line.c_str());
+    return false;
+  }
+  const int unit = numbers[0];
+  const int gcs = numbers[1];
+  const int method = numbers[3];
+  if (!converter.set_ProjLinearUnitsGeoKey(unit, source)) {
+    std::fprintf(stderr, "units %d of EPSG code %d not implemented.\n", unit, code);
+    return false;
+  }
+  if (!converter.set_gcs(gcs)) {
+    std::fprintf(stderr, "GCS %d of EPSG code %d not implemented.\n", gcs, code);
+    return false;
+  }
+  return set_pcs_projection(converter, method, code, fields, line, source);
+}
+
+}  // namespace
+
+// ---- shared look-ups ----
+
+int geo_ellipsoid_id_from_epsg(int code) {
+  switch (code) {
+    case 7001:
+      return 1;
+    case 7002:
+      return 16;
+    case 7003:
+      return 2;
+    case 7004:
+    case 7005:
+      return 3;
+    case 7006:
+    case 7046:
+      return 4;
+    case 7008:
+    case 7009:
+      return 5;
+    case 7010:
+    case 7011:
+    case 7012:
+    case 7013:
+    case 7014:
+    case 7034:
+      return 6;
+    case 7015:
+    case 7016:
+    case 7017:
+      return 7;
+    case 7018:
+      return 17;
+    case 7019:
+      return 11;
+    case 7020:
+      return 12;
+    case 7021:
+      return 24;
+    case 7022:
+    case 7023:
+      return 14;
+    case 7024:
+      return 15;
+    case 7030:
+      return 23;
+    case 7043:
+      return 22;
+    default:
+      return 0;
+  }
+}
+
+GeoLookup geo_find_epsg_line(const std::string& path, const char* file_name, int code, std::string& line) {
+  File file(std::fopen(path.c_str(), "r"));
+  if (!file) {
+    report_missing_file(file_name);
+    return GeoLookup::missing_file;
+  }
+  while (read_line(file.get(), line)) {
+    int line_epsg = 0;
+    if (line_code(line, line_epsg) && line_epsg == code) return GeoLookup::found;
+  }
+  return GeoLookup::not_found;
+}
+
+std::vector<std::string> geo_split_fields(std::string_view line) {
+  std::vector<std::string> fields;
+  size_t i = 0;
+  while (true) {
+    std::string field;
+    if (i < line.size() && line[i] == '"') {
+      const size_t close = line.find('"', i + 1);
+      const size_t stop = close == std::string_view::npos ? line.size() : close;
+      field.assign(line.substr(i + 1, stop - i - 1));
+      i = stop == line.size() ? stop : stop + 1;
+      // Whatever follows the closing quote up to the comma still belongs to this field.
+      const size_t comma = line.find(',', i);
+      i = comma == std::string_view::npos ? line.size() : comma;
+    } else {
+      const size_t comma = line.find(',', i);
+      const size_t stop = comma == std::string_view::npos ? line.size() : comma;
+      field.assign(line.substr(i, stop - i));
+      i = stop;
+    }
+    fields.push_back(std::move(field));
+    if (i >= line.size()) break;
+    ++i;  // the comma
+  }
+  return fields;
+}
+
 std::string GeoProjectionConverter::parameter_file_path(const char* name) const {
-  return "./serf/geo/" + std::string(name);
+  const size_t cut = program_path.find_last_of("/\\:");
+  // A program started through the search path has no folder in its name; "." is the best guess.
+  const std::string folder = cut == std::string::npos ? std::string(".") : program_path.substr(0, cut);
+  return folder + "/serf/geo/" + name;
+}
+
+// ---- geographic coordinate systems ----
+
+bool GeoProjectionConverter::set_gcs(int code, std::string* described) {
+  for (const GcsEntry& entry : kGcs) {
+    if (entry.code != code) continue;
+    set_ellipsoid(entry.ellipsoid_id);
+    gcs_code = entry.code;
+    gcs_name = entry.name;
+    if (entry.datum_name) {
+      datum_code = entry.datum_code;
+      datum_name = entry.datum_name;
+      ellipsoid_epsg_code = entry.ellipsoid_epsg_code;
+    }
+    ellipsoid_only = false;
+    put(described, gcs_name);
+    return true;
+  }
+  std::string line;
+  const GeoLookup found = geo_find_epsg_line(parameter_file_path("gcs.csv"), "gcs.csv", code, line);
+  if (found == GeoLookup::missing_file) return false;
+  if (found == GeoLookup::found) {
+    const std::vector<std::string> fields = geo_split_fields(line);
+    int datum = 0;
+    int ellipsoid_code = 0;
+    if (fields.size() >= 7 && parse_int(fields[2], datum) && parse_int(fields[6], ellipsoid_code)) {
+      const int id = geo_ellipsoid_id_from_epsg(ellipsoid_code);
+      if (id == 0) {
+        std::fprintf(stderr, "ERROR: ellipsoid with EPSG code %d for '%s' not supported\n", ellipsoid_code,
+                     fields[1].c_str());
+      } else {
+        set_ellipsoid(id);
+        gcs_code = code;
+        gcs_name = fields[1];
+        datum_code = datum;
+        datum_name = fields[3];
+        ellipsoid_epsg_code = ellipsoid_code;
+        ellipsoid_only = false;
+        put(described, gcs_name);
+        return true;
+      }
+    }
+  }
+  put(described, "unknown");
+  return false;
+}
+
+// ---- projected coordinate systems ----
+
+bool GeoProjectionConverter::set_epsg_code(int code, std::string* described, bool source) {
+  const UtmRange* range = nullptr;
+  for (const UtmRange& candidate : kUtmRanges) {
+    if (code >= candidate.first && code <= candidate.last) range = &candidate;
+  }
+  bool known = false;
+  if (range) {
+    const int zone = code - range->zone_offset;
+    set_gcs(range->gcs);
+    char text[256];
+    std::snprintf(text, sizeof(text), "%s / %s %d%s", gcs_name.c_str(), range->grid, zone,
+                  range->northern ? "N" : "S");
+    known = set_utm(zone, 0, range->northern, source, text);
+  } else if (code == 4326) {
+    set_gcs(4326);
+    known = set_longlat(source);
+  } else if (code == 4978) {
+    known = set_ecef(source);
+  } else if (code == 21781) {
+    set_gcs(4149);
+    set_coordinates_in_meter(source);
+    known = set_tm(600000, 200000, 46.95240555555556, 7.439583333333333, 1.0, source, "CH1903 / LV03");
+  } else if (code == 23700) {
+    set_gcs(4237);
+    set_coordinates_in_meter(source);
+    known = set_tm(650000, 200000, 47.14439372222222, 19.04857177777778, 0.99993, source,
+                   "EOV / HD72 / Hungarian National Grid");
+  } else {
+    known = set_pcs_code(*this, parameter_file_path("pcs.csv"), code, source);
+  }
+  if (!known) return false;
+  std::unique_ptr<GeoProjectionParameters>& projection = side(source);
+  if (!projection) {
+    std::fprintf(stderr, "WARNING: %s not set despite geokey %d\n",
+                 source ? "source_projection" : "target_projection", code);
+    return true;
+  }
+  projection->geokey = static_cast<int16_t>(code);
+  projection->gcs = static_cast<int16_t>(gcs_code);
+  put(described, projection->description);
+  return true;
+}
+
+bool GeoProjectionConverter::set_ProjectedCSTypeGeoKey(int code, std::string* described, bool source) {
+  if (code == 32767) {
+    put(described, "user-defined");
+    return true;
+  }
+  if (set_epsg_code(code, described, source)) return true;
+  std::fprintf(stderr, "set_ProjectedCSTypeGeoKey: look-up for %d not implemented\n", code);
+  return false;
+}
+
+bool GeoProjectionConverter::set_ProjLinearUnitsGeoKey(int code, bool source) {
+  switch (code) {
+    case 9001:
+      set_coordinates_in_meter(source);
+      return true;
+    case 9002:
+      set_coordinates_in_feet(source);
+      return true;
+    case 9003:
+      set_coordinates_in_survey_feet(source);
+      return true;
+    default:
+      std::fprintf(stderr, "set_ProjLinearUnitsGeoKey: look-up for %d not implemented\n", code);
+      return false;
+  }
+}
+
+// ---- vertical datums ----
+
+bool GeoProjectionConverter::set_VerticalCSTypeGeoKey(int code, std::string* described) {
+  if (const char* name = vertical_datum_name(code)) {
+    vertical_geokey = code;
+    put(described, name);
+    return true;
+  }
+  std::string line;
+  const GeoLookup found = geo_find_epsg_line(parameter_file_path("vertcs.csv"), "vertcs.csv", code, line);
+  if (found == GeoLookup::missing_file) return false;
+  if (found == GeoLookup::not_found) {
+    std::fprintf(stderr, "EPSG code %d not found in 'vertcs.csv' file\n", code);
+    std::fprintf(stderr, "set_VerticalCSTypeGeoKey: look-up for %d not implemented\n", code);
+    return false;
+  }
+  const std::vector<std::string> fields = geo_split_fields(line);
+  int unit = 0;
+  int second = 0;
+  if (fields.size() < 5 || !parse_int(fields[3], unit) || !parse_int(fields[4], second)) {
+    std::fprintf(stderr, "failed to scan units from '%s'\n", line.c_str());
+    return false;
+  }
+  if (!set_VerticalUnitsGeoKey(unit)) {
+    std::fprintf(stderr, "units %d of EPSG code %d not implemented.\n", unit, code);
+    return false;
+  }
+  vertical_geokey = code;
+  put(described, fields[1]);
+  return true;
+}
+
+bool GeoProjectionConverter::set_VerticalUnitsGeoKey(int code) {
+  switch (code) {
+    case 9001:
+      set_elevation_in_meter(true);
+      return true;
+    case 9002:
+      set_elevation_in_feet(true);
+      return true;
+    case 9003:
+      set_elevation_in_survey_feet(true);
+      return true;
+    default:
+      std::fprintf(stderr, "set_VerticalUnitsGeoKey: look-up for %d not implemented\n", code);
+      return false;
+  }
 }

@@ -1,0 +1,19 @@
+// EPSG look-ups shared by the GeoTIFF key, EPSG code and WKT parts of the converter.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The converter's ellipsoid id (1 to 24) of an EPSG ellipsoid code; 0 when it has none.
+int geo_ellipsoid_id_from_epsg(int ellipsoid_code);
+
+enum class GeoLookup { found, missing_file, not_found };
+
+// Finds the line of `code` in the parameter file at `path` (named `file_name` in messages) and
+// answers it without its line end. A missing file prints the three-line message.
+GeoLookup geo_find_epsg_line(const std::string& path, const char* file_name, int code, std::string& line);
+
+// The comma-separated fields of a parameter file line; a field in double quotes keeps its commas
+// and loses its quotes.
+std::vector<std::string> geo_split_fields(std::string_view line);

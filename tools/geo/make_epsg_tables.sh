@@ -1,0 +1,60 @@
+#!/bin/sh
+# Writes the EPSG parameter files geo/data/pcs.csv, gcs.csv and vertcs.csv from the EPSG dataset
+# that PROJ ships as an SQLite database (Debian package proj-data), so the program itself needs no
+# PROJ at run time. Usage: tools/geo/make_epsg_tables.sh [proj.db [output folder]]
+#
+# Line formats (code first, comma-separated, names in double quotes):
+#   pcs.csv     code,"name",unit,gcs,operation,method,param1,value1,unit1,param2,value2,unit2,...
+#               Parameter groups are written for the methods the converter builds (9801, 9802, 9807,
+#               9809, 9812, 9815, 9822); other methods end after a 0 so their lines still scan.
+#   gcs.csv     code,"name",datum,"datum name",prime meridian,coordinate system,ellipsoid
+#   vertcs.csv  code,"name",datum,unit,coordinate system
+set -eu
+db=${1:-/usr/share/proj/proj.db}
+out=${2:-$(dirname "$0")/../../geo/data}
+[ -r "$db" ] || { echo "cannot read $db (install proj-data)" >&2; exit 1; }
+command -v sqlite3 >/dev/null || { echo "sqlite3 is needed" >&2; exit 1; }
+mkdir -p "$out"
+
+q() { sqlite3 -batch -noheader "$db" "$1"; }
+
+# Quotes inside names become single quotes so a quoted field never ends early.
+name_sql='char(34) || replace(%s, char(34), char(39)) || char(34)'
+
+groups=""
+for i in 2 3 4 5 6 7; do
+  groups="$groups || coalesce(',' || c.param${i}_code || ',' || c.param${i}_value || ',' || c.param${i}_uom_code, '')"
+done
+
+pname=$(printf "$name_sql" p.name)
+q "SELECT p.code || ',' || $pname || ',' || a.uom_code || ',' || p.geodetic_crs_code || ',' ||
+          p.conversion_code || ',' || c.method_code || ',' ||
+          CASE WHEN c.method_code IN ('9801','9802','9807','9809','9812','9815','9822')
+               THEN c.param1_code || ',' || c.param1_value || ',' || c.param1_uom_code $groups
+               ELSE '0' END
+     FROM projected_crs p
+     JOIN conversion_table c ON c.auth_name = p.conversion_auth_name AND c.code = p.conversion_code
+     JOIN axis a ON a.coordinate_system_auth_name = p.coordinate_system_auth_name
+                AND a.coordinate_system_code = p.coordinate_system_code AND a.coordinate_system_order = 1
+    WHERE p.auth_name = 'EPSG' AND p.geodetic_crs_auth_name = 'EPSG' AND CAST(p.code AS INTEGER) <= 32767
+    ORDER BY CAST(p.code AS INTEGER);" >"$out/pcs.csv"
+
+gname=$(printf "$name_sql" g.name)
+# Datum names in the underscore form the WKT writer puts after its D_ prefix.
+dname=$(printf "$name_sql" "replace(replace(replace(replace(replace(d.name, ' ', '_'), '(', '_'), ')', ''), '-', '_'), '/', '_')")
+q "SELECT g.code || ',' || $gname || ',' || d.code || ',' || $dname || ',' ||
+          d.prime_meridian_code || ',' || g.coordinate_system_code || ',' || d.ellipsoid_code
+     FROM geodetic_crs g
+     JOIN geodetic_datum d ON d.auth_name = g.datum_auth_name AND d.code = g.datum_code
+    WHERE g.auth_name = 'EPSG' AND g.type IN ('geographic 2D', 'geographic 3D')
+    ORDER BY CAST(g.code AS INTEGER);" >"$out/gcs.csv"
+
+vname=$(printf "$name_sql" v.name)
+q "SELECT v.code || ',' || $vname || ',' || v.datum_code || ',' || a.uom_code || ',' || v.coordinate_system_code
+     FROM vertical_crs v
+     JOIN axis a ON a.coordinate_system_auth_name = v.coordinate_system_auth_name
+                AND a.coordinate_system_code = v.coordinate_system_code AND a.coordinate_system_order = 1
+    WHERE v.auth_name = 'EPSG'
+    ORDER BY CAST(v.code AS INTEGER);" >"$out/vertcs.csv"
+
+wc -l "$out/pcs.csv" "$out/gcs.csv" "$out/vertcs.csv" >&2
