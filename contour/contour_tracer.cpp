@@ -5,6 +5,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "contour/line_thinning.h"
+
 namespace {
 
 // Edges crossed by the segment for each classification mask (bit i set: V[i] lies below the iso
@@ -208,10 +210,49 @@ uint32_t ContourTracer::find_start(uint32_t vf, LineKind& kind) const {
   return vf;
 }
 
-// The one place where a finished line leaves the tracer. Simplification and cleaning of the
-// finished chain belong here, before it is written or dropped.
+// The one place where a finished line leaves the tracer: it is thinned, maybe dropped, and
+// otherwise written.
 bool ContourTracer::complete_line(uint32_t start, LineKind kind, float h) {
-  return kind == LineKind::open_line ? write_open_line(start, h) : write_closed_loop(start, h);
+  const bool loop = kind == LineKind::closed_loop;
+  Chain chain{*this, h};
+  if (simplification_.simplify_area != 0.0f) {
+    counts_.area_removed += thin_by_area(chain, start, loop, simplification_.simplify_area);
+  }
+  if (simplification_.simplify_length != 0.0f) {
+    counts_.length_removed += thin_by_distance(chain, start, simplification_.simplify_length);
+    const uint32_t first = vertices_[start].a;
+    if (loop ? first == start : first == NO_RECORD) {
+      vertices_.give(start);
+      (loop ? counts_.loops_vanished : counts_.lines_vanished)++;
+      return true;
+    }
+  }
+  if (simplification_.clean != 0.0f && chain_length(chain, start) < simplification_.clean) {
+    const int64_t vertex_count = chain_vertex_count(chain, start);
+    release_chain(start);
+    if (loop) {
+      counts_.loops_cleaned++;
+      counts_.loop_segments_cleaned += vertex_count;
+    } else {
+      counts_.lines_cleaned++;
+      counts_.line_segments_cleaned += vertex_count - 1;
+    }
+    return true;
+  }
+  return loop ? write_closed_loop(start, h) : write_open_line(start, h);
+}
+
+void ContourTracer::release_chain(uint32_t start) {
+  uint32_t prev = start;
+  uint32_t cur = vertices_[start].a;
+  while (cur != NO_RECORD && cur != start) {
+    const uint32_t next = step(cur, prev);
+    if (prev != start) vertices_.give(prev);
+    prev = cur;
+    cur = next;
+  }
+  if (prev != start) vertices_.give(prev);
+  vertices_.give(start);
 }
 
 bool ContourTracer::write_open_line(uint32_t start, float h) {

@@ -35,8 +35,23 @@ struct ContourComponent {
 };
 static_assert(sizeof(ContourComponent) == 8);
 
+// What happens to every finished line before it is written; 0 switches a step off.
+struct LineSimplification {
+  float simplify_area = 0.0f;    // remove vertices whose doubled triangle area is below this
+  float simplify_length = 0.0f;  // remove vertices closer than this to the last kept one
+  float clean = 0.0f;            // drop lines and loops shorter than this
+};
+
 // Totals over the whole run (release_pools() keeps them).
-struct ContourCounts {
+struct ContourStatistics {
+  int64_t area_removed = 0;    // vertices removed by the area thinning
+  int64_t length_removed = 0;  // vertices removed by the distance thinning
+  int64_t lines_vanished = 0;  // open lines the distance thinning left as a single vertex
+  int64_t loops_vanished = 0;  // loops the distance thinning left as their start alone
+  int64_t lines_cleaned = 0;
+  int64_t line_segments_cleaned = 0;
+  int64_t loops_cleaned = 0;
+  int64_t loop_segments_cleaned = 0;
   int64_t lines = 0;          // open lines handed to writing (also under loops_only)
   int64_t line_segments = 0;  // their segments: vertices - 1
   int64_t loops = 0;          // closed loops written
@@ -62,7 +77,8 @@ class ContourTracer {
   // Frees both pools; the next file starts with the first block size again.
   void release_pools();
 
-  const ContourCounts& counts() const { return counts_; }
+  void set_simplification(const LineSimplification& settings) { simplification_ = settings; }
+  const ContourStatistics& counts() const { return counts_; }
 
  private:
   enum class LineKind { open_line, closed_loop };
@@ -73,6 +89,7 @@ class ContourTracer {
   uint32_t detach_component(ContourVertex& v);
   uint32_t find_start(uint32_t vf, LineKind& kind) const;
   bool complete_line(uint32_t start, LineKind kind, float h);
+  void release_chain(uint32_t start);
   bool write_open_line(uint32_t start, float h);
   bool write_closed_loop(uint32_t start, float h);
   bool write_vertex(uint32_t v, float h);
@@ -83,10 +100,23 @@ class ContourTracer {
   }
   void crossing_point(int32_t key, float h, float& x, float& y) const;
 
+  // The chain view the thinning algorithms work on: the pooled vertices of one line at one
+  // elevation.
+  struct Chain {
+    ContourTracer& tracer;
+    float h;
+    ContourVertex& links(uint32_t v) { return tracer.vertices_[v]; }
+    void position(uint32_t v, float& x, float& y) const {
+      tracer.crossing_point(tracer.vertices_[v].key, h, x, y);
+    }
+    void release(uint32_t v) { tracer.vertices_.give(v); }
+  };
+
   RecordPool<ContourVertex, &ContourVertex::a> vertices_;
   RecordPool<ContourComponent, &ContourComponent::parent> components_;
   std::vector<EdgeMap> maps_;  // one per iso value, only during extract()
-  ContourCounts counts_;
+  LineSimplification simplification_;
+  ContourStatistics counts_;
 
   // Set for the duration of one extract().
   const TINtriangle* triangles_ = nullptr;

@@ -391,7 +391,7 @@ TEST(Tracer, LoopsOnlyReleasesOpenLinesButCountsThem) {
   }
   ASSERT_EQ(loops.size(), expected.size());
   for (size_t i = 0; i < loops.size(); i++) EXPECT_EQ(loops[i].vertices, expected[i].vertices);
-  const ContourCounts& c = loops_tracer.counts();
+  const ContourStatistics& c = loops_tracer.counts();
   EXPECT_EQ(c.lines, static_cast<int64_t>(all.size() - expected.size()));
   EXPECT_EQ(c.line_segments, line_segments);
   EXPECT_EQ(c.loops, static_cast<int64_t>(expected.size()));
@@ -447,6 +447,165 @@ TEST(Tracer, UnsortedIsoValuesAreRefused) {
   EXPECT_THROW(tracer.extract(tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE, {5, 4},
                               writer, false),
                std::runtime_error);
+}
+
+// ---- simplification and cleaning ------------------------------------------------------------
+
+// What thinning a written line should give, computed on plain vectors: the line as written
+// without simplification, a loop's repeated start dropped.
+struct Polyline {
+  std::vector<Point> points;
+  bool loop = false;
+};
+
+Polyline polyline_of(const RecordedLine& line) {
+  Polyline p;
+  p.loop = is_closed(line);
+  for (size_t i = 0; i < line.vertices.size() - (p.loop ? 1 : 0); i++) {
+    p.points.push_back({line.vertices[i][0], line.vertices[i][1]});
+  }
+  return p;
+}
+
+double doubled_area(Point a, Point b, Point c) {
+  return std::fabs((double{b.second} - c.second) * (double{a.first} - b.first) -
+                   (double{a.second} - b.second) * (double{b.first} - c.first));
+}
+
+int64_t reference_area_thinning(Polyline& line, double threshold) {
+  const size_t n = line.points.size();
+  const size_t last = line.loop ? n : n - 1;  // vertices 1 .. last-1 are tested
+  const int64_t removable = line.loop ? static_cast<int64_t>(n) - 3 : INT64_MAX;
+  std::vector<Point> kept{line.points[0]};
+  int64_t removed = 0;
+  for (size_t i = 1; i < last; i++) {
+    const Point next = line.points[(i + 1) % n];
+    if (removed < removable && doubled_area(line.points[i - 1], line.points[i], next) < threshold) {
+      removed++;
+    } else {
+      kept.push_back(line.points[i]);
+    }
+  }
+  if (!line.loop && n > 1) kept.push_back(line.points[n - 1]);
+  line.points = kept;
+  return removed;
+}
+
+int64_t reference_distance_thinning(Polyline& line, double threshold) {
+  std::vector<Point> kept{line.points[0]};
+  for (size_t i = 1; i < line.points.size(); i++) {
+    const double dx = double{line.points[i].first} - kept.back().first;
+    const double dy = double{line.points[i].second} - kept.back().second;
+    if (std::sqrt(dx * dx + dy * dy) >= threshold) kept.push_back(line.points[i]);
+  }
+  const int64_t removed = static_cast<int64_t>(line.points.size() - kept.size());
+  line.points = kept;
+  return removed;
+}
+
+double reference_length(const Polyline& line) {
+  double length = 0;
+  const size_t n = line.points.size();
+  for (size_t i = 0; i + (line.loop ? 0 : 1) < n; i++) {
+    const Point p = line.points[i];
+    const Point q = line.points[(i + 1) % n];
+    const float dx = q.first - p.first;
+    const float dy = q.second - p.second;
+    length += std::sqrt(double{dx} * dx + double{dy} * dy);
+  }
+  return length;
+}
+
+RecordedLine recorded(const Polyline& line, float h) {
+  RecordedLine r;
+  for (const Point& p : line.points) r.vertices.push_back({p.first, p.second, h});
+  if (line.loop) r.vertices.push_back(r.vertices.front());
+  return r;
+}
+
+TEST(Simplification, TracerMatchesThinningOfTheUnsimplifiedLines) {
+  const Grid grid = bumpy_grid_with_holes();
+  const std::vector<float> iso = iso_from(-3.1f, 0.25f, 26);
+  const auto plain = trace(grid.tin, iso);
+  const LineSimplification settings[] = {
+      {0.05f, 0.0f, 0.0f}, {0.0f, 0.6f, 0.0f}, {0.0f, 0.0f, 4.0f}, {0.08f, 0.5f, 3.0f}, {0.0f, 30.0f, 0.0f}};
+  for (const LineSimplification& s : settings) {
+    SCOPED_TRACE(testing::Message() << "area " << s.simplify_area << " length " << s.simplify_length
+                                    << " clean " << s.clean);
+    ContourStatistics expected;
+    std::vector<RecordedLine> expected_lines;
+    for (const RecordedLine& line : plain) {
+      Polyline p = polyline_of(line);
+      const float h = line.vertices[0][2];
+      if (s.simplify_area != 0) expected.area_removed += reference_area_thinning(p, s.simplify_area);
+      if (s.simplify_length != 0) {
+        expected.length_removed += reference_distance_thinning(p, s.simplify_length);
+        if (p.points.size() == 1) {
+          (p.loop ? expected.loops_vanished : expected.lines_vanished)++;
+          continue;
+        }
+      }
+      const int64_t segments = static_cast<int64_t>(p.points.size()) - (p.loop ? 0 : 1);
+      const bool cleaned = s.clean != 0 && reference_length(p) < s.clean;
+      if (cleaned) {
+        (p.loop ? expected.loops_cleaned : expected.lines_cleaned)++;
+        (p.loop ? expected.loop_segments_cleaned : expected.line_segments_cleaned) += segments;
+        continue;
+      }
+      (p.loop ? expected.loops : expected.lines)++;
+      (p.loop ? expected.loop_segments : expected.line_segments) += segments;
+      expected_lines.push_back(recorded(p, h));
+    }
+    ContourTracer tracer;
+    tracer.set_simplification(s);
+    const auto lines = trace(tracer, grid.tin, iso);
+    ASSERT_EQ(lines.size(), expected_lines.size());
+    for (size_t i = 0; i < lines.size(); i++) EXPECT_EQ(lines[i].vertices, expected_lines[i].vertices) << i;
+    const ContourStatistics& c = tracer.counts();
+    const auto as_tuple = [](const ContourStatistics& x) {
+      return std::make_tuple(x.area_removed, x.length_removed, x.lines_vanished, x.loops_vanished,
+                             x.lines_cleaned, x.line_segments_cleaned, x.loops_cleaned,
+                             x.loop_segments_cleaned, x.lines, x.line_segments, x.loops, x.loop_segments);
+    };
+    EXPECT_EQ(as_tuple(c), as_tuple(expected));
+    EXPECT_GT(c.area_removed + c.length_removed + c.lines_cleaned + c.loops_cleaned, 0)
+        << "nothing simplified";
+  }
+}
+
+// A pyramid over a 4 x 4 square: the loop at half height runs through (+-1, +-1), 8 long exactly.
+TEST(Simplification, CleanRemovesOnlyLoopsStrictlyShorter) {
+  const HandTin tin = build_tin({0, 0, 1, -2, -2, 0, 2, -2, 0, 2, 2, 0, -2, 2, 0},
+                                {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {0, 4, 1}});
+  for (const float clean : {8.0f, 8.001f}) {
+    ContourTracer tracer;
+    tracer.set_simplification({0.0f, 0.0f, clean});
+    const auto lines = trace(tracer, tin, {0.5f});
+    const bool kept = clean == 8.0f;
+    EXPECT_EQ(lines.size(), kept ? 1u : 0u) << clean;
+    EXPECT_EQ(tracer.counts().loops, kept ? 1 : 0);
+    EXPECT_EQ(tracer.counts().loops_cleaned, kept ? 0 : 1);
+    EXPECT_EQ(tracer.counts().loop_segments_cleaned, kept ? 0 : 4);
+  }
+}
+
+TEST(Simplification, StatisticsAddUpOverFilesAndOpenLinesCountUnderLoopsOnly) {
+  const Grid grid = bumpy_grid_with_holes();
+  const std::vector<float> iso = iso_from(-3.1f, 0.25f, 26);
+  ContourTracer once;
+  once.set_simplification({0.05f, 0.5f, 2.0f});
+  trace(once, grid.tin, iso, true);
+  ContourTracer twice;
+  twice.set_simplification({0.05f, 0.5f, 2.0f});
+  trace(twice, grid.tin, iso, true);
+  twice.release_pools();
+  const auto second = trace(twice, grid.tin, iso, true);
+  for (const RecordedLine& line : second) EXPECT_TRUE(is_closed(line));
+  EXPECT_GT(once.counts().lines, 0);
+  EXPECT_EQ(twice.counts().lines, 2 * once.counts().lines);
+  EXPECT_EQ(twice.counts().loop_segments, 2 * once.counts().loop_segments);
+  EXPECT_EQ(twice.counts().length_removed, 2 * once.counts().length_removed);
+  EXPECT_EQ(twice.counts().area_removed, 2 * once.counts().area_removed);
 }
 
 }  // namespace
