@@ -1,18 +1,602 @@
-// Command-line options of the projection converter: parsing them into the converter's state and
-// writing that state back as option text.
+// Command-line options of the converter: the datum, projection, units and vertical datum of the
+// input points and of the target, read from the shared argument vector and written back as text.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "geo/geo_state_planes.h"
 #include "geo/geoprojectionconverter.h"
 
-bool GeoProjectionConverter::parse(int argc, char* argv[]) {
-  verbose = false;
-  if (argc > 0 && argv[0]) set_program_path(argv[0]);
+namespace {
+
+constexpr double kFeetToMeter = 0.3048;
+constexpr double kSurveyFeetToMeter = 0.3048006096012;
+constexpr double kMeterToFeet = 3.280839895013123;
+
+struct NamedCode {
+  const char* option;
+  int code;
+};
+
+// Datum options and their geographic CRS. The first option of a code is the one written back.
+constexpr NamedCode kDatumOptions[] = {
+    {"-wgs72", 4322},      {"-wgs84", 4326},      {"-nad27", 4267},      {"-nad83", 4269},
+    {"-nad83_2011", 6318}, {"-nad83_harn", 4152}, {"-nad83_csrs", 4617}, {"-nad83_pa11", 6322},
+    {"-gda94", 4283},      {"-gda2020", 7844},    {"-etrs89", 4258},     {"-osgb1936", 4277},
+};
+
+constexpr int kNavd88 = 5103;
+
+// Vertical datum options besides -vertical_navd88. The first option of a code is written back.
+constexpr NamedCode kVerticalOptions[] = {
+    {"-vertical_wgs84", 5030},    {"-vertical_ngvd29", 5102},   {"-vertical_navd29", 5102},
+    {"-vertical_cgvd2013", 6647}, {"-vertical_evrf2007", 5215}, {"-vertical_cgvd28", 5114},
+    {"-vertical_dvr90", 5206},    {"-vertical_nn2000", 5941},   {"-vertical_nn54", 5776},
+    {"-vertical_dhhn92", 5783},   {"-vertical_dhhn2016", 7837}, {"-vertical_nzvd2016", 7839},
+};
+
+// Geoid models of NAVD88, by the suffix of -vertical_navd88. Only stored and written back.
+constexpr NamedCode kNavd88Geoids[] = {
+    {"", 0},
+    {"_geoid12b", 1145103},
+    {"_geoid12a", 1135103},
+    {"_geoid12", 1125103},
+    {"_geoid09", 1095103},
+    {"_geoid06", 1065103},
+    {"_geoid03", 1035103},
+    {"_geoid99", 995103},
+    {"_geoid96", 965103},
+};
+
+const NamedCode* find_option(std::span<const NamedCode> table, std::string_view option) {
+  for (const NamedCode& entry : table) {
+    if (option == entry.option) return &entry;
+  }
+  return nullptr;
+}
+
+const NamedCode* find_code(std::span<const NamedCode> table, int code) {
+  for (const NamedCode& entry : table) {
+    if (entry.code == code) return &entry;
+  }
+  return nullptr;
+}
+
+bool is(const char* word, const char* option) {
+  return std::strcmp(word, option) == 0;
+}
+
+// A number as "%lf" reads it: leading blanks, then the longest number prefix. Fails when there is
+// no number at all, so a word such as "meter" in a number's place is not taken for 0.
+bool read_number(const char* text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text, &end);
+  return end != text;
+}
+
+enum class Outcome { kNotMine, kDone, kFailed };
+
+// The three option families with a unit word among their arguments.
+enum class Conic { kLcc, kTm, kAeac };
+
+}  // namespace
+
+// One pass over argv. Each parse_* member looks at the option at `index`; when it is one of its
+// own it consumes the option and its arguments and answers kDone (or kFailed after the message).
+struct GeoOptionParser {
+  GeoProjectionConverter& geo;
+  int argc;
+  char** argv;
+  int index = 0;
+
+  const char* option() const { return argv[index]; }
+  const char* argument(int k) const { return argv[index + k]; }
+  const char* side_name(bool source) const { return source ? "projection" : "target projection"; }
+
+  // Whether `count` arguments follow the option; otherwise prints which are missing.
+  bool has_arguments(int count, const char* names) const {
+    if (index + count < argc) return true;
+    std::fprintf(stderr, "ERROR: '%s' needs %d argument%s: %s\n", option(), count, count == 1 ? "" : "s",
+                 names);
+    return false;
+  }
+
+  // Empties the option and its `count` arguments and moves past them.
+  Outcome consume(int count) {
+    for (int k = 0; k <= count; k++) argv[index + k][0] = '\0';
+    index += count;
+    return Outcome::kDone;
+  }
+
+  bool run();
+  Outcome parse_datum();
+  Outcome parse_vertical();
+  Outcome parse_projection();
+  Outcome parse_units();
+  Outcome parse_ellipsoid();
+  Outcome parse_utm(bool source);
+  Outcome parse_epsg(bool source);
+  Outcome parse_state_plane(bool source, bool nad83);
+  Outcome parse_conic(Conic conic, bool source);
+  Outcome parse_precision(double& precision);
+  void report_projection(bool source, const char* kind, const std::string& described) const;
+  void target_chosen(bool source);
+
+  // The target side as option text, for unparse.
+  static void unparse_target(const GeoProjectionConverter& geo, std::string& options);
+};
+
+bool GeoOptionParser::run() {
+  for (index = 1; index < argc; index++) {
+    const char* word = argv[index];
+    if (word[0] == '\0') continue;
+    if (is(word, "-h") || is(word, "-help")) return true;
+    if (is(word, "-v") || is(word, "-verbose")) {
+      geo.verbose = true;  // the driver reads it as well
+      continue;
+    }
+    Outcome outcome = parse_datum();
+    if (outcome == Outcome::kNotMine) outcome = parse_vertical();
+    if (outcome == Outcome::kNotMine) outcome = parse_projection();
+    if (outcome == Outcome::kNotMine) outcome = parse_units();
+    if (outcome == Outcome::kFailed) return false;
+  }
   return true;
 }
 
-int GeoProjectionConverter::unparse(std::string& options) const {
-  options.clear();
-  return 0;
+Outcome GeoOptionParser::parse_datum() {
+  const char* word = option();
+  if (is(word, "-ellipsoid")) return parse_ellipsoid();
+  const GeoEllipsoid& ellipsoid = geo.get_ellipsoid();
+  if (is(word, "-grs80")) {
+    std::string described;
+    geo.set_ellipsoid(11, &described);
+    geo.ellipsoid_only = true;
+    if (geo.verbose) std::fprintf(stderr, "using ellipsoid '%s'\n", described.c_str());
+    return consume(0);
+  }
+  const NamedCode* datum = find_option(kDatumOptions, word);
+  if (!datum) {
+    if (std::strncmp(word, "-nad83", 6) != 0) return Outcome::kNotMine;
+    std::fprintf(stderr, "ERROR: unknown datum '%s'.\n", word);
+    return Outcome::kFailed;
+  }
+  if (!geo.set_gcs(datum->code)) {
+    std::fprintf(stderr, "ERROR: unknown datum '%s'.\n", word);
+    return Outcome::kFailed;
+  }
+  geo.ellipsoid_only = false;
+  if (geo.verbose) {
+    if (datum->code == 4322) {
+      std::fprintf(stderr, "using ellipsoid '%2d - %s (%g %g)'\n", ellipsoid.id, ellipsoid.name,
+                   ellipsoid.equatorial_radius, ellipsoid.eccentricity_squared);
+    } else {
+      std::fprintf(stderr, "using datum '%s' with ellipsoid '%s'\n", geo.datum_name.c_str(), ellipsoid.name);
+    }
+  }
+  return consume(0);
+}
+
+Outcome GeoOptionParser::parse_ellipsoid() {
+  if (!has_arguments(1, "ellipsoid_id")) return Outcome::kFailed;
+  const int id = std::atoi(argument(1));
+  std::string described;
+  if (!geo.set_ellipsoid(id, &described)) {
+    std::fprintf(stderr, "ERROR: ellipsoid with id %d is unknown. use one of those: \n", id);
+    GeoProjectionConverter probe;
+    for (int valid = 1; valid <= 24; valid++) {
+      if (probe.set_ellipsoid(valid, &described)) std::fprintf(stderr, "  %s\n", described.c_str());
+    }
+    return Outcome::kFailed;
+  }
+  // An ellipsoid alone names no datum; unparse writes it back as such.
+  geo.ellipsoid_only = true;
+  if (geo.verbose) std::fprintf(stderr, "using ellipsoid '%s'\n", described.c_str());
+  return consume(1);
+}
+
+Outcome GeoOptionParser::parse_vertical() {
+  const char* word = option();
+  if (std::strncmp(word, "-vertical_", 10) != 0) return Outcome::kNotMine;
+  if (std::strncmp(word, "-vertical_navd88", 16) == 0) {
+    const char* suffix = word + 16;
+    const NamedCode* geoid = find_option(kNavd88Geoids, suffix);
+    if (!geoid) std::fprintf(stderr, "WARNING: unknown specialization of NAVD88 '%s'\n", suffix);
+    geo.vertical_geokey = kNavd88;
+    geo.vertical_geoid = geoid ? geoid->code : 0;
+    return consume(0);
+  }
+  if (const NamedCode* datum = find_option(kVerticalOptions, word)) {
+    geo.vertical_geokey = static_cast<int>(datum->code);
+    geo.vertical_geoid = 0;
+    return consume(0);
+  }
+  if (!is(word, "-vertical_epsg")) return Outcome::kNotMine;  // left for later parsers
+  if (!has_arguments(1, "EPSG code")) return Outcome::kFailed;
+  unsigned code = 0;
+  if (std::sscanf(argument(1), "%u", &code) != 1) {
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but '%s' is not a valid code\n", word,
+                 argument(1));
+    return Outcome::kFailed;
+  }
+  if (code > 32767) {
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but %u is not a valid code\n", word, code);
+    return Outcome::kFailed;
+  }
+  if (!geo.set_VerticalCSTypeGeoKey(static_cast<int>(code))) {
+    std::fprintf(stderr, "ERROR: unknown vertical EPSG code in '%s %s'.\n", word, argument(1));
+    return Outcome::kFailed;
+  }
+  geo.vertical_geoid = 0;
+  if (geo.verbose) std::fprintf(stderr, "using vertical EPSG code %u\n", code);
+  return consume(1);
+}
+
+void GeoOptionParser::report_projection(bool source, const char* kind, const std::string& described) const {
+  if (geo.verbose) std::fprintf(stderr, "using %s%s '%s'\n", kind, side_name(source), described.c_str());
+}
+
+// A target projection given explicitly replaces "-target_utm auto".
+void GeoOptionParser::target_chosen(bool source) {
+  if (!source) geo.target_utm_auto = false;
+}
+
+Outcome GeoOptionParser::parse_projection() {
+  // Every projection option has a "-target_" form that sets the target side instead.
+  const bool source = std::strncmp(option(), "-target_", 8) != 0;
+  const std::string name = source ? std::string(option()) : "-" + std::string(option() + 8);
+  if (name == "-latlong" || name == "-longlat" || name == "-ecef") {
+    std::string described;
+    bool set = false;
+    if (name == "-latlong") set = geo.set_latlong(source, nullptr, &described);
+    if (name == "-longlat") set = geo.set_longlat(source, nullptr, &described);
+    if (name == "-ecef") set = geo.set_ecef(source, nullptr, &described);
+    if (!set) {
+      std::fprintf(stderr, "ERROR: cannot set the %s of '%s'.\n", side_name(source), option());
+      return Outcome::kFailed;
+    }
+    target_chosen(source);
+    report_projection(source, "", described);
+    return consume(0);
+  }
+  if (name == "-utm") return parse_utm(source);
+  if (name == "-epsg") return parse_epsg(source);
+  if (name == "-lcc") return parse_conic(Conic::kLcc, source);
+  if (name == "-sp83") return parse_state_plane(source, true);
+  if (name == "-sp27") return parse_state_plane(source, false);
+  if (name == "-tm" || (source && name == "-transverse_mercator")) return parse_conic(Conic::kTm, source);
+  if (name == "-aeac") return parse_conic(Conic::kAeac, source);
+  return Outcome::kNotMine;
+}
+
+Outcome GeoOptionParser::parse_utm(bool source) {
+  if (!has_arguments(1, "zone")) return Outcome::kFailed;
+  if (!source && is(argument(1), "auto")) {
+    geo.reset_projection(false);
+    geo.target_utm_auto = true;
+    if (geo.verbose) std::fprintf(stderr, "using target projection UTM '%s'\n", "auto select");
+    return consume(1);
+  }
+  // "32north", "32n" and "5n" name band U, "55south" and "55s" band L: the hemisphere word is
+  // looked for in the second and third character only.
+  std::string zone_text = argument(1);
+  for (size_t at = 1; at <= 2 && at < zone_text.size(); at++) {
+    const char hemisphere = zone_text[at];
+    if (hemisphere == 'n' || hemisphere == 's') {
+      zone_text.resize(at + 1);
+      zone_text[at] = hemisphere == 'n' ? 'U' : 'L';
+      break;
+    }
+  }
+  int zone = 0;
+  int digits = 0;
+  const bool numbered = std::sscanf(zone_text.c_str(), "%d%n", &zone, &digits) == 1;
+  const char letter = numbered ? zone_text[digits] : '\0';
+  std::string described;
+  if (!numbered || zone < 1 || zone > 60 || letter < 'C' || letter > 'X' ||
+      !geo.set_utm(zone, letter, letter >= 'N', source, nullptr, &described)) {
+    std::fprintf(stderr,
+                 "ERROR: utm zone '%s' is unknown. use '32north', '55south', '10n', '56s', '17U', or '49L'\n",
+                 argument(1));
+    return Outcome::kFailed;
+  }
+  target_chosen(source);
+  if (geo.verbose) std::fprintf(stderr, "using %s UTM '%s'\n", side_name(source), described.c_str());
+  return consume(1);
+}
+
+Outcome GeoOptionParser::parse_epsg(bool source) {
+  if (!has_arguments(1, "EPSG code")) return Outcome::kFailed;
+  unsigned code = 0;
+  if (std::sscanf(argument(1), "%u", &code) != 1) {
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but '%s' is not a valid code\n", option(),
+                 argument(1));
+    return Outcome::kFailed;
+  }
+  if (code > 32767) {
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but %u is not a valid code\n", option(),
+                 code);
+    return Outcome::kFailed;
+  }
+  if (!geo.set_epsg_code(static_cast<int>(code), nullptr, source)) {
+    std::fprintf(stderr, "ERROR: unknown EPSG code in '%s %s'.\n", option(), argument(1));
+    return Outcome::kFailed;
+  }
+  target_chosen(source);
+  if (geo.verbose) std::fprintf(stderr, "using %s EPSG code %u\n", side_name(source), code);
+  return consume(1);
+}
+
+Outcome GeoOptionParser::parse_state_plane(bool source, bool nad83) {
+  if (!has_arguments(1, "state plane zone")) return Outcome::kFailed;
+  const StatePlaneMatch zone = find_state_plane(argument(1), nad83);
+  if (zone.epsg_code == 0) {
+    std::fprintf(stderr, "ERROR: bad state code in '%s %s'.\n", option(), argument(1));
+    geo.print_state_planes(nad83);
+    return Outcome::kFailed;
+  }
+  std::string described;
+  if (!geo.set_epsg_code(zone.epsg_code, &described, source)) {
+    std::fprintf(stderr, "ERROR: cannot set state plane '%s %s' (EPSG code %d).\n", option(), argument(1),
+                 zone.epsg_code);
+    return Outcome::kFailed;
+  }
+  target_chosen(source);
+  if (geo.verbose) {
+    std::fprintf(stderr, "using %s '%s' (%s %s) '%s'\n", source ? "state plane" : "target state plane",
+                 argument(1), nad83 ? "NAD83" : "NAD27", zone.lambert ? "LCC" : "TM", described.c_str());
+  }
+  return consume(1);
+}
+
+namespace {
+
+struct ConicForm {
+  const char* kind;       // in the verbose message
+  int count;              // arguments after the option
+  const char* arguments;  // their names, for a missing one
+};
+
+constexpr ConicForm kConicForms[] = {
+    {"LCC ", 7,
+     "false_easting false_northing unit lat_origin central_meridian std_parallel_1 std_parallel_2"},
+    {"TM ", 6, "false_easting false_northing unit lat_origin central_meridian scale_factor"},
+    {"AEAC ", 7, "false_easting false_northing unit lat_center long_center std_parallel_1 std_parallel_2"},
+};
+
+void print_conic_examples(Conic conic, const char* option) {
+  if (conic == Conic::kTm) {
+    std::fprintf(stderr, "ERROR: wrong options for '%s'. use like shown in these examples:\n", option);
+    std::fprintf(stderr, "  %s 500000 0 meter 0 -93 0.99996\n", option);
+    std::fprintf(stderr, "  %s 1500000 0 feet 47 -120.833333 0.99996\n", option);
+    std::fprintf(stderr, "  %s 1640416.666667 0 survey_feet 47 -120.833333 0.99996\n", option);
+    return;
+  }
+  std::fprintf(stderr, "ERROR: wrong options for '%s'. use like shown in these examples:\n",
+               conic == Conic::kLcc ? "-lcc" : "-aeac");
+  std::fprintf(stderr, "  %s 609601.22 0 meter 33.75 -79 34.33333 36.16666\n", option);
+  std::fprintf(stderr, "  %s 1640416.666667 0 survey_feet 47.000000 -120.833333 47.5 48.733333\n", option);
+  std::fprintf(stderr, "  %s 1500000 0 feet 47.000000 -120.833333 47.5 48.733333\n", option);
+}
+
+}  // namespace
+
+Outcome GeoOptionParser::parse_conic(Conic conic, bool source) {
+  const ConicForm& form = kConicForms[static_cast<int>(conic)];
+  if (!has_arguments(form.count, form.arguments)) return Outcome::kFailed;
+  // The third argument is the unit of false easting and northing; it also becomes the side's
+  // coordinate unit.
+  const char* unit = argument(3);
+  double to_meter = 1.0;
+  if (is(unit, "survey_feet") || is(unit, "surveyfeet")) {
+    to_meter = kSurveyFeetToMeter;
+  } else if (is(unit, "feet") || is(unit, "ft")) {
+    to_meter = kFeetToMeter;
+  } else if (!is(unit, "meter") && !is(unit, "m")) {
+    print_conic_examples(conic, option());
+    return Outcome::kFailed;
+  }
+  double value[7] = {};
+  for (int k = 1; k <= form.count; k++) {
+    if (k == 3) continue;
+    if (!read_number(argument(k), value[k - 1])) {
+      std::fprintf(stderr, "ERROR: '%s' needs %d arguments: %s but '%s' is not a number\n", option(),
+                   form.count, form.arguments, argument(k));
+      return Outcome::kFailed;
+    }
+  }
+  if (to_meter == kSurveyFeetToMeter) {
+    geo.set_coordinates_in_survey_feet(source);
+  } else if (to_meter == kFeetToMeter) {
+    geo.set_coordinates_in_feet(source);
+  } else {
+    geo.set_coordinates_in_meter(source);
+  }
+  const double easting = value[0] * to_meter;
+  const double northing = value[1] * to_meter;
+  std::string described;
+  bool set = false;
+  if (conic == Conic::kLcc) {
+    set = geo.set_lcc(easting, northing, value[3], value[4], value[5], value[6], source, nullptr, &described);
+  } else if (conic == Conic::kTm) {
+    set = geo.set_tm(easting, northing, value[3], value[4], value[5], source, nullptr, &described);
+  } else {
+    set =
+        geo.set_aeac(easting, northing, value[3], value[4], value[5], value[6], source, nullptr, &described);
+  }
+  if (!set) {
+    std::fprintf(stderr, "ERROR: cannot set the %s of '%s'.\n", side_name(source), option());
+    return Outcome::kFailed;
+  }
+  target_chosen(source);
+  report_projection(source, form.kind, described);
+  return consume(form.count);
+}
+
+Outcome GeoOptionParser::parse_precision(double& precision) {
+  if (!has_arguments(1, "precision")) return Outcome::kFailed;
+  if (!read_number(argument(1), precision)) {
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: precision but '%s' is not a number\n", option(),
+                 argument(1));
+    return Outcome::kFailed;
+  }
+  return consume(1);
+}
+
+Outcome GeoOptionParser::parse_units() {
+  const char* word = option();
+  const bool source = std::strncmp(word, "-target_", 8) != 0;
+  const std::string name = source ? std::string(word) : "-" + std::string(word + 8);
+  if (name == "-surveyfeet" || name == "-survey_feet") {
+    geo.set_coordinates_in_survey_feet(source);
+  } else if (name == "-feet") {
+    geo.set_coordinates_in_feet(source);
+  } else if (name == "-meter") {
+    geo.set_coordinates_in_meter(source);
+  } else if (name == "-elevation_surveyfeet" || name == "-elevation_survey_feet") {
+    geo.set_elevation_in_survey_feet(source);
+  } else if (name == "-elevation_feet") {
+    geo.set_elevation_in_feet(source);
+  } else if (name == "-elevation_meter") {
+    geo.set_elevation_in_meter(source);
+  } else if (is(word, "-target_precision")) {
+    return parse_precision(geo.target_precision);
+  } else if (is(word, "-target_elevation_precision")) {
+    return parse_precision(geo.target_elevation_precision);
+  } else {
+    return Outcome::kNotMine;
+  }
+  return consume(0);
+}
+
+bool GeoProjectionConverter::parse(int argc, char* argv[]) {
+  verbose = false;
+  // A path given through set_program_path (a test, a relocated parameter folder) is kept.
+  if (argc > 0 && argv[0] && program_path.empty()) set_program_path(argv[0]);
+  GeoOptionParser parser{*this, argc, argv};
+  return parser.run();
 }
 
 void GeoProjectionConverter::set_program_path(const char* argv0) {
   program_path = argv0 ? argv0 : "";
+}
+
+// ---- writing the state back ----
+
+namespace {
+
+void append(std::string& options, const char* format, auto... values) {
+  char item[512];
+  std::snprintf(item, sizeof(item), format, values...);
+  options += item;
+  options += ' ';
+}
+
+// The parameters of a projection as the option after `prefix` ("-" or "-target_") reads them;
+// UTM and the types without an option are left to the caller.
+void append_projection(std::string& options, const GeoProjectionParameters& p, const char* prefix) {
+  switch (p.type) {
+    case GEO_PROJECTION_LCC:
+      append(options, "%slcc %lf %lf m %lf %lf %lf %lf", prefix, p.false_easting_meter,
+             p.false_northing_meter, p.lat_origin_degree, p.long_meridian_degree, p.first_std_parallel_degree,
+             p.second_std_parallel_degree);
+      break;
+    case GEO_PROJECTION_TM:
+      append(options, "%stm %lf %lf m %lf %lf %lf", prefix, p.false_easting_meter, p.false_northing_meter,
+             p.lat_origin_degree, p.long_meridian_degree, p.scale_factor);
+      break;
+    case GEO_PROJECTION_AEAC:
+      append(options, "%saeac %lf %lf m %lf %lf %lf %lf", prefix, p.false_easting_meter,
+             p.false_northing_meter, p.lat_origin_degree, p.long_meridian_degree, p.first_std_parallel_degree,
+             p.second_std_parallel_degree);
+      break;
+    case GEO_PROJECTION_LONG_LAT:
+      append(options, "%slonglat", prefix);
+      break;
+    case GEO_PROJECTION_LAT_LONG:
+      append(options, "%slatlong", prefix);
+      break;
+    case GEO_PROJECTION_ECEF:
+      append(options, "%secef", prefix);
+      break;
+    default:
+      break;
+  }
+}
+
+const char* feet_option(double factor, double feet_factor, const char* feet, const char* survey_feet) {
+  return factor == feet_factor ? feet : survey_feet;
+}
+
+}  // namespace
+
+int GeoProjectionConverter::unparse(std::string& options) const {
+  options.clear();
+  if (const GeoProjectionParameters* source = get_projection(true)) {
+    if (source->geokey > 0) {
+      append(options, "-epsg %u", static_cast<unsigned>(source->geokey));
+    } else {
+      const NamedCode* datum = find_code(kDatumOptions, gcs_code);
+      if (ellipsoid_only && ellipsoid.id == 11) {
+        append(options, "-grs80");
+      } else if (ellipsoid_only || !datum) {
+        append(options, "-ellipsoid %d", ellipsoid.id);
+      } else {
+        append(options, "%s", datum->option);
+      }
+      if (source->type == GEO_PROJECTION_UTM) {
+        append(options, "-utm %d%c", source->utm_zone_number, source->utm_northern_hemisphere ? 'n' : 's');
+      } else {
+        append_projection(options, *source, "-");
+      }
+    }
+  }
+  if (source_coordinate_unit_set && coordinates2meter != 1.0) {
+    append(options, "%s", feet_option(coordinates2meter, kFeetToMeter, "-feet", "-surveyfeet"));
+  }
+  if (source_elevation_unit_set && elevation2meter != 1.0) {
+    append(options, "%s",
+           feet_option(elevation2meter, kFeetToMeter, "-elevation_feet", "-elevation_surveyfeet"));
+  }
+  if (vertical_geokey == kNavd88) {
+    const NamedCode* geoid = find_code(kNavd88Geoids, vertical_geoid);
+    append(options, "-vertical_navd88%s", geoid ? geoid->option : "");
+  } else if (const NamedCode* datum = find_code(kVerticalOptions, vertical_geokey)) {
+    append(options, "%s", datum->option);
+  } else if (vertical_geokey != 0) {
+    append(options, "-vertical_epsg %d", vertical_geokey);
+  }
+  GeoOptionParser::unparse_target(*this, options);
+  return static_cast<int>(options.size());
+}
+
+void GeoOptionParser::unparse_target(const GeoProjectionConverter& geo, std::string& options) {
+  if (const GeoProjectionParameters* target = geo.get_projection(false)) {
+    if (target->geokey > 0) {
+      append(options, "-target_epsg %u", static_cast<unsigned>(target->geokey));
+    } else if (target->type == GEO_PROJECTION_UTM) {
+      // Band N lies just north of the equator and band K just south of it.
+      append(options, "-target_utm %d%c", target->utm_zone_number,
+             target->utm_northern_hemisphere ? 'N' : 'K');
+    } else {
+      append_projection(options, *target, "-target_");
+    }
+  } else if (geo.target_utm_auto) {
+    append(options, "-target_utm auto");
+  }
+  if (geo.meter2coordinates != 1.0) {
+    append(options, "%s",
+           feet_option(geo.meter2coordinates, kMeterToFeet, "-target_feet", "-target_surveyfeet"));
+  }
+  if (geo.meter2elevation != 1.0) {
+    append(options, "%s",
+           feet_option(geo.meter2elevation, kMeterToFeet, "-target_elevation_feet",
+                       "-target_elevation_surveyfeet"));
+  }
+  if (geo.target_precision != 0.0) append(options, "-target_precision %lf", geo.target_precision);
+  if (geo.target_elevation_precision != 0.0) {
+    append(options, "-target_elevation_precision %lf", geo.target_elevation_precision);
+  }
 }

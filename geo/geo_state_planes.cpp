@@ -1,4 +1,54 @@
-// US State Plane zones by name, for -sp27 and -sp83.
+// US State Plane zones by name, for -sp27 and -sp83, and their listing.
+#include "geo/geo_state_planes.h"
+
+#include <cstdio>
+
 #include "geo/geoprojectionconverter.h"
 
-void GeoProjectionConverter::print_state_planes(bool) const {}
+namespace {
+
+#include "geo/geo_state_plane_tables.inc"
+
+template <typename Row>
+int find_in(std::span<const Row> rows, std::string_view name) {
+  for (const Row& row : rows) {
+    if (name == row.name) return row.epsg_code;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::span<const StatePlaneLcc> state_planes_lcc(bool nad83) {
+  if (nad83) return kStatePlanesNad83Lcc;
+  return kStatePlanesNad27Lcc;
+}
+
+std::span<const StatePlaneTm> state_planes_tm(bool nad83) {
+  if (nad83) return kStatePlanesNad83Tm;
+  return kStatePlanesNad27Tm;
+}
+
+StatePlaneMatch find_state_plane(std::string_view name, bool nad83) {
+  StatePlaneMatch match;
+  match.epsg_code = find_in(state_planes_lcc(nad83), name);
+  match.lambert = match.epsg_code != 0;
+  if (!match.lambert) match.epsg_code = find_in(state_planes_tm(nad83), name);
+  return match;
+}
+
+void GeoProjectionConverter::print_state_planes(bool nad83) const {
+  for (const StatePlaneLcc& row : state_planes_lcc(nad83)) {
+    std::fprintf(
+        stderr,
+        "%s - false east/north: %g/%g [m], origin lat/meridian long: %g/%g, parallel 1st/2nd: %g/%g\n",
+        row.name, row.false_easting_meter, row.false_northing_meter, row.lat_origin_degree,
+        row.long_meridian_degree, row.first_std_parallel_degree, row.second_std_parallel_degree);
+  }
+  for (const StatePlaneTm& row : state_planes_tm(nad83)) {
+    std::fprintf(stderr,
+                 "%s - false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale factor: %g\n",
+                 row.name, row.false_easting_meter, row.false_northing_meter, row.lat_origin_degree,
+                 row.long_meridian_degree, row.scale_factor);
+  }
+}
