@@ -1,5 +1,428 @@
 // OGC WKT coordinate-system text: reading a LAS header's and writing a .prj file's.
+//
+// Reading is a text search with bracket counting, not a WKT parser: it only has to recognise the
+// few shapes point files carry. Writing uses fixed templates in the ESRI flavour for the
+// geographic part, which is what Shapefile readers expect in a .prj file.
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "geo/geo_epsg.h"
 #include "geo/geoprojectionconverter.h"
 
-bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view) { return false; }
-bool GeoProjectionConverter::get_ogc_wkt(std::string&, bool) const { return false; }
+namespace {
+
+constexpr size_t kNotFound = std::string::npos;
+constexpr size_t kWktBufferSize = 4096;  // the writer's text never exceeds this, NUL included
+constexpr double kSurveyFootMeter = 0.3048006096012192;
+
+bool starts_with_at(const std::string& text, size_t pos, const char* word) {
+  return text.compare(pos, std::char_traits<char>::length(word), word) == 0;
+}
+
+// Calls visit(position, depth) for every character outside quoted text after the '[' at `open`,
+// with depth 1 directly inside that bracket, until the bracket closes. Stops early when visit
+// answers true and then returns that position.
+template <typename Visit>
+size_t scan_inside(const std::string& text, size_t open, Visit visit) {
+  int depth = 1;
+  for (size_t i = open + 1; i < text.size(); i++) {
+    const char c = text[i];
+    if (c == '"') {
+      const size_t close = text.find('"', i + 1);
+      if (close == kNotFound) return kNotFound;
+      i = close;
+    } else if (c == '[') {
+      depth++;
+    } else if (c == ']') {
+      if (--depth == 0) return kNotFound;
+    } else if (visit(i, depth)) {
+      return i;
+    }
+  }
+  return kNotFound;
+}
+
+// The number after the next comma from `pos`; none when a bracket comes first.
+std::optional<double> number_after_comma(const std::string& text, size_t pos) {
+  const size_t comma = text.find_first_of(",[]", pos);
+  if (comma == kNotFound || text[comma] != ',') return std::nullopt;
+  const char* begin = text.c_str() + comma + 1;
+  char* end = nullptr;
+  const double value = std::strtod(begin, &end);
+  if (end == begin || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+// AUTHORITY["EPSG","code"] at `pos`: the code, or 0.
+int epsg_authority(const std::string& text, size_t pos) {
+  size_t i = pos + std::char_traits<char>::length("AUTHORITY[");
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) i++;
+  if (!starts_with_at(text, i, "\"EPSG\"")) return 0;
+  const size_t comma = text.find_first_of(",[]", i);
+  if (comma == kNotFound || text[comma] != ',') return 0;
+  size_t digits = comma + 1;
+  while (digits < text.size() && (text[digits] == '"' || text[digits] == ' ')) digits++;
+  const char* begin = text.c_str() + digits;
+  char* end = nullptr;
+  const long code = std::strtol(begin, &end, 10);
+  if (end == begin || code <= 0 || code > 0x7fffffff) return 0;
+  return static_cast<int>(code);
+}
+
+// The position of the keyword `word` at `depth` inside the bracket opened at `open`.
+size_t find_at_depth(const std::string& text, size_t open, const char* word, int depth) {
+  return scan_inside(text, open,
+                     [&](size_t i, int d) { return d == depth && starts_with_at(text, i, word); });
+}
+
+// "false_easting" -> "False_Easting": the capitalised spelling some writers use.
+std::string capitalised(const char* name) {
+  std::string text = name;
+  for (size_t i = 0; i < text.size(); i++) {
+    if (i == 0 || text[i - 1] == '_')
+      text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+  }
+  return text;
+}
+
+std::optional<double> parameter_value(const std::string& text, size_t from, const char* name) {
+  size_t at = text.find(name, from);
+  if (at == kNotFound) at = text.find(capitalised(name), from);
+  if (at == kNotFound) return std::nullopt;
+  return number_after_comma(text, at);
+}
+
+}  // namespace
+
+bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_view) {
+  const std::string wkt(wkt_view.substr(0, wkt_view.find('\0')));
+
+  const size_t vertical = wkt.find("VERT_CS[");
+  if (vertical != kNotFound) {
+    vertical_geokey = 0;
+    const size_t open = vertical + std::char_traits<char>::length("VERT_CS");
+    scan_inside(wkt, open, [&](size_t i, int depth) {
+      if (depth == 2 && starts_with_at(wkt, i, "AUTHORITY[")) {
+        if (const int code = epsg_authority(wkt, i)) vertical_geokey = code;
+      } else if (depth == 1 && starts_with_at(wkt, i, "UNIT[")) {
+        if (const std::optional<double> unit = number_after_comma(wkt, i)) {
+          if (*unit == 1.0) {
+            set_elevation_in_meter(true);
+          } else if (std::fabs(*unit - kSurveyFootMeter) < 1e-9) {
+            set_elevation_in_survey_feet(true);
+          } else {
+            set_elevation_in_feet(true);
+          }
+        }
+      }
+      return false;
+    });
+  }
+
+  const size_t projcs = wkt.find("PROJCS[");
+  if (projcs == kNotFound) return false;
+  const size_t open = projcs + std::char_traits<char>::length("PROJCS");
+  const size_t authority = find_at_depth(wkt, open, "AUTHORITY[", 1);
+  if (authority != kNotFound) {
+    if (const int code = epsg_authority(wkt, authority)) return set_epsg_code(code, nullptr, true);
+  }
+
+  const size_t projection = find_at_depth(wkt, open, "PROJECTION[", 1);
+  if (projection == kNotFound) return false;
+  const size_t name_begin = wkt.find('"', projection);
+  const size_t name_end = name_begin == kNotFound ? kNotFound : wkt.find('"', name_begin + 1);
+  if (name_end == kNotFound) return false;
+  const std::string name = wkt.substr(name_begin + 1, name_end - name_begin - 1);
+  const size_t after = name_end + 1;
+
+  double unit = 1.0;
+  const size_t unit_at = wkt.find("UNIT[", after);
+  if (unit_at != kNotFound) {
+    const std::optional<double> value = number_after_comma(wkt, unit_at);
+    if (!value || *value <= 0.0) return false;
+    unit = *value;
+  }
+  const std::optional<double> easting = parameter_value(wkt, after, "false_easting");
+  const std::optional<double> northing = parameter_value(wkt, after, "false_northing");
+  if (!easting || !northing) return false;
+
+  bool set = false;
+  if (name.starts_with("Lambert_Conformal_Conic")) {
+    const auto latitude = parameter_value(wkt, after, "latitude_of_origin");
+    const auto meridian = parameter_value(wkt, after, "central_meridian");
+    const auto parallel1 = parameter_value(wkt, after, "standard_parallel_1");
+    const auto parallel2 = parameter_value(wkt, after, "standard_parallel_2");
+    if (!latitude || !meridian || !parallel1 || !parallel2) return false;
+    set = set_lcc(*easting * unit, *northing * unit, *latitude, *meridian, *parallel1, *parallel2, true);
+  } else if (name.starts_with("Transverse_Mercator")) {
+    const auto latitude = parameter_value(wkt, after, "latitude_of_origin");
+    const auto meridian = parameter_value(wkt, after, "central_meridian");
+    const auto scale = parameter_value(wkt, after, "scale_factor");
+    if (!latitude || !meridian || !scale) return false;
+    set = set_tm(*easting * unit, *northing * unit, *latitude, *meridian, *scale, true);
+  } else if (name.starts_with("Albers_Conic_Equal_Area")) {
+    const auto latitude = parameter_value(wkt, after, "latitude_of_center");
+    const auto longitude = parameter_value(wkt, after, "longitude_of_center");
+    const auto parallel1 = parameter_value(wkt, after, "standard_parallel_1");
+    const auto parallel2 = parameter_value(wkt, after, "standard_parallel_2");
+    if (!latitude || !longitude || !parallel1 || !parallel2) return false;
+    set = set_aeac(*easting * unit, *northing * unit, *latitude, *longitude, *parallel1, *parallel2, true);
+  } else {
+    return false;
+  }
+  // The projection converts coordinates in the text's linear unit, so the source coordinates are
+  // in that unit too (as with the GeoTIFF key and EPSG paths).
+  if (set) {
+    if (unit == 1.0) {
+      set_coordinates_in_meter(true);
+    } else if (unit == 0.3048) {
+      set_coordinates_in_feet(true);
+    } else if (std::fabs(unit - kSurveyFootMeter) < 1e-9) {
+      set_coordinates_in_survey_feet(true);
+    }
+  }
+  return set;
+}
+
+namespace {
+
+constexpr const char* kGeogcsTail = "PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]],";
+constexpr const char* kGrs80Tail =
+    "SPHEROID[\"GRS 1980\",6378137,298.257222101]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0."
+    "017453292519943295]],";
+
+const char* spheroid_of(int ellipsoid_epsg_code) {
+  switch (ellipsoid_epsg_code) {
+    case 7001:
+      return "SPHEROID[\"Airy 1830\",6377563.396,299.3249646]";
+    case 7004:
+      return "SPHEROID[\"Bessel 1841\",6377397.155,299.1528128]";
+    case 7008:
+      return "SPHEROID[\"Clarke 1866\",6378206.4,294.9786982139006]";
+    case 7019:
+      return "SPHEROID[\"GRS 1980\",6378137,298.257222101]";
+    case 7022:
+      return "SPHEROID[\"International 1924\",6378388,297]";
+    case 7030:
+      return "SPHEROID[\"WGS 84\",6378137,298.257223563]";
+    case 7036:
+      return "SPHEROID[\"GRS 1967\",6378160,298.247167427]";
+    case 7043:
+      return "SPHEROID[\"WGS 72\",6378135,298.26]";
+    default:
+      return nullptr;
+  }
+}
+
+const char* nad83_geogcs_head(int gcs_code) {
+  switch (gcs_code) {
+    case 4269:
+      return "GEOGCS[\"GCS_North_American_1983\",DATUM[\"D_North_American_1983\",";
+    case 4152:
+      return "GEOGCS[\"NAD83(HARN)\",DATUM[\"D_North_American_1983_HARN\",";
+    case 4617:
+      return "GEOGCS[\"NAD83(CSRS)\",DATUM[\"D_NAD83_Canadian_Spatial_Reference_System\",";
+    case 6322:
+      return "GEOGCS[\"NAD83(PA11)\",DATUM[\"D_North_American_1983_PA11\",";
+    case 6318:
+      return "GEOGCS[\"NAD83(2011)\",DATUM[\"D_North_American_1983_2011\",";
+    default:
+      return nullptr;
+  }
+}
+
+struct VerticalCs {
+  int code;
+  const char* name;
+  const char* datum_name;
+  int datum_code;
+  int height_code;  // NAVD88 in feet has its own code
+};
+
+constexpr VerticalCs kVerticalCs[] = {
+    {5103, "NAVD88", "North American Vertical Datum 1988", 5103, 5703},
+    {5102, "NGVD29", "National Geodetic Vertical Datum 1929", 5102, 5702},
+    {6647, "CGVD2013", "Canadian Geodetic Vertical Datum of 2013", 1127, 6647},
+    {5215, "EVRF2007", "European Vertical Reference Frame 2007", 5215, 5621},
+    {5114, "CGVD28", "Canadian Geodetic Vertical Datum of 1928", 5114, 5713},
+    {5206, "DVR90", "Dansk Vertikal Reference 1990", 5206, 5799},
+    {5941, "NN2000", "Norway Normal Null 2000", 1096, 5941},
+    {5776, "NN54", "Norway Normal Null 1954", 5174, 5776},
+    {5783, "DHHN92", "Deutsches Haupthoehennetz 1992", 5783, 5783},
+    {7837, "DHHN2016", "Deutsches Haupthoehennetz 2016", 7837, 7837},
+    {7839, "NZVD2016", "New Zealand Vertical Datum 2016", 7839, 7839},
+};
+
+void append_format(std::string& text, const char* format, double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof(buffer), format, value);
+  text += buffer;
+}
+
+// PARAMETER["name",value], with the value as %.15g.
+void append_parameter(std::string& text, const char* name, double value) {
+  text += "PARAMETER[\"";
+  text += name;
+  text += "\",";
+  append_format(text, "%.15g", value);
+  text += "],";
+}
+
+// The PROJCS text of a projected side: name, geographic part, projection, parameters, unit.
+void append_projcs(std::string& wkt, const GeoProjectionParameters& p, const std::string& name,
+                   const std::string& geogcs, double meter_to_unit, int unit_epsg) {
+  wkt = "PROJCS[\"" + name + "\"," + geogcs;
+  switch (p.type) {
+    case GEO_PROJECTION_UTM: {
+      char text[400];
+      std::snprintf(text, sizeof(text),
+                    "PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\",0],PARAMETER["
+                    "\"central_meridian\",%d],PARAMETER[\"scale_factor\",0.9996],PARAMETER[\"false_easting\","
+                    "500000],PARAMETER[\"false_northing\",%d],",
+                    p.utm_zone_number * 6 - 183, p.utm_northern_hemisphere ? 0 : 10000000);
+      wkt += text;
+      break;
+    }
+    case GEO_PROJECTION_LCC:
+      wkt += "PROJECTION[\"Lambert_Conformal_Conic_2SP\"],";
+      append_parameter(wkt, "standard_parallel_1", p.first_std_parallel_degree);
+      append_parameter(wkt, "standard_parallel_2", p.second_std_parallel_degree);
+      append_parameter(wkt, "latitude_of_origin", p.lat_origin_degree);
+      append_parameter(wkt, "central_meridian", p.long_meridian_degree);
+      break;
+    case GEO_PROJECTION_TM:
+      wkt += "PROJECTION[\"Transverse_Mercator\"],";
+      append_parameter(wkt, "latitude_of_origin", p.lat_origin_degree);
+      append_parameter(wkt, "central_meridian", p.long_meridian_degree);
+      append_parameter(wkt, "scale_factor", p.scale_factor);
+      break;
+    case GEO_PROJECTION_AEAC:
+      wkt += "PROJECTION[\"Albers_Conic_Equal_Area\"],";
+      append_parameter(wkt, "standard_parallel_1", p.first_std_parallel_degree);
+      append_parameter(wkt, "standard_parallel_2", p.second_std_parallel_degree);
+      append_parameter(wkt, "latitude_of_center", p.lat_origin_degree);
+      append_parameter(wkt, "longitude_of_center", p.long_meridian_degree);
+      break;
+    case GEO_PROJECTION_HOM:
+      wkt += "PROJECTION[\"Hotine_Oblique_Mercator\"],";
+      append_parameter(wkt, "latitude_of_center", p.lat_origin_degree);
+      append_parameter(wkt, "longitude_of_center", p.long_meridian_degree);
+      append_parameter(wkt, "azimuth", p.azimuth_degree);
+      append_parameter(wkt, "rectified_grid_angle", p.rectified_grid_angle_degree);
+      append_parameter(wkt, "scale_factor", p.scale_factor);
+      break;
+    case GEO_PROJECTION_OS:
+      wkt += "PROJECTION[\"Oblique_Stereographic\"],";
+      append_parameter(wkt, "latitude_of_origin", p.lat_origin_degree);
+      append_parameter(wkt, "central_meridian", p.long_meridian_degree);
+      append_parameter(wkt, "scale_factor", p.scale_factor);
+      break;
+    default:
+      break;
+  }
+  if (p.type != GEO_PROJECTION_UTM) {
+    append_parameter(wkt, "false_easting", p.false_easting_meter * meter_to_unit);
+    append_parameter(wkt, "false_northing", p.false_northing_meter * meter_to_unit);
+  }
+  if (unit_epsg == 9002) {
+    wkt += "UNIT[\"foot\",0.3048]";
+  } else if (unit_epsg == 9003) {
+    wkt += "UNIT[\"US survey foot\",0.3048006096012192]";
+  } else {
+    wkt += "UNIT[\"Meter\",1]";
+  }
+  wkt += "]";
+}
+
+// The name of a projected CRS in pcs.csv, for projections set without a description.
+std::string pcs_name(const std::string& pcs_path, int code) {
+  std::string line;
+  if (code > 0 && geo_find_epsg_line(pcs_path, "pcs.csv", code, line) == GeoLookup::found) {
+    const std::vector<std::string> fields = geo_split_fields(line);
+    if (fields.size() > 1 && !fields[1].empty()) return fields[1];
+  }
+  return "unnamed";
+}
+
+// The VERT_CS text of the vertical datums the writer knows; nothing for others.
+void append_vert_cs(std::string& wkt, int vertical_code, int elevation_unit_epsg) {
+  for (const VerticalCs& v : kVerticalCs) {
+    if (v.code != vertical_code) continue;
+    char text[512];
+    const int height_code = v.code == 5103 && elevation_unit_epsg != 9001 ? 6360 : v.height_code;
+    const char* unit = elevation_unit_epsg == 9001   ? "UNIT[\"metre\",1.0],"
+                       : elevation_unit_epsg == 9002 ? "UNIT[\"foot\",0.3048],"
+                                                     : "UNIT[\"US survey foot\",0.3048006096012192],";
+    std::snprintf(
+        text, sizeof(text),
+        "VERT_CS[\"%s\",VERT_DATUM[\"%s\",2005,AUTHORITY[\"EPSG\",\"%d\"]],%sAXIS[\"Gravity-related "
+        "height\",UP],AUTHORITY[\"EPSG\",\"%d\"]]",
+        v.name, v.datum_name, v.datum_code, unit, height_code);
+    wkt += text;
+    return;
+  }
+}
+
+}  // namespace
+
+bool GeoProjectionConverter::get_ogc_wkt(std::string& wkt, bool source) const {
+  wkt.clear();
+  const GeoProjectionParameters* projection = get_projection(source);
+  if (!projection || projection->type == GEO_PROJECTION_NONE) return false;
+  if (projection->type == GEO_PROJECTION_ECEF) {
+    wkt =
+        "GEOCCS[\"WGS 84\",DATUM[\"World Geodetic System 1984\",SPHEROID[\"WGS "
+        "84\",6378137.0,298.257223563,AUTHORITY[\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],PRIMEM["
+        "\"Greenwich\",0.0,AUTHORITY[\"EPSG\",\"8901\"]],UNIT[\"m\",1.0],AXIS[\"Geocentric X\",OTHER],AXIS["
+        "\"Geocentric Y\",EAST],AXIS[\"Geocentric Z\",NORTH],AUTHORITY[\"EPSG\",\"4978\"]]";
+    return true;
+  }
+
+  // The geographic part.
+  std::string geogcs;
+  if (gcs_code == 4326) {
+    geogcs =
+        "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563]],PRIMEM["
+        "\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]],";
+  } else if (const char* head = nad83_geogcs_head(gcs_code)) {
+    geogcs = std::string(head) + kGrs80Tail;
+  } else {
+    geogcs = "GEOGCS[\"" + gcs_name + "\",";
+    geogcs += datum_code == 6326 ? std::string("DATUM[\"D_WGS_1984\",") : "DATUM[\"D_" + datum_name + "\",";
+    if (const char* spheroid = spheroid_of(ellipsoid_epsg_code)) {
+      geogcs += spheroid;
+    } else {
+      // A datum without its spheroid is no valid WKT: name the converter's own ellipsoid instead.
+      char text[160];
+      std::snprintf(text, sizeof(text), "SPHEROID[\"%s\",%.15g,%.15g]", ellipsoid.name,
+                    ellipsoid.equatorial_radius, ellipsoid.inverse_flattening);
+      geogcs += text;
+    }
+    geogcs += "],";
+    geogcs += kGeogcsTail;
+  }
+
+  if (projection->type == GEO_PROJECTION_LONG_LAT || projection->type == GEO_PROJECTION_LAT_LONG) {
+    wkt = geogcs.substr(0, geogcs.size() - 2);
+    wkt += projection->type == GEO_PROJECTION_LONG_LAT
+               ? ",AXIS[\"Longitude\",EAST],AXIS[\"Latitude\",NORTH]]"
+               : ",AXIS[\"Latitude\",NORTH],AXIS[\"Longitude\",EAST]]";
+  } else {
+    const double meter_to_unit = source ? 1.0 / coordinates2meter : meter2coordinates;
+    const std::string name = projection->description.empty()
+                                 ? pcs_name(parameter_file_path("pcs.csv"), projection->geokey)
+                                 : projection->description;
+    append_projcs(wkt, *projection, name, geogcs, meter_to_unit, get_unit_epsg(source));
+  }
+  const double elevation = source ? elevation2meter : meter2elevation;
+  const int elevation_epsg = elevation == 1.0                                          ? 9001
+                             : (elevation == 0.3048 || elevation == 3.280839895013123) ? 9002
+                                                                                       : 9003;
+  append_vert_cs(wkt, vertical_geokey, elevation_epsg);
+  if (wkt.size() >= kWktBufferSize) wkt.resize(kWktBufferSize - 1);
+  return true;
+}
