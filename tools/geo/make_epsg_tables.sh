@@ -41,7 +41,7 @@ q "SELECT p.code || ',' || $pname || ',' || a.uom_code || ',' || p.geodetic_crs_
 
 gname=$(printf "$name_sql" g.name)
 # Datum names in the underscore form the WKT writer puts after its D_ prefix.
-dname=$(printf "$name_sql" "replace(replace(replace(replace(replace(d.name, ' ', '_'), '(', '_'), ')', ''), '-', '_'), '/', '_')")
+dname=$(printf "$name_sql" "replace(replace(replace(replace(replace(d.name, ' ', '_'), '(', ''), ')', ''), '-', '_'), '/', '_')")
 q "SELECT g.code || ',' || $gname || ',' || d.code || ',' || $dname || ',' ||
           d.prime_meridian_code || ',' || g.coordinate_system_code || ',' || d.ellipsoid_code
      FROM geodetic_crs g
