@@ -119,6 +119,7 @@ struct GeoOptionParser {
   Outcome parse_utm(bool source);
   Outcome parse_epsg(bool source);
   Outcome parse_state_plane(bool source, bool nad83);
+  bool set_state_plane_row(const StatePlaneMatch& zone, bool source, bool nad83, std::string& described);
   Outcome parse_conic(Conic conic, bool source);
   Outcome parse_precision(double& precision);
   void report_projection(bool source, const char* kind, const std::string& described) const;
@@ -332,23 +333,47 @@ Outcome GeoOptionParser::parse_epsg(bool source) {
 Outcome GeoOptionParser::parse_state_plane(bool source, bool nad83) {
   if (!has_arguments(1, "state plane zone")) return Outcome::kFailed;
   const StatePlaneMatch zone = find_state_plane(argument(1), nad83);
-  if (zone.epsg_code == 0) {
+  if (zone.epsg_code() == 0) {
     std::fprintf(stderr, "ERROR: bad state code in '%s %s'.\n", option(), argument(1));
     geo.print_state_planes(nad83);
     return Outcome::kFailed;
   }
   std::string described;
-  if (!geo.set_epsg_code(zone.epsg_code, &described, source)) {
+  const bool set = zone.registered ? geo.set_epsg_code(zone.epsg_code(), &described, source)
+                                   : set_state_plane_row(zone, source, nad83, described);
+  if (!set) {
     std::fprintf(stderr, "ERROR: cannot set state plane '%s %s' (EPSG code %d).\n", option(), argument(1),
-                 zone.epsg_code);
+                 zone.epsg_code());
     return Outcome::kFailed;
   }
   target_chosen(source);
   if (geo.verbose) {
     std::fprintf(stderr, "using %s '%s' (%s %s) '%s'\n", source ? "state plane" : "target state plane",
-                 argument(1), nad83 ? "NAD83" : "NAD27", zone.lambert ? "LCC" : "TM", described.c_str());
+                 argument(1), nad83 ? "NAD83" : "NAD27", zone.lcc ? "LCC" : "TM", described.c_str());
   }
   return consume(1);
+}
+
+// A zone the parameter files do not know, set as its EPSG definition would: the datum, the unit
+// of its definition (US survey feet for NAD27, meters for NAD83) and the projection. The record
+// keeps no EPSG code, so unparse writes the parameters, which parse back without the files.
+bool GeoOptionParser::set_state_plane_row(const StatePlaneMatch& zone, bool source, bool nad83,
+                                          std::string& described) {
+  if (!geo.set_gcs(nad83 ? 4269 : 4267)) return false;
+  if (nad83) {
+    geo.set_coordinates_in_meter(source);
+  } else {
+    geo.set_coordinates_in_survey_feet(source);
+  }
+  if (zone.lcc) {
+    const StatePlaneLcc& row = *zone.lcc;
+    return geo.set_lcc(row.false_easting_meter, row.false_northing_meter, row.lat_origin_degree,
+                       row.long_meridian_degree, row.first_std_parallel_degree,
+                       row.second_std_parallel_degree, source, nullptr, &described);
+  }
+  const StatePlaneTm& row = *zone.tm;
+  return geo.set_tm(row.false_easting_meter, row.false_northing_meter, row.lat_origin_degree,
+                    row.long_meridian_degree, row.scale_factor, source, nullptr, &described);
 }
 
 namespace {

@@ -10,11 +10,18 @@ namespace {
 #include "geo/geo_state_plane_tables.inc"
 
 template <typename Row>
-int find_in(std::span<const Row> rows, std::string_view name) {
+const Row* find_in(std::span<const Row> rows, std::string_view name) {
   for (const Row& row : rows) {
-    if (name == row.name) return row.epsg_code;
+    if (name == row.name) return &row;
   }
-  return 0;
+  return nullptr;
+}
+
+bool registered(int code) {
+  for (const uint16_t outside : kStatePlanesOutsideEpsg) {
+    if (outside == code) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -31,9 +38,9 @@ std::span<const StatePlaneTm> state_planes_tm(bool nad83) {
 
 StatePlaneMatch find_state_plane(std::string_view name, bool nad83) {
   StatePlaneMatch match;
-  match.epsg_code = find_in(state_planes_lcc(nad83), name);
-  match.lambert = match.epsg_code != 0;
-  if (!match.lambert) match.epsg_code = find_in(state_planes_tm(nad83), name);
+  match.lcc = find_in(state_planes_lcc(nad83), name);
+  if (!match.lcc) match.tm = find_in(state_planes_tm(nad83), name);
+  match.registered = registered(match.epsg_code());
   return match;
 }
 

@@ -31,9 +31,14 @@ std::span<const StatePlaneLcc> state_planes_lcc(bool nad83);
 std::span<const StatePlaneTm> state_planes_tm(bool nad83);
 
 // A zone found by its exact name: the Lambert table of the datum is searched before the
-// Transverse Mercator one. epsg_code 0 means no zone has that name.
+// Transverse Mercator one. Both rows are null when no zone has that name.
 struct StatePlaneMatch {
-  int epsg_code = 0;
-  bool lambert = false;
+  const StatePlaneLcc* lcc = nullptr;
+  const StatePlaneTm* tm = nullptr;
+  // False for the few zones whose codes left the EPSG register: the parameter files do not know
+  // them, so they are set from their rows.
+  bool registered = true;
+
+  int epsg_code() const { return lcc ? lcc->epsg_code : tm ? tm->epsg_code : 0; }
 };
 StatePlaneMatch find_state_plane(std::string_view name, bool nad83);

@@ -50,7 +50,7 @@ nad83_tm=$(echo $nad27_tm | awk '{
   for (i = 1; i < NF; i += 2) printf "%s %d ", $i, $(i + 1) + ($(i + 1) < 30000 ? 200 : 100)
 }')
 
-# Prints "order|name|code|method|value|unit|..." for the zones of a list, in list order; a zone
+# Prints "order|name|code|register|method|value|unit|..." for the zones of a list, in list order; a zone
 # missing from the dataset gives a row with an empty method.
 query() {
   local values
@@ -59,7 +59,7 @@ query() {
   }')
   sqlite3 -separator '|' "$db" "
     WITH zone(ord, name, code) AS (VALUES $values)
-    SELECT z.ord, z.name, z.code, c.method_code,
+    SELECT z.ord, z.name, z.code, p.auth_name, c.method_code,
            c.param1_code, c.param1_value, c.param1_uom_code,
            c.param2_code, c.param2_value, c.param2_uom_code,
            c.param3_code, c.param3_value, c.param3_uom_code,
@@ -109,10 +109,10 @@ emit() {
     }
     {
       name = $2; code = $3
-      if ($4 == "") fail("EPSG code " code " of zone " name " is not in the dataset")
-      if ($4 != (lambert ? 9802 : 9807)) fail("EPSG code " code " of zone " name " uses method " $4)
+      if ($5 == "") fail("EPSG code " code " of zone " name " is not in the dataset")
+      if ($5 != (lambert ? 9802 : 9807)) fail("EPSG code " code " of zone " name " uses method " $5)
       delete value
-      for (i = 5; i + 2 <= NF; i += 3) {
+      for (i = 6; i + 2 <= NF; i += 3) {
         if ($i == "") continue
         if ($i == 8805) value[$i] = $(i + 1)  # the scale factor stays as published
         else if ($i == 8806 || $i == 8807 || $i == 8826 || $i == 8827) value[$i] = length_m($(i + 1), $(i + 2))
@@ -149,3 +149,7 @@ table kStatePlanesNad27Lcc StatePlaneLcc "$nad27_lcc" 1 8 73
 table kStatePlanesNad83Lcc StatePlaneLcc "$nad83_lcc" 1 6 67
 table kStatePlanesNad27Tm StatePlaneTm "$nad27_tm" 0 8 54
 table kStatePlanesNad83Tm StatePlaneTm "$nad83_tm" 0 8 54
+echo "// Zones whose codes left the EPSG register."
+echo "constexpr uint16_t kStatePlanesOutsideEpsg[] = {"
+query "$nad27_lcc $nad83_lcc $nad27_tm $nad83_tm" | awk -F'|' '$4 != "EPSG" { printf "    %d,\n", $3 }'
+echo "};"
