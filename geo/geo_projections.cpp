@@ -1,53 +1,261 @@
-// Projection records: the setters, their derived constants and the inverse conversion.
+// Projection records: the setters, their derived constants and the conversion to longitude/latitude.
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 
+#include "geo/geo_projection_math.h"
 #include "geo/geoprojectionconverter.h"
 
-bool GeoProjectionConverter::set_utm(int, char, bool, bool, const char*, std::string*) {
-  return false;
+namespace {
+
+using geo_math::kDegreeToRadian;
+
+// A fresh record of `type` with the caller's description (cut to 255 characters) or the default.
+std::unique_ptr<GeoProjectionParameters> new_record(GeoProjectionType type, int gcs_code,
+                                                    const char* description, const char* fallback) {
+  auto record = std::make_unique<GeoProjectionParameters>();
+  record->type = type;
+  if (gcs_code > 0 && gcs_code <= 32767) record->gcs = static_cast<int16_t>(gcs_code);
+  record->description = description ? std::string(description, strnlen(description, 255)) : fallback;
+  return record;
 }
-bool GeoProjectionConverter::set_lcc(double, double, double, double, double, double, bool, const char*,
-                                     std::string*) {
-  return false;
+
+void set_origin(GeoProjectionParameters& record, double false_easting, double false_northing, double lat,
+                double lon) {
+  record.false_easting_meter = false_easting;
+  record.false_northing_meter = false_northing;
+  record.lat_origin_degree = lat;
+  record.long_meridian_degree = lon;
+  record.lat_origin_radian = lat * kDegreeToRadian;
+  record.long_meridian_radian = lon * kDegreeToRadian;
 }
-bool GeoProjectionConverter::set_tm(double, double, double, double, double, bool, const char*, std::string*) {
-  return false;
+
+void set_parallels(GeoProjectionParameters& record, double first, double second) {
+  record.first_std_parallel_degree = first;
+  record.second_std_parallel_degree = second;
+  record.first_std_parallel_radian = first * kDegreeToRadian;
+  record.second_std_parallel_radian = second * kDegreeToRadian;
 }
-bool GeoProjectionConverter::set_aeac(double, double, double, double, double, double, bool, const char*,
-                                      std::string*) {
-  return false;
+
+template <typename... Args>
+void describe(std::string* described, const char* format, Args... args) {
+  if (!described) return;
+  char text[512];
+  std::snprintf(text, sizeof(text), format, args...);
+  *described = text;
 }
-bool GeoProjectionConverter::set_hom(double, double, double, double, double, double, double, bool,
-                                     const char*, std::string*) {
-  return false;
+
+}  // namespace
+
+bool GeoProjectionConverter::set_utm(int zone, char zone_letter, bool northern, bool source,
+                                     const char* description, std::string* described) {
+  // Zones are 6 degrees wide: outside 1..60 there is no central meridian on the globe.
+  if (zone < 1 || zone > 60) return false;
+  char fallback[64];
+  std::snprintf(fallback, sizeof(fallback), "%s zone %d%s", "UTM", zone, northern ? "N" : "S");
+  auto record = new_record(GEO_PROJECTION_UTM, gcs_code, description, fallback);
+  record->utm_zone_number = zone;
+  record->utm_zone_letter = zone_letter;
+  record->utm_northern_hemisphere = northern;
+  record->utm_long_origin = zone * 6 - 183;
+  if (described) *described = record->description;
+  side(source) = std::move(record);
+  return true;
 }
-bool GeoProjectionConverter::set_os(double, double, double, double, double, bool, const char*, std::string*) {
-  return false;
+
+bool GeoProjectionConverter::set_lcc(double false_easting_meter, double false_northing_meter,
+                                     double lat_origin, double long_meridian, double first_std_parallel,
+                                     double second_std_parallel, bool source, const char* description,
+                                     std::string* described) {
+  auto record = new_record(GEO_PROJECTION_LCC, gcs_code, description, "Lambert Conformal Conic");
+  set_origin(*record, false_easting_meter, false_northing_meter, lat_origin, long_meridian);
+  set_parallels(*record, first_std_parallel, second_std_parallel);
+  compute_derived(*record);
+  side(source) = std::move(record);
+  describe(described,
+           "false east/north: %g/%g [m], origin lat/ meridian long: %g/%g, parallel 1st/2nd: %g/%g",
+           false_easting_meter, false_northing_meter, lat_origin, long_meridian, first_std_parallel,
+           second_std_parallel);
+  return true;
 }
-bool GeoProjectionConverter::set_longlat(bool, const char*, std::string*) {
-  return false;
+
+bool GeoProjectionConverter::set_tm(double false_easting_meter, double false_northing_meter,
+                                    double lat_origin, double long_meridian, double scale_factor, bool source,
+                                    const char* description, std::string* described) {
+  auto record = new_record(GEO_PROJECTION_TM, gcs_code, description, "Transverse Mercator");
+  set_origin(*record, false_easting_meter, false_northing_meter, lat_origin, long_meridian);
+  record->scale_factor = scale_factor;
+  compute_derived(*record);
+  side(source) = std::move(record);
+  describe(described, "false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale: %g",
+           false_easting_meter, false_northing_meter, lat_origin, long_meridian, scale_factor);
+  return true;
 }
-bool GeoProjectionConverter::set_latlong(bool, const char*, std::string*) {
-  return false;
+
+bool GeoProjectionConverter::set_aeac(double false_easting_meter, double false_northing_meter,
+                                      double lat_center, double long_center, double first_std_parallel,
+                                      double second_std_parallel, bool source, const char* description,
+                                      std::string* described) {
+  auto record = new_record(GEO_PROJECTION_AEAC, gcs_code, description, "Albers Equal Area Conic");
+  set_origin(*record, false_easting_meter, false_northing_meter, lat_center, long_center);
+  set_parallels(*record, first_std_parallel, second_std_parallel);
+  compute_derived(*record);
+  side(source) = std::move(record);
+  describe(described, "false east/north: %g/%g [m], center lat/long: %g/%g, parallel 1st/2nd: %g/%g",
+           false_easting_meter, false_northing_meter, lat_center, long_center, first_std_parallel,
+           second_std_parallel);
+  return true;
 }
-bool GeoProjectionConverter::set_ecef(bool, const char*, std::string*) {
-  return false;
+
+bool GeoProjectionConverter::set_hom(double false_easting_meter, double false_northing_meter,
+                                     double lat_center, double long_center, double azimuth,
+                                     double rectified_grid_angle, double scale_factor, bool source,
+                                     const char* description, std::string* described) {
+  auto record = new_record(GEO_PROJECTION_HOM, gcs_code, description, "Hotine Oblique Mercator");
+  set_origin(*record, false_easting_meter, false_northing_meter, lat_center, long_center);
+  record->azimuth_degree = azimuth;
+  record->azimuth_radian = azimuth * kDegreeToRadian;
+  record->rectified_grid_angle_degree = rectified_grid_angle;
+  record->rectified_grid_angle_radian = rectified_grid_angle * kDegreeToRadian;
+  record->scale_factor = scale_factor;
+  compute_derived(*record);
+  side(source) = std::move(record);
+  describe(described, "false east/north: %g/%g [m], center lat/long: %g/%g, azimuth: %g angle: %g scale: %g",
+           false_easting_meter, false_northing_meter, lat_center, long_center, azimuth, rectified_grid_angle,
+           scale_factor);
+  return true;
 }
-bool GeoProjectionConverter::set_no_projection(bool, const char*, std::string*) {
-  return false;
+
+bool GeoProjectionConverter::set_os(double false_easting_meter, double false_northing_meter,
+                                    double lat_origin, double long_meridian, double scale_factor, bool source,
+                                    const char* description, std::string* described) {
+  auto record = new_record(GEO_PROJECTION_OS, gcs_code, description, "Oblique Stereographic");
+  set_origin(*record, false_easting_meter, false_northing_meter, lat_origin, long_meridian);
+  record->scale_factor = scale_factor;
+  compute_derived(*record);
+  side(source) = std::move(record);
+  describe(described, "false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale: %g",
+           false_easting_meter, false_northing_meter, lat_origin, long_meridian, scale_factor);
+  return true;
 }
+
+namespace {
+
+// The setters of the types without parameters differ only in type and default description.
+void set_plain(std::unique_ptr<GeoProjectionParameters>& slot, GeoProjectionType type, int gcs_code,
+               const char* description, const char* fallback, std::string* described) {
+  slot = new_record(type, gcs_code, description, fallback);
+  if (described) *described = slot->description;
+}
+
+}  // namespace
+
+bool GeoProjectionConverter::set_longlat(bool source, const char* description, std::string* described) {
+  set_plain(side(source), GEO_PROJECTION_LONG_LAT, gcs_code, description, "longitude/latitude", described);
+  return true;
+}
+
+bool GeoProjectionConverter::set_latlong(bool source, const char* description, std::string* described) {
+  set_plain(side(source), GEO_PROJECTION_LAT_LONG, gcs_code, description, "latitude/longitude", described);
+  return true;
+}
+
+bool GeoProjectionConverter::set_ecef(bool source, const char* description, std::string* described) {
+  set_plain(side(source), GEO_PROJECTION_ECEF, gcs_code, description, "earth-centered earth-fixed",
+            described);
+  return true;
+}
+
+bool GeoProjectionConverter::set_no_projection(bool source, const char* description, std::string* described) {
+  set_plain(side(source), GEO_PROJECTION_NONE, gcs_code, description, "intentionally no projection",
+            described);
+  return true;
+}
+
 bool GeoProjectionConverter::has_projection(bool source) const {
-  return (source ? source_projection : target_projection) != nullptr;
+  return get_projection(source) != nullptr;
 }
+
 void GeoProjectionConverter::reset_projection(bool source) {
   side(source).reset();
 }
+
 const GeoProjectionParameters* GeoProjectionConverter::get_projection(bool source) const {
   return (source ? source_projection : target_projection).get();
 }
-void GeoProjectionConverter::compute_derived(GeoProjectionParameters&) const {}
-bool GeoProjectionConverter::to_lon_lat(double[3]) const {
-  return false;
+
+void GeoProjectionConverter::compute_derived(GeoProjectionParameters& projection) const {
+  switch (projection.type) {
+    case GEO_PROJECTION_LCC:
+      geo_math::lcc_constants(ellipsoid, projection);
+      break;
+    case GEO_PROJECTION_TM:
+      geo_math::tm_constants(ellipsoid, projection);
+      break;
+    case GEO_PROJECTION_AEAC:
+      geo_math::aeac_constants(ellipsoid, projection);
+      break;
+    case GEO_PROJECTION_HOM:
+      geo_math::hom_constants(ellipsoid, projection);
+      break;
+    case GEO_PROJECTION_OS:
+      geo_math::os_constants(ellipsoid, projection);
+      break;
+    default:
+      break;  // UTM uses the ellipsoid directly; the others have no constants.
+  }
+}
+
+bool GeoProjectionConverter::to_lon_lat(double point[3]) const {
+  if (!source_projection) return false;
+  const GeoProjectionParameters& p = *source_projection;
+  // Coordinates in feet are brought to meters first, except for UTM whose zones are defined in
+  // meters only.
+  const double x = point[0] * coordinates2meter;
+  const double y = point[1] * coordinates2meter;
+  double lon = 0.0;
+  double lat = 0.0;
+  double z = point[2] * elevation2meter;
+  bool converted = true;
+  switch (p.type) {
+    case GEO_PROJECTION_UTM:
+      converted = geo_math::utm_inverse(ellipsoid, p, point[0], point[1], lon, lat);
+      break;
+    case GEO_PROJECTION_LCC:
+      converted = geo_math::lcc_inverse(ellipsoid, p, x, y, lon, lat);
+      break;
+    case GEO_PROJECTION_TM:
+      converted = geo_math::tm_inverse(ellipsoid, p, x, y, lon, lat);
+      break;
+    case GEO_PROJECTION_AEAC:
+      converted = geo_math::aeac_inverse(ellipsoid, p, x, y, lon, lat);
+      break;
+    case GEO_PROJECTION_HOM:
+      converted = geo_math::hom_inverse(ellipsoid, p, x, y, lon, lat);
+      break;
+    case GEO_PROJECTION_OS:
+      converted = geo_math::os_inverse(ellipsoid, p, x, y, lon, lat);
+      break;
+    case GEO_PROJECTION_LONG_LAT:
+      lon = point[0];
+      lat = point[1];
+      break;
+    case GEO_PROJECTION_LAT_LONG:
+      lon = point[1];
+      lat = point[0];
+      break;
+    case GEO_PROJECTION_ECEF:
+      // The height comes out in meters already; the elevation unit must not scale it again.
+      converted = geo_math::ecef_inverse(ellipsoid, x, y, point[2] * coordinates2meter, lon, lat, z);
+      break;
+    case GEO_PROJECTION_NONE:
+      return false;  // declared unprojected: there is no way to the globe
+  }
+  if (!converted) return true;
+  point[0] = lon;
+  point[1] = lat;
+  point[2] = z;
+  return true;
 }
