@@ -1,0 +1,60 @@
+// A program folder for the converter's parameter files: serf/geo below it holds links to the
+// generated pcs.csv, gcs.csv and vertcs.csv, or nothing, so each test decides what a look-up finds.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "geo/geoprojectionconverter.h"
+
+class GeoProgramFolder {
+ public:
+  explicit GeoProgramFolder(bool with_tables) {
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "cm_geo_tables_XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+    folder_ = pattern;
+    fs::create_directories(folder_ / "serf" / "geo");
+    if (with_tables) {
+      for (const char* name : {"pcs.csv", "gcs.csv", "vertcs.csv"}) {
+        fs::create_symlink(fs::path(CM_GEO_DATA_DIR) / name, folder_ / "serf" / "geo" / name);
+      }
+    }
+  }
+  ~GeoProgramFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  GeoProgramFolder(const GeoProgramFolder&) = delete;
+  GeoProgramFolder& operator=(const GeoProgramFolder&) = delete;
+
+  std::string folder() const { return folder_.string(); }
+  std::string program() const { return (folder_ / "contourmill").string(); }
+
+  // Replaces one parameter file with `content`.
+  void write_table(const char* name, const std::string& content) const {
+    const std::filesystem::path path = folder_ / "serf" / "geo" / name;
+    std::filesystem::remove(path);
+    std::FILE* file = std::fopen(path.string().c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(content.data(), 1, content.size(), file), content.size());
+    ASSERT_EQ(std::fclose(file), 0);
+  }
+
+ private:
+  std::filesystem::path folder_;
+};
+
+// Runs `action` and answers what it wrote to standard error.
+template <typename Action>
+std::string stderr_of(Action action) {
+  testing::internal::CaptureStderr();
+  action();
+  return testing::internal::GetCapturedStderr();
+}
