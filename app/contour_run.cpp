@@ -8,6 +8,7 @@
 #include <new>
 
 #include "contour/iso_values.h"
+#include "contour/terrain.h"
 #include "lineio/line_output_opener.h"
 #include "pointio/lasinputopener.h"
 #include "pointio/lasreader.h"
@@ -54,6 +55,7 @@ int ContourRun::run() {
     settings_.extra_pass = false;
   }
   iso_values_ = settings_.iso_values;
+  tracer_.set_simplification({settings_.simplify_area, settings_.simplify_length, settings_.clean});
   while (input_.active()) {
     const int rc = process_file();
     if (rc != 0) return rc;
@@ -110,6 +112,7 @@ int ContourRun::process_file() {
   writer->set_offset(origin_x_, origin_y_, 0.0);
   reader->close();
 
+  shape_terrain();
   if (!write_contours(*writer)) return 1;
   writer.reset();
   if (settings_.iso_number || settings_.iso_every != 0.0) iso_values_.clear();
@@ -252,16 +255,85 @@ void ContourRun::choose_elevation_range(const LASheader& h, double z_low, double
   max_z_ = z_high;
 }
 
+// Thresholds are lengths in the units of x and y; the user states them in meters, so they grow
+// with the square of the foot when the input is in feet.
+float ContourRun::squared_threshold(float length) const {
+  float squared = length * length;
+  if (feet_) squared *= 10.764f;
+  return squared;
+}
+
+// The concave hull and the smoothing change the triangulation before elevations are chosen.
+void ContourRun::shape_terrain() {
+  const float concavity_sq = squared_threshold(settings_.concavity);
+  if (concavity_sq != 0.0f) {
+    carve_concave_hull(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(), kStride, concavity_sq);
+    if (settings_.verbose) {
+      std::fprintf(stderr, "growing concave hull with concavity %g took %g sec.\n", std::sqrt(concavity_sq),
+                   step_seconds());
+    }
+  }
+  if (settings_.smooth_passes != 0) {
+    if (settings_.verbose) {
+      std::fprintf(stderr, "smoothing terrain with %d passes because of '-smooth %d'\n",
+                   settings_.smooth_passes, settings_.smooth_passes);
+    }
+    smooth_terrain(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(), kStride,
+                   settings_.smooth_passes, false);
+    if (settings_.verbose) std::fprintf(stderr, "smoothing took %g sec.\n", step_seconds());
+  }
+}
+
+void ContourRun::kill_long_edges() {
+  const float kill_sq = squared_threshold(settings_.kill);
+  if (!(kill_sq > 0.0f)) return;
+  if (settings_.verbose) {
+    std::fprintf(stderr, "killing triangles with edges longer than %g units ... \n", std::sqrt(kill_sq));
+  }
+  killed_triangles_ += kill_long_edge_triangles(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(),
+                                                kStride, kill_sq);
+  if (settings_.verbose && killed_triangles_ != 0) {
+    std::fprintf(stderr, "killed %lld triangles with '-kill %g'\n", static_cast<long long>(killed_triangles_),
+                 std::sqrt(kill_sq));
+  }
+}
+
+// The totals since the start of the run, after every file.
+void ContourRun::print_statistics() const {
+  const ContourStatistics& c = tracer_.counts();
+  const auto n = [](int64_t v) { return static_cast<long long>(v); };
+  if (settings_.simplify_area != 0.0f) {
+    std::fprintf(stderr, "simplified away %lld segments with '-simplify_area %g'\n", n(c.area_removed),
+                 settings_.simplify_area);
+  }
+  if (settings_.simplify_length != 0.0f) {
+    std::fprintf(stderr,
+                 "simplified away %lld segments (including %lld lines and %lld loops) with '-simplify %g'\n",
+                 n(c.length_removed), n(c.lines_vanished), n(c.loops_vanished), settings_.simplify_length);
+  }
+  if (settings_.clean != 0.0f) {
+    std::fprintf(
+        stderr,
+        "cleaned away %lld lines with %lld segments and %lld loops with %lld segments with '-clean %g'\n",
+        n(c.lines_cleaned), n(c.line_segments_cleaned), n(c.loops_cleaned), n(c.loop_segments_cleaned),
+        settings_.clean);
+  }
+  std::fprintf(stderr, "output %lld lines with %lld segments and %lld loops with %lld segments\n", n(c.lines),
+               n(c.line_segments), n(c.loops), n(c.loop_segments));
+}
+
 bool ContourRun::write_contours(LINEwriter& writer) {
   const char* name = input_name();
   setup_iso_values(iso_values_, settings_.iso_number, settings_.iso_every, min_z_, max_z_, name,
                    settings_.verbose);
+  kill_long_edges();
   bool ok = true;
   if (!iso_values_.empty()) {
     ok = tracer_.extract(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(), kStride, iso_values_,
                          writer, settings_.loops_only);
   }
   if (settings_.verbose) {
+    print_statistics();
     std::fprintf(stderr, "computing and outputting isolines and isoloops took %g sec for '%s.\n",
                  step_seconds(), name);
   }

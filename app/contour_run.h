@@ -38,6 +38,10 @@ class ContourRun {
   bool header_holds(const LASheader& h, double x, double y) const;
   void use_first_point_as_origin(double x, double y);
   void choose_elevation_range(const LASheader& h, double z_low, double z_high);
+  float squared_threshold(float length) const;
+  void shape_terrain();
+  void kill_long_edges();
+  void print_statistics() const;
   bool write_contours(LINEwriter& writer);
   // The current input's name for messages.
   const char* input_name() const;
@@ -55,7 +59,10 @@ class ContourRun {
   double origin_x_ = 0.0, origin_y_ = 0.0;
   // Elevation range used for the contour elevations.
   double min_z_ = 0.0, max_z_ = 0.0;
-  uint32_t incomplete_inputs_ = 0;  // inputs that ended before their announced points
+  uint32_t incomplete_inputs_ = 0;
+  int64_t killed_triangles_ = 0;  // over the whole run
+  bool feet_ =
+      false;  // the input's horizontal unit is a foot  // inputs that ended before their announced points
   TIN tin_;
   ContourTracer tracer_;
   std::vector<float> iso_values_;
