@@ -90,7 +90,8 @@ bool utm_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& p
       (d - (1.0 + 2.0 * t1 + c1) * d2 * d / 6.0 +
        (5.0 - 2.0 * c1 + 28.0 * t1 - 3.0 * c1 * c1 + 8.0 * ep2 + 24.0 * t1 * t1) * d2 * d2 * d / 120.0) /
       c;
-  if (!all_finite(phi, lambda)) return false;
+  // A northing past the pole has no place in a zone; the series would answer any angle.
+  if (!all_finite(phi, lambda) || std::fabs(phi) > kHalfPi) return false;
   lat = phi * kRadianToDegree;
   lon = lambda * kRadianToDegree + p.utm_long_origin;
   return true;

@@ -1,0 +1,251 @@
+// to_lon_lat beyond plain agreement with PROJ: what happens without a projection, exact results
+// at special points, units, a change of ellipsoid, and input that no survey produces.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+
+#include "geo/geoprojectionconverter.h"
+
+namespace {
+
+void expect_unchanged(const double point[3], double x, double y, double z) {
+  EXPECT_EQ(point[0], x);
+  EXPECT_EQ(point[1], y);
+  EXPECT_EQ(point[2], z);
+}
+
+TEST(GeoConversion, NothingToConvertFromLeavesThePointAsItIs) {
+  GeoProjectionConverter converter;
+  double point[3] = {1000.0, 2000.0, 30.0};
+  EXPECT_FALSE(converter.to_lon_lat(point));
+  expect_unchanged(point, 1000.0, 2000.0, 30.0);
+  converter.set_tm(0, 0, 0, 9, 0.9996, false);  // the target side is never a source
+  EXPECT_FALSE(converter.to_lon_lat(point));
+  converter.set_no_projection();
+  EXPECT_FALSE(converter.to_lon_lat(point));
+  expect_unchanged(point, 1000.0, 2000.0, 30.0);
+}
+
+TEST(GeoConversion, GeographicInputIsCopiedOrSwappedAndElevationScaled) {
+  GeoProjectionConverter converter;
+  converter.set_elevation_in_feet();
+  converter.set_coordinates_in_feet();  // degrees are no lengths
+  converter.set_longlat();
+  double point[3] = {-122.5, 47.25, 100.0};
+  ASSERT_TRUE(converter.to_lon_lat(point));
+  expect_unchanged(point, -122.5, 47.25, 30.48);
+  converter.set_latlong();
+  double swapped[3] = {47.25, -122.5, 100.0};
+  ASSERT_TRUE(converter.to_lon_lat(swapped));
+  expect_unchanged(swapped, -122.5, 47.25, 30.48);
+}
+
+// UTM zones are defined in meters: a foot unit scales elevations but not the zone coordinates.
+TEST(GeoConversion, UtmCentralMeridianOnTheEquatorIsExactInAnyCoordinateUnit) {
+  for (bool feet : {false, true}) {
+    GeoProjectionConverter converter;
+    if (feet) {
+      converter.set_coordinates_in_feet();
+      converter.set_elevation_in_feet();
+    }
+    converter.set_utm(32, 'U', true);
+    double point[3] = {500000.0, 0.0, 100.0};
+    ASSERT_TRUE(converter.to_lon_lat(point));
+    expect_unchanged(point, 9.0, 0.0, feet ? 30.48 : 100.0);
+  }
+  GeoProjectionConverter south;
+  south.set_utm(55, 'H', false);
+  double point[3] = {500000.0, 10000000.0, 0.0};
+  ASSERT_TRUE(south.to_lon_lat(point));
+  expect_unchanged(point, 147.0, 0.0, 0.0);
+}
+
+TEST(GeoConversion, LambertAtItsPoleOriginIsExactlyThePoleOnTheCentralMeridian) {
+  GeoProjectionConverter converter;
+  converter.set_lcc(1000.0, 2000.0, 90.0, 10.0, 60.0, 70.0);
+  double point[3] = {1000.0, 2000.0, 5.0};
+  ASSERT_TRUE(converter.to_lon_lat(point));
+  expect_unchanged(point, 10.0, 90.0, 5.0);
+}
+
+// Angles below 2e-7 radians (about 1.3 m on the ground) are written as exact zeros.
+TEST(GeoConversion, LambertWritesTinyAnglesAsZero) {
+  GeoProjectionConverter converter;
+  converter.set_lcc(0.0, 0.0, 0.0, 0.0, 20.0, 30.0);
+  struct {
+    double x, y;
+    bool lon_zero, lat_zero;
+  } const cases[] = {{0.0, 0.5, true, true},
+                     {0.0, -0.5, true, true},
+                     {0.0, 2.0, true, false},
+                     {0.5, 1000.0, true, false},
+                     {2.0, 0.3, false, true}};
+  for (const auto& c : cases) {
+    double point[3] = {c.x, c.y, 0.0};
+    ASSERT_TRUE(converter.to_lon_lat(point));
+    EXPECT_EQ(point[0] == 0.0, c.lon_zero) << c.x << " " << c.y << " -> " << point[0];
+    EXPECT_EQ(point[1] == 0.0, c.lat_zero) << c.x << " " << c.y << " -> " << point[1];
+    EXPECT_EQ(std::signbit(point[1]), c.y < 0.0 && !c.lat_zero);
+  }
+}
+
+TEST(GeoConversion, StereographicOriginMapsToTheOrigin) {
+  GeoProjectionConverter converter;
+  converter.set_os(155000, 463000, 52.15616055555555, 5.38763888888889, 0.9999079);
+  double point[3] = {155000.0, 463000.0, 1.0};
+  ASSERT_TRUE(converter.to_lon_lat(point));
+  expect_unchanged(point, 5.38763888888889, 52.15616055555555, 1.0);
+}
+
+// The projected families, set with the parameters of a realistic zone and a point inside it.
+struct Family {
+  const char* name;
+  std::function<void(GeoProjectionConverter&, bool)> set;
+  double x, y;
+};
+
+const Family kFamilies[] = {
+    {"lcc", [](GeoProjectionConverter& c, bool s) { c.set_lcc(700000, 6600000, 46.5, 3, 49, 44, s); },
+     812345.0, 6512345.0},
+    {"tm", [](GeoProjectionConverter& c, bool s) { c.set_tm(600000, 200000, 46.95, 7.44, 1.0, s); }, 654321.0,
+     187654.0},
+    {"aeac", [](GeoProjectionConverter& c, bool s) { c.set_aeac(0, 0, 23, -96, 29.5, 45.5, s); }, -1234567.0,
+     2345678.0},
+    {"hom",
+     [](GeoProjectionConverter& c, bool s) {
+       c.set_hom(0, 0, 4, 115, 53.3158204722, 53.1301023611, 0.99984, s);
+     },
+     590000.0, 440000.0},
+    {"os",
+     [](GeoProjectionConverter& c, bool s) {
+       c.set_os(155000, 463000, 52.15616055555555, 5.38763888888889, 0.9999079, s);
+     },
+     121000.0, 487000.0},
+};
+
+// A new ellipsoid moves the derived constants of both sides: afterwards the converter answers
+// exactly what a converter set up on that ellipsoid from the start answers.
+TEST(GeoConversion, NewEllipsoidRecomputesBothSides) {
+  for (const Family& f : kFamilies) {
+    SCOPED_TRACE(f.name);
+    GeoProjectionConverter changed;
+    f.set(changed, true);
+    f.set(changed, false);
+    double before[3] = {f.x, f.y, 0.0};
+    ASSERT_TRUE(changed.to_lon_lat(before));
+    ASSERT_TRUE(changed.set_ellipsoid(5));
+
+    GeoProjectionConverter fresh;
+    fresh.set_ellipsoid(5);
+    f.set(fresh, true);
+    for (bool source : {true, false}) {
+      for (int i = 0; i < 12; i++) {
+        EXPECT_EQ(changed.get_projection(source)->derived[i], fresh.get_projection(true)->derived[i]) << i;
+      }
+    }
+    double after[3] = {f.x, f.y, 0.0};
+    double expected[3] = {f.x, f.y, 0.0};
+    ASSERT_TRUE(changed.to_lon_lat(after));
+    ASSERT_TRUE(fresh.to_lon_lat(expected));
+    expect_unchanged(after, expected[0], expected[1], expected[2]);
+    // Clarke 1866 against WGS-84 moves a point by tens of meters.
+    EXPECT_GT(std::hypot(after[0] - before[0], after[1] - before[1]), 1e-5);
+  }
+}
+
+// Projected coordinates in feet are brought to meters before the inverse.
+TEST(GeoConversion, FeetCoordinatesAreScaledForProjectedFamilies) {
+  for (const Family& f : kFamilies) {
+    SCOPED_TRACE(f.name);
+    GeoProjectionConverter meters;
+    GeoProjectionConverter feet;
+    feet.set_coordinates_in_survey_feet();
+    feet.set_elevation_in_feet();
+    f.set(meters, true);
+    f.set(feet, true);
+    double in_meters[3] = {f.x, f.y, 30.48};
+    double in_feet[3] = {f.x / 0.3048006096012, f.y / 0.3048006096012, 100.0};
+    ASSERT_TRUE(meters.to_lon_lat(in_meters));
+    ASSERT_TRUE(feet.to_lon_lat(in_feet));
+    EXPECT_NEAR(in_feet[0], in_meters[0], 1e-11);
+    EXPECT_NEAR(in_feet[1], in_meters[1], 1e-11);
+    EXPECT_NEAR(in_feet[2], in_meters[2], 1e-12);
+  }
+}
+
+TEST(GeoConversion, AlbersGivesUpFarFromItsOrigin) {
+  GeoProjectionConverter converter;
+  converter.set_aeac(500000, 0, 23, -96, 29.5, 45.5);
+  for (const auto& xy : {std::pair{500000.0 + 40000001.0, 0.0}, std::pair{0.0, -40000001.0}}) {
+    double point[3] = {xy.first, xy.second, 7.0};
+    EXPECT_TRUE(converter.to_lon_lat(point));
+    expect_unchanged(point, xy.first, xy.second, 7.0);
+  }
+}
+
+// A northing past the pole comes back down the other side of it, half a turn of longitude away.
+TEST(GeoConversion, TransverseMercatorFoldsOverThePole) {
+  GeoProjectionConverter converter;
+  converter.set_tm(0, 0, 0, 0, 1.0);
+  double point[3] = {0.0, 10500000.0, 0.0};
+  ASSERT_TRUE(converter.to_lon_lat(point));
+  EXPECT_EQ(point[0], 180.0);
+  EXPECT_GT(point[1], 85.0);
+  EXPECT_LT(point[1], 86.0);
+}
+
+// Geocentric heights come out in meters; the elevation unit does not scale them a second time.
+TEST(GeoConversion, EcefHeightIsMetersInAnyUnit) {
+  const double x = 4462041.678730, y = 706717.973990, z = 4487419.119544;  // 9E 45N 100 m on WGS-84
+  for (bool feet : {false, true}) {
+    GeoProjectionConverter converter;
+    const double unit = feet ? 0.3048 : 1.0;
+    if (feet) {
+      converter.set_coordinates_in_feet();
+      converter.set_elevation_in_feet();
+    }
+    converter.set_ecef();
+    double point[3] = {x / unit, y / unit, z / unit};
+    ASSERT_TRUE(converter.to_lon_lat(point));
+    EXPECT_NEAR(point[0], 9.0, 1e-9);
+    EXPECT_NEAR(point[1], 45.0, 1e-9);
+    EXPECT_NEAR(point[2], 100.0, 1e-5);
+  }
+  GeoProjectionConverter converter;
+  converter.set_ecef();
+  const double b = converter.get_ellipsoid().polar_radius;
+  double pole[3] = {0.0, 0.0, -(b + 50.0)};
+  ASSERT_TRUE(converter.to_lon_lat(pole));
+  EXPECT_EQ(pole[1], -90.0);
+  EXPECT_NEAR(pole[2], 50.0, 1e-6);
+}
+
+// Coordinates no survey produces must neither hang an iteration nor come out as NaN or beyond a pole.
+TEST(GeoConversion, AbsurdInputEndsUnchangedOrFinite) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inputs[][2] = {{nan, 0.0},    {0.0, nan}, {inf, 0.0},  {0.0, -inf}, {1e300, 1e300},
+                              {-1e300, 5.0}, {1e7, 1e8}, {0.0, -3e7}, {0.0, 1e20}};
+  std::vector<std::function<void(GeoProjectionConverter&)>> setters;
+  for (const Family& f : kFamilies) setters.push_back([&f](GeoProjectionConverter& c) { f.set(c, true); });
+  setters.push_back([](GeoProjectionConverter& c) { c.set_utm(32, 'U', true); });
+  setters.push_back([](GeoProjectionConverter& c) { c.set_ecef(); });
+  for (size_t s = 0; s < setters.size(); s++) {
+    GeoProjectionConverter converter;
+    setters[s](converter);
+    for (const auto& in : inputs) {
+      double point[3] = {in[0], in[1], 1.0};
+      ASSERT_TRUE(converter.to_lon_lat(point));
+      const bool unchanged = (point[0] == in[0] || (std::isnan(point[0]) && std::isnan(in[0]))) &&
+                             (point[1] == in[1] || (std::isnan(point[1]) && std::isnan(in[1])));
+      EXPECT_TRUE(unchanged ||
+                  (std::isfinite(point[0]) && std::isfinite(point[1]) && std::fabs(point[1]) <= 90.0))
+          << "setter " << s << " input " << in[0] << " " << in[1] << " -> " << point[0] << " " << point[1];
+    }
+  }
+}
+
+}  // namespace
