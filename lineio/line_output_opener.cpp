@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "geo/geoprojectionconverter.h"
+#include "lineio/kmlwriter.h"
 #include "lineio/output_file.h"
 #include "lineio/shpwriter.h"
 #include "lineio/txtwriter.h"
@@ -302,11 +304,6 @@ void LineOutputOpener::set_format(const char* word) {
   format = word;
 }
 
-void LineOutputOpener::set_converter(GeoProjectionConverter* geo_converter, PrjHook hook) {
-  converter = geo_converter;
-  prj_hook = std::move(hook);
-}
-
 bool LineOutputOpener::format_is(const char* word) const {
   return format == word;
 }
@@ -314,10 +311,7 @@ bool LineOutputOpener::format_is(const char* word) const {
 std::unique_ptr<LINEwriter> LineOutputOpener::open_writer(bool flag) {
   const char* name = file_name ? file_name->c_str() : nullptr;
   std::unique_ptr<LINEwriter> writer;
-  if (format == "kml") {
-    std::fprintf(stderr, "ERROR: KML output is not supported yet\n");
-    return nullptr;
-  } else if (format == "shp") {
+  if (format == "shp") {
     auto shp = std::make_unique<SHPwriter>();
     if (!shp->open(name, 13, 0, flag, dbf)) {
       std::fprintf(stderr, "ERROR: cannot open SHPwriter\n");
@@ -325,12 +319,19 @@ std::unique_ptr<LINEwriter> LineOutputOpener::open_writer(bool flag) {
     }
     if (converter != nullptr) write_prj(name);
     writer = std::move(shp);
-  } else if (format == "txt" || format == "wkt") {
-    const bool is_txt = format == "txt";
+  } else if (format == "kml" || format == "txt" || format == "wkt") {
+    const char* kind = format == "kml" ? "KML" : (format == "txt" ? "TXT" : "WKT");
     bool opened = false;
+    // Without a name the text writers would fall back to standard output unasked.
     if (!use_stdout && name == nullptr) {
-      std::fprintf(stderr, "ERROR: no file name for the %s output\n", is_txt ? "TXT" : "WKT");
-    } else if (is_txt) {
+      std::fprintf(stderr, "ERROR: no file name for the %s output\n", kind);
+    } else if (format == "kml") {
+      auto kml = std::make_unique<KMLwriter>();
+      kml->set_clamp_to_ground(kml_clamp_to_ground);
+      kml->set_elevation_offset(kml_elevation_offset);
+      opened = kml->open(use_stdout ? nullptr : name, flag);
+      writer = std::move(kml);
+    } else if (format == "txt") {
       auto txt = std::make_unique<TXTwriter>();
       opened = txt->open(use_stdout ? nullptr : name);
       writer = std::move(txt);
@@ -340,7 +341,7 @@ std::unique_ptr<LINEwriter> LineOutputOpener::open_writer(bool flag) {
       writer = std::move(wkt);
     }
     if (!opened) {
-      std::fprintf(stderr, "ERROR: cannot open %s\n", is_txt ? "TXTwriter" : "WKTwriter");
+      std::fprintf(stderr, "ERROR: cannot open %swriter\n", kind);
       return nullptr;
     }
   } else {
@@ -355,10 +356,9 @@ bool LineOutputOpener::write_prj(const char* name) {
     std::fprintf(stderr, "ERROR: cannot produce prj file without geoprojectionconverter\n");
     return false;
   }
+  if (!converter->has_projection(true)) return false;
   std::string wkt;
-  const PrjQuery query = prj_hook ? prj_hook(*converter, wkt) : PrjQuery::kFailed;
-  if (query == PrjQuery::kNoSourceProjection) return false;
-  if (query != PrjQuery::kOk) {
+  if (!converter->get_ogc_wkt(wkt, true)) {
     std::fprintf(stderr, "ERROR: cannot get prj string from geoprojectionconverter\n");
     return false;
   }

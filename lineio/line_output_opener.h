@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,11 +24,6 @@ class GeoProjectionConverter;
 // - Directories are joined with '/'; both '/' and '\' are recognised as separators in names.
 class LineOutputOpener {
  public:
-  // What write_prj learns from the converter. The projection module provides the hook so that this
-  // library does not depend on it.
-  enum class PrjQuery { kOk, kNoSourceProjection, kFailed };
-  using PrjHook = std::function<PrjQuery(GeoProjectionConverter& converter, std::string& ogc_wkt)>;
-
   // Consumes the options it knows by emptying their words. Fails for a missing option argument, an
   // invalid -odir directory and an -ocut count that is not a non-negative integer.
   bool parse(int argc, char* argv[]);
@@ -43,15 +37,17 @@ class LineOutputOpener {
   void set_cut(std::uint32_t cut);
   void set_format(const char* format);
   void set_dbf(bool flag) { dbf = flag; }
-  // Attaching a converter makes open_writer write a .prj beside every Shapefile.
-  void set_converter(GeoProjectionConverter* geo_converter, PrjHook hook);
+  // Attaching a converter (not owned; nullptr detaches) makes open_writer write a .prj beside every
+  // Shapefile.
+  void set_converter(GeoProjectionConverter* geo_converter) { converter = geo_converter; }
 
   bool is_active() const { return file_name.has_value() || use_stdout; }
   bool format_is(const char* word) const;
 
-  // The writer for the format, owned by the caller, or none after one "ERROR: ..." line (no message
-  // for formats without a writer). flag: a Shapefile's use-a-DBFwriter setting (and, once KML
-  // exists, its one-placemark-per-line setting).
+  // The writer for the format, owned by the caller, or none after its "ERROR: ..." lines (no message
+  // for formats without a writer). flag: a Shapefile's use-a-DBFwriter setting, a KML file's
+  // one-placemark-per-line setting. A KML writer gets the clamp-to-ground mode and the elevation
+  // offset of the options; its vertices must already be longitude/latitude.
   std::unique_ptr<LINEwriter> open_writer(bool flag);
   // Writes the converter's source projection as OGC WKT into name (else file_name) with its
   // extension replaced by "prj".
@@ -90,5 +86,4 @@ class LineOutputOpener {
   bool only_2d = false;
   bool kml_clamp_to_ground = true;
   float kml_elevation_offset = 0.0f;
-  PrjHook prj_hook;
 };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "geo/geoprojectionconverter.h"
 #include "lineio/linewriter.h"
 #include "lineio_test_util.h"
 
@@ -292,7 +293,12 @@ TEST(LineOutputOpenerTest, OpenWriterPicksTheFormatOrExplainsWhyNot) {
       {{"-o", dir + "/a.txt"}, true, ""},
       {{"-o", dir + "/a.wkt"}, true, ""},
       {{"-otxt", "-stdout"}, true, ""},
-      {{"-o", dir + "/a.kml"}, false, "ERROR: KML output is not supported yet\n"},
+      {{"-o", dir + "/a.kml"}, true, ""},
+      {{"-okml", "-stdout"}, true, ""},
+      {{"-okml"}, false, "ERROR: no file name for the KML output\nERROR: cannot open KMLwriter\n"},
+      {{"-o", dir + "/no/a.kml"},
+       false,
+       "ERROR: cannot open KML file '" + dir + "/no/a.kml'\nERROR: cannot open KMLwriter\n"},
       {{"-o", dir + "/a.pef"}, false, ""},
       {{"-stdout"}, false, "ERROR: a shapefile needs a file name\nERROR: cannot open SHPwriter\n"},
       {{"-otxt"}, false, "ERROR: no file name for the TXT output\nERROR: cannot open TXTwriter\n"},
@@ -327,24 +333,16 @@ TEST(LineOutputOpenerTest, PrjFileComesFromTheAttachedConverter) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "ERROR: cannot produce prj file without geoprojectionconverter\n");
 
-  // The hook never looks at the converter, so any address stands in for one.
-  int stand_in = 0;
-  auto* converter = reinterpret_cast<GeoProjectionConverter*>(&stand_in);
-  LineOutputOpener::PrjQuery answer = LineOutputOpener::PrjQuery::kNoSourceProjection;
-  opener.set_converter(converter, [&](GeoProjectionConverter& c, std::string& wkt) {
-    EXPECT_EQ(&c, converter);
-    wkt = "PROJCS[\"x\"]";
-    return answer;
-  });
+  GeoProjectionConverter converter;
+  opener.set_converter(&converter);
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(opener.write_prj((dir + "/a.shp").c_str()));
-  answer = LineOutputOpener::PrjQuery::kFailed;
-  EXPECT_FALSE(opener.write_prj((dir + "/a.shp").c_str()));
-  answer = LineOutputOpener::PrjQuery::kOk;
+  EXPECT_FALSE(opener.write_prj((dir + "/a.shp").c_str()));  // no source projection: silent
+  ASSERT_TRUE(converter.set_utm(10, 'T', true));
+  std::string wkt;
+  ASSERT_TRUE(converter.get_ogc_wkt(wkt, true));
   EXPECT_FALSE(opener.write_prj(nullptr));
   EXPECT_FALSE(opener.write_prj((dir + "/no/a.shp").c_str()));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "ERROR: cannot get prj string from geoprojectionconverter\n"
             "ERROR: cannot produce prj file without file name\n"
             "ERROR: cannot open '" +
                 dir + "/no/a.prj' for write\n");
@@ -354,7 +352,8 @@ TEST(LineOutputOpenerTest, PrjFileComesFromTheAttachedConverter) {
   ASSERT_NE(writer, nullptr);
   EXPECT_EQ(err, "");
   EXPECT_TRUE(writer->close());
-  EXPECT_EQ(lineio_test::read_text(dir + "/lines.prj"), "PROJCS[\"x\"]");
+  EXPECT_FALSE(wkt.empty());
+  EXPECT_EQ(lineio_test::read_text(dir + "/lines.prj"), wkt);
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+#include "lineio/linewriter_reprojector.h"
+
+#include <utility>
+
+LINEwriterReprojector::LINEwriterReprojector(const GeoProjectionConverter& geo_converter,
+                                             std::unique_ptr<LINEwriter> inner)
+    : converter(geo_converter), writer(std::move(inner)) {
+  writer->set_offset(0.0, 0.0, 0.0);
+}
+
+void LINEwriterReprojector::to_lon_lat(double point[3]) const {
+  const double input[3] = {point[0], point[1], point[2]};
+  if (!converter.to_lon_lat(point)) {
+    point[0] = input[0];
+    point[1] = input[1];
+    point[2] = input[2];
+  }
+}
+
+void LINEwriterReprojector::set_offset(double x, double y, double z) {
+  LINEwriter::set_offset(x, y, z);
+  converted_offset[0] = x;
+  converted_offset[1] = y;
+  converted_offset[2] = z;
+  to_lon_lat(converted_offset);
+  writer->set_offset(converted_offset[0], converted_offset[1], converted_offset[2]);
+}
+
+void LINEwriterReprojector::reproject(float x, float y, float z, float out[3]) const {
+  double point[3] = {x + x_offset, y + y_offset, z + z_offset};
+  to_lon_lat(point);
+  for (int i = 0; i < 3; i++) out[i] = static_cast<float>(point[i] - converted_offset[i]);
+}
+
+bool LINEwriterReprojector::add_vertex(float x, float y, float z) {
+  float p[3];
+  reproject(x, y, z, p);
+  return writer->add_vertex(p[0], p[1], p[2]);
+}
+
+bool LINEwriterReprojector::add_segment(float x1, float y1, float z1, float x2, float y2, float z2) {
+  float p[3], q[3];
+  reproject(x1, y1, z1, p);
+  reproject(x2, y2, z2, q);
+  return writer->add_segment(p[0], p[1], p[2], q[0], q[1], q[2]);
+}
+
+bool LINEwriterReprojector::end_line() {
+  return writer->end_line();
+}
+
+bool LINEwriterReprojector::close() {
+  return writer->close();
+}

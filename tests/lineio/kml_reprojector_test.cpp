@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "geo/geoprojectionconverter.h"
+#include "lineio/kmlwriter.h"
+#include "lineio/linewriter_reprojector.h"
+#include "lineio_test_util.h"
+
+namespace {
+
+struct Point {
+  double x, y, z;
+};
+
+// Records what a writer would print: every vertex as the double sum of the float and its offset.
+class RecordingWriter : public LINEwriter {
+ public:
+  bool add_vertex(float x, float y, float z) override {
+    points.push_back({x + x_offset, y + y_offset, z + z_offset});
+    events += 'v';
+    return true;
+  }
+  bool add_segment(float x1, float y1, float z1, float x2, float y2, float z2) override {
+    points.push_back({x1 + x_offset, y1 + y_offset, z1 + z_offset});
+    points.push_back({x2 + x_offset, y2 + y_offset, z2 + z_offset});
+    events += 's';
+    return true;
+  }
+  bool end_line() override {
+    events += 'e';
+    return true;
+  }
+  bool close() override {
+    events += 'c';
+    return true;
+  }
+
+  std::vector<Point> points;
+  std::string events;
+};
+
+struct SourceCase {
+  const char* name;
+  int utm_zone;     // 0: no UTM
+  char utm_letter;  // 'N'..'X' north, otherwise south
+  bool longlat;
+  Point offset;
+};
+
+const SourceCase kSources[] = {
+    {"no projection passes coordinates through", 0, 0, false, {-122.0, 47.0, 10.0}},
+    {"longitude/latitude is the identity", 0, 0, true, {-122.0, 47.0, 10.0}},
+    {"UTM 10 north", 10, 'T', false, {500000.0, 5200000.0, 50.0}},
+    {"UTM 33 south", 33, 'H', false, {402000.0, 6300000.0, 0.0}},
+};
+
+// Vertices relative to the offset; a few kilometres around it when the source is UTM.
+std::vector<Point> vertices(const SourceCase& c) {
+  const double scale = c.utm_zone != 0 ? 1.0 : 1e-4;
+  std::vector<Point> out = {
+      {0.0, 0.0, 0.0}, {123.25, -456.5, 3.0}, {-2500.75, 1800.5, -7.25}, {4999.5, 4999.5, 12.0}};
+  for (Point& p : out) p.x *= scale, p.y *= scale;
+  return out;
+}
+
+// What PROJ makes of the absolute points (or the points themselves for an identity source).
+std::vector<Point> expected_lon_lat(const SourceCase& c, const std::vector<Point>& absolute) {
+  if (c.utm_zone == 0) return absolute;
+  const std::string dir = lineio_test::make_scratch_dir();
+  const std::string input = dir + "/points.txt";
+  FILE* f = std::fopen(input.c_str(), "w");
+  if (f == nullptr) return {};
+  for (const Point& p : absolute) std::fprintf(f, "%.6f %.6f %.6f\n", p.x, p.y, p.z);
+  std::fclose(f);
+  const bool south = c.utm_letter < 'N';
+  const std::string command = "invproj +proj=utm +zone=" + std::to_string(c.utm_zone) +
+                              (south ? " +south" : "") + " +ellps=WGS84 -f %.12f '" + input + "'";
+  std::vector<Point> out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  Point p;
+  while (std::fscanf(pipe, "%lf %lf %lf", &p.x, &p.y, &p.z) == 3) out.push_back(p);
+  pclose(pipe);
+  return out;
+}
+
+void set_source(GeoProjectionConverter& converter, const SourceCase& c) {
+  if (c.longlat) {
+    ASSERT_TRUE(converter.set_longlat());
+  }
+  if (c.utm_zone != 0) {
+    ASSERT_TRUE(converter.set_utm(c.utm_zone, c.utm_letter, c.utm_letter >= 'N'));
+  }
+}
+
+TEST(LINEwriterReprojectorTest, VerticesReachTheInnerWriterInLongitudeLatitude) {
+  if (std::system("command -v invproj > /dev/null 2>&1") != 0) GTEST_SKIP() << "invproj is not installed";
+  for (const SourceCase& c : kSources) {
+    SCOPED_TRACE(c.name);
+    GeoProjectionConverter converter;
+    set_source(converter, c);
+    auto recording = std::make_unique<RecordingWriter>();
+    RecordingWriter& inner = *recording;
+    inner.set_offset(1.0, 2.0, 3.0);  // replaced by the converted offset
+    LINEwriterReprojector reprojector(converter, std::move(recording));
+    EXPECT_EQ(inner.x_offset + inner.y_offset + inner.z_offset,
+              0.0);  // the converted offset until set_offset
+    reprojector.set_offset(c.offset.x, c.offset.y, c.offset.z);
+
+    const std::vector<Point> relative = vertices(c);
+    std::vector<Point> absolute = {c.offset};
+    for (const Point& p : relative) {
+      const float f[3] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+      absolute.push_back({f[0] + c.offset.x, f[1] + c.offset.y, f[2] + c.offset.z});
+    }
+    for (std::size_t i = 1; i < absolute.size(); i++) {
+      const Point& p = relative[i - 1];
+      ASSERT_TRUE(
+          reprojector.add_vertex(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)));
+    }
+    ASSERT_TRUE(reprojector.end_line());
+    ASSERT_TRUE(reprojector.add_segment(static_cast<float>(relative[1].x), static_cast<float>(relative[1].y),
+                                        static_cast<float>(relative[1].z), static_cast<float>(relative[3].x),
+                                        static_cast<float>(relative[3].y),
+                                        static_cast<float>(relative[3].z)));
+    ASSERT_TRUE(reprojector.close());
+    EXPECT_EQ(inner.events, "vvvvesc");
+
+    const std::vector<Point> expected = expected_lon_lat(c, absolute);
+    ASSERT_EQ(expected.size(), absolute.size());
+    // The inner writer's offsets are the converted offset point.
+    EXPECT_NEAR(inner.x_offset, expected[0].x, 1e-7);
+    EXPECT_NEAR(inner.y_offset, expected[0].y, 1e-7);
+    EXPECT_NEAR(inner.z_offset, expected[0].z, 1e-7);
+
+    std::vector<Point> want(expected.begin() + 1, expected.end());
+    want.push_back(expected[2]);
+    want.push_back(expected[4]);
+    ASSERT_EQ(inner.points.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); i++) {
+      SCOPED_TRACE(i);
+      EXPECT_NEAR(inner.points[i].x, want[i].x, 1e-7);
+      EXPECT_NEAR(inner.points[i].y, want[i].y, 1e-7);
+      EXPECT_NEAR(inner.points[i].z, want[i].z, 1e-3);
+    }
+  }
+}
+
+// The chain the driver builds for KML: projected contours in, the document's coordinates match
+// PROJ's longitude and latitude to the printed precision.
+TEST(LINEwriterReprojectorTest, KmlFileHoldsProjConvertedCoordinates) {
+  if (std::system("command -v invproj > /dev/null 2>&1") != 0) GTEST_SKIP() << "invproj is not installed";
+  const SourceCase& c = kSources[2];
+  GeoProjectionConverter converter;
+  set_source(converter, c);
+  const std::string name = lineio_test::make_scratch_dir() + "/utm.kml";
+  auto kml = std::make_unique<KMLwriter>();
+  ASSERT_TRUE(kml->open(name.c_str()));
+  kml->set_elevation_offset(2.5f);
+  LINEwriterReprojector reprojector(converter, std::move(kml));
+  reprojector.set_offset(c.offset.x, c.offset.y, c.offset.z);
+  std::vector<Point> absolute;
+  for (const Point& p : vertices(c)) {
+    ASSERT_TRUE(
+        reprojector.add_vertex(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)));
+    absolute.push_back({p.x + c.offset.x, p.y + c.offset.y, p.z + c.offset.z});
+  }
+  ASSERT_TRUE(reprojector.close());
+
+  const std::vector<Point> expected = expected_lon_lat(c, absolute);
+  std::vector<Point> written;
+  std::istringstream text(lineio_test::read_text(name));
+  for (std::string line; std::getline(text, line);) {
+    Point p;
+    if (std::sscanf(line.c_str(), "%lf,%lf,%lf", &p.x, &p.y, &p.z) == 3) written.push_back(p);
+  }
+  ASSERT_EQ(written.size(), expected.size());
+  for (std::size_t i = 0; i < written.size(); i++) {
+    SCOPED_TRACE(i);
+    EXPECT_NEAR(written[i].x, expected[i].x, 1e-7);
+    EXPECT_NEAR(written[i].y, expected[i].y, 1e-7);
+    EXPECT_NEAR(written[i].z, expected[i].z + 2.5, 0.006);
+  }
+}
+
+}  // namespace
