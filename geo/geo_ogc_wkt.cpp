@@ -18,6 +18,7 @@ namespace {
 constexpr size_t kNotFound = std::string::npos;
 constexpr size_t kWktBufferSize = 4096;  // the writer's text never exceeds this, NUL included
 constexpr double kSurveyFootMeter = 0.3048006096012192;
+constexpr size_t kUnitLength = std::char_traits<char>::length("UNIT[");
 
 bool starts_with_at(const std::string& text, size_t pos, const char* word) {
   return text.compare(pos, std::char_traits<char>::length(word), word) == 0;
@@ -109,7 +110,7 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
       if (depth == 2 && starts_with_at(wkt, i, "AUTHORITY[")) {
         if (const int code = epsg_authority(wkt, i)) vertical_geokey = code;
       } else if (depth == 1 && starts_with_at(wkt, i, "UNIT[")) {
-        if (const std::optional<double> unit = number_after_comma(wkt, i)) {
+        if (const std::optional<double> unit = number_after_comma(wkt, i + kUnitLength)) {
           if (*unit == 1.0) {
             set_elevation_in_meter(true);
           } else if (std::fabs(*unit - kSurveyFootMeter) < 1e-9) {
@@ -142,7 +143,7 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
   double unit = 1.0;
   const size_t unit_at = wkt.find("UNIT[", after);
   if (unit_at != kNotFound) {
-    const std::optional<double> value = number_after_comma(wkt, unit_at);
+    const std::optional<double> value = number_after_comma(wkt, unit_at + kUnitLength);
     if (!value || *value <= 0.0) return false;
     unit = *value;
   }

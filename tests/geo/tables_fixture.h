@@ -39,7 +39,12 @@ class GeoProgramFolder {
 
   // Replaces one parameter file with `content`.
   void write_table(const char* name, const std::string& content) const {
-    const std::filesystem::path path = folder_ / "serf" / "geo" / name;
+    write(std::string("serf/geo/") + name, content);
+  }
+
+  // Writes `content` to a file below the folder, replacing what was there.
+  void write(const std::string& relative_path, const std::string& content) const {
+    const std::filesystem::path path = folder_ / relative_path;
     std::filesystem::remove(path);
     std::FILE* file = std::fopen(path.string().c_str(), "w");
     ASSERT_NE(file, nullptr);

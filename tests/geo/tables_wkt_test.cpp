@@ -1,0 +1,351 @@
+// OGC WKT: reading the coordinate-system text of point files, and writing .prj text checked byte
+// for byte and, as an independent reader, through GDAL's gdalsrsinfo.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "geo/geoprojectionconverter.h"
+#include "tables_fixture.h"
+
+namespace {
+
+constexpr const char* kGeogcsNad83 =
+    "GEOGCS[\"NAD83\",DATUM[\"North_American_Datum_1983\",SPHEROID[\"GRS 1980\",6378137,298.257222101]],"
+    "PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]],";
+
+struct ReadCase {
+  const char* name;
+  std::string wkt;
+  bool result;
+  int type;  // -1: no source projection
+  double easting, northing, lat, lon;
+  int geokey;
+  double coordinate_factor;
+};
+
+const ReadCase kReads[] = {
+    {"authority code wins over the parameters",
+     std::string("PROJCS[\"NAD83 / UTM zone 10N\",") + kGeogcsNad83 +
+         "PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\",7],PARAMETER[\"central_"
+         "meridian\",7],"
+         "PARAMETER[\"scale_factor\",7],PARAMETER[\"false_easting\",7],PARAMETER[\"false_northing\",7],"
+         "UNIT[\"metre\",1],AUTHORITY[\"EPSG\",\"26910\"]]",
+     true, GEO_PROJECTION_UTM, 0, 0, 0, 0, 26910, 1.0},
+    {"lambert in US survey feet",
+     std::string("PROJCS[\"NAD83 / Nebraska (ftUS)\",") + kGeogcsNad83 +
+         "PROJECTION[\"Lambert_Conformal_Conic_2SP\"],PARAMETER[\"standard_parallel_1\",43],"
+         "PARAMETER[\"standard_parallel_2\",40],PARAMETER[\"latitude_of_origin\",39.8333333333333],"
+         "PARAMETER[\"central_meridian\",-100],PARAMETER[\"false_easting\",1640416.667],"
+         "PARAMETER[\"false_northing\",0],UNIT[\"US survey foot\",0.3048006096012192]]",
+     true, GEO_PROJECTION_LCC, 500000, 0, 39.8333333333333, -100, 0, 0.3048006096012},
+    {"transverse mercator with capitalised names",
+     std::string("PROJCS[\"TM\",") + kGeogcsNad83 +
+         "PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"False_Easting\",400000],PARAMETER[\"False_"
+         "Northing\","
+         "-100000],PARAMETER[\"Central_Meridian\",-2],PARAMETER[\"Scale_Factor\",0.9996012717],"
+         "PARAMETER[\"Latitude_Of_Origin\",49],UNIT[\"Meter\",1]]",
+     true, GEO_PROJECTION_TM, 400000, -100000, 49, -2, 0, 1.0},
+    {"albers in feet",
+     std::string("PROJCS[\"Albers\",") + kGeogcsNad83 +
+         "PROJECTION[\"Albers_Conic_Equal_Area\"],PARAMETER[\"standard_parallel_1\",29.5],"
+         "PARAMETER[\"standard_parallel_2\",45.5],PARAMETER[\"latitude_of_center\",23],"
+         "PARAMETER[\"longitude_of_center\",-96],PARAMETER[\"false_easting\",1000],PARAMETER[\"false_"
+         "northing\",2000],"
+         "UNIT[\"foot\",0.3048]]",
+     true, GEO_PROJECTION_AEAC, 304.8, 609.6, 23, -96, 0, 0.3048},
+    {"unsupported projection",
+     std::string("PROJCS[\"Merc\",") + kGeogcsNad83 +
+         "PROJECTION[\"Mercator_1SP\"],PARAMETER[\"central_meridian\",0],PARAMETER[\"scale_factor\",1],"
+         "PARAMETER[\"false_easting\",0],PARAMETER[\"false_northing\",0],UNIT[\"metre\",1]]",
+     false, -1, 0, 0, 0, 0, 0, 1.0},
+    {"missing parameter",
+     std::string("PROJCS[\"TM\",") + kGeogcsNad83 +
+         "PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_"
+         "meridian\",9],"
+         "PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0],UNIT[\"metre\",1]]",
+     false, -1, 0, 0, 0, 0, 0, 1.0},
+    {"parameter without a value",
+     std::string("PROJCS[\"TM\",") + kGeogcsNad83 +
+         "PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\"],PARAMETER[\"central_"
+         "meridian\",9],"
+         "PARAMETER[\"scale_factor\",1],PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0]]",
+     false, -1, 0, 0, 0, 0, 0, 1.0},
+    {"geographic only", std::string(kGeogcsNad83), false, -1, 0, 0, 0, 0, 0, 1.0},
+    {"empty", "", false, -1, 0, 0, 0, 0, 0, 1.0},
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class WktReading : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(WktReading, SetsTheSourceProjection) {
+  const ReadCase& c = GetParam();
+  GeoProgramFolder tables(true);
+  GeoProjectionConverter converter;
+  converter.set_program_path(tables.program().c_str());
+  EXPECT_EQ(converter.set_projection_from_ogc_wkt(c.wkt), c.result);
+  const GeoProjectionParameters* p = converter.get_projection(true);
+  ASSERT_EQ(p ? static_cast<int>(p->type) : -1, c.type);
+  EXPECT_EQ(converter.get_coordinate_factor(true), c.coordinate_factor);
+  if (!p) return;
+  EXPECT_EQ(p->geokey, c.geokey);
+  if (c.type == GEO_PROJECTION_UTM) return;
+  EXPECT_NEAR(p->false_easting_meter, c.easting, 0.001);
+  EXPECT_NEAR(p->false_northing_meter, c.northing, 0.001);
+  EXPECT_DOUBLE_EQ(p->lat_origin_degree, c.lat);
+  EXPECT_DOUBLE_EQ(p->long_meridian_degree, c.lon);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wkt, WktReading, testing::ValuesIn(kReads), [](const auto& test) {
+  std::string name = test.param.name;
+  for (char& ch : name) {
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  }
+  return name;
+});
+
+TEST(WktReadingVertical, DatumCodeAndElevationUnit) {
+  GeoProjectionConverter converter;
+  const std::string vertical =
+      "VERT_CS[\"NAVD88 height (ftUS)\",VERT_DATUM[\"North American Vertical Datum 1988\",2005,"
+      "AUTHORITY[\"EPSG\",\"5103\"]],UNIT[\"US survey foot\",0.304800609601219],AXIS[\"Up\",UP],"
+      "AUTHORITY[\"EPSG\",\"6360\"]]";
+  // Without a PROJCS the call fails, but the vertical datum and unit are taken.
+  EXPECT_FALSE(converter.set_projection_from_ogc_wkt(vertical));
+  EXPECT_EQ(converter.get_vertical_code(), 5103);
+  EXPECT_EQ(converter.get_elevation_factor(true), 0.3048006096012);
+
+  // A datum without authority clears the code; a unit other than meter and survey foot is feet.
+  EXPECT_FALSE(converter.set_projection_from_ogc_wkt(
+      "COMPD_CS[\"x\",VERT_CS[\"h\",VERT_DATUM[\"d\",2005],UNIT[\"foot\",0.3048]]]"));
+  EXPECT_EQ(converter.get_vertical_code(), 0);
+  EXPECT_EQ(converter.get_elevation_factor(true), 0.3048);
+  EXPECT_FALSE(
+      converter.set_projection_from_ogc_wkt("VERT_CS[\"h\",VERT_DATUM[\"d\",2005],UNIT[\"m\",1.0]]"));
+  EXPECT_EQ(converter.get_elevation_factor(true), 1.0);
+}
+
+// Every prefix of a real text, and the text with its brackets and quotes broken, must read without
+// touching memory outside it.
+TEST(WktReadingHostile, TruncatedAndBrokenTexts) {
+  const std::string full =
+      kReads[1].wkt +
+      "VERT_CS[\"NAVD88\",VERT_DATUM[\"North American Vertical Datum 1988\",2005,AUTHORITY["
+      "\"EPSG\",\"5103\"]],UNIT[\"US survey foot\",0.3048006096012192]]";
+  GeoProjectionConverter converter;
+  for (size_t length = 0; length <= full.size(); length++) {
+    // A heap copy of exactly this length lets the sanitizer see any read past the end.
+    auto copy = std::make_unique<char[]>(length);
+    std::copy(full.begin(), full.begin() + length, copy.get());
+    converter.set_projection_from_ogc_wkt(std::string_view(copy.get(), length));
+  }
+  std::string broken = full;
+  for (char& ch : broken) {
+    if (ch == ']' || ch == '"') ch = '[';
+  }
+  EXPECT_FALSE(converter.set_projection_from_ogc_wkt(broken));
+  EXPECT_TRUE(converter.set_projection_from_ogc_wkt(full));
+}
+
+struct WriteCase {
+  const char* name;
+  int epsg;
+  bool source;
+  const char* expected;
+};
+
+const WriteCase kWrites[] = {
+    {"utm 32 north", 32632, true,
+     "PROJCS[\"WGS 84 / UTM 32N\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS "
+     "84\",6378137,298."
+     "257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]],PROJECTION[\"Transverse_"
+     "Mercator\"],"
+     "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",9],PARAMETER[\"scale_factor\",0."
+     "9996],"
+     "PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0],UNIT[\"Meter\",1]]"},
+    {"nad27 south target", 32755, false,
+     "PROJCS[\"WGS 84 / UTM 55S\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS "
+     "84\",6378137,298."
+     "257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]],PROJECTION[\"Transverse_"
+     "Mercator\"],"
+     "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",147],PARAMETER[\"scale_factor\",0."
+     "9996],"
+     "PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",10000000],UNIT[\"Meter\",1]]"},
+    {"nad27 clarke spheroid", 26710, true,
+     "PROJCS[\"NAD27 / UTM 10N\",GEOGCS[\"NAD27\",DATUM[\"D_North_American_Datum_1927\",SPHEROID[\"Clarke "
+     "1866\","
+     "6378206.4,294.9786982139006]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]],"
+     "PROJECTION["
+     "\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",-123],"
+     "PARAMETER["
+     "\"scale_factor\",0.9996],PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0],UNIT["
+     "\"Meter\","
+     "1]]"},
+    {"longitude latitude", 4326, true,
+     "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS "
+     "84\",6378137,298.257223563]],PRIMEM[\"Greenwich\","
+     "0],UNIT[\"Degree\",0.017453292519943295],AXIS[\"Longitude\",EAST],AXIS[\"Latitude\",NORTH]]"},
+    {"earth centered", 4978, true,
+     "GEOCCS[\"WGS 84\",DATUM[\"World Geodetic System 1984\",SPHEROID[\"WGS "
+     "84\",6378137.0,298.257223563,AUTHORITY["
+     "\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],PRIMEM[\"Greenwich\",0.0,AUTHORITY[\"EPSG\",\"8901\"]"
+     "],UNIT["
+     "\"m\",1.0],AXIS[\"Geocentric X\",OTHER],AXIS[\"Geocentric Y\",EAST],AXIS[\"Geocentric "
+     "Z\",NORTH],AUTHORITY["
+     "\"EPSG\",\"4978\"]]"},
+    {"harn lambert in feet with navd88", 2994, true,
+     "PROJCS[\"NAD83(HARN) / Oregon GIC Lambert "
+     "(ft)\",GEOGCS[\"NAD83(HARN)\",DATUM[\"D_North_American_1983_HARN\","
+     "SPHEROID[\"GRS "
+     "1980\",6378137,298.257222101]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]],"
+     "PROJECTION[\"Lambert_Conformal_Conic_2SP\"],PARAMETER[\"standard_parallel_1\",43],PARAMETER["
+     "\"standard_parallel_2\",45.5],PARAMETER[\"latitude_of_origin\",41.75],PARAMETER[\"central_meridian\",-"
+     "120.5],"
+     "PARAMETER[\"false_easting\",1312335.958],PARAMETER[\"false_northing\",0],UNIT[\"foot\",0.3048]]"
+     "VERT_CS[\"NAVD88\",VERT_DATUM[\"North American Vertical Datum "
+     "1988\",2005,AUTHORITY[\"EPSG\",\"5103\"]],UNIT["
+     "\"foot\",0.3048],AXIS[\"Gravity-related height\",UP],AUTHORITY[\"EPSG\",\"6360\"]]"},
+};
+
+void PrintTo(const WriteCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class WktWriting : public testing::TestWithParam<WriteCase> {};
+
+TEST_P(WktWriting, ByteExactTemplates) {
+  const WriteCase& c = GetParam();
+  GeoProgramFolder tables(true);
+  GeoProjectionConverter converter;
+  converter.set_program_path(tables.program().c_str());
+  ASSERT_TRUE(converter.set_epsg_code(c.epsg, nullptr, c.source));
+  if (c.epsg == 2994) {
+    ASSERT_TRUE(converter.set_VerticalCSTypeGeoKey(5103));
+    converter.set_elevation_in_feet(true);
+  }
+  std::string wkt;
+  ASSERT_TRUE(converter.get_ogc_wkt(wkt, c.source));
+  EXPECT_EQ(wkt, c.expected);
+  EXPECT_FALSE(converter.get_ogc_wkt(wkt, !c.source));
+  EXPECT_EQ(wkt, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Wkt, WktWriting, testing::ValuesIn(kWrites), [](const auto& test) {
+  std::string name = test.param.name;
+  for (char& ch : name) {
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  }
+  return name;
+});
+
+TEST(WktWritingEdges, NoProjectionAndTheNameFromPcs) {
+  GeoProgramFolder tables(true);
+  GeoProjectionConverter converter;
+  converter.set_program_path(tables.program().c_str());
+  std::string wkt;
+  EXPECT_FALSE(converter.get_ogc_wkt(wkt));
+  converter.set_no_projection(true);
+  EXPECT_FALSE(converter.get_ogc_wkt(wkt));
+
+  // A projection set without a description takes the name of its EPSG code.
+  ASSERT_TRUE(converter.set_epsg_code(32104));
+  converter.set_tm(0, 0, 0, 9, 1, true, "");
+  std::string plain;
+  ASSERT_TRUE(converter.get_ogc_wkt(plain));
+  EXPECT_EQ(plain.rfind("PROJCS[\"unnamed\",", 0), 0u) << plain;
+
+  // A datum whose spheroid has no template still gets a complete SPHEROID from the ellipsoid.
+  ASSERT_TRUE(converter.set_epsg_code(28404));  // Pulkovo 1942: Krassowsky is not in the templates
+  ASSERT_TRUE(converter.get_ogc_wkt(wkt));
+  EXPECT_NE(
+      wkt.find("GEOGCS[\"Pulkovo 1942\",DATUM[\"D_Pulkovo_1942\",SPHEROID[\"Krassovsky\",6378245,298.3]],"),
+      std::string::npos)
+      << wkt;
+}
+
+// ---- GDAL as an independent reader of the written text ----
+
+std::map<std::string, std::string> proj4_terms(const std::string& text) {
+  std::map<std::string, std::string> terms;
+  std::istringstream words(text);
+  std::string word;
+  while (words >> word) {
+    if (word.empty() || word[0] != '+') continue;
+    const size_t equal = word.find('=');
+    terms[word.substr(1, equal == std::string::npos ? std::string::npos : equal - 1)] =
+        equal == std::string::npos ? "" : word.substr(equal + 1);
+  }
+  return terms;
+}
+
+std::string gdal_proj4(const std::string& prj_path) {
+  const std::string command = "gdalsrsinfo -o proj4 '" + prj_path + "' 2>/dev/null";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  if (!pipe) return "";
+  std::string output;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof(buffer), pipe.get())) output += buffer;
+  return output;
+}
+
+struct GdalCase {
+  int epsg;
+  const char* expected;  // the PROJ terms of the EPSG definition
+};
+
+const GdalCase kGdal[] = {
+    {32632, "+proj=utm +zone=32 +datum=WGS84 +units=m"},
+    {2204,
+     "+proj=lcc +lat_0=34.6666666666667 +lon_0=-86 +lat_1=35.25 +lat_2=36.4166666666667 "
+     "+x_0=609601.219202438 "
+     "+y_0=30480.0609601219 +datum=NAD27 +units=us-ft"},
+    {3005, "+proj=aea +lat_0=45 +lon_0=-126 +lat_1=50 +lat_2=58.5 +x_0=1000000 +y_0=0 +datum=NAD83 +units=m"},
+    {3078,
+     "+proj=omerc +no_uoff +lat_0=45.3091666666667 +lonc=-86 +alpha=337.25556 +gamma=337.25556 +k=0.9996 "
+     "+x_0=2546731.496 +y_0=-4354009.816 +datum=NAD83 +units=m"},
+    {28992,
+     "+proj=sterea +lat_0=52.1561605555556 +lon_0=5.38763888888889 +k=0.9999079 +x_0=155000 +y_0=463000 "
+     "+ellps=bessel +units=m"},
+    {27700, "+proj=tmerc +lat_0=49 +lon_0=-2 +k=0.9996012717 +x_0=400000 +y_0=-100000 +ellps=airy +units=m"},
+    {4326, "+proj=longlat +datum=WGS84"},
+    {4978, "+proj=geocent +datum=WGS84 +units=m"},
+};
+
+TEST(WktWritingGdal, GdalReadsTheSameCoordinateSystem) {
+  if (std::system("gdalsrsinfo --version >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "gdalsrsinfo is not installed";
+  }
+  GeoProgramFolder tables(true);
+  for (const GdalCase& c : kGdal) {
+    SCOPED_TRACE(c.epsg);
+    GeoProjectionConverter converter;
+    converter.set_program_path(tables.program().c_str());
+    ASSERT_TRUE(converter.set_epsg_code(c.epsg));
+    std::string wkt;
+    ASSERT_TRUE(converter.get_ogc_wkt(wkt));
+    const std::string prj = tables.folder() + "/out.prj";
+    tables.write("out.prj", wkt);
+    const std::map<std::string, std::string> got = proj4_terms(gdal_proj4(prj));
+    for (const auto& [term, value] : proj4_terms(c.expected)) {
+      SCOPED_TRACE(term);
+      ASSERT_TRUE(got.count(term)) << wkt;
+      char* end = nullptr;
+      const double number = std::strtod(value.c_str(), &end);
+      if (!value.empty() && *end == '\0') {
+        EXPECT_NEAR(std::strtod(got.at(term).c_str(), nullptr), number,
+                    1e-9 * std::max(1.0, std::fabs(number)));
+      } else {
+        EXPECT_EQ(got.at(term), value);
+      }
+    }
+  }
+}
+
+}  // namespace
