@@ -9,7 +9,9 @@
 
 #include "contour/iso_values.h"
 #include "contour/terrain.h"
+#include "geo/geoprojectionconverter.h"
 #include "lineio/line_output_opener.h"
+#include "lineio/linewriter_reprojector.h"
 #include "pointio/lasinputopener.h"
 #include "pointio/lasreader.h"
 
@@ -54,6 +56,11 @@ int ContourRun::run() {
     std::fprintf(stderr, "WARNING: disabling -extra_pass because input is piped\n");
     settings_.extra_pass = false;
   }
+  output_.set_converter(&converter_);
+  user_projection_ = converter_.has_projection(true);
+  user_units_ = converter_.has_coordinate_unit(true);
+  user_elevation_units_ = converter_.has_elevation_unit(true);
+  if (user_units_) feet_ = converter_.get_unit_epsg(true) > 9001;
   iso_values_ = settings_.iso_values;
   tracer_.set_simplification({settings_.simplify_area, settings_.simplify_length, settings_.clean});
   while (input_.active()) {
@@ -79,6 +86,7 @@ int ContourRun::process_file() {
     print_usage_and_wait();
     return 1;
   }
+  georeference(reader->header);
   if (!output_.is_active()) output_.make_file_name(input_.get_file_name());
   std::unique_ptr<LINEwriter> writer = output_.open_writer(false);
   if (!writer) {
@@ -86,6 +94,7 @@ int ContourRun::process_file() {
     print_usage_and_wait();
     return 1;
   }
+  if (output_.format_is("kml") && !prepare_kml(writer, reader->header)) return 1;
 
   const int64_t npoints = reader->get_npoints();
   if (npoints < 0 || npoints > UINT32_MAX) {
@@ -115,6 +124,7 @@ int ContourRun::process_file() {
   shape_terrain();
   if (!write_contours(*writer)) return 1;
   writer.reset();
+  forget_file_georeference();
   if (settings_.iso_number || settings_.iso_every != 0.0) iso_values_.clear();
   tin_.release();
   point_buffer_ = std::vector<float>();
@@ -125,6 +135,59 @@ int ContourRun::process_file() {
   }
   if (!output_.get_use_stdout()) output_.set_file_name(nullptr);
   return 0;
+}
+
+void ContourRun::georeference(const LASheader& header) {
+  if (!user_projection_) {
+    const std::string_view wkt = header.vlr_geo_ogc_wkt();
+    if (!wkt.empty()) converter_.set_projection_from_ogc_wkt(wkt);
+    if (!converter_.has_projection(true) && header.vlr_geo_keys()) {
+      std::vector<GeoKeyEntry> keys;
+      for (const LASvlrKeyEntry& e : header.vlr_geo_key_entries()) {
+        keys.push_back({e.key_id, e.tiff_tag_location, e.count, e.value_offset});
+      }
+      const std::vector<double> doubles = header.vlr_geo_double_params();
+      converter_.set_projection_from_geo_keys(keys, header.vlr_geo_ascii_params(), doubles);
+    }
+    file_projection_ = converter_.has_projection(true);
+  }
+  if (user_units_) return;
+  feet_ = converter_.get_unit_epsg(true) > 9001;
+  if (feet_ && settings_.verbose) {
+    std::fprintf(stderr, "switching kill from %g meters to %g feet\n", settings_.kill, settings_.kill * 3.28);
+    std::fprintf(stderr, "switching concavity from %g meters to %g feet\n", settings_.concavity,
+                 settings_.concavity * 3.28);
+  }
+}
+
+bool ContourRun::prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheader& h) {
+  if (!converter_.has_projection(true)) {
+    if (h.min_x >= -180 && h.max_x <= 180 && h.min_y >= -90 && h.max_y <= 90) {
+      std::fprintf(stderr, "WARNING: assuming longitude/latitude projection for georeferencing\n");
+      converter_.set_longlat(true);
+    } else if (h.min_x >= -90 && h.max_x <= 90 && h.min_y >= -180 && h.max_y <= 180) {
+      std::fprintf(stderr, "WARNING: assuming latitude/longitude projection for georeferencing\n");
+      converter_.set_latlong(true);
+    } else {
+      std::fprintf(stderr, "ERROR: cannot parse or guess georeferencing from LAS header for KML output\n");
+      print_usage_and_wait();
+      return false;
+    }
+    file_projection_ = true;
+  }
+  writer = std::make_unique<LINEwriterReprojector>(converter_, std::move(writer));
+  return true;
+}
+
+// What one file said about its georeferencing must not carry over to the next file, which may
+// say nothing: its thresholds would be switched to feet and its KML placed by the wrong
+// projection.
+void ContourRun::forget_file_georeference() {
+  if (user_projection_) return;
+  if (file_projection_) converter_.reset_projection(true);
+  file_projection_ = false;
+  if (!user_units_) converter_.set_coordinates_in_meter(true);
+  if (!user_elevation_units_) converter_.set_elevation_in_meter(true);
 }
 
 bool ContourRun::extra_pass(std::unique_ptr<LASreader>& reader, uint32_t& kept) {

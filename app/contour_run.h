@@ -11,6 +11,7 @@
 #include "contour/contour_tracer.h"
 #include "tin/delaunay.h"
 
+class GeoProjectionConverter;
 class LASinputOpener;
 class LASheader;
 class LASreader;
@@ -19,14 +20,21 @@ class LINEwriter;
 
 class ContourRun {
  public:
-  ContourRun(DriverSettings& settings, LASinputOpener& input, LineOutputOpener& output)
-      : settings_(settings), input_(input), output_(output) {}
+  ContourRun(DriverSettings& settings, GeoProjectionConverter& converter, LASinputOpener& input,
+             LineOutputOpener& output)
+      : settings_(settings), converter_(converter), input_(input), output_(output) {}
 
   // Processes every input; answers the process exit code.
   int run();
 
  private:
   int process_file();
+  // Takes the projection and units from the file when the command line gave none.
+  void georeference(const LASheader& header);
+  // KML needs longitude/latitude: wraps the writer in a reprojector, guessing a geographic
+  // projection from the header's bounds when nothing else gave one. False after the message.
+  bool prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheader& header);
+  void forget_file_georeference();
   // Reads the kept points into the point buffer and triangulates them; false after a fatal
   // message. `expected` is the most points to store; `count_proven` tells whether the source
   // can really hold that many (a pipe cannot tell).
@@ -49,6 +57,7 @@ class ContourRun {
   double file_seconds() const;
 
   DriverSettings& settings_;
+  GeoProjectionConverter& converter_;
   LASinputOpener& input_;
   LineOutputOpener& output_;
 
@@ -59,10 +68,13 @@ class ContourRun {
   double origin_x_ = 0.0, origin_y_ = 0.0;
   // Elevation range used for the contour elevations.
   double min_z_ = 0.0, max_z_ = 0.0;
-  uint32_t incomplete_inputs_ = 0;
-  int64_t killed_triangles_ = 0;  // over the whole run
-  bool feet_ =
-      false;  // the input's horizontal unit is a foot  // inputs that ended before their announced points
+  uint32_t incomplete_inputs_ = 0;  // inputs that ended before their announced points
+  int64_t killed_triangles_ = 0;    // over the whole run
+  bool feet_ = false;               // the input's horizontal unit is a foot
+  bool user_projection_ = false;    // the command line gave the source projection
+  bool user_units_ = false;         // ... the source coordinate unit
+  bool user_elevation_units_ = false;
+  bool file_projection_ = false;  // the current file gave (or let us guess) the source projection
   TIN tin_;
   ContourTracer tracer_;
   std::vector<float> iso_values_;

@@ -4,6 +4,7 @@
 
 #include "app/contour_run.h"
 #include "app/driver_options.h"
+#include "geo/geoprojectionconverter.h"
 #include "lineio/line_output_opener.h"
 #include "pointio/lasinputopener.h"
 
@@ -15,8 +16,10 @@ int run(int argc, char** argv) {
                  "ERROR: the graphical front-end is not available in this build. see 'contourmill -h'\n");
     return 1;
   }
+  GeoProjectionConverter converter;
   LASinputOpener input;
   LineOutputOpener output;
+  if (!converter.parse(argc, argv)) return 1;
   if (!input.parse(argc, argv)) return 1;
   if (!output.parse(argc, argv)) return 1;
   DriverSettings settings;
@@ -46,7 +49,7 @@ int run(int argc, char** argv) {
                  "ERROR: handing the run to a 64-bit build ('-cpu64') is not available in this build\n");
     return 1;
   }
-  return ContourRun(settings, input, output).run();
+  return ContourRun(settings, converter, input, output).run();
 }
 
 }  // namespace

@@ -1,0 +1,251 @@
+// End-to-end checks of georeferencing: projections taken from the command line and from point
+// files, the .prj files beside Shapefiles as GDAL reads them, KML placed on the earth as PROJ
+// converts the same vertices, and thresholds switched to feet.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "run_tool.h"
+#include "tests/pointio/las_test_writer.h"
+#include "wkt_reader.h"
+
+namespace {
+
+const std::string kData = CM_SHARED_DATA_DIR;
+
+std::string make_tile(const TempDir& dir, const std::string& name = "tile.las") {
+  const ToolRun gen =
+      run_tool(CM_LASGEN_BIN,
+               {"--surface", "sample", "--points", "5000", "--size", "200", "--out", (dir / name).string()},
+               dir.path());
+  EXPECT_EQ(gen.exit_code, 0) << gen.err;
+  return (dir / name).string();
+}
+
+// The coordinates of every <coordinates> element of a KML document, one vector per LineString.
+std::vector<std::vector<std::array<double, 3>>> kml_lines(const std::string& text) {
+  std::vector<std::vector<std::array<double, 3>>> lines;
+  size_t pos = 0;
+  while ((pos = text.find("<coordinates>\n", pos)) != std::string::npos) {
+    pos += 14;
+    const size_t end = text.find("</coordinates>", pos);
+    std::istringstream rows(text.substr(pos, end - pos));
+    std::vector<std::array<double, 3>> line;
+    std::string row;
+    while (std::getline(rows, row)) {
+      std::array<double, 3> p{};
+      if (std::sscanf(row.c_str(), "%lf,%lf,%lf", &p[0], &p[1], &p[2]) == 3) line.push_back(p);
+    }
+    lines.push_back(line);
+    pos = end;
+  }
+  return lines;
+}
+
+// PROJ's conversion of projected points to longitude/latitude.
+std::vector<std::array<double, 2>> proj_to_lon_lat(const TempDir& dir, const std::vector<std::string>& crs,
+                                                   const std::vector<std::array<double, 2>>& points) {
+  {
+    std::ofstream in(dir / "proj.in");
+    in.precision(17);
+    for (const auto& p : points) in << p[0] << ' ' << p[1] << '\n';
+  }
+  std::vector<std::string> args = {"-f", "%.12f"};
+  args.insert(args.end(), crs.begin(), crs.end());
+  args.insert(args.end(), {"+to", "+proj=longlat", "+datum=WGS84"});
+  const ToolRun run = run_tool("cs2cs", args, dir.path(), (dir / "proj.in").string());
+  EXPECT_EQ(run.exit_code, 0) << "cs2cs (Debian package proj-bin) is needed: " << run.err;
+  std::vector<std::array<double, 2>> out;
+  std::istringstream rows(run.out);
+  std::string row;
+  while (std::getline(rows, row)) {
+    std::array<double, 2> q{};
+    if (std::sscanf(row.c_str(), "%lf %lf", &q[0], &q[1]) == 2) out.push_back(q);
+  }
+  return out;
+}
+
+TEST(Kml, VerticesAreWherePROJPutsTheProjectedContours) {
+  TempDir dir("geo_kml");
+  const std::string las = kData + "/hexbin-crop.las";  // UTM zone 42 north in its GeoKeys
+  ASSERT_EQ(run_tool(CM_CONTOURMILL_BIN, {"-i", las, "-o", "hx.wkt"}, dir.path()).exit_code, 0);
+  const ToolRun kml = run_tool(CM_CONTOURMILL_BIN, {"-i", las, "-o", "hx.kml"}, dir.path());
+  ASSERT_EQ(kml.exit_code, 0) << kml.err;
+  std::vector<WktLine> projected;
+  ASSERT_TRUE(parse_wkt_lines(read_file(dir / "hx.wkt"), projected));
+  const auto placed = kml_lines(read_file(dir / "hx.kml"));
+  ASSERT_EQ(placed.size(), projected.size());
+  ASSERT_GT(placed.size(), 10u);
+
+  std::vector<std::array<double, 2>> points;
+  for (const WktLine& line : projected) {
+    for (size_t i = 0; i < line.x.size(); i++) points.push_back({line.x[i], line.y[i]});
+  }
+  const auto expected = proj_to_lon_lat(dir, {"+proj=utm", "+zone=42", "+datum=WGS84"}, points);
+  ASSERT_EQ(expected.size(), points.size());
+  double worst = 0;
+  size_t k = 0;
+  for (size_t l = 0; l < placed.size(); l++) {
+    ASSERT_EQ(placed[l].size(), projected[l].x.size()) << "line " << l;
+    for (const auto& p : placed[l]) {
+      worst = std::max({worst, std::abs(p[0] - expected[k][0]), std::abs(p[1] - expected[k][1])});
+      k++;
+    }
+  }
+  EXPECT_LT(worst, 1e-7) << "degrees";
+  std::printf("KML vertices vs PROJ: worst difference %.3g degrees over %zu vertices\n", worst, k);
+
+  // GDAL sees one placemark whose multi-geometry holds every contour.
+  const ToolRun info = run_tool("ogrinfo", {"-al", "-ro", "hx.kml"}, dir.path());
+  ASSERT_EQ(info.exit_code, 0) << "ogrinfo (Debian package gdal-bin) is needed: " << info.err;
+  EXPECT_NE(info.out.find("Feature Count: 1\n"), std::string::npos) << info.out;
+  const size_t geometry = info.out.find("MULTILINESTRING");
+  ASSERT_NE(geometry, std::string::npos) << info.out;
+  size_t strings = 1;
+  for (size_t at = geometry; (at = info.out.find("),(", at)) != std::string::npos; at += 3) strings++;
+  EXPECT_EQ(strings, placed.size());
+}
+
+// Points stored in degrees: without any georeferencing the bounds tell which axis is which.
+TEST(Kml, GeographicCoordinatesAreGuessedFromTheBounds) {
+  TempDir dir("geo_guess");
+  for (const bool swapped : {false, true}) {
+    las_test::Options o;
+    o.scale[0] = o.scale[1] = 1e-7;
+    o.offset[0] = swapped ? 40 : -100;
+    o.offset[1] = swapped ? -100 : 40;
+    std::vector<las_test::Point> points;
+    for (int i = 0; i <= 20; i++) {
+      for (int j = 0; j <= 20; j++) {
+        const double lon = -100 + 0.0005 * i, lat = 40 + 0.0005 * j;
+        const double z = 100 - 5000 * std::hypot(lon + 99.995, lat - 40.005);
+        points.push_back(swapped ? las_test::Point{lat, lon, z} : las_test::Point{lon, lat, z});
+      }
+    }
+    las_test::write_file((dir / "deg.las").string(), las_test::build(o, points));
+    const ToolRun run =
+        run_tool(CM_CONTOURMILL_BIN, {"-i", "deg.las", "-okml", "-iso_every", "5"}, dir.path());
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.err.find(swapped ? "WARNING: assuming latitude/longitude projection for georeferencing\n"
+                                   : "WARNING: assuming longitude/latitude projection for georeferencing\n"),
+              std::string::npos)
+        << run.err;
+    const auto lines = kml_lines(read_file(dir / "deg.kml"));
+    ASSERT_FALSE(lines.empty());
+    for (const auto& line : lines) {
+      for (const auto& p : line) {
+        // Longitude first whichever way the file stored them; each contour circles the peak.
+        EXPECT_NEAR(std::hypot(p[0] + 99.995, p[1] - 40.005), (100 - p[2]) / 5000, 2e-4);
+      }
+    }
+  }
+}
+
+TEST(Kml, ProjectionFromOneFileIsNotUsedForTheNext) {
+  TempDir dir("geo_forget");
+  make_tile(dir);
+  const ToolRun run = run_tool(
+      CM_CONTOURMILL_BIN,
+      {"-i", kData + "/hexbin-crop.las", "tile.las", "-okml", "-odir", dir.path().string()}, dir.path());
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("ERROR: cannot parse or guess georeferencing from LAS header for KML output\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_TRUE(std::filesystem::exists(dir / "hexbin-crop.kml"));
+}
+
+struct PrjCase {
+  std::string name;
+  std::vector<std::string> args;  // besides -i and -o
+  bool own_tile;                  // the generated tile instead of a real file
+  std::string expected;           // what `gdalsrsinfo -o proj4` must print
+};
+
+TEST(Prj, GdalReadsTheCoordinateSystemItWasGiven) {
+  const std::vector<PrjCase> cases = {
+      {"utm option", {"-utm", "14S"}, true, "+proj=utm +zone=14 +datum=WGS84 +units=m +no_defs"},
+      {"epsg option", {"-epsg", "32733"}, true, "+proj=utm +zone=33 +south +datum=WGS84 +units=m +no_defs"},
+      {"state plane",
+       {"-sp83", "CA_I"},
+       true,
+       "+proj=lcc +lat_0=39.3333333333333 +lon_0=-122 +lat_1=41.6666666666667 +lat_2=40 +x_0=2000000 "
+       "+y_0=500000 +datum=NAD83 +units=m +no_defs"},
+      {"GeoKeys of a UTM file",
+       {kData + "/hexbin-crop.las"},
+       false,
+       "+proj=utm +zone=42 +datum=WGS84 +units=m +no_defs"},
+      {"WKT of a Lambert file in feet",
+       {kData + "/autzen-trim.las"},
+       false,
+       "+proj=lcc +lat_0=41.75 +lon_0=-120.5 +lat_1=43 +lat_2=45.5 +x_0=400000 +y_0=0"},
+  };
+  for (const PrjCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir("geo_prj");
+    std::vector<std::string> args = {"-i"};
+    if (c.own_tile) {
+      args.push_back(make_tile(dir));
+      args.insert(args.end(), c.args.begin(), c.args.end());
+    } else {
+      args.push_back(c.args[0]);
+    }
+    args.insert(args.end(), {"-o", "out.shp"});
+    const ToolRun run = run_tool(CM_CONTOURMILL_BIN, args, dir.path());
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const ToolRun info = run_tool("gdalsrsinfo", {"-o", "proj4", "out.prj"}, dir.path());
+    ASSERT_EQ(info.exit_code, 0) << "gdalsrsinfo (Debian package gdal-bin) is needed: " << info.err;
+    EXPECT_NE(info.out.find(c.expected), std::string::npos) << info.out;
+  }
+  // Without any georeferencing there is nothing to describe, and no .prj is written.
+  TempDir dir("geo_noprj");
+  ASSERT_EQ(run_tool(CM_CONTOURMILL_BIN, {"-i", make_tile(dir), "-o", "out.shp"}, dir.path()).exit_code, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.prj"));
+}
+
+TEST(Feet, ThresholdsFollowTheUnitOfTheFileOrTheCommandLine) {
+  TempDir dir("geo_feet");
+  const std::string autzen = kData + "/autzen-trim.las";  // Lambert conformal conic in feet
+  ToolRun run =
+      run_tool(CM_CONTOURMILL_BIN, {"-i", autzen, "-owkt", "-odir", dir.path().string(), "-v"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("switching kill from 500 meters to 1640 feet\n"
+                         "switching concavity from 50 meters to 164 feet\n"),
+            std::string::npos)
+      << run.err;
+  // The squares grow by 10.764: sqrt(50^2 * 10.764) = 164.043
+  EXPECT_NE(run.err.find("growing concave hull with concavity 164.043 took "), std::string::npos);
+  EXPECT_NE(run.err.find("killing triangles with edges longer than 1640.43 units"), std::string::npos);
+
+  // Units stated on the command line hold for every file, without the switching messages.
+  make_tile(dir);
+  run = run_tool(CM_CONTOURMILL_BIN, {"-i", "tile.las", "-owkt", "-feet", "-v"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.err.find("switching"), std::string::npos);
+  EXPECT_NE(run.err.find("growing concave hull with concavity 164.043 took "), std::string::npos) << run.err;
+  run = run_tool(CM_CONTOURMILL_BIN, {"-i", "tile.las", "-owkt", "-v"}, dir.path());
+  EXPECT_NE(run.err.find("growing concave hull with concavity 50 took "), std::string::npos) << run.err;
+}
+
+TEST(Options, BadProjectionOptionsStopTheRun) {
+  TempDir dir("geo_bad");
+  const std::string tile = make_tile(dir);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"-utm", "32"}, "ERROR: utm zone '32' is unknown."},
+      {{"-epsg", "99999"}, "ERROR: '-epsg' needs 1 argument: EPSG code but 99999 is not a valid code\n"},
+      {{"-sp83", "CA_VII"}, "ERROR: bad state code in '-sp83 CA_VII'.\n"},
+      {{"-nad83_foo"}, "ERROR: unknown datum '-nad83_foo'.\n"},
+  };
+  for (const auto& [options, message] : cases) {
+    std::vector<std::string> args = {"-i", tile, "-owkt"};
+    args.insert(args.end(), options.begin(), options.end());
+    const ToolRun run = run_tool(CM_CONTOURMILL_BIN, args, dir.path());
+    EXPECT_EQ(run.exit_code, 1) << options[0];
+    EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "tile.wkt")) << options[0];
+  }
+}
+
+}  // namespace
