@@ -19,6 +19,7 @@ constexpr size_t kNotFound = std::string::npos;
 constexpr size_t kWktBufferSize = 4096;  // the writer's text never exceeds this, NUL included
 constexpr double kSurveyFootMeter = 0.3048006096012192;
 constexpr size_t kUnitLength = std::char_traits<char>::length("UNIT[");
+constexpr size_t kVertDatumLength = std::char_traits<char>::length("VERT_DATUM[");
 
 bool starts_with_at(const std::string& text, size_t pos, const char* word) {
   return text.compare(pos, std::char_traits<char>::length(word), word) == 0;
@@ -106,22 +107,25 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
   if (vertical != kNotFound) {
     vertical_geokey = 0;
     const size_t open = vertical + std::char_traits<char>::length("VERT_CS");
-    scan_inside(wkt, open, [&](size_t i, int depth) {
-      if (depth == 2 && starts_with_at(wkt, i, "AUTHORITY[")) {
-        if (const int code = epsg_authority(wkt, i)) vertical_geokey = code;
-      } else if (depth == 1 && starts_with_at(wkt, i, "UNIT[")) {
-        if (const std::optional<double> unit = number_after_comma(wkt, i + kUnitLength)) {
-          if (*unit == 1.0) {
-            set_elevation_in_meter(true);
-          } else if (std::fabs(*unit - kSurveyFootMeter) < 1e-9) {
-            set_elevation_in_survey_feet(true);
-          } else {
-            set_elevation_in_feet(true);
-          }
+    // Only the datum's own authority names the vertical datum; the unit and the height system
+    // carry authorities of their own.
+    const size_t datum = find_at_depth(wkt, open, "VERT_DATUM[", 1);
+    if (datum != kNotFound) {
+      const size_t authority = find_at_depth(wkt, datum + kVertDatumLength - 1, "AUTHORITY[", 1);
+      if (authority != kNotFound) vertical_geokey = epsg_authority(wkt, authority);
+    }
+    const size_t unit_at = find_at_depth(wkt, open, "UNIT[", 1);
+    if (unit_at != kNotFound) {
+      if (const std::optional<double> unit = number_after_comma(wkt, unit_at + kUnitLength)) {
+        if (*unit == 1.0) {
+          set_elevation_in_meter(true);
+        } else if (std::fabs(*unit - kSurveyFootMeter) < 1e-9) {
+          set_elevation_in_survey_feet(true);
+        } else {
+          set_elevation_in_feet(true);
         }
       }
-      return false;
-    });
+    }
   }
 
   const size_t projcs = wkt.find("PROJCS[");

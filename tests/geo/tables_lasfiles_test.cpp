@@ -1,0 +1,140 @@
+// The georeferencing records of real point files, read through the LAS reader and interpreted the
+// way the driver does: the WKT text first, the GeoKey directory when that sets no projection.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "geo/geoprojectionconverter.h"
+#include "pointio/lasreaderlas.h"
+#include "tables_fixture.h"
+
+namespace {
+
+std::vector<GeoKeyEntry> geo_keys_of(const LASheader& header) {
+  std::vector<GeoKeyEntry> keys;
+  for (const LASvlrKeyEntry& entry : header.vlr_geo_key_entries()) {
+    keys.push_back({entry.key_id, entry.tiff_tag_location, entry.count, entry.value_offset});
+  }
+  return keys;
+}
+
+struct FileCase {
+  const char* file;
+  bool from_wkt;  // the WKT text alone sets the projection
+  GeoProjectionType type;
+  const char* description;
+  int geokey;
+  double easting;  // meters
+  double coordinate_factor;
+  double elevation_factor;
+  int vertical;
+};
+
+constexpr double kSurveyFoot = 0.3048006096012;
+
+const FileCase kFiles[] = {
+    // An EPSG authority inside PROJCS: looked up in pcs.csv, the PROJECTION ignored.
+    {"autzen-core.las", true, GEO_PROJECTION_LCC, "NAD83 / Oregon LCC (m)", 2991, 400000, 1.0, kSurveyFoot,
+     0},
+    {"evlr-1.4-fmt6.las", true, GEO_PROJECTION_TM, "NAD83(HARN) / New Mexico Central (ftUS)", 2903,
+     1640416.667 * kSurveyFoot, kSurveyFoot, 1.0, 0},
+    {"hexbin-crop.las", true, GEO_PROJECTION_UTM, "WGS 84 / UTM 42N", 32642, 0, 1.0, 1.0, 0},
+    {"example-1.3-fmt3.las", true, GEO_PROJECTION_UTM, "GDA2020 / MGA 54S", 7854, 0, 1.0, 1.0, 0},
+    // No authority: the Lambert parameters, false easting in feet.
+    {"autzen-trim.las", true, GEO_PROJECTION_LCC, "Lambert Conformal Conic", 0, 400000, 0.3048, 1.0, 0},
+    {"wkt-and-geokeys-fmt6.las", true, GEO_PROJECTION_LCC, "Lambert Conformal Conic", 0, 500000, kSurveyFoot,
+     1.0, 0},
+    // Only GeoKeys.
+    {"simple-1.4-fmt7.las", false, GEO_PROJECTION_LONG_LAT, "longitude/latitude", 0, 0, 1.0, 1.0, 0},
+};
+
+TEST(RealFiles, WktFirstThenGeoKeys) {
+  GeoProgramFolder tables(true);
+  for (const FileCase& c : kFiles) {
+    SCOPED_TRACE(c.file);
+    LASreaderLAS reader;
+    ASSERT_TRUE(reader.open((std::string(CM_SHARED_DATA_DIR) + "/" + c.file).c_str()));
+    const LASheader& header = reader.header;
+    GeoProjectionConverter converter;
+    converter.set_program_path(tables.program().c_str());
+    const bool from_wkt = converter.set_projection_from_ogc_wkt(header.vlr_geo_ogc_wkt());
+    EXPECT_EQ(from_wkt, c.from_wkt);
+    if (!converter.has_projection(true) && header.vlr_geo_keys()) {
+      converter.set_projection_from_geo_keys(geo_keys_of(header), header.vlr_geo_ascii_params(),
+                                             header.vlr_geo_double_params());
+    }
+    const GeoProjectionParameters* p = converter.get_projection(true);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->type, c.type);
+    EXPECT_EQ(p->description, c.description);
+    EXPECT_EQ(p->geokey, c.geokey);
+    if (c.type != GEO_PROJECTION_UTM && c.type != GEO_PROJECTION_LONG_LAT) {
+      EXPECT_NEAR(p->false_easting_meter, c.easting, 0.001);
+    }
+    EXPECT_EQ(converter.get_coordinate_factor(true), c.coordinate_factor);
+    EXPECT_EQ(converter.get_elevation_factor(true), c.elevation_factor);
+    EXPECT_EQ(converter.get_vertical_code(), c.vertical);
+  }
+}
+
+struct KeysCase {
+  const char* file;
+  bool result;
+  int type;  // -1: none
+  const char* described;
+  double easting;
+  double coordinate_factor;
+  int gcs;
+  int vertical;
+  const char* errors;
+};
+
+// The GeoKey directories on their own, whatever the WKT says.
+const KeysCase kKeys[] = {
+    // Lambert from the false-origin keys, feet; datum 6152 (HARN) has no look-up.
+    {"autzen-trim.las", true, GEO_PROJECTION_LCC, "generic lambert conformal conic", 400000, 0.3048, 4326, 0,
+     "GeogGeodeticDatumGeoKey: look-up for 6152 not implemented\n"},
+    // Transverse Mercator with its meridian only in NatOriginLong: no projection, though the
+    // user-defined CRS key answers success.
+    {"example-1.3-fmt3.las", true, -1, "user-defined", 0, 1.0, 4326, 0, ""},
+    // A metric CRS code followed by a survey foot unit key: the later key sets the unit.
+    {"wkt-and-geokeys-fmt6.las", true, GEO_PROJECTION_LCC, "NAD83 / Nebraska", 500000, kSurveyFoot, 6318, 0,
+     ""},
+    {"hexbin-crop.las", true, GEO_PROJECTION_UTM, "WGS 84 / UTM 42N", 0, 1.0, 4326, 0, ""},
+    // A unit key that holds a CRS code, and the WGS 84 ellipsoid as vertical datum.
+    {"simple-1.3-fmt4.las", false, -1, "", 0, 1.0, 4326, 5030,
+     "set_ProjLinearUnitsGeoKey: look-up for 32632 not implemented\n"},
+};
+
+TEST(RealFiles, GeoKeyDirectories) {
+  GeoProgramFolder tables(true);
+  for (const KeysCase& c : kKeys) {
+    SCOPED_TRACE(c.file);
+    LASreaderLAS reader;
+    ASSERT_TRUE(reader.open((std::string(CM_SHARED_DATA_DIR) + "/" + c.file).c_str()));
+    const LASheader& header = reader.header;
+    ASSERT_TRUE(header.vlr_geo_keys());
+    GeoProjectionConverter converter;
+    converter.set_program_path(tables.program().c_str());
+    std::string described;
+    const std::string errors = stderr_of([&] {
+      EXPECT_EQ(converter.set_projection_from_geo_keys(geo_keys_of(header), header.vlr_geo_ascii_params(),
+                                                       header.vlr_geo_double_params(), &described),
+                c.result);
+    });
+    EXPECT_EQ(errors, c.errors);
+    EXPECT_EQ(described, c.described);
+    const GeoProjectionParameters* p = converter.get_projection(true);
+    ASSERT_EQ(p ? static_cast<int>(p->type) : -1, c.type);
+    if (p && p->type != GEO_PROJECTION_UTM) {
+      EXPECT_NEAR(p->false_easting_meter, c.easting, 0.001);
+    }
+    EXPECT_EQ(converter.get_coordinate_factor(true), c.coordinate_factor);
+    EXPECT_EQ(converter.get_gcs_code(), c.gcs);
+    EXPECT_EQ(converter.get_vertical_code(), c.vertical);
+  }
+}
+
+}  // namespace
