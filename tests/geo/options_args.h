@@ -23,6 +23,7 @@ class Args {
     std::istringstream words(line);
     std::string word;
     while (words >> word) add(word);
+    pointers_.shrink_to_fit();  // no spare capacity behind argv[argc - 1]
   }
   int argc() const { return static_cast<int>(pointers_.size()); }
   char** argv() { return pointers_.data(); }
