@@ -118,6 +118,7 @@ struct GeoOptionParser {
   Outcome parse_ellipsoid();
   Outcome parse_utm(bool source);
   Outcome parse_epsg(bool source);
+  bool read_epsg_code(unsigned& code) const;
   Outcome parse_state_plane(bool source, bool nad83);
   bool set_state_plane_row(const StatePlaneMatch& zone, bool source, bool nad83, std::string& described);
   Outcome parse_conic(Conic conic, bool source);
@@ -215,17 +216,8 @@ Outcome GeoOptionParser::parse_vertical() {
     return consume(0);
   }
   if (!is(word, "-vertical_epsg")) return Outcome::kNotMine;  // left for later parsers
-  if (!has_arguments(1, "EPSG code")) return Outcome::kFailed;
   unsigned code = 0;
-  if (std::sscanf(argument(1), "%u", &code) != 1) {
-    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but '%s' is not a valid code\n", word,
-                 argument(1));
-    return Outcome::kFailed;
-  }
-  if (code > 32767) {
-    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but %u is not a valid code\n", word, code);
-    return Outcome::kFailed;
-  }
+  if (!read_epsg_code(code)) return Outcome::kFailed;
   if (!geo.set_VerticalCSTypeGeoKey(static_cast<int>(code))) {
     std::fprintf(stderr, "ERROR: unknown vertical EPSG code in '%s %s'.\n", word, argument(1));
     return Outcome::kFailed;
@@ -308,19 +300,25 @@ Outcome GeoOptionParser::parse_utm(bool source) {
   return consume(1);
 }
 
-Outcome GeoOptionParser::parse_epsg(bool source) {
-  if (!has_arguments(1, "EPSG code")) return Outcome::kFailed;
-  unsigned code = 0;
+// The code after an EPSG option, read as "%u" reads it; codes above 32767 do not exist.
+bool GeoOptionParser::read_epsg_code(unsigned& code) const {
+  if (!has_arguments(1, "EPSG code")) return false;
   if (std::sscanf(argument(1), "%u", &code) != 1) {
     std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but '%s' is not a valid code\n", option(),
                  argument(1));
-    return Outcome::kFailed;
+    return false;
   }
   if (code > 32767) {
     std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but %u is not a valid code\n", option(),
                  code);
-    return Outcome::kFailed;
+    return false;
   }
+  return true;
+}
+
+Outcome GeoOptionParser::parse_epsg(bool source) {
+  unsigned code = 0;
+  if (!read_epsg_code(code)) return Outcome::kFailed;
   if (!geo.set_epsg_code(static_cast<int>(code), nullptr, source)) {
     std::fprintf(stderr, "ERROR: unknown EPSG code in '%s %s'.\n", option(), argument(1));
     return Outcome::kFailed;
@@ -513,9 +511,13 @@ void GeoProjectionConverter::set_program_path(const char* argv0) {
 namespace {
 
 void append(std::string& options, const char* format, auto... values) {
-  char item[512];
-  std::snprintf(item, sizeof(item), format, values...);
-  options += item;
+  if constexpr (sizeof...(values) == 0) {
+    options += format;  // an option without values is its own text
+  } else {
+    char item[512];
+    std::snprintf(item, sizeof(item), format, values...);
+    options += item;
+  }
   options += ' ';
 }
 
