@@ -17,6 +17,14 @@ bool all_finite(double a, double b) {
   return std::isfinite(a) && std::isfinite(b);
 }
 
+// Writes a result in degrees; an inverse that ran into a non-finite value gives up instead.
+bool write_degrees(double phi, double lambda, double& lon, double& lat) {
+  if (!all_finite(phi, lambda)) return false;
+  lat = phi * kRadianToDegree;
+  lon = lambda * kRadianToDegree;
+  return true;
+}
+
 // Snyder's t: the conformal latitude function of conic and oblique Mercator projections.
 double conformal_t(double phi, double e) {
   const double es = e * std::sin(phi);
@@ -248,9 +256,7 @@ bool tm_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& p,
   double phi_folded = phi;
   if (!all_finite(phi_folded, lambda)) return false;
   fold_over_poles(phi_folded, lambda);
-  lat = phi_folded * kRadianToDegree;
-  lon = lambda * kRadianToDegree;
-  return true;
+  return write_degrees(phi_folded, lambda, lon, lat);
 }
 
 // ---- Albers Equal Area Conic (Snyder) ----
@@ -326,10 +332,7 @@ bool aeac_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& 
   double lambda = theta / n + p.long_meridian_radian;
   if (lambda > kPi) lambda -= 2.0 * kPi;
   if (lambda < -kPi) lambda += 2.0 * kPi;
-  if (!all_finite(phi, lambda)) return false;
-  lat = phi * kRadianToDegree;
-  lon = lambda * kRadianToDegree;
-  return true;
+  return write_degrees(phi, lambda, lon, lat);
 }
 
 // ---- Hotine Oblique Mercator (EPSG method 9812, variant A) ----
@@ -387,10 +390,7 @@ bool hom_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& p
                      std::sin(4.0 * chi) * (7.0 * e4 / 48.0 + 29.0 * e6 / 240.0 + 811.0 * e8 / 11520.0) +
                      std::sin(6.0 * chi) * (7.0 * e6 / 120.0 + 81.0 * e8 / 1120.0) +
                      std::sin(8.0 * chi) * (4279.0 * e8 / 161280.0);
-  if (!all_finite(phi, lambda)) return false;
-  lat = phi * kRadianToDegree;
-  lon = lambda * kRadianToDegree;
-  return true;
+  return write_degrees(phi, lambda, lon, lat);
 }
 
 // ---- Oblique Stereographic (EPSG method 9809, through the conformal sphere) ----
@@ -465,10 +465,7 @@ bool os_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& p,
   const double psi = 0.5 * std::log((1.0 + sin_chi) / (p.derived[kOsC] * (1.0 - sin_chi))) / n;
   double phi;
   if (!latitude_of_isometric(psi, ellipsoid.eccentricity, ellipsoid.eccentricity_squared, phi)) return false;
-  if (!all_finite(phi, lambda)) return false;
-  lat = phi * kRadianToDegree;
-  lon = lambda * kRadianToDegree;
-  return true;
+  return write_degrees(phi, lambda, lon, lat);
 }
 
 // ---- Earth-centered earth-fixed (Borkowski's closed form, 1989) ----

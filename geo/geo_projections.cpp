@@ -47,6 +47,37 @@ void describe(std::string* described, const char* format, Args... args) {
   *described = text;
 }
 
+// Lambert and Albers: an origin and two standard parallels; they differ in type and wording.
+std::unique_ptr<GeoProjectionParameters> conic_record(GeoProjectionType type, int gcs_code,
+                                                      const char* description, const char* fallback,
+                                                      const char* format, const double (&v)[6],
+                                                      std::string* described) {
+  auto record = new_record(type, gcs_code, description, fallback);
+  set_origin(*record, v[0], v[1], v[2], v[3]);
+  set_parallels(*record, v[4], v[5]);
+  describe(described, format, v[0], v[1], v[2], v[3], v[4], v[5]);
+  return record;
+}
+
+// Transverse Mercator and Oblique Stereographic: an origin and a scale, described alike.
+std::unique_ptr<GeoProjectionParameters> scaled_record(GeoProjectionType type, int gcs_code,
+                                                       const char* description, const char* fallback,
+                                                       const double (&v)[5], std::string* described) {
+  auto record = new_record(type, gcs_code, description, fallback);
+  set_origin(*record, v[0], v[1], v[2], v[3]);
+  record->scale_factor = v[4];
+  describe(described, "false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale: %g", v[0], v[1],
+           v[2], v[3], v[4]);
+  return record;
+}
+
+// The setters of the types without parameters differ only in type and default description.
+void set_plain(std::unique_ptr<GeoProjectionParameters>& slot, GeoProjectionType type, int gcs_code,
+               const char* description, const char* fallback, std::string* described) {
+  slot = new_record(type, gcs_code, description, fallback);
+  if (described) *described = slot->description;
+}
+
 }  // namespace
 
 bool GeoProjectionConverter::set_utm(int zone, char zone_letter, bool northern, bool source,
@@ -69,28 +100,25 @@ bool GeoProjectionConverter::set_lcc(double false_easting_meter, double false_no
                                      double lat_origin, double long_meridian, double first_std_parallel,
                                      double second_std_parallel, bool source, const char* description,
                                      std::string* described) {
-  auto record = new_record(GEO_PROJECTION_LCC, gcs_code, description, "Lambert Conformal Conic");
-  set_origin(*record, false_easting_meter, false_northing_meter, lat_origin, long_meridian);
-  set_parallels(*record, first_std_parallel, second_std_parallel);
+  auto record =
+      conic_record(GEO_PROJECTION_LCC, gcs_code, description, "Lambert Conformal Conic",
+                   "false east/north: %g/%g [m], origin lat/ meridian long: %g/%g, parallel 1st/2nd: %g/%g",
+                   {false_easting_meter, false_northing_meter, lat_origin, long_meridian, first_std_parallel,
+                    second_std_parallel},
+                   described);
   compute_derived(*record);
   side(source) = std::move(record);
-  describe(described,
-           "false east/north: %g/%g [m], origin lat/ meridian long: %g/%g, parallel 1st/2nd: %g/%g",
-           false_easting_meter, false_northing_meter, lat_origin, long_meridian, first_std_parallel,
-           second_std_parallel);
   return true;
 }
 
 bool GeoProjectionConverter::set_tm(double false_easting_meter, double false_northing_meter,
                                     double lat_origin, double long_meridian, double scale_factor, bool source,
                                     const char* description, std::string* described) {
-  auto record = new_record(GEO_PROJECTION_TM, gcs_code, description, "Transverse Mercator");
-  set_origin(*record, false_easting_meter, false_northing_meter, lat_origin, long_meridian);
-  record->scale_factor = scale_factor;
+  auto record = scaled_record(
+      GEO_PROJECTION_TM, gcs_code, description, "Transverse Mercator",
+      {false_easting_meter, false_northing_meter, lat_origin, long_meridian, scale_factor}, described);
   compute_derived(*record);
   side(source) = std::move(record);
-  describe(described, "false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale: %g",
-           false_easting_meter, false_northing_meter, lat_origin, long_meridian, scale_factor);
   return true;
 }
 
@@ -98,14 +126,13 @@ bool GeoProjectionConverter::set_aeac(double false_easting_meter, double false_n
                                       double lat_center, double long_center, double first_std_parallel,
                                       double second_std_parallel, bool source, const char* description,
                                       std::string* described) {
-  auto record = new_record(GEO_PROJECTION_AEAC, gcs_code, description, "Albers Equal Area Conic");
-  set_origin(*record, false_easting_meter, false_northing_meter, lat_center, long_center);
-  set_parallels(*record, first_std_parallel, second_std_parallel);
+  auto record = conic_record(GEO_PROJECTION_AEAC, gcs_code, description, "Albers Equal Area Conic",
+                             "false east/north: %g/%g [m], center lat/long: %g/%g, parallel 1st/2nd: %g/%g",
+                             {false_easting_meter, false_northing_meter, lat_center, long_center,
+                              first_std_parallel, second_std_parallel},
+                             described);
   compute_derived(*record);
   side(source) = std::move(record);
-  describe(described, "false east/north: %g/%g [m], center lat/long: %g/%g, parallel 1st/2nd: %g/%g",
-           false_easting_meter, false_northing_meter, lat_center, long_center, first_std_parallel,
-           second_std_parallel);
   return true;
 }
 
@@ -131,26 +158,13 @@ bool GeoProjectionConverter::set_hom(double false_easting_meter, double false_no
 bool GeoProjectionConverter::set_os(double false_easting_meter, double false_northing_meter,
                                     double lat_origin, double long_meridian, double scale_factor, bool source,
                                     const char* description, std::string* described) {
-  auto record = new_record(GEO_PROJECTION_OS, gcs_code, description, "Oblique Stereographic");
-  set_origin(*record, false_easting_meter, false_northing_meter, lat_origin, long_meridian);
-  record->scale_factor = scale_factor;
+  auto record = scaled_record(
+      GEO_PROJECTION_OS, gcs_code, description, "Oblique Stereographic",
+      {false_easting_meter, false_northing_meter, lat_origin, long_meridian, scale_factor}, described);
   compute_derived(*record);
   side(source) = std::move(record);
-  describe(described, "false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale: %g",
-           false_easting_meter, false_northing_meter, lat_origin, long_meridian, scale_factor);
   return true;
 }
-
-namespace {
-
-// The setters of the types without parameters differ only in type and default description.
-void set_plain(std::unique_ptr<GeoProjectionParameters>& slot, GeoProjectionType type, int gcs_code,
-               const char* description, const char* fallback, std::string* described) {
-  slot = new_record(type, gcs_code, description, fallback);
-  if (described) *described = slot->description;
-}
-
-}  // namespace
 
 bool GeoProjectionConverter::set_longlat(bool source, const char* description, std::string* described) {
   set_plain(side(source), GEO_PROJECTION_LONG_LAT, gcs_code, description, "longitude/latitude", described);

@@ -63,12 +63,18 @@ TEST(GeoConversion, UtmCentralMeridianOnTheEquatorIsExactInAnyCoordinateUnit) {
   expect_unchanged(point, 147.0, 0.0, 0.0);
 }
 
+// With the origin on the pole rho0 is 0; the false origin is then the pole of the cone's side.
 TEST(GeoConversion, LambertAtItsPoleOriginIsExactlyThePoleOnTheCentralMeridian) {
-  GeoProjectionConverter converter;
-  converter.set_lcc(1000.0, 2000.0, 90.0, 10.0, 60.0, 70.0);
-  double point[3] = {1000.0, 2000.0, 5.0};
-  ASSERT_TRUE(converter.to_lon_lat(point));
-  expect_unchanged(point, 10.0, 90.0, 5.0);
+  struct {
+    double parallel1, parallel2, latitude;
+  } const cases[] = {{60.0, 70.0, 90.0}, {-30.0, -40.0, -90.0}};
+  for (const auto& c : cases) {
+    GeoProjectionConverter converter;
+    converter.set_lcc(1000.0, 2000.0, 90.0, 10.0, c.parallel1, c.parallel2);
+    double point[3] = {1000.0, 2000.0, 5.0};
+    ASSERT_TRUE(converter.to_lon_lat(point));
+    expect_unchanged(point, 10.0, c.latitude, 5.0);
+  }
 }
 
 // Angles below 2e-7 radians (about 1.3 m on the ground) are written as exact zeros.
