@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "contour/terrain.h"
@@ -19,18 +20,6 @@ namespace {
 constexpr float kConcavity = 50.0f;
 constexpr float kKill = 500.0f;
 
-// splitmix64: fast and reproducible, so every run sees the same points.
-struct Random {
-  uint64_t state;
-  uint64_t next() {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-};
-
 // No returns from water: two bays reaching in from the border and a lake inside.
 bool is_water(double x, double y, double side) {
   auto in_disc = [&](double cx, double cy, double r) { return std::hypot(x - cx, y - cy) < r * side; };
@@ -41,18 +30,19 @@ bool is_water(double x, double y, double side) {
 // Scan lines 1 m apart flown back and forth, about 1 m point spacing along each line with a few
 // centimetres of jitter, over the sample terrain, stored in flight order until n points are kept.
 std::vector<float> airborne_with_water(uint32_t n) {
-  Random rng{7};
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> jitter(-0.05, 0.05);
   const uint32_t side = static_cast<uint32_t>(std::sqrt(1.1 * n));
   std::vector<float> xyz;
   xyz.reserve(3 * static_cast<size_t>(n));
   for (uint32_t i = 0; xyz.size() < 3 * static_cast<size_t>(n); i++) {
     const uint32_t line = i / side, k = i % side;
-    const double x = (line % 2 ? side - 1 - k : k) + 0.5 + 0.1 * (rng.uniform() - 0.5);
-    const double y = line + 0.5 + 0.1 * (rng.uniform() - 0.5);
+    const double x = (line % 2 ? side - 1 - k : k) + 0.5 + jitter(random);
+    const double y = line + 0.5 + jitter(random);
     if (is_water(x, y, side)) continue;
     xyz.push_back(static_cast<float>(x));
     xyz.push_back(static_cast<float>(y));
-    xyz.push_back(static_cast<float>(surface_z("sample", x, y, side) + 0.1 * (rng.uniform() - 0.5)));
+    xyz.push_back(static_cast<float>(surface_z("sample", x, y, side) + jitter(random)));
   }
   return xyz;
 }

@@ -1,10 +1,10 @@
 #include "contour/terrain.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -21,12 +21,14 @@ bool is_finite_in_use(const TINtriangle& t) {
 
 // A first-in first-out ring of triangle indices. An index is pushed only while it is not queued
 // (an infinite triangle re-enters after it left, a carved one enters once, when it turns
-// infinite), so one slot per triangle always suffices.
+// infinite), so one slot per triangle always suffices. The slots are not initialised: the ring
+// only touches as many as are pushed, a small part of the triangles, so the rest of it never
+// costs a page of memory.
 class TriangleQueue {
  public:
-  explicit TriangleQueue(int32_t capacity) {
+  explicit TriangleQueue(int32_t capacity) : capacity_(static_cast<size_t>(capacity)) {
     try {
-      slots_.resize(static_cast<size_t>(capacity));
+      slots_ = std::make_unique_for_overwrite<int32_t[]>(capacity_);
     } catch (const std::bad_alloc&) {
       throw std::runtime_error("ERROR: cannot allocate the concave hull queue for " +
                                std::to_string(capacity) + " triangles.");
@@ -34,18 +36,19 @@ class TriangleQueue {
   }
   bool empty() const { return size_ == 0; }
   void push(int32_t t) {
-    slots_[(head_ + size_) % slots_.size()] = t;
+    slots_[(head_ + size_) % capacity_] = t;
     size_++;
   }
   int32_t pop() {
     const int32_t t = slots_[head_];
-    head_ = (head_ + 1) % slots_.size();
+    head_ = (head_ + 1) % capacity_;
     size_--;
     return t;
   }
 
  private:
-  std::vector<int32_t> slots_;
+  std::unique_ptr<int32_t[]> slots_;
+  size_t capacity_;
   size_t head_ = 0;
   size_t size_ = 0;
 };

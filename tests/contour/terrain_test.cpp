@@ -240,6 +240,21 @@ TEST(ConcaveHullThreshold, CarvesOnlyHullEdgesStrictlyLongerThanTheConcavity) {
   }
 }
 
+TEST(ConcaveHullThreshold, CarvesThinShapesAwayCompletely) {
+  // Every triangle here has two hull edges when its turn comes, so the carving meets hull
+  // triangles on the far sides and must leave the records whole with no finite triangle left.
+  const std::vector<std::vector<float>> shapes = {
+      {0, 0, 0, 30, 0, 0, 15, 20, 0},            // a lone triangle
+      {0, 0, 0, 10, 0, 0, 10, 1, 0, 0, 1, 0},    // a 10 x 1 rectangle
+      {0, 0, 0, 10, 0, 0, 20, 1, 0, 30, 0, 0}};  // a flat fan
+  for (const auto& points : shapes) {
+    auto t = triangulate(points);
+    t->carve(0.5f);
+    expect_consistent(*t);
+    EXPECT_EQ(finite_area(*t), 0.0) << points.size() / 3 << " points";
+  }
+}
+
 // ---- killing --------------------------------------------------------------------------------
 
 // Columns 9 to 11 are missing: the gap from x = 8 to 12 is bridged by 4 x 1 rectangles, each cut
