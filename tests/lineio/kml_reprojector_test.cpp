@@ -60,23 +60,31 @@ const SourceCase kSources[] = {
     {"UTM 33 south", 33, 'H', false, {402000.0, 6300000.0, 0.0}},
 };
 
-// Vertices relative to the offset; a few kilometres around it when the source is UTM.
-std::vector<Point> vertices(const SourceCase& c) {
-  const double scale = c.utm_zone != 0 ? 1.0 : 1e-4;
-  std::vector<Point> out = {
-      {0.0, 0.0, 0.0}, {123.25, -456.5, 3.0}, {-2500.75, 1800.5, -7.25}, {4999.5, 4999.5, 12.0}};
-  for (Point& p : out) p.x *= scale, p.y *= scale;
+struct Vertex {
+  float x, y, z;
+};
+
+// Vertices relative to the offset: a few kilometres around it when the source is UTM.
+std::vector<Vertex> vertices(const SourceCase& c) {
+  const float scale = c.utm_zone != 0 ? 1.0f : 1e-4f;
+  std::vector<Vertex> out = {
+      {0.0f, 0.0f, 0.0f}, {123.25f, -456.5f, 3.0f}, {-2500.75f, 1800.5f, -7.25f}, {4999.5f, 4999.5f, 12.0f}};
+  for (Vertex& v : out) v.x *= scale, v.y *= scale;
   return out;
 }
 
+Point absolute(const SourceCase& c, const Vertex& v) {
+  return {v.x + c.offset.x, v.y + c.offset.y, v.z + c.offset.z};
+}
+
 // What PROJ makes of the absolute points (or the points themselves for an identity source).
-std::vector<Point> expected_lon_lat(const SourceCase& c, const std::vector<Point>& absolute) {
-  if (c.utm_zone == 0) return absolute;
+std::vector<Point> expected_lon_lat(const SourceCase& c, const std::vector<Point>& points) {
+  if (c.utm_zone == 0) return points;
   const std::string dir = lineio_test::make_scratch_dir();
   const std::string input = dir + "/points.txt";
   FILE* f = std::fopen(input.c_str(), "w");
   if (f == nullptr) return {};
-  for (const Point& p : absolute) std::fprintf(f, "%.6f %.6f %.6f\n", p.x, p.y, p.z);
+  for (const Point& p : points) std::fprintf(f, "%.6f %.6f %.6f\n", p.x, p.y, p.z);
   std::fclose(f);
   const bool south = c.utm_letter < 'N';
   const std::string command = "invproj +proj=utm +zone=" + std::to_string(c.utm_zone) +
@@ -107,33 +115,29 @@ TEST(LINEwriterReprojectorTest, VerticesReachTheInnerWriterInLongitudeLatitude) 
     set_source(converter, c);
     auto recording = std::make_unique<RecordingWriter>();
     RecordingWriter& inner = *recording;
-    inner.set_offset(1.0, 2.0, 3.0);  // replaced by the converted offset
+    inner.set_offset(1.0, 2.0, 3.0);
     LINEwriterReprojector reprojector(converter, std::move(recording));
-    EXPECT_EQ(inner.x_offset + inner.y_offset + inner.z_offset,
-              0.0);  // the converted offset until set_offset
+    // Until set_offset the converted offset, and so the inner writer's offsets, are 0.
+    EXPECT_EQ(inner.x_offset, 0.0);
+    EXPECT_EQ(inner.y_offset, 0.0);
+    EXPECT_EQ(inner.z_offset, 0.0);
     reprojector.set_offset(c.offset.x, c.offset.y, c.offset.z);
 
-    const std::vector<Point> relative = vertices(c);
-    std::vector<Point> absolute = {c.offset};
-    for (const Point& p : relative) {
-      const float f[3] = {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
-      absolute.push_back({f[0] + c.offset.x, f[1] + c.offset.y, f[2] + c.offset.z});
-    }
-    for (std::size_t i = 1; i < absolute.size(); i++) {
-      const Point& p = relative[i - 1];
-      ASSERT_TRUE(
-          reprojector.add_vertex(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)));
+    const std::vector<Vertex> relative = vertices(c);
+    std::vector<Point> points = {c.offset};
+    for (const Vertex& v : relative) {
+      ASSERT_TRUE(reprojector.add_vertex(v.x, v.y, v.z));
+      points.push_back(absolute(c, v));
     }
     ASSERT_TRUE(reprojector.end_line());
-    ASSERT_TRUE(reprojector.add_segment(static_cast<float>(relative[1].x), static_cast<float>(relative[1].y),
-                                        static_cast<float>(relative[1].z), static_cast<float>(relative[3].x),
-                                        static_cast<float>(relative[3].y),
-                                        static_cast<float>(relative[3].z)));
+    const Vertex& a = relative[1];
+    const Vertex& b = relative[3];
+    ASSERT_TRUE(reprojector.add_segment(a.x, a.y, a.z, b.x, b.y, b.z));
     ASSERT_TRUE(reprojector.close());
     EXPECT_EQ(inner.events, "vvvvesc");
 
-    const std::vector<Point> expected = expected_lon_lat(c, absolute);
-    ASSERT_EQ(expected.size(), absolute.size());
+    const std::vector<Point> expected = expected_lon_lat(c, points);
+    ASSERT_EQ(expected.size(), points.size());
     // The inner writer's offsets are the converted offset point.
     EXPECT_NEAR(inner.x_offset, expected[0].x, 1e-7);
     EXPECT_NEAR(inner.y_offset, expected[0].y, 1e-7);
@@ -165,15 +169,14 @@ TEST(LINEwriterReprojectorTest, KmlFileHoldsProjConvertedCoordinates) {
   kml->set_elevation_offset(2.5f);
   LINEwriterReprojector reprojector(converter, std::move(kml));
   reprojector.set_offset(c.offset.x, c.offset.y, c.offset.z);
-  std::vector<Point> absolute;
-  for (const Point& p : vertices(c)) {
-    ASSERT_TRUE(
-        reprojector.add_vertex(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)));
-    absolute.push_back({p.x + c.offset.x, p.y + c.offset.y, p.z + c.offset.z});
+  std::vector<Point> points;
+  for (const Vertex& v : vertices(c)) {
+    ASSERT_TRUE(reprojector.add_vertex(v.x, v.y, v.z));
+    points.push_back(absolute(c, v));
   }
   ASSERT_TRUE(reprojector.close());
 
-  const std::vector<Point> expected = expected_lon_lat(c, absolute);
+  const std::vector<Point> expected = expected_lon_lat(c, points);
   std::vector<Point> written;
   std::istringstream text(lineio_test::read_text(name));
   for (std::string line; std::getline(text, line);) {
