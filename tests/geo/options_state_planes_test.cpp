@@ -33,43 +33,35 @@ TEST(StatePlanes, TablesHoldEveryZone) {
   }
 }
 
+void expect_row(const StatePlaneLcc& row, const StatePlaneLcc& expected) {
+  EXPECT_STREQ(row.name, expected.name);
+  EXPECT_EQ(row.epsg_code, expected.epsg_code) << expected.name;
+  const double got[] = {row.false_easting_meter,       row.false_northing_meter,
+                        row.lat_origin_degree,         row.long_meridian_degree,
+                        row.first_std_parallel_degree, row.second_std_parallel_degree};
+  const double want[] = {expected.false_easting_meter,       expected.false_northing_meter,
+                         expected.lat_origin_degree,         expected.long_meridian_degree,
+                         expected.first_std_parallel_degree, expected.second_std_parallel_degree};
+  for (int i = 0; i < 6; i++) EXPECT_EQ(got[i], want[i]) << expected.name << " column " << i;
+}
+
+void expect_row(const StatePlaneTm& row, const StatePlaneTm& expected) {
+  EXPECT_STREQ(row.name, expected.name);
+  EXPECT_EQ(row.epsg_code, expected.epsg_code) << expected.name;
+  const double got[] = {row.false_easting_meter, row.false_northing_meter, row.lat_origin_degree,
+                        row.long_meridian_degree, row.scale_factor};
+  const double want[] = {expected.false_easting_meter, expected.false_northing_meter,
+                         expected.lat_origin_degree, expected.long_meridian_degree, expected.scale_factor};
+  for (int i = 0; i < 5; i++) EXPECT_EQ(got[i], want[i]) << expected.name << " column " << i;
+}
+
+// NAD27 false eastings are 3000000 and 500000 US survey feet, in meters.
 TEST(StatePlanes, TellingRowsInMeters) {
-  const StatePlaneLcc& ak10 = state_planes_lcc(false)[0];
-  EXPECT_STREQ(ak10.name, "AK_10");
-  EXPECT_EQ(ak10.epsg_code, 26740);
-  EXPECT_EQ(ak10.false_easting_meter, 914401.8288);  // 3000000 US survey feet
-  EXPECT_EQ(ak10.false_northing_meter, 0.0);
-  EXPECT_EQ(ak10.lat_origin_degree, 51.0);
-  EXPECT_EQ(ak10.long_meridian_degree, -176.0);
-  EXPECT_EQ(ak10.first_std_parallel_degree, 51.83333333);
-  EXPECT_EQ(ak10.second_std_parallel_degree, 53.83333333);
-
-  const StatePlaneLcc& ca1 = state_planes_lcc(true)[3];
-  EXPECT_STREQ(ca1.name, "CA_I");
-  EXPECT_EQ(ca1.epsg_code, 26941);
-  EXPECT_EQ(ca1.false_easting_meter, 2000000.0);
-  EXPECT_EQ(ca1.false_northing_meter, 500000.0);
-  EXPECT_EQ(ca1.lat_origin_degree, 39.333333);
-  EXPECT_EQ(ca1.long_meridian_degree, -122.0);
-  EXPECT_EQ(ca1.first_std_parallel_degree, 40.0);
-  EXPECT_EQ(ca1.second_std_parallel_degree, 41.666667);
-
-  const StatePlaneTm& al_e = state_planes_tm(false)[0];
-  EXPECT_STREQ(al_e.name, "AL_E");
-  EXPECT_EQ(al_e.epsg_code, 26729);
-  EXPECT_EQ(al_e.false_easting_meter, 152400.3048);
-  EXPECT_EQ(al_e.false_northing_meter, 0.0);
-  EXPECT_EQ(al_e.lat_origin_degree, 30.5);
-  EXPECT_EQ(al_e.long_meridian_degree, -85.83333333);
-  EXPECT_EQ(al_e.scale_factor, 0.99996);
-
-  const StatePlaneTm& ak2 = state_planes_tm(true)[2];
-  EXPECT_STREQ(ak2.name, "AK_2");
-  EXPECT_EQ(ak2.epsg_code, 26932);
-  EXPECT_EQ(ak2.false_easting_meter, 500000.0);
-  EXPECT_EQ(ak2.lat_origin_degree, 54.0);
-  EXPECT_EQ(ak2.long_meridian_degree, -142.0);
-  EXPECT_EQ(ak2.scale_factor, 0.9999);
+  expect_row(state_planes_lcc(false)[0],
+             {26740, "AK_10", 914401.8288, 0, 51, -176, 51.83333333, 53.83333333});
+  expect_row(state_planes_lcc(true)[3], {26941, "CA_I", 2000000, 500000, 39.333333, -122, 40, 41.666667});
+  expect_row(state_planes_tm(false)[0], {26729, "AL_E", 152400.3048, 0, 30.5, -85.83333333, 0.99996});
+  expect_row(state_planes_tm(true)[2], {26932, "AK_2", 500000, 0, 54, -142, 0.9999});
 }
 
 // NAD83 Lambert angles carry six decimals, all others eight; parallels are stored south first.
