@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -211,7 +212,7 @@ Outcome GeoOptionParser::parse_vertical() {
     return consume(0);
   }
   if (const NamedCode* datum = find_option(kVerticalOptions, word)) {
-    geo.vertical_geokey = static_cast<int>(datum->code);
+    geo.vertical_geokey = datum->code;
     geo.vertical_geoid = 0;
     return consume(0);
   }
