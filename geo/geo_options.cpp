@@ -1,5 +1,6 @@
 // Command-line options of the converter: the datum, projection, units and vertical datum of the
 // input points and of the target, read from the shared argument vector and written back as text.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -301,19 +302,24 @@ Outcome GeoOptionParser::parse_utm(bool source) {
   return consume(1);
 }
 
-// The code after an EPSG option, read as "%u" reads it; codes above 32767 do not exist.
+// The code after an EPSG option: decimal digits after optional blanks. Codes above 32767 do not
+// exist; a longer number is named as it was given rather than wrapped around.
 bool GeoOptionParser::read_epsg_code(unsigned& code) const {
   if (!has_arguments(1, "EPSG code")) return false;
-  if (std::sscanf(argument(1), "%u", &code) != 1) {
+  const char* text = argument(1);
+  while (std::isspace(static_cast<unsigned char>(*text))) text++;
+  if (!std::isdigit(static_cast<unsigned char>(*text))) {
     std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but '%s' is not a valid code\n", option(),
                  argument(1));
     return false;
   }
-  if (code > 32767) {
-    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but %u is not a valid code\n", option(),
-                 code);
+  const unsigned long long value = std::strtoull(text, nullptr, 10);  // saturates on overflow
+  if (value > 32767) {
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but %llu is not a valid code\n", option(),
+                 value);
     return false;
   }
+  code = static_cast<unsigned>(value);
   return true;
 }
 
