@@ -56,13 +56,20 @@ double meridian_arc(const double* d, double phi) {
          d[kTmD] * std::sin(6.0 * phi) + d[kTmE] * std::sin(8.0 * phi);
 }
 
-// The Lambert result rules: tiny angles are written as exact zeros and values past the poles or
-// the antimeridian are held at them.
-double lcc_clamp(double radian, double limit, double limit_degree) {
-  if (std::fabs(radian) < 2e-7) return 0.0;
-  if (radian >= limit) return limit_degree;
-  if (radian <= -limit) return -limit_degree;
-  return radian * kRadianToDegree;
+// The Lambert results write angles below 2e-7 radians as exact zeros. A latitude past a pole is
+// held at it; a longitude past the antimeridian goes on around the globe instead, since zones such
+// as Alaska's Aleutian one reach across it.
+double lcc_latitude(double phi) {
+  if (std::fabs(phi) < 2e-7) return 0.0;
+  if (phi >= kHalfPi) return 90.0;
+  if (phi <= -kHalfPi) return -90.0;
+  return phi * kRadianToDegree;
+}
+
+double lcc_longitude(double lambda) {
+  if (std::fabs(lambda) > kPi) lambda = std::remainder(lambda, 2.0 * kPi);
+  if (std::fabs(lambda) < 2e-7) return 0.0;
+  return lambda * kRadianToDegree;
 }
 
 }  // namespace
@@ -160,8 +167,8 @@ bool lcc_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& p
   }
   const double lambda = theta / n + p.long_meridian_radian;
   if (!all_finite(phi, lambda)) return false;
-  lat = lcc_clamp(phi, kHalfPi, 90.0);
-  lon = lcc_clamp(lambda, kPi, 180.0);
+  lat = lcc_latitude(phi);
+  lon = lcc_longitude(lambda);
   return true;
 }
 
