@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -145,17 +147,46 @@ TEST_F(KMLwriterTest, WritesTheDocumentByteForByte) {
   }
 }
 
-TEST_F(KMLwriterTest, NonFiniteCoordinatesKeepTheFormatWidth) {
-  const std::string name = path("nan.kml");
+// Coordinates are formatted without printf; they must still match it byte for byte, including
+// exact ties (rounded to even), values that round up into the next integer, signed zeros, tiny and
+// huge magnitudes, NaN and infinity. Each vertex is 0 plus offsets, so any double can be written.
+TEST_F(KMLwriterTest, CoordinatesPrintExactlyAsPrintfDoes) {
+  std::vector<double> values = {
+      0.0,    -0.0,         -122.5,       1000.625,      1000.375,     0.125,
+      -0.125, 0.005,        0.995,        -0.995,        9.999999995,  762.939453125,
+      1e-20,  -1e-20,       4.9e-324,     1e17,          -1e17,        9007199254740991.0,
+      1e300,  -1e300,       HUGE_VAL,     -HUGE_VAL,     std::nan(""), 2.5e-9,
+      5e-9,   0.0000000150, 47.123456785, -179.999999995};
+  std::mt19937_64 random(20261210);
+  for (int i = 0; i < 20000; i++) {
+    std::uniform_real_distribution<double> degrees(-400.0, 400.0);
+    std::uniform_int_distribution<int> exponent(-40, 60);
+    values.push_back(degrees(random));
+    values.push_back(std::ldexp(degrees(random), exponent(random)));
+    values.push_back(std::round(degrees(random) * 512.0) / 512.0);  // many exact ties
+  }
+  const std::string name = path("numbers.kml");
   KMLwriter writer;
   ASSERT_TRUE(writer.open(name.c_str()));
-  writer.set_offset(0.0, 1e300, 0.0);
-  ASSERT_TRUE(writer.add_vertex(std::numeric_limits<float>::infinity(), 0.0f, std::nanf("")));
+  std::string expected;
+  char line[1100];
+  for (std::size_t i = 0; i < values.size(); i++) {
+    const double x = values[i], y = values[(i + 1) % values.size()], z = values[(i + 2) % values.size()];
+    writer.set_offset(x, y, z);
+    ASSERT_TRUE(writer.add_vertex(0.0f, 0.0f, 0.0f));
+    // What the writer prints: the float vertex plus the offset (0 + -0.0 is +0.0).
+    std::snprintf(line, sizeof line, "%4.8f,%4.8f,%4.2f\n", 0.0 + x, 0.0 + y, 0.0 + z + 0.0);
+    expected += line;
+  }
   ASSERT_TRUE(writer.close());
-  char expected[512];
-  std::snprintf(expected, sizeof expected, "%4.8f,%4.8f,%4.2f\n", static_cast<double>(HUGE_VALF), 1e300,
-                static_cast<double>(std::nanf("")));
-  EXPECT_NE(read_text(name).find(kLineString + expected), std::string::npos) << expected;
+  std::istringstream written(read_text(name)), wanted(expected);
+  std::string got, want;
+  while (std::getline(written, got) && got != "     <coordinates>") {
+  }
+  while (std::getline(wanted, want)) {
+    ASSERT_TRUE(std::getline(written, got));
+    ASSERT_EQ(got, want);
+  }
 }
 
 TEST_F(KMLwriterTest, FailuresAreReported) {
