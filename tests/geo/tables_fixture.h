@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -62,4 +63,12 @@ std::string stderr_of(Action action) {
   testing::internal::CaptureStderr();
   action();
   return testing::internal::GetCapturedStderr();
+}
+
+// A case's description as a test name: letters and digits, everything else an underscore.
+inline std::string case_name(std::string name) {
+  for (char& ch : name) {
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  }
+  return name;
 }

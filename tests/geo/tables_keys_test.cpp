@@ -197,13 +197,8 @@ TEST_P(GeoKeyDirectory, SelectsItsProjection) {
   EXPECT_EQ(p ? static_cast<int>(p->type) : -1, c.type);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, GeoKeyDirectory, testing::ValuesIn(kCases), [](const auto& test) {
-  std::string name = test.param.name;
-  for (char& ch : name) {
-    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-  }
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Keys, GeoKeyDirectory, testing::ValuesIn(kCases),
+                         [](const auto& test) { return case_name(test.param.name); });
 
 TEST(GeoKeyParameters, FeetEastingAndTheMeridianRules) {
   GeoProjectionConverter converter;

@@ -103,13 +103,8 @@ TEST_P(WktReading, SetsTheSourceProjection) {
   EXPECT_DOUBLE_EQ(p->long_meridian_degree, c.lon);
 }
 
-INSTANTIATE_TEST_SUITE_P(Wkt, WktReading, testing::ValuesIn(kReads), [](const auto& test) {
-  std::string name = test.param.name;
-  for (char& ch : name) {
-    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-  }
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Wkt, WktReading, testing::ValuesIn(kReads),
+                         [](const auto& test) { return case_name(test.param.name); });
 
 TEST(WktReadingVertical, DatumCodeAndElevationUnit) {
   GeoProjectionConverter converter;
@@ -237,13 +232,8 @@ TEST_P(WktWriting, ByteExactTemplates) {
   EXPECT_EQ(wkt, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Wkt, WktWriting, testing::ValuesIn(kWrites), [](const auto& test) {
-  std::string name = test.param.name;
-  for (char& ch : name) {
-    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-  }
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Wkt, WktWriting, testing::ValuesIn(kWrites),
+                         [](const auto& test) { return case_name(test.param.name); });
 
 TEST(WktWritingEdges, NoProjectionAndTheNameFromPcs) {
   GeoProgramFolder tables(true);
