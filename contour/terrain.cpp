@@ -91,6 +91,7 @@ void carve_triangle(TINtriangle* triangles, int32_t g, int32_t t, int e, Triangl
 }  // namespace
 
 void lock_vertex_elevations(float* points, uint32_t stride, uint32_t count) {
+  if (stride < 4) return;  // the fourth word would be the next vertex's x
   for (uint32_t v = 0; v < count; v++) {
     std::memcpy(points + size_t{v} * stride + 3, &SMOOTHING_LOCK_BITS, sizeof(float));
   }

@@ -11,11 +11,13 @@
 #include "tin/tin.h"
 
 // Bit pattern of the fourth word of a vertex whose elevation smoothing must keep (breakline
-// vertices carry the heights of their files). As a float it is about -2e37, a value no
-// coordinate of ours takes, so it cannot be mistaken for data.
+// vertices carry the heights of their files). The word otherwise holds the constrained TIN's
+// incident-triangle index, which is never negative, so the pattern (negative as an int32) cannot
+// be mistaken for one.
 inline constexpr uint32_t SMOOTHING_LOCK_BITS = 0xFD70BDC2u;
 
-// Puts the smoothing lock into the fourth word of vertices [0, count). Needs stride >= 4.
+// Puts the smoothing lock into the fourth word of vertices [0, count); without a fourth word
+// (stride < 4) there is nothing to lock.
 void lock_vertex_elevations(float* points, uint32_t stride, uint32_t count);
 bool is_elevation_locked(const float* vertex);  // reads the fourth word
 
