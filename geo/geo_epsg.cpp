@@ -1,6 +1,7 @@
 // EPSG codes: the ones known by heart and the parameter files pcs.csv, gcs.csv and vertcs.csv.
 #include "geo/geo_epsg.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "geo/geo_projection_math.h"
 #include "geo/geo_units.h"
 #include "geo/geoprojectionconverter.h"
 
@@ -210,6 +212,34 @@ bool scan_pcs_parameters(const std::vector<std::string>& fields, int count, cons
   return true;
 }
 
+// Hotine variant B (9815) counts its false easting and northing from the projection centre, the
+// converter's formulas (variant A) from the natural origin on the initial line. Moving them by the
+// centre's distance u_c along that line gives the same grid; taken unchanged they would put every
+// point hundreds of kilometres off (LV95 has its centre at the false origin).
+bool set_hom_from_centre(GeoProjectionConverter& converter, const PcsParameters& parameters, bool source,
+                         const char* name) {
+  const double* v = parameters.value;
+  if (!converter.set_hom(v[5], v[6], v[0], v[1], v[2], v[3], v[4], source, name)) return false;
+  const GeoProjectionParameters& hom = *converter.get_projection(source);
+  const double e2 = converter.get_ellipsoid().eccentricity_squared;
+  const double b = hom.derived[geo_math::kHomB];
+  const double a = hom.derived[geo_math::kHomA];
+  const double phic = hom.lat_origin_radian;
+  const double alphac = hom.azimuth_radian;
+  double uc;
+  if (std::fabs(std::cos(alphac)) < 1e-12) {
+    uc = a * (hom.long_meridian_radian - hom.derived[geo_math::kHomLambda0]);
+  } else {
+    const double sin_phic = std::sin(phic);
+    const double d = b * std::sqrt(1.0 - e2) / (std::cos(phic) * std::sqrt(1.0 - e2 * sin_phic * sin_phic));
+    uc = (a / b) * std::atan(std::sqrt(std::max(d * d - 1.0, 0.0)) / std::cos(alphac));
+  }
+  uc = std::copysign(std::fabs(uc), phic);
+  const double gammac = hom.rectified_grid_angle_radian;
+  return converter.set_hom(v[5] - uc * std::sin(gammac), v[6] - uc * std::cos(gammac), v[0], v[1], v[2], v[3],
+                           v[4], source, name);
+}
+
 // Builds the projection of a pcs.csv line by its method code. Answers false after its message.
 bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
                         const std::vector<std::string>& fields, const std::string& line, bool source) {
@@ -253,6 +283,7 @@ bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
         std::fprintf(stderr, "failed to scan HOM parameters from '%s'\n", line.c_str());
         return false;
       }
+      if (method == 9815) return set_hom_from_centre(converter, p, source, name);
       return converter.set_hom(v[5], v[6], v[0], v[1], v[2], v[3], v[4], source, name);
     case 9809:
       if (!scan_pcs_parameters(fields, 5, "aasll", p)) {

@@ -115,8 +115,6 @@ const PcsCase kPcs[] = {
      ""},
     {3078, GEO_PROJECTION_HOM, 2546731.496, -4354009.816, 45 + 18 / 60.0 + 33 / 3600.0, -86, 0, 0, 0.9996,
      337.25556, 337.25556, 1.0, 4269, 11, "NAD83 / Michigan Oblique Mercator", ""},
-    {2056, GEO_PROJECTION_HOM, 2600000, 1200000, 46 + 57 / 60.0 + 8.66 / 3600, 7 + 26 / 60.0 + 22.5 / 3600, 0,
-     0, 1.0, 90, 90, 1.0, 4150, 3, "CH1903+ / LV95", ""},
     {28992, GEO_PROJECTION_OS, 155000, 463000, 52 + 9 / 60.0 + 22.178 / 3600, 5 + 23 / 60.0 + 15.5 / 3600, 0,
      0, 0.9999079, 0, 0, 1.0, 4289, 3, "Amersfoort / RD New", ""},
 };
@@ -154,6 +152,35 @@ TEST(EpsgPcsFile, EverySupportedMethod) {
     EXPECT_EQ(converter.get_coordinate_factor(true), c.coordinate_factor);
     EXPECT_EQ(converter.get_gcs_code(), c.gcs);
     EXPECT_EQ(converter.get_ellipsoid().id, c.ellipsoid);
+  }
+}
+
+// Hotine variant B counts false easting and northing from the projection centre: the centre must
+// come back as itself, and a surveyed point as its published coordinates (swisstopo's Zimmerwald
+// example, given to 0.01 arc seconds).
+TEST(EpsgPcsFile, HotineFromTheProjectionCentre) {
+  GeoProgramFolder tables(true);
+  GeoProjectionConverter converter;
+  converter.set_program_path(tables.program().c_str());
+  ASSERT_TRUE(converter.set_epsg_code(2056));
+  const GeoProjectionParameters* p = converter.get_projection();
+  EXPECT_EQ(p->type, GEO_PROJECTION_HOM);
+  EXPECT_NEAR(p->lat_origin_degree, 46 + 57 / 60.0 + 8.66 / 3600, 1e-9);
+  EXPECT_NEAR(p->long_meridian_degree, 7 + 26 / 60.0 + 22.5 / 3600, 1e-9);
+  EXPECT_EQ(p->azimuth_degree, 90);
+  EXPECT_EQ(p->rectified_grid_angle_degree, 90);
+  EXPECT_EQ(converter.get_ellipsoid().id, 3);
+  const struct {
+    double x, y, lon, lat, tolerance;
+  } points[] = {
+      {2600000, 1200000, 7 + 26 / 60.0 + 22.5 / 3600, 46 + 57 / 60.0 + 8.66 / 3600, 1e-9},
+      {2602030.680, 1191775.030, 7 + 27 / 60.0 + 58.41 / 3600, 46 + 52 / 60.0 + 42.27 / 3600, 0.01 / 3600},
+  };
+  for (const auto& point : points) {
+    double xyz[3] = {point.x, point.y, 0};
+    ASSERT_TRUE(converter.to_lon_lat(xyz));
+    EXPECT_NEAR(xyz[0], point.lon, point.tolerance);
+    EXPECT_NEAR(xyz[1], point.lat, point.tolerance);
   }
 }
 
