@@ -2,6 +2,9 @@
 // failures.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "geo/geoprojectionconverter.h"
@@ -181,6 +184,40 @@ TEST(EpsgPcsFile, HotineFromTheProjectionCentre) {
     ASSERT_TRUE(converter.to_lon_lat(xyz));
     EXPECT_NEAR(xyz[0], point.lon, point.tolerance);
     EXPECT_NEAR(xyz[1], point.lat, point.tolerance);
+  }
+}
+
+// PROJ as an independent oracle: a point of each projected system, converted by the converter from
+// the pcs.csv parameters and by cs2cs from PROJ's own EPSG definition onto the same geographic CRS.
+TEST(EpsgPcsFile, ConversionsAgreeWithProj) {
+  if (std::system("command -v cs2cs >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "cs2cs is not installed";
+  }
+  const struct {
+    int code, gcs;
+    double x, y;
+  } cases[] = {
+      {27700, 4277, 530000, 180000}, {2204, 4267, 1800000, 600000},  {2994, 4152, 1500000, 600000},
+      {3005, 4269, 1200000, 500000}, {3078, 4269, 500000, 200000},   {2056, 4150, 2700000, 1250000},
+      {28992, 4289, 120000, 480000}, {2903, 4152, 1500000, 1400000}, {32104, 4269, 400000, 150000},
+  };
+  GeoProgramFolder tables(true);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    GeoProjectionConverter converter;
+    converter.set_program_path(tables.program().c_str());
+    ASSERT_TRUE(converter.set_epsg_code(c.code));
+    double xyz[3] = {c.x, c.y, 0};
+    ASSERT_TRUE(converter.to_lon_lat(xyz));
+    char command[160];
+    std::snprintf(command, sizeof(command), "echo %.3f %.3f | cs2cs -f %%.10f EPSG:%d EPSG:%d", c.x, c.y,
+                  c.code, c.gcs);
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command, "r"), pclose);
+    ASSERT_TRUE(pipe);
+    double lat = 0, lon = 0;  // EPSG geographic systems answer latitude first
+    ASSERT_EQ(std::fscanf(pipe.get(), "%lf %lf", &lat, &lon), 2);
+    EXPECT_NEAR(xyz[0], lon, 1e-7);
+    EXPECT_NEAR(xyz[1], lat, 1e-7);
   }
 }
 
