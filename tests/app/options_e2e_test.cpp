@@ -52,7 +52,12 @@ const OptionCase kOptionCases[] = {
     {"smooth_zero", {"-smooth", "0"}, 1, "ERROR: smooth set to zero\n", true, true},
     {"lakes_missing", {"-lakes"}, 1, "ERROR: '-lakes' needs 1 argument: file_name\n", false, false},
     {"unknown", {"-frobnicate"}, 1, "ERROR: cannot understand argument '-frobnicate'\n", true, false},
-    {"projection_not_yet", {"-utm", "11T"}, 1, "ERROR: cannot understand argument '-utm'\n", true, false},
+    {"projection_bad_zone",
+     {"-utm", "32"},
+     1,
+     "ERROR: utm zone '32' is unknown. use '32north', '55south', '10n', '56s', '17U', or '49L'\n",
+     false,
+     false},
     {"help", {"-h"}, 1, "contourmill -i *.las -oshp\n", true, false},
     {"version", {"-version"}, 0, "240521", false, false},
 };
