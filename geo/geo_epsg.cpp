@@ -1,7 +1,6 @@
 // EPSG codes: the ones known by heart and the parameter files pcs.csv, gcs.csv and vertcs.csv.
 #include "geo/geo_epsg.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -9,11 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "geo/geo_projection_math.h"
 #include "geo/geo_units.h"
 #include "geo/geoprojectionconverter.h"
 
 namespace {
+
+constexpr int kHotineVariantB = 9815;
 
 // ---- reading the parameter files ----
 
@@ -212,34 +212,6 @@ bool scan_pcs_parameters(const std::vector<std::string>& fields, int count, cons
   return true;
 }
 
-// Hotine variant B (9815) counts its false easting and northing from the projection centre, the
-// converter's formulas (variant A) from the natural origin on the initial line. Moving them by the
-// centre's distance u_c along that line gives the same grid; taken unchanged they would put every
-// point hundreds of kilometres off (LV95 has its centre at the false origin).
-bool set_hom_from_centre(GeoProjectionConverter& converter, const PcsParameters& parameters, bool source,
-                         const char* name) {
-  const double* v = parameters.value;
-  if (!converter.set_hom(v[5], v[6], v[0], v[1], v[2], v[3], v[4], source, name)) return false;
-  const GeoProjectionParameters& hom = *converter.get_projection(source);
-  const double e2 = converter.get_ellipsoid().eccentricity_squared;
-  const double b = hom.derived[geo_math::kHomB];
-  const double a = hom.derived[geo_math::kHomA];
-  const double phic = hom.lat_origin_radian;
-  const double alphac = hom.azimuth_radian;
-  double uc;
-  if (std::fabs(std::cos(alphac)) < 1e-12) {
-    uc = a * (hom.long_meridian_radian - hom.derived[geo_math::kHomLambda0]);
-  } else {
-    const double sin_phic = std::sin(phic);
-    const double d = b * std::sqrt(1.0 - e2) / (std::cos(phic) * std::sqrt(1.0 - e2 * sin_phic * sin_phic));
-    uc = (a / b) * std::atan(std::sqrt(std::max(d * d - 1.0, 0.0)) / std::cos(alphac));
-  }
-  uc = std::copysign(std::fabs(uc), phic);
-  const double gammac = hom.rectified_grid_angle_radian;
-  return converter.set_hom(v[5] - uc * std::sin(gammac), v[6] - uc * std::cos(gammac), v[0], v[1], v[2], v[3],
-                           v[4], source, name);
-}
-
 // Builds the projection of a pcs.csv line by its method code. Answers false after its message.
 bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
                         const std::vector<std::string>& fields, const std::string& line, bool source) {
@@ -283,7 +255,6 @@ bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
         std::fprintf(stderr, "failed to scan HOM parameters from '%s'\n", line.c_str());
         return false;
       }
-      if (method == 9815) return set_hom_from_centre(converter, p, source, name);
       return converter.set_hom(v[5], v[6], v[0], v[1], v[2], v[3], v[4], source, name);
     case 9809:
       if (!scan_pcs_parameters(fields, 5, "aasll", p)) {
@@ -297,8 +268,10 @@ bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
   }
 }
 
-// A projected CRS from its line in pcs.csv: unit, geographic CRS, then the projection by method.
-bool set_pcs_code(GeoProjectionConverter& converter, const std::string& path, int code, bool source) {
+// A projected CRS from its line in pcs.csv: unit, geographic CRS, then the projection by method,
+// which is answered in `method`.
+bool set_pcs_code(GeoProjectionConverter& converter, const std::string& path, int code, bool source,
+                  int& method) {
   std::string line;
   const GeoLookup found = geo_find_epsg_line(path, "pcs.csv", code, line);
   if (found == GeoLookup::missing_file) return false;
@@ -316,7 +289,7 @@ bool set_pcs_code(GeoProjectionConverter& converter, const std::string& path, in
   }
   const int unit = numbers[0];
   const int gcs = numbers[1];
-  const int method = numbers[3];
+  method = numbers[3];
   if (!converter.set_ProjLinearUnitsGeoKey(unit, source)) {
     std::fprintf(stderr, "units %d of EPSG code %d not implemented.\n", unit, code);
     return false;
@@ -421,6 +394,44 @@ std::vector<std::string> geo_split_fields(std::string_view line) {
   return fields;
 }
 
+namespace {
+
+// The datum and ellipsoid codes of a gcs.csv line, read as set_gcs reads them.
+bool gcs_line_codes(const std::vector<std::string>& fields, int& datum, int& ellipsoid_code) {
+  return fields.size() >= 7 && parse_int(fields[2], datum) && parse_int(fields[6], ellipsoid_code);
+}
+
+// A datum has several CRSs in gcs.csv (3D ones, others on a Paris meridian); the converter's is the
+// plain 2D one on Greenwich, in degrees.
+bool is_greenwich_2d(const std::vector<std::string>& fields) {
+  const std::string& cs = fields[5];
+  return fields[4] == "8901" && (cs == "6422" || cs == "6424" || cs == "6402");
+}
+
+}  // namespace
+
+int geo_settable_gcs(const std::string& gcs_path, int code, bool by_datum) {
+  for (const GcsEntry& entry : kGcs) {
+    if (by_datum ? entry.datum_name && entry.datum_code == code : entry.code == code) return entry.code;
+  }
+  File file(std::fopen(gcs_path.c_str(), "r"));
+  if (!file) return 0;
+  std::string line;
+  while (read_line(file.get(), line)) {
+    int line_epsg = 0;
+    if (!line_code(line, line_epsg) || (!by_datum && line_epsg != code)) continue;
+    const std::vector<std::string> fields = geo_split_fields(line);
+    int datum = 0;
+    int ellipsoid_code = 0;
+    const bool usable =
+        gcs_line_codes(fields, datum, ellipsoid_code) && geo_ellipsoid_id_from_epsg(ellipsoid_code) != 0;
+    // set_gcs reads the first line of a code, so a code's later lines do not count.
+    if (!by_datum) return usable ? code : 0;
+    if (usable && datum == code && is_greenwich_2d(fields)) return line_epsg;
+  }
+  return 0;
+}
+
 std::string GeoProjectionConverter::parameter_file_path(const char* name) const {
   const size_t cut = program_path.find_last_of("/\\:");
   // A program started through the search path has no folder in its name; "." is the best guess.
@@ -452,7 +463,7 @@ bool GeoProjectionConverter::set_gcs(int code, std::string* described) {
     const std::vector<std::string> fields = geo_split_fields(line);
     int datum = 0;
     int ellipsoid_code = 0;
-    if (fields.size() >= 7 && parse_int(fields[2], datum) && parse_int(fields[6], ellipsoid_code)) {
+    if (gcs_line_codes(fields, datum, ellipsoid_code)) {
       const int id = geo_ellipsoid_id_from_epsg(ellipsoid_code);
       if (id == 0) {
         std::fprintf(stderr, "ERROR: ellipsoid with EPSG code %d for '%s' not supported\n", ellipsoid_code,
@@ -482,6 +493,7 @@ bool GeoProjectionConverter::set_epsg_code(int code, std::string* described, boo
     if (code >= candidate.first && code <= candidate.last) range = &candidate;
   }
   bool known = false;
+  int method = 0;
   if (range) {
     const int zone = code - range->zone_offset;
     set_gcs(range->gcs);
@@ -495,16 +507,21 @@ bool GeoProjectionConverter::set_epsg_code(int code, std::string* described, boo
   } else if (code == 4978) {
     known = set_ecef(source);
   } else if (code == 21781) {
+    // The Swiss and Hungarian grids are oblique Mercators whose initial line runs east-west; a
+    // transverse Mercator with the same origin drifts metres away within 100 km of it.
     set_gcs(4149);
     set_coordinates_in_meter(source);
-    known = set_tm(600000, 200000, 46.95240555555556, 7.439583333333333, 1.0, source, "CH1903 / LV03");
+    known =
+        set_hom(600000, 200000, 46.95240555555556, 7.439583333333333, 90, 90, 1.0, source, "CH1903 / LV03");
+    method = kHotineVariantB;
   } else if (code == 23700) {
     set_gcs(4237);
     set_coordinates_in_meter(source);
-    known = set_tm(650000, 200000, 47.14439372222222, 19.04857177777778, 0.99993, source,
-                   "EOV / HD72 / Hungarian National Grid");
+    known = set_hom(650000, 200000, 47.14439372222222, 19.04857177777778, 90, 90, 0.99993, source,
+                    "EOV / HD72 / Hungarian National Grid");
+    method = kHotineVariantB;
   } else {
-    known = set_pcs_code(*this, parameter_file_path("pcs.csv"), code, source);
+    known = set_pcs_code(*this, parameter_file_path("pcs.csv"), code, source, method);
   }
   if (!known) return false;
   std::unique_ptr<GeoProjectionParameters>& projection = side(source);
@@ -513,6 +530,8 @@ bool GeoProjectionConverter::set_epsg_code(int code, std::string* described, boo
                  source ? "source_projection" : "target_projection", code);
     return true;
   }
+  // Variant B counts its false easting and northing from the projection centre.
+  projection->hom_variant_b = projection->type == GEO_PROJECTION_HOM && method == kHotineVariantB;
   projection->geokey = static_cast<int16_t>(code);
   projection->gcs = static_cast<int16_t>(gcs_code);
   put(described, projection->description);

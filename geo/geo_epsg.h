@@ -17,3 +17,9 @@ GeoLookup geo_find_epsg_line(const std::string& path, const char* file_name, int
 // The comma-separated fields of a parameter file line; a field in double quotes keeps its commas
 // and loses its quotes.
 std::vector<std::string> geo_split_fields(std::string_view line);
+
+// The geographic CRS that set_gcs takes without a message for `code`, the EPSG code of a
+// geographic CRS (by_datum false) or of a datum (by_datum true): from the built-in table, else from
+// the parameter file gcs.csv at `gcs_path`, where a datum counts through its 2D CRS on Greenwich.
+// 0 when there is none, also when the file is missing; nothing is printed.
+int geo_settable_gcs(const std::string& gcs_path, int code, bool by_datum);

@@ -1,4 +1,5 @@
 // Derived constants and inverse formulas of the projection families.
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -342,7 +343,7 @@ bool aeac_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& 
   return write_degrees(phi, lambda, lon, lat);
 }
 
-// ---- Hotine Oblique Mercator (EPSG method 9812, variant A) ----
+// ---- Hotine Oblique Mercator (EPSG methods 9812 and 9815, variants A and B) ----
 
 void hom_constants(const GeoEllipsoid& ellipsoid, GeoProjectionParameters& p) {
   const double a = ellipsoid.equatorial_radius;
@@ -367,6 +368,13 @@ void hom_constants(const GeoEllipsoid& ellipsoid, GeoProjectionParameters& p) {
   p.derived[kHomE] = big_e;
   p.derived[kHomGamma0] = gamma0;
   p.derived[kHomLambda0] = p.long_meridian_radian - std::asin(g_tan) / b;
+  // An initial line running east-west at the centre (alpha_c 90 degrees, the Swiss and Hungarian
+  // grids) would take the arctangent of x/0; its limit is A (lambda_c - lambda_0).
+  const double uc =
+      std::fabs(std::cos(p.azimuth_radian)) < 1e-12
+          ? big_a * (p.long_meridian_radian - p.derived[kHomLambda0])
+          : big_a / b * std::atan(std::sqrt(std::max(d * d - 1.0, 0.0)) / std::cos(p.azimuth_radian));
+  p.derived[kHomUc] = std::copysign(std::fabs(uc), phic);
 }
 
 bool hom_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& p, double x, double y,
@@ -378,7 +386,7 @@ bool hom_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& p
   const double dx = x - p.false_easting_meter;
   const double dy = y - p.false_northing_meter;
   const double v = dx * std::cos(gc) - dy * std::sin(gc);
-  const double u = dy * std::cos(gc) + dx * std::sin(gc);
+  const double u = dy * std::cos(gc) + dx * std::sin(gc) + (p.hom_variant_b ? p.derived[kHomUc] : 0.0);
   const double q = std::exp(-b * v / big_a);
   const double s = (q - 1.0 / q) / 2.0;
   const double t = (q + 1.0 / q) / 2.0;

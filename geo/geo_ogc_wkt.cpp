@@ -20,6 +20,8 @@ constexpr size_t kWktBufferSize = 4096;  // the writer's text never exceeds this
 constexpr double kSurveyFootMeter = 0.3048006096012192;
 constexpr size_t kUnitLength = std::char_traits<char>::length("UNIT[");
 constexpr size_t kVertDatumLength = std::char_traits<char>::length("VERT_DATUM[");
+constexpr size_t kGeogcsLength = std::char_traits<char>::length("GEOGCS[");
+constexpr size_t kDatumLength = std::char_traits<char>::length("DATUM[");
 
 bool starts_with_at(const std::string& text, size_t pos, const char* word) {
   return text.compare(pos, std::char_traits<char>::length(word), word) == 0;
@@ -98,6 +100,26 @@ std::optional<double> parameter_value(const std::string& text, size_t from, cons
   return number_after_comma(text, at);
 }
 
+// The geographic CRS that the GEOGCS directly inside the PROJCS opened at `open` names and that
+// set_gcs can take: its own EPSG authority, else the one of its DATUM (the CRS of that datum).
+// 0 when it names none the converter knows.
+int named_gcs(const std::string& text, size_t open, const std::string& gcs_path) {
+  const size_t geogcs = find_at_depth(text, open, "GEOGCS[", 1);
+  if (geogcs == kNotFound) return 0;
+  const size_t geogcs_open = geogcs + kGeogcsLength - 1;
+  const size_t authority = find_at_depth(text, geogcs_open, "AUTHORITY[", 1);
+  if (authority != kNotFound) {
+    const int code = epsg_authority(text, authority);
+    if (const int settable = code ? geo_settable_gcs(gcs_path, code, false) : 0) return settable;
+  }
+  const size_t datum = find_at_depth(text, geogcs_open, "DATUM[", 1);
+  if (datum == kNotFound) return 0;
+  const size_t datum_authority = find_at_depth(text, datum + kDatumLength - 1, "AUTHORITY[", 1);
+  if (datum_authority == kNotFound) return 0;
+  const int datum_code = epsg_authority(text, datum_authority);
+  return datum_code ? geo_settable_gcs(gcs_path, datum_code, true) : 0;
+}
+
 }  // namespace
 
 bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_view) {
@@ -155,6 +177,12 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
   const std::optional<double> northing = parameter_value(wkt, after, "false_northing");
   if (!easting || !northing) return false;
 
+  // The geographic CRS is taken just before the projection, whose record keeps its code; a CRS the
+  // converter cannot set leaves the current one.
+  const int gcs = named_gcs(wkt, open, parameter_file_path("gcs.csv"));
+  const auto take_gcs = [&] {
+    if (gcs) set_gcs(gcs);
+  };
   bool set = false;
   if (name.starts_with("Lambert_Conformal_Conic")) {
     const auto latitude = parameter_value(wkt, after, "latitude_of_origin");
@@ -162,12 +190,14 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
     const auto parallel1 = parameter_value(wkt, after, "standard_parallel_1");
     const auto parallel2 = parameter_value(wkt, after, "standard_parallel_2");
     if (!latitude || !meridian || !parallel1 || !parallel2) return false;
+    take_gcs();
     set = set_lcc(*easting * unit, *northing * unit, *latitude, *meridian, *parallel1, *parallel2, true);
   } else if (name.starts_with("Transverse_Mercator")) {
     const auto latitude = parameter_value(wkt, after, "latitude_of_origin");
     const auto meridian = parameter_value(wkt, after, "central_meridian");
     const auto scale = parameter_value(wkt, after, "scale_factor");
     if (!latitude || !meridian || !scale) return false;
+    take_gcs();
     set = set_tm(*easting * unit, *northing * unit, *latitude, *meridian, *scale, true);
   } else if (name.starts_with("Albers_Conic_Equal_Area")) {
     const auto latitude = parameter_value(wkt, after, "latitude_of_center");
@@ -175,6 +205,7 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
     const auto parallel1 = parameter_value(wkt, after, "standard_parallel_1");
     const auto parallel2 = parameter_value(wkt, after, "standard_parallel_2");
     if (!latitude || !longitude || !parallel1 || !parallel2) return false;
+    take_gcs();
     set = set_aeac(*easting * unit, *northing * unit, *latitude, *longitude, *parallel1, *parallel2, true);
   } else {
     return false;
@@ -277,6 +308,22 @@ void append_parameter(std::string& text, const char* name, double value) {
   text += "],";
 }
 
+// Hotine variant B by the ESRI names that GDAL maps back onto it: the azimuth form carries no
+// rectified grid angle (readers take it equal to the azimuth), so a grid turned by another angle
+// needs the skew orthomorphic form with its plane rotation.
+void append_hom_centre(std::string& wkt, const GeoProjectionParameters& p, double meter_to_unit) {
+  const bool rotated = p.rectified_grid_angle_degree != p.azimuth_degree;
+  wkt += rotated ? "PROJECTION[\"Rectified_Skew_Orthomorphic_Center\"],"
+                 : "PROJECTION[\"Hotine_Oblique_Mercator_Azimuth_Center\"],";
+  append_parameter(wkt, "false_easting", p.false_easting_meter * meter_to_unit);
+  append_parameter(wkt, "false_northing", p.false_northing_meter * meter_to_unit);
+  append_parameter(wkt, "scale_factor", p.scale_factor);
+  append_parameter(wkt, "azimuth", p.azimuth_degree);
+  append_parameter(wkt, "longitude_of_center", p.long_meridian_degree);
+  append_parameter(wkt, "latitude_of_center", p.lat_origin_degree);
+  if (rotated) append_parameter(wkt, "xy_plane_rotation", p.rectified_grid_angle_degree);
+}
+
 // The PROJCS text of a projected side: name, geographic part, projection, parameters, unit.
 void append_projcs(std::string& wkt, const GeoProjectionParameters& p, const std::string& name,
                    const std::string& geogcs, double meter_to_unit, int unit_epsg) {
@@ -313,6 +360,10 @@ void append_projcs(std::string& wkt, const GeoProjectionParameters& p, const std
       append_parameter(wkt, "longitude_of_center", p.long_meridian_degree);
       break;
     case GEO_PROJECTION_HOM:
+      if (p.hom_variant_b) {
+        append_hom_centre(wkt, p, meter_to_unit);
+        break;
+      }
       wkt += "PROJECTION[\"Hotine_Oblique_Mercator\"],";
       append_parameter(wkt, "latitude_of_center", p.lat_origin_degree);
       append_parameter(wkt, "longitude_of_center", p.long_meridian_degree);
@@ -329,7 +380,7 @@ void append_projcs(std::string& wkt, const GeoProjectionParameters& p, const std
     default:
       break;
   }
-  if (p.type != GEO_PROJECTION_UTM) {
+  if (p.type != GEO_PROJECTION_UTM && !(p.type == GEO_PROJECTION_HOM && p.hom_variant_b)) {
     append_parameter(wkt, "false_easting", p.false_easting_meter * meter_to_unit);
     append_parameter(wkt, "false_northing", p.false_northing_meter * meter_to_unit);
   }

@@ -15,7 +15,9 @@ inline constexpr double kRadianToDegree = 180.0 / std::numbers::pi;
 enum LccDerived { kLccN = 0, kLccAF = 1, kLccRho0 = 2 };
 enum TmDerived { kTmA = 0, kTmB = 1, kTmC = 2, kTmD = 3, kTmE = 4, kTmArcAtOrigin = 5 };
 enum AeacDerived { kAeacN = 0, kAeacC = 1, kAeacRho0 = 2, kAeacPoleQ = 3 };
-enum HomDerived { kHomB = 0, kHomA = 1, kHomE = 2, kHomGamma0 = 3, kHomLambda0 = 4 };
+// kHomUc: the distance u_c along the initial line from the natural origin to the centre, signed
+// like the centre's latitude; variant B adds it to u.
+enum HomDerived { kHomB = 0, kHomA = 1, kHomE = 2, kHomGamma0 = 3, kHomLambda0 = 4, kHomUc = 5 };
 enum OsDerived { kOsR = 0, kOsN = 1, kOsC = 2, kOsChi0 = 3, kOsG = 4, kOsH = 5 };
 
 // Fill `derived` from the record's parameters and the ellipsoid.

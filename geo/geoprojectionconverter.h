@@ -82,6 +82,9 @@ struct GeoProjectionParameters {
   double rectified_grid_angle_degree = 0.0;
   double azimuth_radian = 0.0;
   double rectified_grid_angle_radian = 0.0;
+  // HOM: false easting and northing are the grid coordinates of the projection centre (EPSG
+  // method 9815, variant B) rather than of the natural origin (9812, variant A).
+  bool hom_variant_b = false;
 
   // Constants derived from the parameters and the ellipsoid, recomputed whenever either changes.
   // Their meaning depends on the type (LCC: n, aF, rho0; TM: the meridian-arc coefficients A'..E';
@@ -186,7 +189,9 @@ class GeoProjectionConverter {
   int get_vertical_code() const { return vertical_geokey; }
 
   // ---- OGC WKT ----
-  // Reads a LAS header's coordinate-system text; always sets the source side.
+  // Reads a LAS header's coordinate-system text; always sets the source side. The geographic CRS
+  // comes along when the projection's GEOGCS names one the converter can set, by its own EPSG
+  // authority or its datum's.
   bool set_projection_from_ogc_wkt(std::string_view wkt);
   // The WKT of a side's projection (what a .prj file holds); fails without a projection.
   bool get_ogc_wkt(std::string& wkt, bool source = true) const;

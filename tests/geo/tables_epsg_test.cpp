@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "geo/geoprojectionconverter.h"
 #include "tables_fixture.h"
@@ -71,9 +73,11 @@ TEST(EpsgByHeart, SingleCodesAndTheTargetSide) {
   ASSERT_TRUE(converter.set_epsg_code(21781, &described));
   EXPECT_EQ(described, "CH1903 / LV03");
   const GeoProjectionParameters* swiss = converter.get_projection();
-  EXPECT_EQ(swiss->type, GEO_PROJECTION_TM);
+  EXPECT_EQ(swiss->type, GEO_PROJECTION_HOM);
+  EXPECT_TRUE(swiss->hom_variant_b);
   EXPECT_DOUBLE_EQ(swiss->false_easting_meter, 600000);
   EXPECT_DOUBLE_EQ(swiss->lat_origin_degree, 46.95240555555556);
+  EXPECT_EQ(swiss->azimuth_degree, 90);
   EXPECT_EQ(converter.get_gcs_code(), 4149);
   EXPECT_EQ(converter.get_ellipsoid().id, 3);
 
@@ -81,6 +85,7 @@ TEST(EpsgByHeart, SingleCodesAndTheTargetSide) {
   ASSERT_TRUE(converter.set_epsg_code(23700, &described, false));
   EXPECT_EQ(described, "EOV / HD72 / Hungarian National Grid");
   EXPECT_EQ(converter.get_projection(false)->scale_factor, 0.99993);
+  EXPECT_TRUE(converter.get_projection(false)->hom_variant_b);
   EXPECT_EQ(converter.get_projection(true)->geokey, 21781);
   EXPECT_EQ(converter.get_projection(false)->geokey, 23700);
 
@@ -102,24 +107,32 @@ struct PcsCase {
   int gcs, ellipsoid;
   const char* description;
   const char* warning;
+  bool variant_b;  // Hotine with false easting and northing at the projection centre
 };
 
 const PcsCase kPcs[] = {
     {27700, GEO_PROJECTION_TM, 400000, -100000, 49, -2, 0, 0, 0.9996012717, 0, 0, 1.0, 4277, 1,
-     "OSGB36 / British National Grid", ""},
+     "OSGB36 / British National Grid", "", false},
     {2204, GEO_PROJECTION_LCC, 2000000 * kSurveyFoot, 100000 * kSurveyFoot, 34 + 40 / 60.0, -86, 35.25,
-     36 + 25 / 60.0, 0, 0, 0, kSurveyFoot, 4267, 5, "NAD27 / Tennessee", ""},
+     36 + 25 / 60.0, 0, 0, 0, kSurveyFoot, 4267, 5, "NAD27 / Tennessee", "", false},
     {2085, GEO_PROJECTION_LCC, 500000, 280296.016, 22.35, -81, 22.35, 22.35, 0, 0, 0, 1.0, 4267, 5,
      "NAD27 / Cuba Norte",
      "\nWARNING: current implementation for Lambert Conic Conformal (1SP) ignores scale factor 0.99993602 "
      "and "
-     "uses 1.0 instead\n"},
+     "uses 1.0 instead\n",
+     false},
     {3005, GEO_PROJECTION_AEAC, 1000000, 0, 45, -126, 50, 58.5, 0, 0, 0, 1.0, 4269, 11, "NAD83 / BC Albers",
-     ""},
+     "", false},
     {3078, GEO_PROJECTION_HOM, 2546731.496, -4354009.816, 45 + 18 / 60.0 + 33 / 3600.0, -86, 0, 0, 0.9996,
-     337.25556, 337.25556, 1.0, 4269, 11, "NAD83 / Michigan Oblique Mercator", ""},
+     337.25556, 337.25556, 1.0, 4269, 11, "NAD83 / Michigan Oblique Mercator", "", false},
     {28992, GEO_PROJECTION_OS, 155000, 463000, 52 + 9 / 60.0 + 22.178 / 3600, 5 + 23 / 60.0 + 15.5 / 3600, 0,
-     0, 0.9999079, 0, 0, 1.0, 4289, 3, "Amersfoort / RD New", ""},
+     0, 0.9999079, 0, 0, 1.0, 4289, 3, "Amersfoort / RD New", "", false},
+    // Variant B: false easting and northing stay those of the projection centre, as published. The
+    // sexagesimal unit keeps seconds to three decimals: 56.9537 and 48.3685 are read as 56.954 and 48.368.
+    {29873, GEO_PROJECTION_HOM, 590476.87, 442857.65, 4, 115, 0, 0, 0.99984, 53 + 18 / 60.0 + 56.954 / 3600,
+     53 + 7 / 60.0 + 48.368 / 3600, 1.0, 4298, 7, "Timbalai 1948 / RSO Borneo (m)", "", true},
+    {2056, GEO_PROJECTION_HOM, 2600000, 1200000, 46 + 57 / 60.0 + 8.66 / 3600, 7 + 26 / 60.0 + 22.5 / 3600, 0,
+     0, 1.0, 90, 90, 1.0, 4150, 3, "CH1903+ / LV95", "", true},
 };
 
 TEST(EpsgPcsFile, EverySupportedMethod) {
@@ -152,6 +165,7 @@ TEST(EpsgPcsFile, EverySupportedMethod) {
       EXPECT_NEAR(p->azimuth_degree, c.azimuth, 1e-9);
       EXPECT_NEAR(p->rectified_grid_angle_degree, c.rectified, 1e-9);
     }
+    EXPECT_EQ(p->hom_variant_b, c.variant_b);
     EXPECT_EQ(converter.get_coordinate_factor(true), c.coordinate_factor);
     EXPECT_EQ(converter.get_gcs_code(), c.gcs);
     EXPECT_EQ(converter.get_ellipsoid().id, c.ellipsoid);
@@ -163,27 +177,92 @@ TEST(EpsgPcsFile, EverySupportedMethod) {
 // example, given to 0.01 arc seconds).
 TEST(EpsgPcsFile, HotineFromTheProjectionCentre) {
   GeoProgramFolder tables(true);
-  GeoProjectionConverter converter;
-  converter.set_program_path(tables.program().c_str());
-  ASSERT_TRUE(converter.set_epsg_code(2056));
-  const GeoProjectionParameters* p = converter.get_projection();
-  EXPECT_EQ(p->type, GEO_PROJECTION_HOM);
-  EXPECT_NEAR(p->lat_origin_degree, 46 + 57 / 60.0 + 8.66 / 3600, 1e-9);
-  EXPECT_NEAR(p->long_meridian_degree, 7 + 26 / 60.0 + 22.5 / 3600, 1e-9);
-  EXPECT_EQ(p->azimuth_degree, 90);
-  EXPECT_EQ(p->rectified_grid_angle_degree, 90);
-  EXPECT_EQ(converter.get_ellipsoid().id, 3);
   const struct {
+    int code;
     double x, y, lon, lat, tolerance;
   } points[] = {
-      {2600000, 1200000, 7 + 26 / 60.0 + 22.5 / 3600, 46 + 57 / 60.0 + 8.66 / 3600, 1e-9},
-      {2602030.680, 1191775.030, 7 + 27 / 60.0 + 58.41 / 3600, 46 + 52 / 60.0 + 42.27 / 3600, 0.01 / 3600},
+      {2056, 2600000, 1200000, 7 + 26 / 60.0 + 22.5 / 3600, 46 + 57 / 60.0 + 8.66 / 3600, 1e-9},
+      {2056, 2602030.680, 1191775.030, 7 + 27 / 60.0 + 58.41 / 3600, 46 + 52 / 60.0 + 42.27 / 3600,
+       0.01 / 3600},
+      {21781, 600000, 200000, 7 + 26 / 60.0 + 22.5 / 3600, 46 + 57 / 60.0 + 8.66 / 3600, 1e-9},
+      {29873, 590476.87, 442857.65, 115, 4, 1e-9},
+      // 27 31 07.7837 with the seconds read to three decimals.
+      {2057, 658377.437, 3044969.194, 52 + 36 / 60.0 + 12.741 / 3600, 27 + 31 / 60.0 + 7.784 / 3600, 1e-9},
   };
   for (const auto& point : points) {
+    SCOPED_TRACE(point.code);
+    GeoProjectionConverter converter;
+    converter.set_program_path(tables.program().c_str());
+    ASSERT_TRUE(converter.set_epsg_code(point.code));
     double xyz[3] = {point.x, point.y, 0};
     ASSERT_TRUE(converter.to_lon_lat(xyz));
     EXPECT_NEAR(xyz[0], point.lon, point.tolerance);
     EXPECT_NEAR(xyz[1], point.lat, point.tolerance);
+  }
+}
+
+// cs2cs's answer for one point as longitude, latitude; `latitude_first` for EPSG geographic CRSs.
+bool proj_lon_lat(const std::string& arguments, double x, double y, bool latitude_first, double& lon,
+                  double& lat) {
+  char point[80];
+  std::snprintf(point, sizeof(point), "echo %.3f %.3f | ", x, y);
+  const std::string command = point + ("cs2cs -f %.10f " + arguments);
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  if (!pipe) return false;
+  double first = 0, second = 0;
+  if (std::fscanf(pipe.get(), "%lf %lf", &first, &second) != 2) return false;
+  lon = latitude_first ? second : first;
+  lat = latitude_first ? first : second;
+  return true;
+}
+
+// Variant B across each grid, from the centre to a few hundred kilometres out, against PROJ: its
+// own EPSG definition where the ellipsoids agree, else the EPSG parameters on the converter's
+// ellipsoid (Timbalai's Everest 1967 has no ellipsoid id of its own and takes Everest 1830's).
+TEST(EpsgPcsFile, HotineVariantBAgreesWithProj) {
+  if (std::system("command -v cs2cs >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "cs2cs is not installed";
+  }
+  const struct {
+    int code, gcs;
+    const char* omerc;  // nullptr: PROJ's definition of the code
+    std::vector<std::pair<double, double>> points;
+  } cases[] = {
+      {2056, 4150, nullptr, {{2485000, 1075000}, {2833000, 1296000}, {2700000, 1100000}, {2550000, 1300000}}},
+      {21781, 4149, nullptr, {{485000, 75000}, {833000, 296000}}},
+      {23700, 4237, nullptr, {{430000, 50000}, {930000, 360000}}},
+      {2057, 4153, nullptr, {{558377, 2944969}, {758377, 3144969}}},
+      {29873,
+       4298,
+       "+proj=omerc +lat_0=4 +lonc=115 +alpha=53.31582047222222 +gamma=53.13010236111111 +k=0.99984 "
+       "+x_0=590476.87 +y_0=442857.65",
+       {{300000, 200000}, {900000, 800000}, {1000000, 600000}, {590476.87, 442857.65}}},
+  };
+  GeoProgramFolder tables(true);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    GeoProjectionConverter converter;
+    converter.set_program_path(tables.program().c_str());
+    ASSERT_TRUE(converter.set_epsg_code(c.code));
+    std::string arguments;
+    if (c.omerc) {
+      char ellipsoid[96];
+      std::snprintf(ellipsoid, sizeof(ellipsoid), " +a=%.17g +es=%.17g",
+                    converter.get_ellipsoid().equatorial_radius,
+                    converter.get_ellipsoid().eccentricity_squared);
+      arguments = std::string(c.omerc) + ellipsoid + " +to +proj=longlat" + ellipsoid;
+    } else {
+      arguments = "EPSG:" + std::to_string(c.code) + " EPSG:" + std::to_string(c.gcs);
+    }
+    for (const auto& [x, y] : c.points) {
+      SCOPED_TRACE(testing::Message() << x << " " << y);
+      double xyz[3] = {x, y, 0};
+      ASSERT_TRUE(converter.to_lon_lat(xyz));
+      double lon = 0, lat = 0;
+      ASSERT_TRUE(proj_lon_lat(arguments, x, y, c.omerc == nullptr, lon, lat));
+      EXPECT_NEAR(xyz[0], lon, 1e-7);
+      EXPECT_NEAR(xyz[1], lat, 1e-7);
+    }
   }
 }
 
@@ -209,13 +288,9 @@ TEST(EpsgPcsFile, ConversionsAgreeWithProj) {
     ASSERT_TRUE(converter.set_epsg_code(c.code));
     double xyz[3] = {c.x, c.y, 0};
     ASSERT_TRUE(converter.to_lon_lat(xyz));
-    char command[160];
-    std::snprintf(command, sizeof(command), "echo %.3f %.3f | cs2cs -f %%.10f EPSG:%d EPSG:%d", c.x, c.y,
-                  c.code, c.gcs);
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command, "r"), pclose);
-    ASSERT_TRUE(pipe);
-    double lat = 0, lon = 0;  // EPSG geographic systems answer latitude first
-    ASSERT_EQ(std::fscanf(pipe.get(), "%lf %lf", &lat, &lon), 2);
+    double lon = 0, lat = 0;
+    ASSERT_TRUE(proj_lon_lat("EPSG:" + std::to_string(c.code) + " EPSG:" + std::to_string(c.gcs), c.x, c.y,
+                             true, lon, lat));
     EXPECT_NEAR(xyz[0], lon, 1e-7);
     EXPECT_NEAR(xyz[1], lat, 1e-7);
   }

@@ -5,10 +5,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -71,4 +76,55 @@ inline std::string case_name(std::string name) {
     if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
   }
   return name;
+}
+
+// ---- GDAL as an independent reader of written .prj text ----
+
+inline bool has_gdalsrsinfo() {
+  return std::system("gdalsrsinfo --version >/dev/null 2>&1") == 0;
+}
+
+// What gdalsrsinfo prints for a file in an output form such as "proj4" or "wkt1"; empty when it
+// cannot run.
+inline std::string gdalsrsinfo(const std::string& form, const std::string& path) {
+  const std::string command = "gdalsrsinfo -o " + form + " '" + path + "' 2>/dev/null";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  if (!pipe) return "";
+  std::string output;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof(buffer), pipe.get())) output += buffer;
+  return output;
+}
+
+// The +name=value terms of a PROJ string; a term without a value maps to "".
+inline std::map<std::string, std::string> proj4_terms(const std::string& text) {
+  std::map<std::string, std::string> terms;
+  std::istringstream words(text);
+  std::string word;
+  while (words >> word) {
+    if (word.empty() || word[0] != '+') continue;
+    const size_t equal = word.find('=');
+    terms[word.substr(1, equal == std::string::npos ? std::string::npos : equal - 1)] =
+        equal == std::string::npos ? "" : word.substr(equal + 1);
+  }
+  return terms;
+}
+
+// Expects every term of `expected` in `got`: numbers to `relative` of their size (at least of 1),
+// words exactly.
+inline void expect_proj4_terms(const std::map<std::string, std::string>& got, const std::string& expected,
+                               double relative = 1e-9) {
+  for (const auto& [term, value] : proj4_terms(expected)) {
+    SCOPED_TRACE(term);
+    const auto found = got.find(term);
+    ASSERT_NE(found, got.end());
+    char* end = nullptr;
+    const double number = std::strtod(value.c_str(), &end);
+    if (!value.empty() && *end == '\0') {
+      EXPECT_NEAR(std::strtod(found->second.c_str(), nullptr), number,
+                  relative * std::max(1.0, std::fabs(number)));
+    } else {
+      EXPECT_EQ(found->second, value);
+    }
+  }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,24 +31,27 @@ struct FileCase {
   double coordinate_factor;
   double elevation_factor;
   int vertical;
+  int gcs;
 };
 
 constexpr double kSurveyFoot = 0.3048006096012;
 
 const FileCase kFiles[] = {
     // An EPSG authority inside PROJCS: looked up in pcs.csv, the PROJECTION ignored.
-    {"autzen-core.las", true, GEO_PROJECTION_LCC, "NAD83 / Oregon LCC (m)", 2991, 400000, 1.0, kSurveyFoot,
-     0},
+    {"autzen-core.las", true, GEO_PROJECTION_LCC, "NAD83 / Oregon LCC (m)", 2991, 400000, 1.0, kSurveyFoot, 0,
+     4269},
     {"evlr-1.4-fmt6.las", true, GEO_PROJECTION_TM, "NAD83(HARN) / New Mexico Central (ftUS)", 2903,
-     1640416.667 * kSurveyFoot, kSurveyFoot, 1.0, 0},
-    {"hexbin-crop.las", true, GEO_PROJECTION_UTM, "WGS 84 / UTM 42N", 32642, 0, 1.0, 1.0, 0},
-    {"example-1.3-fmt3.las", true, GEO_PROJECTION_UTM, "GDA2020 / MGA 54S", 7854, 0, 1.0, 1.0, 0},
-    // No authority: the Lambert parameters, false easting in feet.
-    {"autzen-trim.las", true, GEO_PROJECTION_LCC, "Lambert Conformal Conic", 0, 400000, 0.3048, 1.0, 0},
+     1640416.667 * kSurveyFoot, kSurveyFoot, 1.0, 0, 4152},
+    {"hexbin-crop.las", true, GEO_PROJECTION_UTM, "WGS 84 / UTM 42N", 32642, 0, 1.0, 1.0, 0, 4326},
+    {"example-1.3-fmt3.las", true, GEO_PROJECTION_UTM, "GDA2020 / MGA 54S", 7854, 0, 1.0, 1.0, 0, 7844},
+    // No PROJCS authority: the Lambert parameters, false easting in feet; the datum's authority
+    // (6152) names NAD83(HARN).
+    {"autzen-trim.las", true, GEO_PROJECTION_LCC, "Lambert Conformal Conic", 0, 400000, 0.3048, 1.0, 0, 4152},
+    // A datum named without an authority is not recognised by its name.
     {"wkt-and-geokeys-fmt6.las", true, GEO_PROJECTION_LCC, "Lambert Conformal Conic", 0, 500000, kSurveyFoot,
-     1.0, 0},
+     1.0, 0, 4326},
     // Only GeoKeys.
-    {"simple-1.4-fmt7.las", false, GEO_PROJECTION_LONG_LAT, "longitude/latitude", 0, 0, 1.0, 1.0, 0},
+    {"simple-1.4-fmt7.las", false, GEO_PROJECTION_LONG_LAT, "longitude/latitude", 0, 0, 1.0, 1.0, 0, 4326},
 };
 
 TEST(RealFiles, WktFirstThenGeoKeys) {
@@ -76,7 +80,42 @@ TEST(RealFiles, WktFirstThenGeoKeys) {
     EXPECT_EQ(converter.get_coordinate_factor(true), c.coordinate_factor);
     EXPECT_EQ(converter.get_elevation_factor(true), c.elevation_factor);
     EXPECT_EQ(converter.get_vertical_code(), c.vertical);
+    EXPECT_EQ(converter.get_gcs_code(), c.gcs);
+    EXPECT_EQ(p->gcs, c.gcs);
   }
+}
+
+// The datum a file's WKT names reaches the written .prj: GDAL reads it back as the same projection
+// on NAD83(HARN) (EPSG datum 6152), not on WGS 84.
+TEST(RealFiles, WktDatumReachesThePrj) {
+  GeoProgramFolder tables(true);
+  LASreaderLAS reader;
+  ASSERT_TRUE(reader.open((std::string(CM_SHARED_DATA_DIR) + "/autzen-trim.las").c_str()));
+  GeoProjectionConverter converter;
+  converter.set_program_path(tables.program().c_str());
+  ASSERT_TRUE(converter.set_projection_from_ogc_wkt(reader.header.vlr_geo_ogc_wkt()));
+  EXPECT_EQ(converter.get_gcs_code(), 4152);
+  EXPECT_EQ(converter.get_ellipsoid().id, 11);
+  std::string wkt;
+  ASSERT_TRUE(converter.get_ogc_wkt(wkt));
+  EXPECT_NE(wkt.find("GEOGCS[\"NAD83(HARN)\",DATUM[\"D_North_American_1983_HARN\""), std::string::npos)
+      << wkt;
+  if (!has_gdalsrsinfo()) GTEST_SKIP() << "gdalsrsinfo is not installed";
+  tables.write("autzen.prj", wkt);
+  const std::string prj = tables.folder() + "/autzen.prj";
+  const std::map<std::string, std::string> got = proj4_terms(gdalsrsinfo("proj4", prj));
+  // EPSG 2994, NAD83(HARN) / Oregon GIC Lambert (ft), is this system.
+  expect_proj4_terms(
+      got,
+      "+proj=lcc +lat_0=41.75 +lon_0=-120.5 +lat_1=43 +lat_2=45.5 +x_0=400000 +y_0=0 +ellps=GRS80 "
+      "+units=ft");
+  EXPECT_EQ(got.count("datum"), 0u) << "read as another datum";
+  const std::string wkt1 = gdalsrsinfo("wkt1", prj);
+  const size_t datum = wkt1.find("DATUM[");
+  ASSERT_NE(datum, std::string::npos) << wkt1;
+  const size_t primem = wkt1.find("PRIMEM[", datum);
+  EXPECT_NE(wkt1.substr(datum, primem - datum).find("AUTHORITY[\"EPSG\",\"6152\"]"), std::string::npos)
+      << wkt1;
 }
 
 struct KeysCase {

@@ -262,56 +262,59 @@ TEST(WktWritingEdges, NoProjectionAndTheNameFromPcs) {
 
 // ---- GDAL as an independent reader of the written text ----
 
-std::map<std::string, std::string> proj4_terms(const std::string& text) {
-  std::map<std::string, std::string> terms;
-  std::istringstream words(text);
-  std::string word;
-  while (words >> word) {
-    if (word.empty() || word[0] != '+') continue;
-    const size_t equal = word.find('=');
-    terms[word.substr(1, equal == std::string::npos ? std::string::npos : equal - 1)] =
-        equal == std::string::npos ? "" : word.substr(equal + 1);
-  }
-  return terms;
-}
-
-std::string gdal_proj4(const std::string& prj_path) {
-  const std::string command = "gdalsrsinfo -o proj4 '" + prj_path + "' 2>/dev/null";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return "";
-  std::string output;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof(buffer), pipe.get())) output += buffer;
-  return output;
-}
-
 struct GdalCase {
   int epsg;
   const char* expected;  // the PROJ terms of the EPSG definition
+  const char* absent;    // a term that must not be there, or ""
+  double relative;       // tolerance of the numbers, relative to their size
 };
 
 const GdalCase kGdal[] = {
-    {32632, "+proj=utm +zone=32 +datum=WGS84 +units=m"},
+    {32632, "+proj=utm +zone=32 +datum=WGS84 +units=m", "", 1e-9},
     {2204,
      "+proj=lcc +lat_0=34.6666666666667 +lon_0=-86 +lat_1=35.25 +lat_2=36.4166666666667 "
      "+x_0=609601.219202438 "
-     "+y_0=30480.0609601219 +datum=NAD27 +units=us-ft"},
-    {3005, "+proj=aea +lat_0=45 +lon_0=-126 +lat_1=50 +lat_2=58.5 +x_0=1000000 +y_0=0 +datum=NAD83 +units=m"},
+     "+y_0=30480.0609601219 +datum=NAD27 +units=us-ft",
+     "", 1e-9},
+    {3005, "+proj=aea +lat_0=45 +lon_0=-126 +lat_1=50 +lat_2=58.5 +x_0=1000000 +y_0=0 +datum=NAD83 +units=m",
+     "", 1e-9},
     {3078,
      "+proj=omerc +no_uoff +lat_0=45.3091666666667 +lonc=-86 +alpha=337.25556 +gamma=337.25556 +k=0.9996 "
-     "+x_0=2546731.496 +y_0=-4354009.816 +datum=NAD83 +units=m"},
+     "+x_0=2546731.496 +y_0=-4354009.816 +datum=NAD83 +units=m",
+     "", 1e-9},
+    // Hotine variant B: GDAL, like PROJ's own definitions, takes the east-west Swiss and Hungarian
+    // grids as Swiss oblique Mercator; false easting and northing stay those of the centre.
+    {2056,
+     "+proj=somerc +lat_0=46.9524055555556 +lon_0=7.43958333333333 +k_0=1 +x_0=2600000 +y_0=1200000 "
+     "+ellps=bessel +units=m",
+     "", 1e-9},
+    {21781,
+     "+proj=somerc +lat_0=46.9524055555556 +lon_0=7.43958333333333 +k_0=1 +x_0=600000 +y_0=200000 "
+     "+ellps=bessel +units=m",
+     "", 1e-9},
+    {23700,
+     "+proj=somerc +lat_0=47.1443937222222 +lon_0=19.0485717777778 +k_0=0.99993 +x_0=650000 +y_0=200000 "
+     "+ellps=GRS67 +units=m",
+     "", 1e-9},
+    // A grid turned by other than the azimuth. pcs.csv gives its angles to 0.0001 arc seconds, the
+    // sexagesimal unit reads them to 0.001 (1.4e-7 degrees at most), and Timbalai's Everest 1967
+    // ellipsoid is written as the converter's Everest 1830.
+    {29873,
+     "+proj=omerc +lat_0=4 +lonc=115 +alpha=53.3158204722222 +gamma=53.1301023611111 +k=0.99984 "
+     "+x_0=590476.87 +y_0=442857.65 +units=m",
+     "no_uoff", 3e-9},
     {28992,
      "+proj=sterea +lat_0=52.1561605555556 +lon_0=5.38763888888889 +k=0.9999079 +x_0=155000 +y_0=463000 "
-     "+ellps=bessel +units=m"},
-    {27700, "+proj=tmerc +lat_0=49 +lon_0=-2 +k=0.9996012717 +x_0=400000 +y_0=-100000 +ellps=airy +units=m"},
-    {4326, "+proj=longlat +datum=WGS84"},
-    {4978, "+proj=geocent +datum=WGS84 +units=m"},
+     "+ellps=bessel +units=m",
+     "", 1e-9},
+    {27700, "+proj=tmerc +lat_0=49 +lon_0=-2 +k=0.9996012717 +x_0=400000 +y_0=-100000 +ellps=airy +units=m",
+     "", 1e-9},
+    {4326, "+proj=longlat +datum=WGS84", "", 1e-9},
+    {4978, "+proj=geocent +datum=WGS84 +units=m", "", 1e-9},
 };
 
 TEST(WktWritingGdal, GdalReadsTheSameCoordinateSystem) {
-  if (std::system("gdalsrsinfo --version >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "gdalsrsinfo is not installed";
-  }
+  if (!has_gdalsrsinfo()) GTEST_SKIP() << "gdalsrsinfo is not installed";
   GeoProgramFolder tables(true);
   for (const GdalCase& c : kGdal) {
     SCOPED_TRACE(c.epsg);
@@ -320,22 +323,109 @@ TEST(WktWritingGdal, GdalReadsTheSameCoordinateSystem) {
     ASSERT_TRUE(converter.set_epsg_code(c.epsg));
     std::string wkt;
     ASSERT_TRUE(converter.get_ogc_wkt(wkt));
-    const std::string prj = tables.folder() + "/out.prj";
+    SCOPED_TRACE(wkt);
     tables.write("out.prj", wkt);
-    const std::map<std::string, std::string> got = proj4_terms(gdal_proj4(prj));
-    for (const auto& [term, value] : proj4_terms(c.expected)) {
-      SCOPED_TRACE(term);
-      ASSERT_TRUE(got.count(term)) << wkt;
-      char* end = nullptr;
-      const double number = std::strtod(value.c_str(), &end);
-      if (!value.empty() && *end == '\0') {
-        EXPECT_NEAR(std::strtod(got.at(term).c_str(), nullptr), number,
-                    1e-9 * std::max(1.0, std::fabs(number)));
-      } else {
-        EXPECT_EQ(got.at(term), value);
-      }
+    const std::map<std::string, std::string> got =
+        proj4_terms(gdalsrsinfo("proj4", tables.folder() + "/out.prj"));
+    expect_proj4_terms(got, c.expected, c.relative);
+    if (*c.absent) {
+      EXPECT_EQ(got.count(c.absent), 0u);
     }
   }
+}
+
+// ---- the geographic CRS of a WKT text ----
+
+std::string projcs_with(const std::string& geogcs) {
+  return "PROJCS[\"TM\"," + geogcs +
+         ",PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\",0],"
+         "PARAMETER[\"central_meridian\",9],PARAMETER[\"scale_factor\",0.9996],PARAMETER[\"false_easting\","
+         "500000],PARAMETER[\"false_northing\",0],UNIT[\"metre\",1]]";
+}
+
+// A GEOGCS with the given datum authority (none for "") and the given tail inside GEOGCS.
+std::string geogcs_with(const std::string& datum_authority, const std::string& tail = "") {
+  std::string text =
+      "GEOGCS[\"some\",DATUM[\"some datum\",SPHEROID[\"GRS 1980\",6378137,298.257222101,"
+      "AUTHORITY[\"EPSG\",\"7019\"]]";
+  if (!datum_authority.empty()) text += ",AUTHORITY[" + datum_authority + "]";
+  return text + "],PRIMEM[\"Greenwich\",0,AUTHORITY[\"EPSG\",\"8901\"]],UNIT[\"degree\",0.0174532925199433]" +
+         tail + "]";
+}
+
+struct DatumCase {
+  const char* name;
+  std::string wkt;
+  bool with_tables;
+  int gcs;        // the geographic CRS afterwards
+  int ellipsoid;  // the converter's ellipsoid id afterwards
+};
+
+const DatumCase kDatums[] = {
+    {"geogcs authority", projcs_with(geogcs_with("", ",AUTHORITY[\"EPSG\",\"4269\"]")), true, 4269, 11},
+    {"geogcs authority from gcs file", projcs_with(geogcs_with("", ",AUTHORITY[\"EPSG\",\"4289\"]")), true,
+     4289, 3},
+    {"datum in the built in table", projcs_with(geogcs_with("\"EPSG\",\"6152\"")), false, 4152, 11},
+    {"datum in the gcs file", projcs_with(geogcs_with("\"EPSG\",\"6289\"")), true, 4289, 3},
+    {"unknown geogcs code falls back to the datum",
+     projcs_with(geogcs_with("\"EPSG\",\"6269\"", ",AUTHORITY[\"EPSG\",\"99\"]")), true, 4269, 11},
+    // What the converter cannot take leaves WGS 84, without a word.
+    {"datum nobody knows", projcs_with(geogcs_with("\"EPSG\",\"6999\"")), true, 4326, 23},
+    {"datum of an unsupported ellipsoid", projcs_with(geogcs_with("\"EPSG\",\"1025\"")), true, 4326, 23},
+    {"datum only in a missing gcs file", projcs_with(geogcs_with("\"EPSG\",\"6289\"")), false, 4326, 23},
+    {"other authority", projcs_with(geogcs_with("\"ESRI\",\"6152\"")), true, 4326, 23},
+    // The spheroid's and the prime meridian's authorities name no datum.
+    {"no datum authority", projcs_with(geogcs_with("")), true, 4326, 23},
+};
+
+void PrintTo(const DatumCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class WktReadingDatum : public testing::TestWithParam<DatumCase> {};
+
+TEST_P(WktReadingDatum, TakesTheGeographicCrsItCanSet) {
+  const DatumCase& c = GetParam();
+  GeoProgramFolder folder(c.with_tables);
+  GeoProjectionConverter converter;
+  converter.set_program_path(folder.program().c_str());
+  const std::string errors = stderr_of([&] { EXPECT_TRUE(converter.set_projection_from_ogc_wkt(c.wkt)); });
+  EXPECT_EQ(errors, "");
+  EXPECT_EQ(converter.get_gcs_code(), c.gcs);
+  EXPECT_EQ(converter.get_ellipsoid().id, c.ellipsoid);
+  const GeoProjectionParameters* p = converter.get_projection(true);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->gcs, c.gcs);
+  // The projection's constants follow the new ellipsoid: the origin comes back as itself.
+  double origin[3] = {500000, 0, 0};
+  ASSERT_TRUE(converter.to_lon_lat(origin));
+  EXPECT_NEAR(origin[0], 9, 1e-9);
+  EXPECT_NEAR(origin[1], 0, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wkt, WktReadingDatum, testing::ValuesIn(kDatums),
+                         [](const auto& test) { return case_name(test.param.name); });
+
+TEST(WktReadingDatumEdges, FailedReadsKeepTheGeographicCrs) {
+  GeoProgramFolder tables(true);
+  GeoProjectionConverter converter;
+  converter.set_program_path(tables.program().c_str());
+  const std::string harn = geogcs_with("\"EPSG\",\"6152\"");
+  // An unsupported projection or a missing parameter takes nothing.
+  EXPECT_FALSE(converter.set_projection_from_ogc_wkt(
+      "PROJCS[\"Merc\"," + harn +
+      ",PROJECTION[\"Mercator_1SP\"],PARAMETER[\"central_meridian\",0],PARAMETER[\"scale_factor\",1],"
+      "PARAMETER[\"false_easting\",0],PARAMETER[\"false_northing\",0],UNIT[\"metre\",1]]"));
+  EXPECT_EQ(converter.get_gcs_code(), 4326);
+  // A GEOGCS on its own is no projected system; nor is a GEOGCS outside the PROJCS its datum.
+  EXPECT_FALSE(converter.set_projection_from_ogc_wkt(harn));
+  EXPECT_EQ(converter.get_gcs_code(), 4326);
+  // A PROJCS authority still decides everything, its geographic CRS included.
+  EXPECT_TRUE(converter.set_projection_from_ogc_wkt("PROJCS[\"x\"," + harn +
+                                                    ",PROJECTION[\"Transverse_Mercator\"],AUTHORITY[\"EPSG\","
+                                                    "\"32632\"]]"));
+  EXPECT_EQ(converter.get_gcs_code(), 4326);
+  EXPECT_EQ(converter.get_projection()->geokey, 32632);
 }
 
 }  // namespace
