@@ -22,6 +22,7 @@ T load(const uint8_t* p) {
 }
 
 std::string_view text_of(std::span<const uint8_t> bytes) {
+  if (bytes.empty()) return {};  // a missing record has no data pointer to scan
   const char* chars = reinterpret_cast<const char*>(bytes.data());
   return std::string_view(chars, strnlen(chars, bytes.size()));
 }

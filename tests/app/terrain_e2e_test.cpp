@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
-#include <regex>
 #include <set>
+#include <sstream>
 #include <utility>
 
 #include "run_tool.h"
@@ -125,13 +125,27 @@ struct Totals {
   long long lines = -1, line_segments = -1, loops = -1, loop_segments = -1;
 };
 
+// The lines of a verbose run's messages that start with `prefix`, in order.
+std::vector<std::string> lines_starting(const std::string& err, const std::string& prefix) {
+  std::vector<std::string> found;
+  std::istringstream in(err);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(prefix, 0) == 0) found.push_back(line + "\n");
+  }
+  return found;
+}
+
 // The "output ..." statistics lines of a verbose run, in order.
 std::vector<Totals> output_statistics(const std::string& err) {
   std::vector<Totals> all;
-  const std::regex pattern(
-      "output (\\d+) lines with (\\d+) segments and (\\d+) loops with (\\d+) segments\n");
-  for (auto it = std::sregex_iterator(err.begin(), err.end(), pattern); it != std::sregex_iterator(); ++it) {
-    all.push_back({std::stoll((*it)[1]), std::stoll((*it)[2]), std::stoll((*it)[3]), std::stoll((*it)[4])});
+  for (const std::string& line : lines_starting(err, "output ")) {
+    Totals t;
+    char end = 0;
+    if (std::sscanf(line.c_str(), "output %lld lines with %lld segments and %lld loops with %lld segments%c",
+                    &t.lines, &t.line_segments, &t.loops, &t.loop_segments, &end) == 5 &&
+        end == '\n') {
+      all.push_back(t);
+    }
   }
   return all;
 }
@@ -226,10 +240,13 @@ TEST(Kill, KilledCountIsATotalOverFiles) {
                                dir.path());
   ASSERT_EQ(run.exit_code, 0) << run.err;
   std::vector<long long> reported;
-  const std::regex killed("killed (\\d+) triangles with '-kill 2.5'\n");
-  for (auto it = std::sregex_iterator(run.err.begin(), run.err.end(), killed); it != std::sregex_iterator();
-       ++it) {
-    reported.push_back(std::stoll((*it)[1]));
+  for (const std::string& line : lines_starting(run.err, "killed ")) {
+    long long count = -1;
+    int consumed = 0;
+    if (std::sscanf(line.c_str(), "killed %lld triangles with '-kill 2.5'\n%n", &count, &consumed) == 1 &&
+        consumed == static_cast<int>(line.size())) {
+      reported.push_back(count);
+    }
   }
   ASSERT_EQ(reported.size(), 2u) << run.err;
   EXPECT_GT(reported[0], 0);
