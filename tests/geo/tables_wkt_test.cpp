@@ -15,8 +15,9 @@
 namespace {
 
 constexpr const char* kGeogcsNad83 =
-    "GEOGCS[\"NAD83\",DATUM[\"North_American_Datum_1983\",SPHEROID[\"GRS 1980\",6378137,298.257222101]],"
-    "PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]],";
+    "GEOGCS[\"NAD83\",DATUM[\"North_American_Datum_1983\",SPHEROID[\"GRS 1980\",6378137,298.257222101],"
+    "AUTHORITY[\"EPSG\",\"6269\"]],PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433],"
+    "AUTHORITY[\"EPSG\",\"4269\"]],";
 
 struct ReadCase {
   const char* name;
