@@ -60,6 +60,8 @@ int ContourRun::run() {
   user_projection_ = converter_.has_projection(true);
   user_units_ = converter_.has_coordinate_unit(true);
   user_elevation_units_ = converter_.has_elevation_unit(true);
+  user_coordinate_factor_ = converter_.get_coordinate_factor(true);
+  user_elevation_factor_ = converter_.get_elevation_factor(true);
   if (user_units_) feet_ = converter_.get_unit_epsg(true) > 9001;
   iso_values_ = settings_.iso_values;
   tracer_.set_simplification({settings_.simplify_area, settings_.simplify_length, settings_.clean});
@@ -150,6 +152,7 @@ void ContourRun::georeference(const LASheader& header) {
       converter_.set_projection_from_geo_keys(keys, header.vlr_geo_ascii_params(), doubles);
     }
     file_projection_ = converter_.has_projection(true);
+    keep_user_units();
   }
   if (user_units_) return;
   feet_ = converter_.get_unit_epsg(true) > 9001;
@@ -177,6 +180,29 @@ bool ContourRun::prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheade
   }
   writer = std::make_unique<LINEwriterReprojector>(converter_, std::move(writer));
   return true;
+}
+
+// Units stated on the command line override the unit keys or WKT units of the file.
+void ContourRun::keep_user_units() {
+  // The factors are the table's exact constants, so they can be told apart by equality.
+  if (user_units_) {
+    if (user_coordinate_factor_ == 1.0) {
+      converter_.set_coordinates_in_meter(true);
+    } else if (user_coordinate_factor_ == 0.3048) {
+      converter_.set_coordinates_in_feet(true);
+    } else {
+      converter_.set_coordinates_in_survey_feet(true);
+    }
+  }
+  if (user_elevation_units_) {
+    if (user_elevation_factor_ == 1.0) {
+      converter_.set_elevation_in_meter(true);
+    } else if (user_elevation_factor_ == 0.3048) {
+      converter_.set_elevation_in_feet(true);
+    } else {
+      converter_.set_elevation_in_survey_feet(true);
+    }
+  }
 }
 
 // What one file said about its georeferencing must not carry over to the next file, which may

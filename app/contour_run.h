@@ -34,6 +34,7 @@ class ContourRun {
   // KML needs longitude/latitude: wraps the writer in a reprojector, guessing a geographic
   // projection from the header's bounds when nothing else gave one. False after the message.
   bool prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheader& header);
+  void keep_user_units();
   void forget_file_georeference();
   // Reads the kept points into the point buffer and triangulates them; false after a fatal
   // message. `expected` is the most points to store; `count_proven` tells whether the source
@@ -74,6 +75,8 @@ class ContourRun {
   bool user_projection_ = false;    // the command line gave the source projection
   bool user_units_ = false;         // ... the source coordinate unit
   bool user_elevation_units_ = false;
+  double user_coordinate_factor_ = 1.0;  // the units the command line stated
+  double user_elevation_factor_ = 1.0;
   bool file_projection_ = false;  // the current file gave (or let us guess) the source projection
   TIN tin_;
   ContourTracer tracer_;

@@ -227,6 +227,15 @@ TEST(Feet, ThresholdsFollowTheUnitOfTheFileOrTheCommandLine) {
   EXPECT_NE(run.err.find("growing concave hull with concavity 164.043 took "), std::string::npos) << run.err;
   run = run_tool(CM_CONTOURMILL_BIN, {"-i", "tile.las", "-owkt", "-v"}, dir.path());
   EXPECT_NE(run.err.find("growing concave hull with concavity 50 took "), std::string::npos) << run.err;
+
+  // A unit on the command line also overrides the file's own: its .prj then speaks of meters.
+  run = run_tool(CM_CONTOURMILL_BIN, {"-i", autzen, "-o", "meters.shp", "-meter", "-v"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("growing concave hull with concavity 50 took "), std::string::npos) << run.err;
+  EXPECT_NE(read_file(dir / "meters.prj").find("UNIT[\"Meter\",1]"), std::string::npos);
+  run = run_tool(CM_CONTOURMILL_BIN, {"-i", autzen, "-o", "feet.shp"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(read_file(dir / "feet.prj").find("UNIT[\"foot\",0.3048]"), std::string::npos);
 }
 
 TEST(Options, BadProjectionOptionsStopTheRun) {
