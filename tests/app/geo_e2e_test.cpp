@@ -257,4 +257,43 @@ TEST(Options, BadProjectionOptionsStopTheRun) {
   }
 }
 
+// A GeoKey directory that claims more keys than its record holds: the keys that are there count.
+TEST(Files, GeoKeyDirectoryLongerThanItsRecordUsesTheKeysItHas) {
+  TempDir dir("geo_keys_lie");
+  std::vector<uint8_t> keys;
+  for (const uint16_t word : {1, 1, 0, 500,  // directory: version 1.1.0, 500 keys claimed
+                              1024, 0, 1, 1, 3072, 0, 1, 32614, 3076, 0, 1, 9001}) {
+    keys.push_back(static_cast<uint8_t>(word & 0xff));
+    keys.push_back(static_cast<uint8_t>(word >> 8));
+  }
+  las_test::Options o;
+  o.vlrs.push_back({"LASF_Projection", 34735, keys});
+  std::vector<las_test::Point> points;
+  for (int i = 0; i < 30; i++) {
+    for (int j = 0; j < 30; j++) points.push_back({500000.0 + 2 * i, 4000000.0 + 2 * j, 0.1 * (i + j)});
+  }
+  las_test::write_file((dir / "lying.las").string(), las_test::build(o, points));
+  const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", "lying.las", "-o", "lying.shp", "-v"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const ToolRun info = run_tool("gdalsrsinfo", {"-o", "proj4", "lying.prj"}, dir.path());
+  EXPECT_NE(info.out.find("+proj=utm +zone=14 +datum=WGS84"), std::string::npos) << info.out << info.err;
+}
+
+// The EPSG tables travel with the program; a copy without them says so instead of guessing.
+TEST(Files, MissingParameterFilesAreReported) {
+  TempDir dir("geo_no_tables");
+  make_tile(dir);
+  std::filesystem::copy_file(CM_CONTOURMILL_BIN, dir / "contourmill");
+  const ToolRun run =
+      run_tool((dir / "contourmill").string(), {"-i", "tile.las", "-epsg", "2994"}, dir.path());
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("ERROR: cannot open 'pcs.csv' file. maybe your Quorvane distribution\n"
+                         "       has no .\\Quorvane\\bin\\serf\\geo\\pcs.csv file. download the\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("ERROR: unknown EPSG code in '-epsg 2994'.\n"), std::string::npos);
+  // The program beside its tables knows the code.
+  EXPECT_EQ(run_tool(CM_CONTOURMILL_BIN, {"-i", "tile.las", "-epsg", "2994"}, dir.path()).exit_code, 0);
+}
+
 }  // namespace
