@@ -184,24 +184,20 @@ bool ContourRun::prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheade
 
 // Units stated on the command line override the unit keys or WKT units of the file.
 void ContourRun::keep_user_units() {
+  using UnitSetter = void (GeoProjectionConverter::*)(bool);
   // The factors are the table's exact constants, so they can be told apart by equality.
+  const auto restore = [this](double factor, UnitSetter meter, UnitSetter feet, UnitSetter survey_feet) {
+    (converter_.*(factor == 1.0 ? meter : factor == 0.3048 ? feet : survey_feet))(true);
+  };
   if (user_units_) {
-    if (user_coordinate_factor_ == 1.0) {
-      converter_.set_coordinates_in_meter(true);
-    } else if (user_coordinate_factor_ == 0.3048) {
-      converter_.set_coordinates_in_feet(true);
-    } else {
-      converter_.set_coordinates_in_survey_feet(true);
-    }
+    restore(user_coordinate_factor_, &GeoProjectionConverter::set_coordinates_in_meter,
+            &GeoProjectionConverter::set_coordinates_in_feet,
+            &GeoProjectionConverter::set_coordinates_in_survey_feet);
   }
   if (user_elevation_units_) {
-    if (user_elevation_factor_ == 1.0) {
-      converter_.set_elevation_in_meter(true);
-    } else if (user_elevation_factor_ == 0.3048) {
-      converter_.set_elevation_in_feet(true);
-    } else {
-      converter_.set_elevation_in_survey_feet(true);
-    }
+    restore(user_elevation_factor_, &GeoProjectionConverter::set_elevation_in_meter,
+            &GeoProjectionConverter::set_elevation_in_feet,
+            &GeoProjectionConverter::set_elevation_in_survey_feet);
   }
 }
 
