@@ -60,8 +60,8 @@ int ContourRun::run() {
   user_projection_ = converter_.has_projection(true);
   user_units_ = converter_.has_coordinate_unit(true);
   user_elevation_units_ = converter_.has_elevation_unit(true);
-  user_coordinate_factor_ = converter_.get_coordinate_factor(true);
-  user_elevation_factor_ = converter_.get_elevation_factor(true);
+  user_coordinate_unit_ = converter_.get_coordinate_unit(true);
+  user_elevation_unit_ = converter_.get_elevation_unit(true);
   if (user_units_) feet_ = converter_.get_unit_epsg(true) > 9001;
   iso_values_ = settings_.iso_values;
   tracer_.set_simplification({settings_.simplify_area, settings_.simplify_length, settings_.clean});
@@ -157,9 +157,10 @@ void ContourRun::georeference(const LASheader& header) {
   if (user_units_) return;
   feet_ = converter_.get_unit_epsg(true) > 9001;
   if (feet_ && settings_.verbose) {
-    std::fprintf(stderr, "switching kill from %g meters to %g feet\n", settings_.kill, settings_.kill * 3.28);
+    std::fprintf(stderr, "switching kill from %g meters to %g feet\n", settings_.kill,
+                 settings_.kill * geo_units::kFeetPerMeterRounded);
     std::fprintf(stderr, "switching concavity from %g meters to %g feet\n", settings_.concavity,
-                 settings_.concavity * 3.28);
+                 settings_.concavity * geo_units::kFeetPerMeterRounded);
   }
 }
 
@@ -184,21 +185,8 @@ bool ContourRun::prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheade
 
 // Units stated on the command line override the unit keys or WKT units of the file.
 void ContourRun::keep_user_units() {
-  using UnitSetter = void (GeoProjectionConverter::*)(bool);
-  // The factors are the table's exact constants, so they can be told apart by equality.
-  const auto restore = [this](double factor, UnitSetter meter, UnitSetter feet, UnitSetter survey_feet) {
-    (converter_.*(factor == 1.0 ? meter : factor == 0.3048 ? feet : survey_feet))(true);
-  };
-  if (user_units_) {
-    restore(user_coordinate_factor_, &GeoProjectionConverter::set_coordinates_in_meter,
-            &GeoProjectionConverter::set_coordinates_in_feet,
-            &GeoProjectionConverter::set_coordinates_in_survey_feet);
-  }
-  if (user_elevation_units_) {
-    restore(user_elevation_factor_, &GeoProjectionConverter::set_elevation_in_meter,
-            &GeoProjectionConverter::set_elevation_in_feet,
-            &GeoProjectionConverter::set_elevation_in_survey_feet);
-  }
+  if (user_units_) converter_.set_coordinate_unit(user_coordinate_unit_, true);
+  if (user_elevation_units_) converter_.set_elevation_unit(user_elevation_unit_, true);
 }
 
 // What one file said about its georeferencing must not carry over to the next file, which may
@@ -344,7 +332,7 @@ void ContourRun::choose_elevation_range(const LASheader& h, double z_low, double
 // with the square of the foot when the input is in feet.
 float ContourRun::squared_threshold(float length) const {
   float squared = length * length;
-  if (feet_) squared *= 10.764f;
+  if (feet_) squared *= geo_units::kSquareFeetPerSquareMeterRounded;
   return squared;
 }
 

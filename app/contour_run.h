@@ -9,6 +9,7 @@
 
 #include "app/driver_options.h"
 #include "contour/contour_tracer.h"
+#include "geo/geo_units.h"
 #include "tin/delaunay.h"
 
 class GeoProjectionConverter;
@@ -75,8 +76,8 @@ class ContourRun {
   bool user_projection_ = false;    // the command line gave the source projection
   bool user_units_ = false;         // ... the source coordinate unit
   bool user_elevation_units_ = false;
-  double user_coordinate_factor_ = 1.0;  // the units the command line stated
-  double user_elevation_factor_ = 1.0;
+  geo_units::LengthUnit user_coordinate_unit_ = geo_units::LengthUnit::meter;  // as the command line stated
+  geo_units::LengthUnit user_elevation_unit_ = geo_units::LengthUnit::meter;
   bool file_projection_ = false;  // the current file gave (or let us guess) the source projection
   TIN tin_;
   ContourTracer tracer_;

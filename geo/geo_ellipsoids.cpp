@@ -46,19 +46,6 @@ constexpr EllipsoidEntry kEllipsoids[] = {
     {24, "Indonesian National 1974", 6378160.0, 0.0066946091071419115, 298.2469988070381},
 };
 
-constexpr double kFeetToMeter = 0.3048;
-constexpr double kMeterToFeet = 3.280839895013123;
-constexpr double kSurveyFeetToMeter = 0.3048006096012;
-constexpr double kMeterToSurveyFeet = 3.28083333333354;
-
-// A side's unit as its EPSG code: only the exact factors of meter and foot are recognised, so any
-// other factor is reported as the US survey foot.
-int unit_epsg_of_factor(double factor) {
-  if (factor == 1.0) return 9001;
-  if (factor == kFeetToMeter || factor == kMeterToFeet) return 9002;
-  return 9003;
-}
-
 }  // namespace
 
 GeoProjectionConverter::GeoProjectionConverter() {
@@ -94,64 +81,32 @@ bool GeoProjectionConverter::set_ellipsoid(int id, std::string* described) {
 
 // ---- units ----
 
-void GeoProjectionConverter::set_coordinates_in_meter(bool source) {
+void GeoProjectionConverter::set_coordinate_unit(geo_units::LengthUnit unit, bool source) {
   if (source) {
-    coordinates2meter = 1.0;
+    coordinates2meter = geo_units::to_meter_factor(unit);
     source_coordinate_unit_set = true;
   } else {
-    meter2coordinates = 1.0;
+    meter2coordinates = geo_units::from_meter_factor(unit);
     target_coordinate_unit_set = true;
   }
 }
 
-void GeoProjectionConverter::set_coordinates_in_feet(bool source) {
+void GeoProjectionConverter::set_elevation_unit(geo_units::LengthUnit unit, bool source) {
   if (source) {
-    coordinates2meter = kFeetToMeter;
-    source_coordinate_unit_set = true;
-  } else {
-    meter2coordinates = kMeterToFeet;
-    target_coordinate_unit_set = true;
-  }
-}
-
-void GeoProjectionConverter::set_coordinates_in_survey_feet(bool source) {
-  if (source) {
-    coordinates2meter = kSurveyFeetToMeter;
-    source_coordinate_unit_set = true;
-  } else {
-    meter2coordinates = kMeterToSurveyFeet;
-    target_coordinate_unit_set = true;
-  }
-}
-
-void GeoProjectionConverter::set_elevation_in_meter(bool source) {
-  if (source) {
-    elevation2meter = 1.0;
+    elevation2meter = geo_units::to_meter_factor(unit);
     source_elevation_unit_set = true;
   } else {
-    meter2elevation = 1.0;
+    meter2elevation = geo_units::from_meter_factor(unit);
     target_elevation_unit_set = true;
   }
 }
 
-void GeoProjectionConverter::set_elevation_in_feet(bool source) {
-  if (source) {
-    elevation2meter = kFeetToMeter;
-    source_elevation_unit_set = true;
-  } else {
-    meter2elevation = kMeterToFeet;
-    target_elevation_unit_set = true;
-  }
+geo_units::LengthUnit GeoProjectionConverter::get_coordinate_unit(bool source) const {
+  return geo_units::unit_of_factor(get_coordinate_factor(source));
 }
 
-void GeoProjectionConverter::set_elevation_in_survey_feet(bool source) {
-  if (source) {
-    elevation2meter = kSurveyFeetToMeter;
-    source_elevation_unit_set = true;
-  } else {
-    meter2elevation = kMeterToSurveyFeet;
-    target_elevation_unit_set = true;
-  }
+geo_units::LengthUnit GeoProjectionConverter::get_elevation_unit(bool source) const {
+  return geo_units::unit_of_factor(get_elevation_factor(source));
 }
 
 bool GeoProjectionConverter::has_coordinate_unit(bool source) const {
@@ -168,7 +123,7 @@ int GeoProjectionConverter::get_unit_epsg(bool source) const {
       (projection->type == GEO_PROJECTION_LONG_LAT || projection->type == GEO_PROJECTION_LAT_LONG)) {
     return 9000;
   }
-  return unit_epsg_of_factor(get_coordinate_factor(source));
+  return geo_units::epsg_of_unit(get_coordinate_unit(source));
 }
 
 double GeoProjectionConverter::get_coordinate_factor(bool source) const {
@@ -218,9 +173,9 @@ double geo_length_from_unit(double value, int unit_code) {
     case 9001:
       return value;
     case 9002:
-      return value * kFeetToMeter;
+      return value * geo_units::kFootToMeter;
     case 9003:
-      return value * kSurveyFeetToMeter;
+      return value * geo_units::kSurveyFootToMeter;
     default:
       report_unknown_unit(unit_code);
       return 0.0;

@@ -11,13 +11,13 @@
 #include <string>
 
 #include "geo/geo_epsg.h"
+#include "geo/geo_units.h"
 #include "geo/geoprojectionconverter.h"
 
 namespace {
 
 constexpr size_t kNotFound = std::string::npos;
 constexpr size_t kWktBufferSize = 4096;  // the writer's text never exceeds this, NUL included
-constexpr double kSurveyFootMeter = 0.3048006096012192;
 constexpr size_t kUnitLength = std::char_traits<char>::length("UNIT[");
 constexpr size_t kVertDatumLength = std::char_traits<char>::length("VERT_DATUM[");
 constexpr size_t kGeogcsLength = std::char_traits<char>::length("GEOGCS[");
@@ -141,7 +141,7 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
       if (const std::optional<double> unit = number_after_comma(wkt, unit_at + kUnitLength)) {
         if (*unit == 1.0) {
           set_elevation_in_meter(true);
-        } else if (std::fabs(*unit - kSurveyFootMeter) < 1e-9) {
+        } else if (std::fabs(*unit - geo_units::kSurveyFootExact) < geo_units::kUnitTolerance) {
           set_elevation_in_survey_feet(true);
         } else {
           set_elevation_in_feet(true);
@@ -215,9 +215,9 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
   if (set) {
     if (unit == 1.0) {
       set_coordinates_in_meter(true);
-    } else if (unit == 0.3048) {
+    } else if (unit == geo_units::kFootToMeter) {
       set_coordinates_in_feet(true);
-    } else if (std::fabs(unit - kSurveyFootMeter) < 1e-9) {
+    } else if (std::fabs(unit - geo_units::kSurveyFootExact) < geo_units::kUnitTolerance) {
       set_coordinates_in_survey_feet(true);
     }
   }
@@ -474,10 +474,7 @@ bool GeoProjectionConverter::get_ogc_wkt(std::string& wkt, bool source) const {
                                  : projection->description;
     append_projcs(wkt, *projection, name, geogcs, meter_to_unit, get_unit_epsg(source));
   }
-  const double elevation = source ? elevation2meter : meter2elevation;
-  const int elevation_epsg = elevation == 1.0                                          ? 9001
-                             : (elevation == 0.3048 || elevation == 3.280839895013123) ? 9002
-                                                                                       : 9003;
+  const int elevation_epsg = geo_units::epsg_of_unit(get_elevation_unit(source));
   append_vert_cs(wkt, vertical_geokey, elevation_epsg);
   if (wkt.size() >= kWktBufferSize) wkt.resize(kWktBufferSize - 1);
   return true;

@@ -9,13 +9,10 @@
 #include <string_view>
 
 #include "geo/geo_state_planes.h"
+#include "geo/geo_units.h"
 #include "geo/geoprojectionconverter.h"
 
 namespace {
-
-constexpr double kFeetToMeter = 0.3048;
-constexpr double kSurveyFeetToMeter = 0.3048006096012;
-constexpr double kMeterToFeet = 3.280839895013123;
 
 struct NamedCode {
   const char* option;
@@ -418,13 +415,13 @@ Outcome GeoOptionParser::parse_conic(Conic conic, bool source) {
   if (!has_arguments(form.count, form.arguments)) return Outcome::kFailed;
   // The third argument is the unit of false easting and northing; it also becomes the side's
   // coordinate unit.
-  const char* unit = argument(3);
-  double to_meter = 1.0;
-  if (is(unit, "survey_feet") || is(unit, "surveyfeet")) {
-    to_meter = kSurveyFeetToMeter;
-  } else if (is(unit, "feet") || is(unit, "ft")) {
-    to_meter = kFeetToMeter;
-  } else if (!is(unit, "meter") && !is(unit, "m")) {
+  const char* unit_word = argument(3);
+  geo_units::LengthUnit unit = geo_units::LengthUnit::meter;
+  if (is(unit_word, "survey_feet") || is(unit_word, "surveyfeet")) {
+    unit = geo_units::LengthUnit::survey_foot;
+  } else if (is(unit_word, "feet") || is(unit_word, "ft")) {
+    unit = geo_units::LengthUnit::foot;
+  } else if (!is(unit_word, "meter") && !is(unit_word, "m")) {
     print_conic_examples(conic, option());
     return Outcome::kFailed;
   }
@@ -437,13 +434,8 @@ Outcome GeoOptionParser::parse_conic(Conic conic, bool source) {
       return Outcome::kFailed;
     }
   }
-  if (to_meter == kSurveyFeetToMeter) {
-    geo.set_coordinates_in_survey_feet(source);
-  } else if (to_meter == kFeetToMeter) {
-    geo.set_coordinates_in_feet(source);
-  } else {
-    geo.set_coordinates_in_meter(source);
-  }
+  geo.set_coordinate_unit(unit, source);
+  const double to_meter = geo_units::to_meter_factor(unit);
   const double easting = value[0] * to_meter;
   const double northing = value[1] * to_meter;
   std::string described;
@@ -560,8 +552,8 @@ void append_projection(std::string& options, const GeoProjectionParameters& p, c
   }
 }
 
-const char* feet_option(double factor, double feet_factor, const char* feet, const char* survey_feet) {
-  return factor == feet_factor ? feet : survey_feet;
+const char* feet_option(geo_units::LengthUnit unit, const char* feet, const char* survey_feet) {
+  return unit == geo_units::LengthUnit::foot ? feet : survey_feet;
 }
 
 }  // namespace
@@ -588,11 +580,10 @@ int GeoProjectionConverter::unparse(std::string& options) const {
     }
   }
   if (source_coordinate_unit_set && coordinates2meter != 1.0) {
-    append(options, "%s", feet_option(coordinates2meter, kFeetToMeter, "-feet", "-surveyfeet"));
+    append(options, "%s", feet_option(get_coordinate_unit(true), "-feet", "-surveyfeet"));
   }
   if (source_elevation_unit_set && elevation2meter != 1.0) {
-    append(options, "%s",
-           feet_option(elevation2meter, kFeetToMeter, "-elevation_feet", "-elevation_surveyfeet"));
+    append(options, "%s", feet_option(get_elevation_unit(true), "-elevation_feet", "-elevation_surveyfeet"));
   }
   if (vertical_geokey == kNavd88) {
     const NamedCode* geoid = find_code(kNavd88Geoids, vertical_geoid);
@@ -621,13 +612,12 @@ void GeoOptionParser::unparse_target(const GeoProjectionConverter& geo, std::str
     append(options, "-target_utm auto");
   }
   if (geo.meter2coordinates != 1.0) {
-    append(options, "%s",
-           feet_option(geo.meter2coordinates, kMeterToFeet, "-target_feet", "-target_surveyfeet"));
+    append(options, "%s", feet_option(geo.get_coordinate_unit(false), "-target_feet", "-target_surveyfeet"));
   }
   if (geo.meter2elevation != 1.0) {
-    append(options, "%s",
-           feet_option(geo.meter2elevation, kMeterToFeet, "-target_elevation_feet",
-                       "-target_elevation_surveyfeet"));
+    append(
+        options, "%s",
+        feet_option(geo.get_elevation_unit(false), "-target_elevation_feet", "-target_elevation_surveyfeet"));
   }
   if (geo.target_precision != 0.0) append(options, "-target_precision %lf", geo.target_precision);
   if (geo.target_elevation_precision != 0.0) {

@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 
+#include "geo/geo_units.h"
+
 // One entry of an ellipsoid table, with the constants every projection derives from it.
 struct GeoEllipsoid {
   int id = -1;
@@ -144,15 +146,29 @@ class GeoProjectionConverter {
   const GeoProjectionParameters* get_projection(bool source = true) const;
 
   // Units of a side. The setters mark the unit as set explicitly.
-  void set_coordinates_in_meter(bool source = true);
-  void set_coordinates_in_feet(bool source = true);
-  void set_coordinates_in_survey_feet(bool source = true);
-  void set_elevation_in_meter(bool source = true);
-  void set_elevation_in_feet(bool source = true);
-  void set_elevation_in_survey_feet(bool source = true);
+  void set_coordinate_unit(geo_units::LengthUnit unit, bool source = true);
+  void set_elevation_unit(geo_units::LengthUnit unit, bool source = true);
+  void set_coordinates_in_meter(bool source = true) {
+    set_coordinate_unit(geo_units::LengthUnit::meter, source);
+  }
+  void set_coordinates_in_feet(bool source = true) {
+    set_coordinate_unit(geo_units::LengthUnit::foot, source);
+  }
+  void set_coordinates_in_survey_feet(bool source = true) {
+    set_coordinate_unit(geo_units::LengthUnit::survey_foot, source);
+  }
+  void set_elevation_in_meter(bool source = true) {
+    set_elevation_unit(geo_units::LengthUnit::meter, source);
+  }
+  void set_elevation_in_feet(bool source = true) { set_elevation_unit(geo_units::LengthUnit::foot, source); }
+  void set_elevation_in_survey_feet(bool source = true) {
+    set_elevation_unit(geo_units::LengthUnit::survey_foot, source);
+  }
   // Whether the coordinate (elevation) unit of a side was set explicitly.
   bool has_coordinate_unit(bool source = true) const;
   bool has_elevation_unit(bool source = true) const;
+  geo_units::LengthUnit get_coordinate_unit(bool source = true) const;
+  geo_units::LengthUnit get_elevation_unit(bool source = true) const;
   // 9001 meter, 9002 feet, 9003 otherwise; 9000 when the side is longitude/latitude or
   // latitude/longitude.
   int get_unit_epsg(bool source = true) const;
