@@ -57,12 +57,12 @@ int ContourRun::run() {
     settings_.extra_pass = false;
   }
   output_.set_converter(&converter_);
-  user_projection_ = converter_.has_projection(true);
-  user_units_ = converter_.has_coordinate_unit(true);
-  user_elevation_units_ = converter_.has_elevation_unit(true);
-  user_coordinate_unit_ = converter_.get_coordinate_unit(true);
-  user_elevation_unit_ = converter_.get_elevation_unit(true);
-  if (user_units_) feet_ = converter_.get_unit_epsg(true) > 9001;
+  user_projection_ = converter_.has_projection(GeoSide::source);
+  user_units_ = converter_.has_coordinate_unit(GeoSide::source);
+  user_elevation_units_ = converter_.has_elevation_unit(GeoSide::source);
+  user_coordinate_unit_ = converter_.get_coordinate_unit(GeoSide::source);
+  user_elevation_unit_ = converter_.get_elevation_unit(GeoSide::source);
+  if (user_units_) feet_ = converter_.get_unit_epsg(GeoSide::source) > 9001;
   iso_values_ = settings_.iso_values;
   tracer_.set_simplification({settings_.simplify_area, settings_.simplify_length, settings_.clean});
   while (input_.active()) {
@@ -143,7 +143,7 @@ void ContourRun::georeference(const LASheader& header) {
   if (!user_projection_) {
     const std::string_view wkt = header.vlr_geo_ogc_wkt();
     if (!wkt.empty()) converter_.set_projection_from_ogc_wkt(wkt);
-    if (!converter_.has_projection(true) && header.vlr_geo_keys()) {
+    if (!converter_.has_projection(GeoSide::source) && header.vlr_geo_keys()) {
       std::vector<GeoKeyEntry> keys;
       for (const LASvlrKeyEntry& e : header.vlr_geo_key_entries()) {
         keys.push_back({e.key_id, e.tiff_tag_location, e.count, e.value_offset});
@@ -151,11 +151,11 @@ void ContourRun::georeference(const LASheader& header) {
       const std::vector<double> doubles = header.vlr_geo_double_params();
       converter_.set_projection_from_geo_keys(keys, header.vlr_geo_ascii_params(), doubles);
     }
-    file_projection_ = converter_.has_projection(true);
+    file_projection_ = converter_.has_projection(GeoSide::source);
     keep_user_units();
   }
   if (user_units_) return;
-  feet_ = converter_.get_unit_epsg(true) > 9001;
+  feet_ = converter_.get_unit_epsg(GeoSide::source) > 9001;
   if (feet_ && settings_.verbose) {
     std::fprintf(stderr, "switching kill from %g meters to %g feet\n", settings_.kill,
                  settings_.kill * geo_units::kFeetPerMeterRounded);
@@ -165,13 +165,13 @@ void ContourRun::georeference(const LASheader& header) {
 }
 
 bool ContourRun::prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheader& h) {
-  if (!converter_.has_projection(true)) {
+  if (!converter_.has_projection(GeoSide::source)) {
     if (h.min_x >= -180 && h.max_x <= 180 && h.min_y >= -90 && h.max_y <= 90) {
       std::fprintf(stderr, "WARNING: assuming longitude/latitude projection for georeferencing\n");
-      converter_.set_longlat(true);
+      converter_.set_longlat(GeoSide::source);
     } else if (h.min_x >= -90 && h.max_x <= 90 && h.min_y >= -180 && h.max_y <= 180) {
       std::fprintf(stderr, "WARNING: assuming latitude/longitude projection for georeferencing\n");
-      converter_.set_latlong(true);
+      converter_.set_latlong(GeoSide::source);
     } else {
       std::fprintf(stderr, "ERROR: cannot parse or guess georeferencing from LAS header for KML output\n");
       print_usage_and_wait();
@@ -185,8 +185,8 @@ bool ContourRun::prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheade
 
 // Units stated on the command line override the unit keys or WKT units of the file.
 void ContourRun::keep_user_units() {
-  if (user_units_) converter_.set_coordinate_unit(user_coordinate_unit_, true);
-  if (user_elevation_units_) converter_.set_elevation_unit(user_elevation_unit_, true);
+  if (user_units_) converter_.set_coordinate_unit(user_coordinate_unit_, GeoSide::source);
+  if (user_elevation_units_) converter_.set_elevation_unit(user_elevation_unit_, GeoSide::source);
 }
 
 // What one file said about its georeferencing must not carry over to the next file, which may
@@ -194,10 +194,10 @@ void ContourRun::keep_user_units() {
 // projection.
 void ContourRun::forget_file_georeference() {
   if (user_projection_) return;
-  if (file_projection_) converter_.reset_projection(true);
+  if (file_projection_) converter_.reset_projection(GeoSide::source);
   file_projection_ = false;
-  if (!user_units_) converter_.set_coordinates_in_meter(true);
-  if (!user_elevation_units_) converter_.set_elevation_in_meter(true);
+  if (!user_units_) converter_.set_coordinates_in_meter(GeoSide::source);
+  if (!user_elevation_units_) converter_.set_elevation_in_meter(GeoSide::source);
 }
 
 bool ContourRun::extra_pass(std::unique_ptr<LASreader>& reader, uint32_t& kept) {

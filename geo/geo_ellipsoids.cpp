@@ -81,8 +81,8 @@ bool GeoProjectionConverter::set_ellipsoid(int id, std::string* described) {
 
 // ---- units ----
 
-void GeoProjectionConverter::set_coordinate_unit(geo_units::LengthUnit unit, bool source) {
-  if (source) {
+void GeoProjectionConverter::set_coordinate_unit(geo_units::LengthUnit unit, GeoSide side) {
+  if (side == GeoSide::source) {
     coordinates2meter = geo_units::to_meter_factor(unit);
     source_coordinate_unit_set = true;
   } else {
@@ -91,8 +91,8 @@ void GeoProjectionConverter::set_coordinate_unit(geo_units::LengthUnit unit, boo
   }
 }
 
-void GeoProjectionConverter::set_elevation_unit(geo_units::LengthUnit unit, bool source) {
-  if (source) {
+void GeoProjectionConverter::set_elevation_unit(geo_units::LengthUnit unit, GeoSide side) {
+  if (side == GeoSide::source) {
     elevation2meter = geo_units::to_meter_factor(unit);
     source_elevation_unit_set = true;
   } else {
@@ -101,37 +101,37 @@ void GeoProjectionConverter::set_elevation_unit(geo_units::LengthUnit unit, bool
   }
 }
 
-geo_units::LengthUnit GeoProjectionConverter::get_coordinate_unit(bool source) const {
-  return geo_units::unit_of_factor(get_coordinate_factor(source));
+geo_units::LengthUnit GeoProjectionConverter::get_coordinate_unit(GeoSide side) const {
+  return geo_units::unit_of_factor(get_coordinate_factor(side));
 }
 
-geo_units::LengthUnit GeoProjectionConverter::get_elevation_unit(bool source) const {
-  return geo_units::unit_of_factor(get_elevation_factor(source));
+geo_units::LengthUnit GeoProjectionConverter::get_elevation_unit(GeoSide side) const {
+  return geo_units::unit_of_factor(get_elevation_factor(side));
 }
 
-bool GeoProjectionConverter::has_coordinate_unit(bool source) const {
-  return source ? source_coordinate_unit_set : target_coordinate_unit_set;
+bool GeoProjectionConverter::has_coordinate_unit(GeoSide side) const {
+  return side == GeoSide::source ? source_coordinate_unit_set : target_coordinate_unit_set;
 }
 
-bool GeoProjectionConverter::has_elevation_unit(bool source) const {
-  return source ? source_elevation_unit_set : target_elevation_unit_set;
+bool GeoProjectionConverter::has_elevation_unit(GeoSide side) const {
+  return side == GeoSide::source ? source_elevation_unit_set : target_elevation_unit_set;
 }
 
-int GeoProjectionConverter::get_unit_epsg(bool source) const {
-  const GeoProjectionParameters* projection = get_projection(source);
+int GeoProjectionConverter::get_unit_epsg(GeoSide side) const {
+  const GeoProjectionParameters* projection = get_projection(side);
   if (projection &&
       (projection->type == GEO_PROJECTION_LONG_LAT || projection->type == GEO_PROJECTION_LAT_LONG)) {
     return 9000;
   }
-  return geo_units::epsg_of_unit(get_coordinate_unit(source));
+  return geo_units::epsg_of_unit(get_coordinate_unit(side));
 }
 
-double GeoProjectionConverter::get_coordinate_factor(bool source) const {
-  return source ? coordinates2meter : meter2coordinates;
+double GeoProjectionConverter::get_coordinate_factor(GeoSide side) const {
+  return side == GeoSide::source ? coordinates2meter : meter2coordinates;
 }
 
-double GeoProjectionConverter::get_elevation_factor(bool source) const {
-  return source ? elevation2meter : meter2elevation;
+double GeoProjectionConverter::get_elevation_factor(GeoSide side) const {
+  return side == GeoSide::source ? elevation2meter : meter2elevation;
 }
 
 // ---- units of EPSG parameter files ----

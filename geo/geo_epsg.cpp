@@ -214,7 +214,7 @@ bool scan_pcs_parameters(const std::vector<std::string>& fields, int count, cons
 
 // Builds the projection of a pcs.csv line by its method code. Answers false after its message.
 bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
-                        const std::vector<std::string>& fields, const std::string& line, bool source) {
+                        const std::vector<std::string>& fields, const std::string& line, GeoSide side) {
   PcsParameters p;
   const char* name = fields[1].c_str();
   const double* v = p.value;
@@ -224,13 +224,13 @@ bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
         std::fprintf(stderr, "failed to scan TM parameters from '%s'\n", line.c_str());
         return false;
       }
-      return converter.set_tm(v[3], v[4], v[0], v[1], v[2], source, name);
+      return converter.set_tm(v[3], v[4], v[0], v[1], v[2], side, name);
     case 9802:
       if (!scan_pcs_parameters(fields, 6, "aaaall", p)) {
         std::fprintf(stderr, "failed to scan LCC(2SP) parameters from '%s'\n", line.c_str());
         return false;
       }
-      return converter.set_lcc(v[4], v[5], v[0], v[1], v[2], v[3], source, name);
+      return converter.set_lcc(v[4], v[5], v[0], v[1], v[2], v[3], side, name);
     case 9801:
       if (!scan_pcs_parameters(fields, 5, "aasll", p)) {
         std::fprintf(stderr, "failed to scan LCC(1SP) parameters from '%s'\n", line.c_str());
@@ -242,26 +242,26 @@ bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
                      "factor %.10g and uses 1.0 instead\n",
                      v[2]);
       }
-      return converter.set_lcc(v[3], v[4], v[0], v[1], v[0], v[0], source, name);
+      return converter.set_lcc(v[3], v[4], v[0], v[1], v[0], v[0], side, name);
     case 9822:
       if (!scan_pcs_parameters(fields, 6, "aaaall", p)) {
         std::fprintf(stderr, "failed to scan AEAC parameters from '%s'\n", line.c_str());
         return false;
       }
-      return converter.set_aeac(v[4], v[5], v[0], v[1], v[2], v[3], source, name);
+      return converter.set_aeac(v[4], v[5], v[0], v[1], v[2], v[3], side, name);
     case 9812:
     case 9815:
       if (!scan_pcs_parameters(fields, 7, "aaaasll", p)) {
         std::fprintf(stderr, "failed to scan HOM parameters from '%s'\n", line.c_str());
         return false;
       }
-      return converter.set_hom(v[5], v[6], v[0], v[1], v[2], v[3], v[4], source, name);
+      return converter.set_hom(v[5], v[6], v[0], v[1], v[2], v[3], v[4], side, name);
     case 9809:
       if (!scan_pcs_parameters(fields, 5, "aasll", p)) {
         std::fprintf(stderr, "failed to scan OS parameters from '%s'\n", line.c_str());
         return false;
       }
-      return converter.set_os(v[3], v[4], v[0], v[1], v[2], source, name);
+      return converter.set_os(v[3], v[4], v[0], v[1], v[2], side, name);
     default:
       std::fprintf(stderr, "transform %d of EPSG code %d not implemented.\n", method, code);
       return false;
@@ -270,7 +270,7 @@ bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
 
 // A projected CRS from its line in pcs.csv: unit, geographic CRS, then the projection by method,
 // which is answered in `method`.
-bool set_pcs_code(GeoProjectionConverter& converter, const std::string& path, int code, bool source,
+bool set_pcs_code(GeoProjectionConverter& converter, const std::string& path, int code, GeoSide side,
                   int& method) {
   std::string line;
   const GeoLookup found = geo_find_epsg_line(path, "pcs.csv", code, line);
@@ -290,7 +290,7 @@ bool set_pcs_code(GeoProjectionConverter& converter, const std::string& path, in
   const int unit = numbers[0];
   const int gcs = numbers[1];
   method = numbers[3];
-  if (!converter.set_ProjLinearUnitsGeoKey(unit, source)) {
+  if (!converter.set_ProjLinearUnitsGeoKey(unit, side)) {
     std::fprintf(stderr, "units %d of EPSG code %d not implemented.\n", unit, code);
     return false;
   }
@@ -298,7 +298,7 @@ bool set_pcs_code(GeoProjectionConverter& converter, const std::string& path, in
     std::fprintf(stderr, "GCS %d of EPSG code %d not implemented.\n", gcs, code);
     return false;
   }
-  return set_pcs_projection(converter, method, code, fields, line, source);
+  return set_pcs_projection(converter, method, code, fields, line, side);
 }
 
 }  // namespace
@@ -487,7 +487,7 @@ bool GeoProjectionConverter::set_gcs(int code, std::string* described) {
 
 // ---- projected coordinate systems ----
 
-bool GeoProjectionConverter::set_epsg_code(int code, std::string* described, bool source) {
+bool GeoProjectionConverter::set_epsg_code(int code, std::string* described, GeoSide side) {
   const UtmRange* range = nullptr;
   for (const UtmRange& candidate : kUtmRanges) {
     if (code >= candidate.first && code <= candidate.last) range = &candidate;
@@ -500,34 +500,33 @@ bool GeoProjectionConverter::set_epsg_code(int code, std::string* described, boo
     char text[256];
     std::snprintf(text, sizeof(text), "%s / %s %d%s", gcs_name.c_str(), range->grid, zone,
                   range->northern ? "N" : "S");
-    known = set_utm(zone, 0, range->northern, source, text);
+    known = set_utm(zone, 0, range->northern, side, text);
   } else if (code == 4326) {
     set_gcs(4326);
-    known = set_longlat(source);
+    known = set_longlat(side);
   } else if (code == 4978) {
-    known = set_ecef(source);
+    known = set_ecef(side);
   } else if (code == 21781) {
     // The Swiss and Hungarian grids are oblique Mercators whose initial line runs east-west; a
     // transverse Mercator with the same origin drifts metres away within 100 km of it.
     set_gcs(4149);
-    set_coordinates_in_meter(source);
-    known =
-        set_hom(600000, 200000, 46.95240555555556, 7.439583333333333, 90, 90, 1.0, source, "CH1903 / LV03");
+    set_coordinates_in_meter(side);
+    known = set_hom(600000, 200000, 46.95240555555556, 7.439583333333333, 90, 90, 1.0, side, "CH1903 / LV03");
     method = kHotineVariantB;
   } else if (code == 23700) {
     set_gcs(4237);
-    set_coordinates_in_meter(source);
-    known = set_hom(650000, 200000, 47.14439372222222, 19.04857177777778, 90, 90, 0.99993, source,
+    set_coordinates_in_meter(side);
+    known = set_hom(650000, 200000, 47.14439372222222, 19.04857177777778, 90, 90, 0.99993, side,
                     "EOV / HD72 / Hungarian National Grid");
     method = kHotineVariantB;
   } else {
-    known = set_pcs_code(*this, parameter_file_path("pcs.csv"), code, source, method);
+    known = set_pcs_code(*this, parameter_file_path("pcs.csv"), code, side, method);
   }
   if (!known) return false;
-  std::unique_ptr<GeoProjectionParameters>& projection = side(source);
+  std::unique_ptr<GeoProjectionParameters>& projection = slot(side);
   if (!projection) {
     std::fprintf(stderr, "WARNING: %s not set despite geokey %d\n",
-                 source ? "source_projection" : "target_projection", code);
+                 side == GeoSide::source ? "source_projection" : "target_projection", code);
     return true;
   }
   // Variant B counts its false easting and northing from the projection centre.
@@ -538,26 +537,26 @@ bool GeoProjectionConverter::set_epsg_code(int code, std::string* described, boo
   return true;
 }
 
-bool GeoProjectionConverter::set_ProjectedCSTypeGeoKey(int code, std::string* described, bool source) {
+bool GeoProjectionConverter::set_ProjectedCSTypeGeoKey(int code, std::string* described, GeoSide side) {
   if (code == 32767) {
     put(described, "user-defined");
     return true;
   }
-  if (set_epsg_code(code, described, source)) return true;
+  if (set_epsg_code(code, described, side)) return true;
   std::fprintf(stderr, "set_ProjectedCSTypeGeoKey: look-up for %d not implemented\n", code);
   return false;
 }
 
-bool GeoProjectionConverter::set_ProjLinearUnitsGeoKey(int code, bool source) {
+bool GeoProjectionConverter::set_ProjLinearUnitsGeoKey(int code, GeoSide side) {
   switch (code) {
     case 9001:
-      set_coordinates_in_meter(source);
+      set_coordinates_in_meter(side);
       return true;
     case 9002:
-      set_coordinates_in_feet(source);
+      set_coordinates_in_feet(side);
       return true;
     case 9003:
-      set_coordinates_in_survey_feet(source);
+      set_coordinates_in_survey_feet(side);
       return true;
     default:
       std::fprintf(stderr, "set_ProjLinearUnitsGeoKey: look-up for %d not implemented\n", code);
@@ -600,13 +599,13 @@ bool GeoProjectionConverter::set_VerticalCSTypeGeoKey(int code, std::string* des
 bool GeoProjectionConverter::set_VerticalUnitsGeoKey(int code) {
   switch (code) {
     case 9001:
-      set_elevation_in_meter(true);
+      set_elevation_in_meter(GeoSide::source);
       return true;
     case 9002:
-      set_elevation_in_feet(true);
+      set_elevation_in_feet(GeoSide::source);
       return true;
     case 9003:
-      set_elevation_in_survey_feet(true);
+      set_elevation_in_survey_feet(GeoSide::source);
       return true;
     default:
       std::fprintf(stderr, "set_VerticalUnitsGeoKey: look-up for %d not implemented\n", code);

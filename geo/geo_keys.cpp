@@ -237,10 +237,10 @@ struct KeyState {
 namespace {
 
 // Builds the selected projection from the remembered parameters; nothing when one is missing.
-bool build_projection(GeoProjectionConverter& converter, const KeyState& keys, bool source,
+bool build_projection(GeoProjectionConverter& converter, const KeyState& keys, GeoSide side,
                       std::string* described) {
   const auto& p = keys.parameter;
-  const double to_meter = converter.get_coordinate_factor(true);
+  const double to_meter = converter.get_coordinate_factor(GeoSide::source);
   const char* description = nullptr;
   bool built = false;
   switch (keys.transform) {
@@ -253,7 +253,7 @@ bool build_projection(GeoProjectionConverter& converter, const KeyState& keys, b
       }
       description = "generic transverse mercator";
       built = converter.set_tm(*p[kFalseEasting] * to_meter, *p[kFalseNorthing] * to_meter, *p[kNatOriginLat],
-                               *p[kCenterLong], *p[kScaleAtNatOrigin], source, description);
+                               *p[kCenterLong], *p[kScaleAtNatOrigin], side, description);
       break;
     case kLCC: {
       const auto& easting = p[kFalseEasting] ? p[kFalseEasting] : p[kFalseOriginEasting];
@@ -268,7 +268,7 @@ bool build_projection(GeoProjectionConverter& converter, const KeyState& keys, b
       }
       description = "generic lambert conformal conic";
       built = converter.set_lcc(*easting * to_meter, *northing * to_meter, *latitude, *meridian,
-                                *p[kStdParallel1], *p[kStdParallel2], source, description);
+                                *p[kStdParallel1], *p[kStdParallel2], side, description);
       break;
     }
     case kAEAC: {
@@ -281,7 +281,7 @@ bool build_projection(GeoProjectionConverter& converter, const KeyState& keys, b
       description = "generic albers equal area";
       built =
           converter.set_aeac(*p[kFalseEasting] * to_meter, *p[kFalseNorthing] * to_meter, *p[kNatOriginLat],
-                             *longitude, *p[kStdParallel1], *p[kStdParallel2], source, description);
+                             *longitude, *p[kStdParallel1], *p[kStdParallel2], side, description);
       break;
     }
     case kOS: {
@@ -292,7 +292,7 @@ bool build_projection(GeoProjectionConverter& converter, const KeyState& keys, b
       }
       description = "generic oblique stereographic";
       built = converter.set_os(*p[kFalseEasting] * to_meter, *p[kFalseNorthing] * to_meter, *p[kNatOriginLat],
-                               *meridian, *p[kScaleAtNatOrigin], source, description);
+                               *meridian, *p[kScaleAtNatOrigin], side, description);
       break;
     }
     case kHOM: {
@@ -303,7 +303,7 @@ bool build_projection(GeoProjectionConverter& converter, const KeyState& keys, b
       const double rectified = p[kRectifiedGridAngle] ? *p[kRectifiedGridAngle] : *p[kAzimuthAngle];
       description = "generic hotine oblique mercator";
       built = converter.set_hom(*p[kFalseEasting] * to_meter, *p[kFalseNorthing] * to_meter, *p[kCenterLat],
-                                *p[kCenterLong], *p[kAzimuthAngle], rectified, *p[kScaleAtCenter], source,
+                                *p[kCenterLong], *p[kAzimuthAngle], rectified, *p[kScaleAtCenter], side,
                                 description);
       break;
     }
@@ -317,18 +317,18 @@ bool build_projection(GeoProjectionConverter& converter, const KeyState& keys, b
 bool GeoProjectionConverter::set_projection_from_geo_keys(std::span<const GeoKeyEntry> keys,
                                                           std::string_view /*ascii_params*/,
                                                           std::span<const double> double_params,
-                                                          std::string* described, bool source) {
+                                                          std::string* described, GeoSide side) {
   KeyState state;
   for (const GeoKeyEntry& key : keys) {
     const int value = key.value_offset;
     switch (key.key_id) {
       case 1024:  // GTModelTypeGeoKey
         if (value == 0) {
-          state.result = set_no_projection(source, nullptr, described);
+          state.result = set_no_projection(side, nullptr, described);
         } else if (value == 2) {
-          state.result = set_longlat(source, nullptr, described);
+          state.result = set_longlat(side, nullptr, described);
         } else if (value == 3) {
-          state.result = set_ecef(source, nullptr, described);
+          state.result = set_ecef(side, nullptr, described);
         } else {
           state.result = false;
         }
@@ -351,11 +351,11 @@ bool GeoProjectionConverter::set_projection_from_geo_keys(std::span<const GeoKey
         break;
       case 2052:  // GeogLinearUnitsGeoKey
         if (value == 9001) {
-          set_coordinates_in_meter(source);
+          set_coordinates_in_meter(side);
         } else if (value == 9002) {
-          set_coordinates_in_feet(source);
+          set_coordinates_in_feet(side);
         } else if (value == 9003) {
-          set_coordinates_in_survey_feet(source);
+          set_coordinates_in_survey_feet(side);
         } else {
           std::fprintf(stderr, "GeogLinearUnitsGeoKey: look-up for %d not implemented\n", value);
         }
@@ -364,13 +364,13 @@ bool GeoProjectionConverter::set_projection_from_geo_keys(std::span<const GeoKey
         if (const int id = geo_ellipsoid_id_from_epsg(value)) state.ellipsoid_id = id;
         break;
       case 3072:  // ProjectedCSTypeGeoKey
-        state.result = set_ProjectedCSTypeGeoKey(value, described, source);
+        state.result = set_ProjectedCSTypeGeoKey(value, described, side);
         break;
       case 3075:  // ProjCoordTransGeoKey
         state.transform = transform_of(value);
         break;
       case 3076:  // ProjLinearUnitsGeoKey
-        set_ProjLinearUnitsGeoKey(value, source);
+        set_ProjLinearUnitsGeoKey(value, side);
         break;
       case 4096:  // VerticalCSTypeGeoKey
         set_VerticalCSTypeGeoKey(value);
@@ -396,6 +396,6 @@ bool GeoProjectionConverter::set_projection_from_geo_keys(std::span<const GeoKey
   } else if (state.ellipsoid_id) {
     set_ellipsoid(state.ellipsoid_id);
   }
-  if (build_projection(*this, state, source, described)) return true;
+  if (build_projection(*this, state, side, described)) return true;
   return state.result;
 }

@@ -140,11 +140,11 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
     if (unit_at != kNotFound) {
       if (const std::optional<double> unit = number_after_comma(wkt, unit_at + kUnitLength)) {
         if (*unit == 1.0) {
-          set_elevation_in_meter(true);
+          set_elevation_in_meter(GeoSide::source);
         } else if (std::fabs(*unit - geo_units::kSurveyFootExact) < geo_units::kUnitTolerance) {
-          set_elevation_in_survey_feet(true);
+          set_elevation_in_survey_feet(GeoSide::source);
         } else {
-          set_elevation_in_feet(true);
+          set_elevation_in_feet(GeoSide::source);
         }
       }
     }
@@ -155,7 +155,7 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
   const size_t open = projcs + std::char_traits<char>::length("PROJCS");
   const size_t authority = find_at_depth(wkt, open, "AUTHORITY[", 1);
   if (authority != kNotFound) {
-    if (const int code = epsg_authority(wkt, authority)) return set_epsg_code(code, nullptr, true);
+    if (const int code = epsg_authority(wkt, authority)) return set_epsg_code(code, nullptr, GeoSide::source);
   }
 
   const size_t projection = find_at_depth(wkt, open, "PROJECTION[", 1);
@@ -191,14 +191,15 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
     const auto parallel2 = parameter_value(wkt, after, "standard_parallel_2");
     if (!latitude || !meridian || !parallel1 || !parallel2) return false;
     take_gcs();
-    set = set_lcc(*easting * unit, *northing * unit, *latitude, *meridian, *parallel1, *parallel2, true);
+    set = set_lcc(*easting * unit, *northing * unit, *latitude, *meridian, *parallel1, *parallel2,
+                  GeoSide::source);
   } else if (name.starts_with("Transverse_Mercator")) {
     const auto latitude = parameter_value(wkt, after, "latitude_of_origin");
     const auto meridian = parameter_value(wkt, after, "central_meridian");
     const auto scale = parameter_value(wkt, after, "scale_factor");
     if (!latitude || !meridian || !scale) return false;
     take_gcs();
-    set = set_tm(*easting * unit, *northing * unit, *latitude, *meridian, *scale, true);
+    set = set_tm(*easting * unit, *northing * unit, *latitude, *meridian, *scale, GeoSide::source);
   } else if (name.starts_with("Albers_Conic_Equal_Area")) {
     const auto latitude = parameter_value(wkt, after, "latitude_of_center");
     const auto longitude = parameter_value(wkt, after, "longitude_of_center");
@@ -206,7 +207,8 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
     const auto parallel2 = parameter_value(wkt, after, "standard_parallel_2");
     if (!latitude || !longitude || !parallel1 || !parallel2) return false;
     take_gcs();
-    set = set_aeac(*easting * unit, *northing * unit, *latitude, *longitude, *parallel1, *parallel2, true);
+    set = set_aeac(*easting * unit, *northing * unit, *latitude, *longitude, *parallel1, *parallel2,
+                   GeoSide::source);
   } else {
     return false;
   }
@@ -214,11 +216,11 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
   // in that unit too (as with the GeoTIFF key and EPSG paths).
   if (set) {
     if (unit == 1.0) {
-      set_coordinates_in_meter(true);
+      set_coordinates_in_meter(GeoSide::source);
     } else if (unit == geo_units::kFootToMeter) {
-      set_coordinates_in_feet(true);
+      set_coordinates_in_feet(GeoSide::source);
     } else if (std::fabs(unit - geo_units::kSurveyFootExact) < geo_units::kUnitTolerance) {
-      set_coordinates_in_survey_feet(true);
+      set_coordinates_in_survey_feet(GeoSide::source);
     }
   }
   return set;
@@ -425,9 +427,9 @@ void append_vert_cs(std::string& wkt, int vertical_code, int elevation_unit_epsg
 
 }  // namespace
 
-bool GeoProjectionConverter::get_ogc_wkt(std::string& wkt, bool source) const {
+bool GeoProjectionConverter::get_ogc_wkt(std::string& wkt, GeoSide side) const {
   wkt.clear();
-  const GeoProjectionParameters* projection = get_projection(source);
+  const GeoProjectionParameters* projection = get_projection(side);
   if (!projection || projection->type == GEO_PROJECTION_NONE) return false;
   if (projection->type == GEO_PROJECTION_ECEF) {
     wkt =
@@ -468,13 +470,13 @@ bool GeoProjectionConverter::get_ogc_wkt(std::string& wkt, bool source) const {
                ? ",AXIS[\"Longitude\",EAST],AXIS[\"Latitude\",NORTH]]"
                : ",AXIS[\"Latitude\",NORTH],AXIS[\"Longitude\",EAST]]";
   } else {
-    const double meter_to_unit = source ? 1.0 / coordinates2meter : meter2coordinates;
+    const double meter_to_unit = side == GeoSide::source ? 1.0 / coordinates2meter : meter2coordinates;
     const std::string name = projection->description.empty()
                                  ? pcs_name(parameter_file_path("pcs.csv"), projection->geokey)
                                  : projection->description;
-    append_projcs(wkt, *projection, name, geogcs, meter_to_unit, get_unit_epsg(source));
+    append_projcs(wkt, *projection, name, geogcs, meter_to_unit, get_unit_epsg(side));
   }
-  const int elevation_epsg = geo_units::epsg_of_unit(get_elevation_unit(source));
+  const int elevation_epsg = geo_units::epsg_of_unit(get_elevation_unit(side));
   append_vert_cs(wkt, vertical_geokey, elevation_epsg);
   if (wkt.size() >= kWktBufferSize) wkt.resize(kWktBufferSize - 1);
   return true;

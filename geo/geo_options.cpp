@@ -92,7 +92,9 @@ struct GeoOptionParser {
 
   const char* option() const { return argv[index]; }
   const char* argument(int k) const { return argv[index + k]; }
-  const char* side_name(bool source) const { return source ? "projection" : "target projection"; }
+  const char* side_name(GeoSide side) const {
+    return side == GeoSide::source ? "projection" : "target projection";
+  }
 
   // Whether `count` arguments follow the option; otherwise prints which are missing.
   bool has_arguments(int count, const char* names) const {
@@ -115,15 +117,15 @@ struct GeoOptionParser {
   Outcome parse_projection();
   Outcome parse_units();
   Outcome parse_ellipsoid();
-  Outcome parse_utm(bool source);
-  Outcome parse_epsg(bool source);
+  Outcome parse_utm(GeoSide side);
+  Outcome parse_epsg(GeoSide side);
   bool read_epsg_code(unsigned& code) const;
-  Outcome parse_state_plane(bool source, bool nad83);
-  bool set_state_plane_row(const StatePlaneMatch& zone, bool source, bool nad83, std::string& described);
-  Outcome parse_conic(Conic conic, bool source);
+  Outcome parse_state_plane(GeoSide side, bool nad83);
+  bool set_state_plane_row(const StatePlaneMatch& zone, GeoSide side, bool nad83, std::string& described);
+  Outcome parse_conic(Conic conic, GeoSide side);
   Outcome parse_precision(double& precision);
-  void report_projection(bool source, const char* kind, const std::string& described) const;
-  void target_chosen(bool source);
+  void report_projection(GeoSide side, const char* kind, const std::string& described) const;
+  void target_chosen(GeoSide side);
 
   // The target side as option text, for unparse.
   static void unparse_target(const GeoProjectionConverter& geo, std::string& options);
@@ -226,47 +228,48 @@ Outcome GeoOptionParser::parse_vertical() {
   return consume(1);
 }
 
-void GeoOptionParser::report_projection(bool source, const char* kind, const std::string& described) const {
-  if (geo.verbose) std::fprintf(stderr, "using %s%s '%s'\n", kind, side_name(source), described.c_str());
+void GeoOptionParser::report_projection(GeoSide side, const char* kind, const std::string& described) const {
+  if (geo.verbose) std::fprintf(stderr, "using %s%s '%s'\n", kind, side_name(side), described.c_str());
 }
 
 // A target projection given explicitly replaces "-target_utm auto".
-void GeoOptionParser::target_chosen(bool source) {
-  if (!source) geo.target_utm_auto = false;
+void GeoOptionParser::target_chosen(GeoSide side) {
+  if (side == GeoSide::target) geo.target_utm_auto = false;
 }
 
 Outcome GeoOptionParser::parse_projection() {
   // Every projection option has a "-target_" form that sets the target side instead.
-  const bool source = std::strncmp(option(), "-target_", 8) != 0;
-  const std::string name = source ? std::string(option()) : "-" + std::string(option() + 8);
+  const GeoSide side = std::strncmp(option(), "-target_", 8) != 0 ? GeoSide::source : GeoSide::target;
+  const std::string name = side == GeoSide::source ? std::string(option()) : "-" + std::string(option() + 8);
   if (name == "-latlong" || name == "-longlat" || name == "-ecef") {
     std::string described;
     bool set = false;
-    if (name == "-latlong") set = geo.set_latlong(source, nullptr, &described);
-    if (name == "-longlat") set = geo.set_longlat(source, nullptr, &described);
-    if (name == "-ecef") set = geo.set_ecef(source, nullptr, &described);
+    if (name == "-latlong") set = geo.set_latlong(side, nullptr, &described);
+    if (name == "-longlat") set = geo.set_longlat(side, nullptr, &described);
+    if (name == "-ecef") set = geo.set_ecef(side, nullptr, &described);
     if (!set) {
-      std::fprintf(stderr, "ERROR: cannot set the %s of '%s'.\n", side_name(source), option());
+      std::fprintf(stderr, "ERROR: cannot set the %s of '%s'.\n", side_name(side), option());
       return Outcome::kFailed;
     }
-    target_chosen(source);
-    report_projection(source, "", described);
+    target_chosen(side);
+    report_projection(side, "", described);
     return consume(0);
   }
-  if (name == "-utm") return parse_utm(source);
-  if (name == "-epsg") return parse_epsg(source);
-  if (name == "-lcc") return parse_conic(Conic::kLcc, source);
-  if (name == "-sp83") return parse_state_plane(source, true);
-  if (name == "-sp27") return parse_state_plane(source, false);
-  if (name == "-tm" || (source && name == "-transverse_mercator")) return parse_conic(Conic::kTm, source);
-  if (name == "-aeac") return parse_conic(Conic::kAeac, source);
+  if (name == "-utm") return parse_utm(side);
+  if (name == "-epsg") return parse_epsg(side);
+  if (name == "-lcc") return parse_conic(Conic::kLcc, side);
+  if (name == "-sp83") return parse_state_plane(side, true);
+  if (name == "-sp27") return parse_state_plane(side, false);
+  if (name == "-tm" || (side == GeoSide::source && name == "-transverse_mercator"))
+    return parse_conic(Conic::kTm, side);
+  if (name == "-aeac") return parse_conic(Conic::kAeac, side);
   return Outcome::kNotMine;
 }
 
-Outcome GeoOptionParser::parse_utm(bool source) {
+Outcome GeoOptionParser::parse_utm(GeoSide side) {
   if (!has_arguments(1, "zone")) return Outcome::kFailed;
-  if (!source && is(argument(1), "auto")) {
-    geo.reset_projection(false);
+  if (side == GeoSide::target && is(argument(1), "auto")) {
+    geo.reset_projection(GeoSide::target);
     geo.target_utm_auto = true;
     if (geo.verbose) std::fprintf(stderr, "using target projection UTM '%s'\n", "auto select");
     return consume(1);
@@ -288,14 +291,14 @@ Outcome GeoOptionParser::parse_utm(bool source) {
   const char letter = numbered ? zone_text[digits] : '\0';
   std::string described;
   if (!numbered || zone < 1 || zone > 60 || letter < 'C' || letter > 'X' ||
-      !geo.set_utm(zone, letter, letter >= 'N', source, nullptr, &described)) {
+      !geo.set_utm(zone, letter, letter >= 'N', side, nullptr, &described)) {
     std::fprintf(stderr,
                  "ERROR: utm zone '%s' is unknown. use '32north', '55south', '10n', '56s', '17U', or '49L'\n",
                  argument(1));
     return Outcome::kFailed;
   }
-  target_chosen(source);
-  if (geo.verbose) std::fprintf(stderr, "using %s UTM '%s'\n", side_name(source), described.c_str());
+  target_chosen(side);
+  if (geo.verbose) std::fprintf(stderr, "using %s UTM '%s'\n", side_name(side), described.c_str());
   return consume(1);
 }
 
@@ -320,19 +323,19 @@ bool GeoOptionParser::read_epsg_code(unsigned& code) const {
   return true;
 }
 
-Outcome GeoOptionParser::parse_epsg(bool source) {
+Outcome GeoOptionParser::parse_epsg(GeoSide side) {
   unsigned code = 0;
   if (!read_epsg_code(code)) return Outcome::kFailed;
-  if (!geo.set_epsg_code(static_cast<int>(code), nullptr, source)) {
+  if (!geo.set_epsg_code(static_cast<int>(code), nullptr, side)) {
     std::fprintf(stderr, "ERROR: unknown EPSG code in '%s %s'.\n", option(), argument(1));
     return Outcome::kFailed;
   }
-  target_chosen(source);
-  if (geo.verbose) std::fprintf(stderr, "using %s EPSG code %u\n", side_name(source), code);
+  target_chosen(side);
+  if (geo.verbose) std::fprintf(stderr, "using %s EPSG code %u\n", side_name(side), code);
   return consume(1);
 }
 
-Outcome GeoOptionParser::parse_state_plane(bool source, bool nad83) {
+Outcome GeoOptionParser::parse_state_plane(GeoSide side, bool nad83) {
   if (!has_arguments(1, "state plane zone")) return Outcome::kFailed;
   const StatePlaneMatch zone = find_state_plane(argument(1), nad83);
   if (zone.epsg_code() == 0) {
@@ -341,17 +344,18 @@ Outcome GeoOptionParser::parse_state_plane(bool source, bool nad83) {
     return Outcome::kFailed;
   }
   std::string described;
-  const bool set = zone.registered ? geo.set_epsg_code(zone.epsg_code(), &described, source)
-                                   : set_state_plane_row(zone, source, nad83, described);
+  const bool set = zone.registered ? geo.set_epsg_code(zone.epsg_code(), &described, side)
+                                   : set_state_plane_row(zone, side, nad83, described);
   if (!set) {
     std::fprintf(stderr, "ERROR: cannot set state plane '%s %s' (EPSG code %d).\n", option(), argument(1),
                  zone.epsg_code());
     return Outcome::kFailed;
   }
-  target_chosen(source);
+  target_chosen(side);
   if (geo.verbose) {
-    std::fprintf(stderr, "using %s '%s' (%s %s) '%s'\n", source ? "state plane" : "target state plane",
-                 argument(1), nad83 ? "NAD83" : "NAD27", zone.lcc ? "LCC" : "TM", described.c_str());
+    std::fprintf(stderr, "using %s '%s' (%s %s) '%s'\n",
+                 side == GeoSide::source ? "state plane" : "target state plane", argument(1),
+                 nad83 ? "NAD83" : "NAD27", zone.lcc ? "LCC" : "TM", described.c_str());
   }
   return consume(1);
 }
@@ -359,23 +363,23 @@ Outcome GeoOptionParser::parse_state_plane(bool source, bool nad83) {
 // A zone the parameter files do not know, set as its EPSG definition would: the datum, the unit
 // of its definition (US survey feet for NAD27, meters for NAD83) and the projection. The record
 // keeps no EPSG code, so unparse writes the parameters, which parse back without the files.
-bool GeoOptionParser::set_state_plane_row(const StatePlaneMatch& zone, bool source, bool nad83,
+bool GeoOptionParser::set_state_plane_row(const StatePlaneMatch& zone, GeoSide side, bool nad83,
                                           std::string& described) {
   if (!geo.set_gcs(nad83 ? 4269 : 4267)) return false;
   if (nad83) {
-    geo.set_coordinates_in_meter(source);
+    geo.set_coordinates_in_meter(side);
   } else {
-    geo.set_coordinates_in_survey_feet(source);
+    geo.set_coordinates_in_survey_feet(side);
   }
   if (zone.lcc) {
     const StatePlaneLcc& row = *zone.lcc;
     return geo.set_lcc(row.false_easting_meter, row.false_northing_meter, row.lat_origin_degree,
                        row.long_meridian_degree, row.first_std_parallel_degree,
-                       row.second_std_parallel_degree, source, nullptr, &described);
+                       row.second_std_parallel_degree, side, nullptr, &described);
   }
   const StatePlaneTm& row = *zone.tm;
   return geo.set_tm(row.false_easting_meter, row.false_northing_meter, row.lat_origin_degree,
-                    row.long_meridian_degree, row.scale_factor, source, nullptr, &described);
+                    row.long_meridian_degree, row.scale_factor, side, nullptr, &described);
 }
 
 namespace {
@@ -410,7 +414,7 @@ void print_conic_examples(Conic conic, const char* option) {
 
 }  // namespace
 
-Outcome GeoOptionParser::parse_conic(Conic conic, bool source) {
+Outcome GeoOptionParser::parse_conic(Conic conic, GeoSide side) {
   const ConicForm& form = kConicForms[static_cast<int>(conic)];
   if (!has_arguments(form.count, form.arguments)) return Outcome::kFailed;
   // The third argument is the unit of false easting and northing; it also becomes the side's
@@ -434,26 +438,25 @@ Outcome GeoOptionParser::parse_conic(Conic conic, bool source) {
       return Outcome::kFailed;
     }
   }
-  geo.set_coordinate_unit(unit, source);
+  geo.set_coordinate_unit(unit, side);
   const double to_meter = geo_units::to_meter_factor(unit);
   const double easting = value[0] * to_meter;
   const double northing = value[1] * to_meter;
   std::string described;
   bool set = false;
   if (conic == Conic::kLcc) {
-    set = geo.set_lcc(easting, northing, value[3], value[4], value[5], value[6], source, nullptr, &described);
+    set = geo.set_lcc(easting, northing, value[3], value[4], value[5], value[6], side, nullptr, &described);
   } else if (conic == Conic::kTm) {
-    set = geo.set_tm(easting, northing, value[3], value[4], value[5], source, nullptr, &described);
+    set = geo.set_tm(easting, northing, value[3], value[4], value[5], side, nullptr, &described);
   } else {
-    set =
-        geo.set_aeac(easting, northing, value[3], value[4], value[5], value[6], source, nullptr, &described);
+    set = geo.set_aeac(easting, northing, value[3], value[4], value[5], value[6], side, nullptr, &described);
   }
   if (!set) {
-    std::fprintf(stderr, "ERROR: cannot set the %s of '%s'.\n", side_name(source), option());
+    std::fprintf(stderr, "ERROR: cannot set the %s of '%s'.\n", side_name(side), option());
     return Outcome::kFailed;
   }
-  target_chosen(source);
-  report_projection(source, form.kind, described);
+  target_chosen(side);
+  report_projection(side, form.kind, described);
   return consume(form.count);
 }
 
@@ -469,20 +472,20 @@ Outcome GeoOptionParser::parse_precision(double& precision) {
 
 Outcome GeoOptionParser::parse_units() {
   const char* word = option();
-  const bool source = std::strncmp(word, "-target_", 8) != 0;
-  const std::string name = source ? std::string(word) : "-" + std::string(word + 8);
+  const GeoSide side = std::strncmp(word, "-target_", 8) != 0 ? GeoSide::source : GeoSide::target;
+  const std::string name = side == GeoSide::source ? std::string(word) : "-" + std::string(word + 8);
   if (name == "-surveyfeet" || name == "-survey_feet") {
-    geo.set_coordinates_in_survey_feet(source);
+    geo.set_coordinates_in_survey_feet(side);
   } else if (name == "-feet") {
-    geo.set_coordinates_in_feet(source);
+    geo.set_coordinates_in_feet(side);
   } else if (name == "-meter") {
-    geo.set_coordinates_in_meter(source);
+    geo.set_coordinates_in_meter(side);
   } else if (name == "-elevation_surveyfeet" || name == "-elevation_survey_feet") {
-    geo.set_elevation_in_survey_feet(source);
+    geo.set_elevation_in_survey_feet(side);
   } else if (name == "-elevation_feet") {
-    geo.set_elevation_in_feet(source);
+    geo.set_elevation_in_feet(side);
   } else if (name == "-elevation_meter") {
-    geo.set_elevation_in_meter(source);
+    geo.set_elevation_in_meter(side);
   } else if (is(word, "-target_precision")) {
     return parse_precision(geo.target_precision);
   } else if (is(word, "-target_elevation_precision")) {
@@ -560,7 +563,7 @@ const char* feet_option(geo_units::LengthUnit unit, const char* feet, const char
 
 int GeoProjectionConverter::unparse(std::string& options) const {
   options.clear();
-  if (const GeoProjectionParameters* source = get_projection(true)) {
+  if (const GeoProjectionParameters* source = get_projection(GeoSide::source)) {
     if (source->geokey > 0) {
       append(options, "-epsg %u", static_cast<unsigned>(source->geokey));
     } else {
@@ -580,10 +583,11 @@ int GeoProjectionConverter::unparse(std::string& options) const {
     }
   }
   if (source_coordinate_unit_set && coordinates2meter != 1.0) {
-    append(options, "%s", feet_option(get_coordinate_unit(true), "-feet", "-surveyfeet"));
+    append(options, "%s", feet_option(get_coordinate_unit(GeoSide::source), "-feet", "-surveyfeet"));
   }
   if (source_elevation_unit_set && elevation2meter != 1.0) {
-    append(options, "%s", feet_option(get_elevation_unit(true), "-elevation_feet", "-elevation_surveyfeet"));
+    append(options, "%s",
+           feet_option(get_elevation_unit(GeoSide::source), "-elevation_feet", "-elevation_surveyfeet"));
   }
   if (vertical_geokey == kNavd88) {
     const NamedCode* geoid = find_code(kNavd88Geoids, vertical_geoid);
@@ -598,7 +602,7 @@ int GeoProjectionConverter::unparse(std::string& options) const {
 }
 
 void GeoOptionParser::unparse_target(const GeoProjectionConverter& geo, std::string& options) {
-  if (const GeoProjectionParameters* target = geo.get_projection(false)) {
+  if (const GeoProjectionParameters* target = geo.get_projection(GeoSide::target)) {
     if (target->geokey > 0) {
       append(options, "-target_epsg %u", static_cast<unsigned>(target->geokey));
     } else if (target->type == GEO_PROJECTION_UTM) {
@@ -612,12 +616,13 @@ void GeoOptionParser::unparse_target(const GeoProjectionConverter& geo, std::str
     append(options, "-target_utm auto");
   }
   if (geo.meter2coordinates != 1.0) {
-    append(options, "%s", feet_option(geo.get_coordinate_unit(false), "-target_feet", "-target_surveyfeet"));
+    append(options, "%s",
+           feet_option(geo.get_coordinate_unit(GeoSide::target), "-target_feet", "-target_surveyfeet"));
   }
   if (geo.meter2elevation != 1.0) {
-    append(
-        options, "%s",
-        feet_option(geo.get_elevation_unit(false), "-target_elevation_feet", "-target_elevation_surveyfeet"));
+    append(options, "%s",
+           feet_option(geo.get_elevation_unit(GeoSide::target), "-target_elevation_feet",
+                       "-target_elevation_surveyfeet"));
   }
   if (geo.target_precision != 0.0) append(options, "-target_precision %lf", geo.target_precision);
   if (geo.target_elevation_precision != 0.0) {

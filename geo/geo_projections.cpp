@@ -80,7 +80,7 @@ void set_plain(std::unique_ptr<GeoProjectionParameters>& slot, GeoProjectionType
 
 }  // namespace
 
-bool GeoProjectionConverter::set_utm(int zone, char zone_letter, bool northern, bool source,
+bool GeoProjectionConverter::set_utm(int zone, char zone_letter, bool northern, GeoSide side,
                                      const char* description, std::string* described) {
   // Zones are 6 degrees wide: outside 1..60 there is no central meridian on the globe.
   if (zone < 1 || zone > 60) return false;
@@ -92,13 +92,13 @@ bool GeoProjectionConverter::set_utm(int zone, char zone_letter, bool northern, 
   record->utm_northern_hemisphere = northern;
   record->utm_long_origin = zone * 6 - 183;
   if (described) *described = record->description;
-  side(source) = std::move(record);
+  slot(side) = std::move(record);
   return true;
 }
 
 bool GeoProjectionConverter::set_lcc(double false_easting_meter, double false_northing_meter,
                                      double lat_origin, double long_meridian, double first_std_parallel,
-                                     double second_std_parallel, bool source, const char* description,
+                                     double second_std_parallel, GeoSide side, const char* description,
                                      std::string* described) {
   auto record =
       conic_record(GEO_PROJECTION_LCC, gcs_code, description, "Lambert Conformal Conic",
@@ -107,24 +107,24 @@ bool GeoProjectionConverter::set_lcc(double false_easting_meter, double false_no
                     second_std_parallel},
                    described);
   compute_derived(*record);
-  side(source) = std::move(record);
+  slot(side) = std::move(record);
   return true;
 }
 
 bool GeoProjectionConverter::set_tm(double false_easting_meter, double false_northing_meter,
-                                    double lat_origin, double long_meridian, double scale_factor, bool source,
-                                    const char* description, std::string* described) {
+                                    double lat_origin, double long_meridian, double scale_factor,
+                                    GeoSide side, const char* description, std::string* described) {
   auto record = scaled_record(
       GEO_PROJECTION_TM, gcs_code, description, "Transverse Mercator",
       {false_easting_meter, false_northing_meter, lat_origin, long_meridian, scale_factor}, described);
   compute_derived(*record);
-  side(source) = std::move(record);
+  slot(side) = std::move(record);
   return true;
 }
 
 bool GeoProjectionConverter::set_aeac(double false_easting_meter, double false_northing_meter,
                                       double lat_center, double long_center, double first_std_parallel,
-                                      double second_std_parallel, bool source, const char* description,
+                                      double second_std_parallel, GeoSide side, const char* description,
                                       std::string* described) {
   auto record = conic_record(GEO_PROJECTION_AEAC, gcs_code, description, "Albers Equal Area Conic",
                              "false east/north: %g/%g [m], center lat/long: %g/%g, parallel 1st/2nd: %g/%g",
@@ -132,13 +132,13 @@ bool GeoProjectionConverter::set_aeac(double false_easting_meter, double false_n
                               first_std_parallel, second_std_parallel},
                              described);
   compute_derived(*record);
-  side(source) = std::move(record);
+  slot(side) = std::move(record);
   return true;
 }
 
 bool GeoProjectionConverter::set_hom(double false_easting_meter, double false_northing_meter,
                                      double lat_center, double long_center, double azimuth,
-                                     double rectified_grid_angle, double scale_factor, bool source,
+                                     double rectified_grid_angle, double scale_factor, GeoSide side,
                                      const char* description, std::string* described) {
   auto record = new_record(GEO_PROJECTION_HOM, gcs_code, description, "Hotine Oblique Mercator");
   set_origin(*record, false_easting_meter, false_northing_meter, lat_center, long_center);
@@ -148,7 +148,7 @@ bool GeoProjectionConverter::set_hom(double false_easting_meter, double false_no
   record->rectified_grid_angle_radian = rectified_grid_angle * kDegreeToRadian;
   record->scale_factor = scale_factor;
   compute_derived(*record);
-  side(source) = std::move(record);
+  slot(side) = std::move(record);
   describe(described, "false east/north: %g/%g [m], center lat/long: %g/%g, azimuth: %g angle: %g scale: %g",
            false_easting_meter, false_northing_meter, lat_center, long_center, azimuth, rectified_grid_angle,
            scale_factor);
@@ -156,48 +156,47 @@ bool GeoProjectionConverter::set_hom(double false_easting_meter, double false_no
 }
 
 bool GeoProjectionConverter::set_os(double false_easting_meter, double false_northing_meter,
-                                    double lat_origin, double long_meridian, double scale_factor, bool source,
-                                    const char* description, std::string* described) {
+                                    double lat_origin, double long_meridian, double scale_factor,
+                                    GeoSide side, const char* description, std::string* described) {
   auto record = scaled_record(
       GEO_PROJECTION_OS, gcs_code, description, "Oblique Stereographic",
       {false_easting_meter, false_northing_meter, lat_origin, long_meridian, scale_factor}, described);
   compute_derived(*record);
-  side(source) = std::move(record);
+  slot(side) = std::move(record);
   return true;
 }
 
-bool GeoProjectionConverter::set_longlat(bool source, const char* description, std::string* described) {
-  set_plain(side(source), GEO_PROJECTION_LONG_LAT, gcs_code, description, "longitude/latitude", described);
+bool GeoProjectionConverter::set_longlat(GeoSide side, const char* description, std::string* described) {
+  set_plain(slot(side), GEO_PROJECTION_LONG_LAT, gcs_code, description, "longitude/latitude", described);
   return true;
 }
 
-bool GeoProjectionConverter::set_latlong(bool source, const char* description, std::string* described) {
-  set_plain(side(source), GEO_PROJECTION_LAT_LONG, gcs_code, description, "latitude/longitude", described);
+bool GeoProjectionConverter::set_latlong(GeoSide side, const char* description, std::string* described) {
+  set_plain(slot(side), GEO_PROJECTION_LAT_LONG, gcs_code, description, "latitude/longitude", described);
   return true;
 }
 
-bool GeoProjectionConverter::set_ecef(bool source, const char* description, std::string* described) {
-  set_plain(side(source), GEO_PROJECTION_ECEF, gcs_code, description, "earth-centered earth-fixed",
-            described);
+bool GeoProjectionConverter::set_ecef(GeoSide side, const char* description, std::string* described) {
+  set_plain(slot(side), GEO_PROJECTION_ECEF, gcs_code, description, "earth-centered earth-fixed", described);
   return true;
 }
 
-bool GeoProjectionConverter::set_no_projection(bool source, const char* description, std::string* described) {
-  set_plain(side(source), GEO_PROJECTION_NONE, gcs_code, description, "intentionally no projection",
-            described);
+bool GeoProjectionConverter::set_no_projection(GeoSide side, const char* description,
+                                               std::string* described) {
+  set_plain(slot(side), GEO_PROJECTION_NONE, gcs_code, description, "intentionally no projection", described);
   return true;
 }
 
-bool GeoProjectionConverter::has_projection(bool source) const {
-  return get_projection(source) != nullptr;
+bool GeoProjectionConverter::has_projection(GeoSide side) const {
+  return get_projection(side) != nullptr;
 }
 
-void GeoProjectionConverter::reset_projection(bool source) {
-  side(source).reset();
+void GeoProjectionConverter::reset_projection(GeoSide side) {
+  slot(side).reset();
 }
 
-const GeoProjectionParameters* GeoProjectionConverter::get_projection(bool source) const {
-  return (source ? source_projection : target_projection).get();
+const GeoProjectionParameters* GeoProjectionConverter::get_projection(GeoSide side) const {
+  return (side == GeoSide::source ? source_projection : target_projection).get();
 }
 
 void GeoProjectionConverter::compute_derived(GeoProjectionParameters& projection) const {

@@ -94,6 +94,14 @@ struct GeoProjectionParameters {
   double derived[12] = {};
 };
 
+// The two sides of the converter: the projection and units of the input points (source), and the
+// target that is only parsed, reported and written back.
+enum class GeoSide { source, target };
+
+constexpr GeoSide other_side(GeoSide side) {
+  return side == GeoSide::source ? GeoSide::target : GeoSide::source;
+}
+
 // One GeoTIFF key entry as stored in a GeoKeyDirectoryTag record.
 struct GeoKeyEntry {
   uint16_t key_id = 0;
@@ -111,69 +119,77 @@ class GeoProjectionConverter {
 
   // Output arguments named `described` receive the text the setter produced; nullptr for none.
   // Arguments named `description` replace a projection's default description (cut to 255
-  // characters); nullptr keeps the default. `source` true sets the source side, false the target.
+  // characters); nullptr keeps the default. `side` says which projection or unit a call sets or reads.
 
   // ---- ellipsoids, projections, units, conversion ----
   bool set_ellipsoid(int id, std::string* described = nullptr);
   const GeoEllipsoid& get_ellipsoid() const { return ellipsoid; }
 
-  bool set_utm(int zone, char zone_letter, bool northern, bool source = true,
+  bool set_utm(int zone, char zone_letter, bool northern, GeoSide side = GeoSide::source,
                const char* description = nullptr, std::string* described = nullptr);
   bool set_lcc(double false_easting_meter, double false_northing_meter, double lat_origin,
                double long_meridian, double first_std_parallel, double second_std_parallel,
-               bool source = true, const char* description = nullptr, std::string* described = nullptr);
+               GeoSide side = GeoSide::source, const char* description = nullptr,
+               std::string* described = nullptr);
   bool set_tm(double false_easting_meter, double false_northing_meter, double lat_origin,
-              double long_meridian, double scale_factor, bool source = true,
+              double long_meridian, double scale_factor, GeoSide side = GeoSide::source,
               const char* description = nullptr, std::string* described = nullptr);
   bool set_aeac(double false_easting_meter, double false_northing_meter, double lat_center,
-                double long_center, double first_std_parallel, double second_std_parallel, bool source = true,
-                const char* description = nullptr, std::string* described = nullptr);
+                double long_center, double first_std_parallel, double second_std_parallel,
+                GeoSide side = GeoSide::source, const char* description = nullptr,
+                std::string* described = nullptr);
   bool set_hom(double false_easting_meter, double false_northing_meter, double lat_center, double long_center,
-               double azimuth, double rectified_grid_angle, double scale_factor, bool source = true,
-               const char* description = nullptr, std::string* described = nullptr);
+               double azimuth, double rectified_grid_angle, double scale_factor,
+               GeoSide side = GeoSide::source, const char* description = nullptr,
+               std::string* described = nullptr);
   bool set_os(double false_easting_meter, double false_northing_meter, double lat_origin,
-              double long_meridian, double scale_factor, bool source = true,
+              double long_meridian, double scale_factor, GeoSide side = GeoSide::source,
               const char* description = nullptr, std::string* described = nullptr);
-  bool set_longlat(bool source = true, const char* description = nullptr, std::string* described = nullptr);
-  bool set_latlong(bool source = true, const char* description = nullptr, std::string* described = nullptr);
-  bool set_ecef(bool source = true, const char* description = nullptr, std::string* described = nullptr);
-  bool set_no_projection(bool source = true, const char* description = nullptr,
+  bool set_longlat(GeoSide side = GeoSide::source, const char* description = nullptr,
+                   std::string* described = nullptr);
+  bool set_latlong(GeoSide side = GeoSide::source, const char* description = nullptr,
+                   std::string* described = nullptr);
+  bool set_ecef(GeoSide side = GeoSide::source, const char* description = nullptr,
+                std::string* described = nullptr);
+  bool set_no_projection(GeoSide side = GeoSide::source, const char* description = nullptr,
                          std::string* described = nullptr);
 
-  bool has_projection(bool source = true) const;
-  void reset_projection(bool source = true);
+  bool has_projection(GeoSide side = GeoSide::source) const;
+  void reset_projection(GeoSide side = GeoSide::source);
   // The projection record of a side, nullptr when none is set.
-  const GeoProjectionParameters* get_projection(bool source = true) const;
+  const GeoProjectionParameters* get_projection(GeoSide side = GeoSide::source) const;
 
   // Units of a side. The setters mark the unit as set explicitly.
-  void set_coordinate_unit(geo_units::LengthUnit unit, bool source = true);
-  void set_elevation_unit(geo_units::LengthUnit unit, bool source = true);
-  void set_coordinates_in_meter(bool source = true) {
-    set_coordinate_unit(geo_units::LengthUnit::meter, source);
+  void set_coordinate_unit(geo_units::LengthUnit unit, GeoSide side = GeoSide::source);
+  void set_elevation_unit(geo_units::LengthUnit unit, GeoSide side = GeoSide::source);
+  void set_coordinates_in_meter(GeoSide side = GeoSide::source) {
+    set_coordinate_unit(geo_units::LengthUnit::meter, side);
   }
-  void set_coordinates_in_feet(bool source = true) {
-    set_coordinate_unit(geo_units::LengthUnit::foot, source);
+  void set_coordinates_in_feet(GeoSide side = GeoSide::source) {
+    set_coordinate_unit(geo_units::LengthUnit::foot, side);
   }
-  void set_coordinates_in_survey_feet(bool source = true) {
-    set_coordinate_unit(geo_units::LengthUnit::survey_foot, source);
+  void set_coordinates_in_survey_feet(GeoSide side = GeoSide::source) {
+    set_coordinate_unit(geo_units::LengthUnit::survey_foot, side);
   }
-  void set_elevation_in_meter(bool source = true) {
-    set_elevation_unit(geo_units::LengthUnit::meter, source);
+  void set_elevation_in_meter(GeoSide side = GeoSide::source) {
+    set_elevation_unit(geo_units::LengthUnit::meter, side);
   }
-  void set_elevation_in_feet(bool source = true) { set_elevation_unit(geo_units::LengthUnit::foot, source); }
-  void set_elevation_in_survey_feet(bool source = true) {
-    set_elevation_unit(geo_units::LengthUnit::survey_foot, source);
+  void set_elevation_in_feet(GeoSide side = GeoSide::source) {
+    set_elevation_unit(geo_units::LengthUnit::foot, side);
+  }
+  void set_elevation_in_survey_feet(GeoSide side = GeoSide::source) {
+    set_elevation_unit(geo_units::LengthUnit::survey_foot, side);
   }
   // Whether the coordinate (elevation) unit of a side was set explicitly.
-  bool has_coordinate_unit(bool source = true) const;
-  bool has_elevation_unit(bool source = true) const;
-  geo_units::LengthUnit get_coordinate_unit(bool source = true) const;
-  geo_units::LengthUnit get_elevation_unit(bool source = true) const;
+  bool has_coordinate_unit(GeoSide side = GeoSide::source) const;
+  bool has_elevation_unit(GeoSide side = GeoSide::source) const;
+  geo_units::LengthUnit get_coordinate_unit(GeoSide side = GeoSide::source) const;
+  geo_units::LengthUnit get_elevation_unit(GeoSide side = GeoSide::source) const;
   // 9001 meter, 9002 feet, 9003 otherwise; 9000 when the side is longitude/latitude or
   // latitude/longitude.
-  int get_unit_epsg(bool source = true) const;
-  double get_coordinate_factor(bool source = true) const;  // source: to meter; target: from meter
-  double get_elevation_factor(bool source = true) const;
+  int get_unit_epsg(GeoSide side = GeoSide::source) const;
+  double get_coordinate_factor(GeoSide side = GeoSide::source) const;  // source: to meter; target: from meter
+  double get_elevation_factor(GeoSide side = GeoSide::source) const;
 
   // Converts (x, y, z) in place from the source projection to longitude, latitude (degrees) and
   // elevation. Fails only without a source projection; a point whose inverse gives up keeps its
@@ -194,11 +210,11 @@ class GeoProjectionConverter {
   // ---- GeoTIFF keys and EPSG codes ----
   bool set_projection_from_geo_keys(std::span<const GeoKeyEntry> keys, std::string_view ascii_params,
                                     std::span<const double> double_params, std::string* described = nullptr,
-                                    bool source = true);
+                                    GeoSide side = GeoSide::source);
   bool set_gcs(int code, std::string* described = nullptr);
-  bool set_epsg_code(int code, std::string* described = nullptr, bool source = true);
-  bool set_ProjectedCSTypeGeoKey(int code, std::string* described = nullptr, bool source = true);
-  bool set_ProjLinearUnitsGeoKey(int code, bool source = true);
+  bool set_epsg_code(int code, std::string* described = nullptr, GeoSide side = GeoSide::source);
+  bool set_ProjectedCSTypeGeoKey(int code, std::string* described = nullptr, GeoSide side = GeoSide::source);
+  bool set_ProjLinearUnitsGeoKey(int code, GeoSide side = GeoSide::source);
   bool set_VerticalCSTypeGeoKey(int code, std::string* described = nullptr);
   bool set_VerticalUnitsGeoKey(int code);
   int get_gcs_code() const { return gcs_code; }
@@ -210,14 +226,14 @@ class GeoProjectionConverter {
   // authority or its datum's.
   bool set_projection_from_ogc_wkt(std::string_view wkt);
   // The WKT of a side's projection (what a .prj file holds); fails without a projection.
-  bool get_ogc_wkt(std::string& wkt, bool source = true) const;
+  bool get_ogc_wkt(std::string& wkt, GeoSide side = GeoSide::source) const;
 
  private:
   // The command-line parser (geo_options.cpp) sets the datum, vertical and target fields directly.
   friend struct GeoOptionParser;
 
-  std::unique_ptr<GeoProjectionParameters>& side(bool source) {
-    return source ? source_projection : target_projection;
+  std::unique_ptr<GeoProjectionParameters>& slot(GeoSide side) {
+    return side == GeoSide::source ? source_projection : target_projection;
   }
   // Recomputes the derived constants of a record from its parameters and the current ellipsoid.
   void compute_derived(GeoProjectionParameters& projection) const;

@@ -356,9 +356,9 @@ bool LineOutputOpener::write_prj(const char* name) {
     std::fprintf(stderr, "ERROR: cannot produce prj file without geoprojectionconverter\n");
     return false;
   }
-  if (!converter->has_projection(true)) return false;
+  if (!converter->has_projection(GeoSide::source)) return false;
   std::string wkt;
-  if (!converter->get_ogc_wkt(wkt, true)) {
+  if (!converter->get_ogc_wkt(wkt, GeoSide::source)) {
     std::fprintf(stderr, "ERROR: cannot get prj string from geoprojectionconverter\n");
     return false;
   }

@@ -13,8 +13,8 @@ namespace {
 
 void use(GeoProjectionConverter& converter) {
   std::string wkt;
-  converter.get_ogc_wkt(wkt, true);
-  converter.get_ogc_wkt(wkt, false);
+  converter.get_ogc_wkt(wkt, GeoSide::source);
+  converter.get_ogc_wkt(wkt, GeoSide::target);
   std::string options;
   converter.unparse(options);
   double point[3] = {500000.0, 4000000.0, 100.0};

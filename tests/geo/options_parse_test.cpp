@@ -98,7 +98,7 @@ TEST_P(UtmZoneText, NamesZoneBandAndHemisphere) {
   const UtmCase& c = GetParam();
   Parsed parsed(std::string("-utm ") + c.zone_text);
   ASSERT_TRUE(parsed.ok);
-  const GeoProjectionParameters* utm = parsed.geo.get_projection(true);
+  const GeoProjectionParameters* utm = parsed.geo.get_projection(GeoSide::source);
   ASSERT_NE(utm, nullptr);
   EXPECT_EQ(utm->type, GEO_PROJECTION_UTM);
   EXPECT_EQ(utm->utm_zone_number, c.zone);
@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Geo, UtmZoneText,
 TEST(GeoOptions, LambertInSurveyFeetStoresMetersAndTheUnit) {
   Parsed parsed("-lcc 1640416.666667 0 survey_feet 47 -120.833333 47.5 48.733333");
   ASSERT_TRUE(parsed.ok);
-  const GeoProjectionParameters* lcc = parsed.geo.get_projection(true);
+  const GeoProjectionParameters* lcc = parsed.geo.get_projection(GeoSide::source);
   ASSERT_NE(lcc, nullptr);
   EXPECT_EQ(lcc->type, GEO_PROJECTION_LCC);
   EXPECT_DOUBLE_EQ(lcc->false_easting_meter, 1640416.666667 * 0.3048006096012);
@@ -129,21 +129,21 @@ TEST(GeoOptions, LambertInSurveyFeetStoresMetersAndTheUnit) {
   EXPECT_EQ(lcc->long_meridian_degree, -120.833333);
   EXPECT_EQ(lcc->first_std_parallel_degree, 47.5);
   EXPECT_EQ(lcc->second_std_parallel_degree, 48.733333);
-  EXPECT_TRUE(parsed.geo.has_coordinate_unit(true));
-  EXPECT_EQ(parsed.geo.get_coordinate_factor(true), 0.3048006096012);
-  EXPECT_EQ(parsed.geo.get_unit_epsg(true), 9003);
+  EXPECT_TRUE(parsed.geo.has_coordinate_unit(GeoSide::source));
+  EXPECT_EQ(parsed.geo.get_coordinate_factor(GeoSide::source), 0.3048006096012);
+  EXPECT_EQ(parsed.geo.get_unit_epsg(GeoSide::source), 9003);
 }
 
 TEST(GeoOptions, TargetSettingsLeaveTheSourceAlone) {
   Parsed parsed("-target_tm 1500000 0 feet 47 -120.833333 0.99996 -target_elevation_feet");
   ASSERT_TRUE(parsed.ok);
-  EXPECT_FALSE(parsed.geo.has_projection(true));
-  EXPECT_FALSE(parsed.geo.has_coordinate_unit(true));
-  EXPECT_EQ(parsed.geo.get_coordinate_factor(true), 1.0);
-  ASSERT_TRUE(parsed.geo.has_projection(false));
-  EXPECT_EQ(parsed.geo.get_projection(false)->false_easting_meter, 1500000 * 0.3048);
-  EXPECT_EQ(parsed.geo.get_coordinate_factor(false), 3.280839895013123);
-  EXPECT_EQ(parsed.geo.get_elevation_factor(false), 3.280839895013123);
+  EXPECT_FALSE(parsed.geo.has_projection(GeoSide::source));
+  EXPECT_FALSE(parsed.geo.has_coordinate_unit(GeoSide::source));
+  EXPECT_EQ(parsed.geo.get_coordinate_factor(GeoSide::source), 1.0);
+  ASSERT_TRUE(parsed.geo.has_projection(GeoSide::target));
+  EXPECT_EQ(parsed.geo.get_projection(GeoSide::target)->false_easting_meter, 1500000 * 0.3048);
+  EXPECT_EQ(parsed.geo.get_coordinate_factor(GeoSide::target), 3.280839895013123);
+  EXPECT_EQ(parsed.geo.get_elevation_factor(GeoSide::target), 3.280839895013123);
 }
 
 TEST(GeoOptions, DatumOptionsSetTheGeographicSystemAndEllipsoid) {
@@ -344,7 +344,7 @@ TEST(GeoOptions, UnknownStatePlaneListsTheZonesOfItsDatum) {
   Parsed parsed("-sp83 CA_VII");  // CA_VII exists only among the NAD27 Lambert zones
   const std::string message = testing::internal::GetCapturedStderr();
   EXPECT_FALSE(parsed.ok);
-  EXPECT_FALSE(parsed.geo.has_projection(true));
+  EXPECT_FALSE(parsed.geo.has_projection(GeoSide::source));
   EXPECT_EQ(message.substr(0, message.find('\n') + 1), "ERROR: bad state code in '-sp83 CA_VII'.\n");
   EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1 + 67 + 54);
   EXPECT_NE(

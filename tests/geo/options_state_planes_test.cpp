@@ -119,7 +119,7 @@ TEST(StatePlanes, EveryZoneSetsItsProjection) {
     for (const StatePlaneLcc& row : state_planes_lcc(nad83)) {
       Parsed parsed(option + row.name);
       ASSERT_TRUE(parsed.ok) << row.name;
-      const GeoProjectionParameters* lcc = parsed.geo.get_projection(true);
+      const GeoProjectionParameters* lcc = parsed.geo.get_projection(GeoSide::source);
       ASSERT_NE(lcc, nullptr);
       EXPECT_EQ(lcc->type, GEO_PROJECTION_LCC) << row.name;
       EXPECT_NEAR(lcc->false_easting_meter, row.false_easting_meter, 1e-3) << row.name;
@@ -130,12 +130,12 @@ TEST(StatePlanes, EveryZoneSetsItsProjection) {
                   row.first_std_parallel_degree, 1e-6)
           << row.name;
       EXPECT_EQ(parsed.geo.get_gcs_code(), nad83 ? 4269 : 4267) << row.name;
-      EXPECT_EQ(parsed.geo.get_unit_epsg(true), nad83 ? 9001 : 9003) << row.name;
+      EXPECT_EQ(parsed.geo.get_unit_epsg(GeoSide::source), nad83 ? 9001 : 9003) << row.name;
     }
     for (const StatePlaneTm& row : state_planes_tm(nad83)) {
       Parsed parsed(option + row.name);
       ASSERT_TRUE(parsed.ok) << row.name;
-      const GeoProjectionParameters* tm = parsed.geo.get_projection(true);
+      const GeoProjectionParameters* tm = parsed.geo.get_projection(GeoSide::source);
       ASSERT_NE(tm, nullptr);
       EXPECT_EQ(tm->type, GEO_PROJECTION_TM) << row.name;
       EXPECT_NEAR(tm->false_easting_meter, row.false_easting_meter, 1e-3) << row.name;

@@ -40,16 +40,16 @@ TEST_P(UnparseRoundTrip, ParsesBackIntoTheSameState) {
   EXPECT_EQ(second.unparsed(), text);
   const GeoProjectionConverter& a = first.geo;
   const GeoProjectionConverter& b = second.geo;
-  expect_same_projection(a.get_projection(true), b.get_projection(true), "source");
-  expect_same_projection(a.get_projection(false), b.get_projection(false), "target");
+  expect_same_projection(a.get_projection(GeoSide::source), b.get_projection(GeoSide::source), "source");
+  expect_same_projection(a.get_projection(GeoSide::target), b.get_projection(GeoSide::target), "target");
   EXPECT_EQ(a.get_ellipsoid().id, b.get_ellipsoid().id) << text;
-  if (a.has_projection(true)) {
+  if (a.has_projection(GeoSide::source)) {
     EXPECT_EQ(a.get_gcs_code(), b.get_gcs_code()) << text;
   }
   EXPECT_EQ(a.get_vertical_code(), b.get_vertical_code()) << text;
-  for (const bool source : {true, false}) {
-    EXPECT_EQ(a.get_coordinate_factor(source), b.get_coordinate_factor(source)) << text;
-    EXPECT_EQ(a.get_elevation_factor(source), b.get_elevation_factor(source)) << text;
+  for (const GeoSide side : {GeoSide::source, GeoSide::target}) {
+    EXPECT_EQ(a.get_coordinate_factor(side), b.get_coordinate_factor(side)) << text;
+    EXPECT_EQ(a.get_elevation_factor(side), b.get_elevation_factor(side)) << text;
   }
 }
 

@@ -22,7 +22,7 @@ TEST(GeoConversion, NothingToConvertFromLeavesThePointAsItIs) {
   double point[3] = {1000.0, 2000.0, 30.0};
   EXPECT_FALSE(converter.to_lon_lat(point));
   expect_unchanged(point, 1000.0, 2000.0, 30.0);
-  converter.set_tm(0, 0, 0, 9, 0.9996, false);  // the target side is never a source
+  converter.set_tm(0, 0, 0, 9, 0.9996, GeoSide::target);  // the target side is never a source
   EXPECT_FALSE(converter.to_lon_lat(point));
   converter.set_no_projection();
   EXPECT_FALSE(converter.to_lon_lat(point));
@@ -109,24 +109,24 @@ TEST(GeoConversion, StereographicOriginMapsToTheOrigin) {
 // The projected families, set with the parameters of a realistic zone and a point inside it.
 struct Family {
   const char* name;
-  std::function<void(GeoProjectionConverter&, bool)> set;
+  std::function<void(GeoProjectionConverter&, GeoSide)> set;
   double x, y;
 };
 
 const Family kFamilies[] = {
-    {"lcc", [](GeoProjectionConverter& c, bool s) { c.set_lcc(700000, 6600000, 46.5, 3, 49, 44, s); },
+    {"lcc", [](GeoProjectionConverter& c, GeoSide s) { c.set_lcc(700000, 6600000, 46.5, 3, 49, 44, s); },
      812345.0, 6512345.0},
-    {"tm", [](GeoProjectionConverter& c, bool s) { c.set_tm(600000, 200000, 46.95, 7.44, 1.0, s); }, 654321.0,
-     187654.0},
-    {"aeac", [](GeoProjectionConverter& c, bool s) { c.set_aeac(0, 0, 23, -96, 29.5, 45.5, s); }, -1234567.0,
-     2345678.0},
+    {"tm", [](GeoProjectionConverter& c, GeoSide s) { c.set_tm(600000, 200000, 46.95, 7.44, 1.0, s); },
+     654321.0, 187654.0},
+    {"aeac", [](GeoProjectionConverter& c, GeoSide s) { c.set_aeac(0, 0, 23, -96, 29.5, 45.5, s); },
+     -1234567.0, 2345678.0},
     {"hom",
-     [](GeoProjectionConverter& c, bool s) {
+     [](GeoProjectionConverter& c, GeoSide s) {
        c.set_hom(0, 0, 4, 115, 53.3158204722, 53.1301023611, 0.99984, s);
      },
      590000.0, 440000.0},
     {"os",
-     [](GeoProjectionConverter& c, bool s) {
+     [](GeoProjectionConverter& c, GeoSide s) {
        c.set_os(155000, 463000, 52.15616055555555, 5.38763888888889, 0.9999079, s);
      },
      121000.0, 487000.0},
@@ -138,18 +138,19 @@ TEST(GeoConversion, NewEllipsoidRecomputesBothSides) {
   for (const Family& f : kFamilies) {
     SCOPED_TRACE(f.name);
     GeoProjectionConverter changed;
-    f.set(changed, true);
-    f.set(changed, false);
+    f.set(changed, GeoSide::source);
+    f.set(changed, GeoSide::target);
     double before[3] = {f.x, f.y, 0.0};
     ASSERT_TRUE(changed.to_lon_lat(before));
     ASSERT_TRUE(changed.set_ellipsoid(5));
 
     GeoProjectionConverter fresh;
     fresh.set_ellipsoid(5);
-    f.set(fresh, true);
-    for (bool source : {true, false}) {
+    f.set(fresh, GeoSide::source);
+    for (GeoSide side : {GeoSide::source, GeoSide::target}) {
       for (int i = 0; i < 12; i++) {
-        EXPECT_EQ(changed.get_projection(source)->derived[i], fresh.get_projection(true)->derived[i]) << i;
+        EXPECT_EQ(changed.get_projection(side)->derived[i], fresh.get_projection(GeoSide::source)->derived[i])
+            << i;
       }
     }
     double after[3] = {f.x, f.y, 0.0};
@@ -170,8 +171,8 @@ TEST(GeoConversion, FeetCoordinatesAreScaledForProjectedFamilies) {
     GeoProjectionConverter feet;
     feet.set_coordinates_in_survey_feet();
     feet.set_elevation_in_feet();
-    f.set(meters, true);
-    f.set(feet, true);
+    f.set(meters, GeoSide::source);
+    f.set(feet, GeoSide::source);
     double in_meters[3] = {f.x, f.y, 30.48};
     double in_feet[3] = {f.x / 0.3048006096012, f.y / 0.3048006096012, 100.0};
     ASSERT_TRUE(meters.to_lon_lat(in_meters));
@@ -236,7 +237,8 @@ TEST(GeoConversion, AbsurdInputEndsUnchangedOrFinite) {
   const double inputs[][2] = {{nan, 0.0},    {0.0, nan}, {inf, 0.0},  {0.0, -inf}, {1e300, 1e300},
                               {-1e300, 5.0}, {1e7, 1e8}, {0.0, -3e7}, {0.0, 1e20}};
   std::vector<std::function<void(GeoProjectionConverter&)>> setters;
-  for (const Family& f : kFamilies) setters.push_back([&f](GeoProjectionConverter& c) { f.set(c, true); });
+  for (const Family& f : kFamilies)
+    setters.push_back([&f](GeoProjectionConverter& c) { f.set(c, GeoSide::source); });
   setters.push_back([](GeoProjectionConverter& c) { c.set_utm(32, 'U', true); });
   setters.push_back([](GeoProjectionConverter& c) { c.set_ecef(); });
   for (size_t s = 0; s < setters.size(); s++) {

@@ -15,14 +15,14 @@ TEST(GeoConverterModel, StartsOnWgs84WithoutProjectionsInMeters) {
   EXPECT_EQ(converter.get_ellipsoid().id, 23);
   EXPECT_EQ(converter.get_gcs_code(), 4326);
   EXPECT_EQ(converter.get_vertical_code(), 0);
-  for (bool source : {true, false}) {
-    EXPECT_FALSE(converter.has_projection(source));
-    EXPECT_EQ(converter.get_projection(source), nullptr);
-    EXPECT_EQ(converter.get_coordinate_factor(source), 1.0);
-    EXPECT_EQ(converter.get_elevation_factor(source), 1.0);
-    EXPECT_FALSE(converter.has_coordinate_unit(source));
-    EXPECT_FALSE(converter.has_elevation_unit(source));
-    EXPECT_EQ(converter.get_unit_epsg(source), 9001);
+  for (GeoSide side : {GeoSide::source, GeoSide::target}) {
+    EXPECT_FALSE(converter.has_projection(side));
+    EXPECT_EQ(converter.get_projection(side), nullptr);
+    EXPECT_EQ(converter.get_coordinate_factor(side), 1.0);
+    EXPECT_EQ(converter.get_elevation_factor(side), 1.0);
+    EXPECT_FALSE(converter.has_coordinate_unit(side));
+    EXPECT_FALSE(converter.has_elevation_unit(side));
+    EXPECT_EQ(converter.get_unit_epsg(side), 9001);
   }
 }
 
@@ -77,7 +77,7 @@ TEST(GeoConverterModel, EllipsoidOutsideTheTableIsRefusedAndChangesNothing) {
 
 struct SetterCase {
   const char* name;
-  std::function<bool(GeoProjectionConverter&, bool, const char*, std::string*)> set;
+  std::function<bool(GeoProjectionConverter&, GeoSide, const char*, std::string*)> set;
   GeoProjectionType type;
   const char* description;
   const char* described;
@@ -85,49 +85,49 @@ struct SetterCase {
 
 const SetterCase kSetterCases[] = {
     {"utm_north",
-     [](auto& c, bool s, const char* d, std::string* o) { return c.set_utm(32, 'U', true, s, d, o); },
+     [](auto& c, GeoSide s, const char* d, std::string* o) { return c.set_utm(32, 'U', true, s, d, o); },
      GEO_PROJECTION_UTM, "UTM zone 32N", "UTM zone 32N"},
     {"utm_south",
-     [](auto& c, bool s, const char* d, std::string* o) { return c.set_utm(55, 'L', false, s, d, o); },
+     [](auto& c, GeoSide s, const char* d, std::string* o) { return c.set_utm(55, 'L', false, s, d, o); },
      GEO_PROJECTION_UTM, "UTM zone 55S", "UTM zone 55S"},
     {"lcc",
-     [](auto& c, bool s, const char* d, std::string* o) {
+     [](auto& c, GeoSide s, const char* d, std::string* o) {
        return c.set_lcc(609601.22, 0, 33.75, -79, 34.33333, 36.16666, s, d, o);
      },
      GEO_PROJECTION_LCC, "Lambert Conformal Conic",
      "false east/north: 609601/0 [m], origin lat/ meridian long: 33.75/-79, parallel 1st/2nd: "
      "34.3333/36.1667"},
     {"tm",
-     [](auto& c, bool s, const char* d, std::string* o) {
+     [](auto& c, GeoSide s, const char* d, std::string* o) {
        return c.set_tm(457200, 0, 47, -120.833333, 0.99996, s, d, o);
      },
      GEO_PROJECTION_TM, "Transverse Mercator",
      "false east/north: 457200/0 [m], origin lat/meridian long: 47/-120.833, scale: 0.99996"},
     {"aeac",
-     [](auto& c, bool s, const char* d, std::string* o) {
+     [](auto& c, GeoSide s, const char* d, std::string* o) {
        return c.set_aeac(0, 0, 23, -96, 29.5, 45.5, s, d, o);
      },
      GEO_PROJECTION_AEAC, "Albers Equal Area Conic",
      "false east/north: 0/0 [m], center lat/long: 23/-96, parallel 1st/2nd: 29.5/45.5"},
     {"hom",
-     [](auto& c, bool s, const char* d, std::string* o) {
+     [](auto& c, GeoSide s, const char* d, std::string* o) {
        return c.set_hom(0, 0, 4, 115, 53.31582047, 53.13010236, 0.99984, s, d, o);
      },
      GEO_PROJECTION_HOM, "Hotine Oblique Mercator",
      "false east/north: 0/0 [m], center lat/long: 4/115, azimuth: 53.3158 angle: 53.1301 scale: 0.99984"},
     {"os",
-     [](auto& c, bool s, const char* d, std::string* o) {
+     [](auto& c, GeoSide s, const char* d, std::string* o) {
        return c.set_os(155000, 463000, 52.15616055555555, 5.38763888888889, 0.9999079, s, d, o);
      },
      GEO_PROJECTION_OS, "Oblique Stereographic",
      "false east/north: 155000/463000 [m], origin lat/meridian long: 52.1562/5.38764, scale: 0.999908"},
-    {"longlat", [](auto& c, bool s, const char* d, std::string* o) { return c.set_longlat(s, d, o); },
+    {"longlat", [](auto& c, GeoSide s, const char* d, std::string* o) { return c.set_longlat(s, d, o); },
      GEO_PROJECTION_LONG_LAT, "longitude/latitude", "longitude/latitude"},
-    {"latlong", [](auto& c, bool s, const char* d, std::string* o) { return c.set_latlong(s, d, o); },
+    {"latlong", [](auto& c, GeoSide s, const char* d, std::string* o) { return c.set_latlong(s, d, o); },
      GEO_PROJECTION_LAT_LONG, "latitude/longitude", "latitude/longitude"},
-    {"ecef", [](auto& c, bool s, const char* d, std::string* o) { return c.set_ecef(s, d, o); },
+    {"ecef", [](auto& c, GeoSide s, const char* d, std::string* o) { return c.set_ecef(s, d, o); },
      GEO_PROJECTION_ECEF, "earth-centered earth-fixed", "earth-centered earth-fixed"},
-    {"none", [](auto& c, bool s, const char* d, std::string* o) { return c.set_no_projection(s, d, o); },
+    {"none", [](auto& c, GeoSide s, const char* d, std::string* o) { return c.set_no_projection(s, d, o); },
      GEO_PROJECTION_NONE, "intentionally no projection", "intentionally no projection"},
 };
 
@@ -137,26 +137,26 @@ TEST(GeoConverterModel, SettersFillOneSideWithTheirTexts) {
   const std::string long_name(300, 'x');
   for (const SetterCase& c : kSetterCases) {
     SCOPED_TRACE(c.name);
-    for (bool source : {true, false}) {
+    for (GeoSide side : {GeoSide::source, GeoSide::target}) {
       GeoProjectionConverter converter;
-      ASSERT_TRUE(converter.set_ecef(!source));
-      ASSERT_TRUE(converter.set_longlat(source));  // replaced below
+      ASSERT_TRUE(converter.set_ecef(other_side(side)));
+      ASSERT_TRUE(converter.set_longlat(side));  // replaced below
       std::string described;
-      ASSERT_TRUE(c.set(converter, source, nullptr, &described));
+      ASSERT_TRUE(c.set(converter, side, nullptr, &described));
       EXPECT_EQ(described, c.described);
-      const GeoProjectionParameters* record = converter.get_projection(source);
+      const GeoProjectionParameters* record = converter.get_projection(side);
       ASSERT_NE(record, nullptr);
       EXPECT_EQ(record->type, c.type);
       EXPECT_EQ(record->description, c.description);
       EXPECT_EQ(record->geokey, 0);
-      ASSERT_TRUE(converter.has_projection(!source));
-      EXPECT_EQ(converter.get_projection(!source)->type, GEO_PROJECTION_ECEF);
+      ASSERT_TRUE(converter.has_projection(other_side(side)));
+      EXPECT_EQ(converter.get_projection(other_side(side))->type, GEO_PROJECTION_ECEF);
 
-      ASSERT_TRUE(c.set(converter, source, long_name.c_str(), nullptr));
-      EXPECT_EQ(converter.get_projection(source)->description, long_name.substr(0, 255));
-      converter.reset_projection(source);
-      EXPECT_FALSE(converter.has_projection(source));
-      EXPECT_TRUE(converter.has_projection(!source));
+      ASSERT_TRUE(c.set(converter, side, long_name.c_str(), nullptr));
+      EXPECT_EQ(converter.get_projection(side)->description, long_name.substr(0, 255));
+      converter.reset_projection(side);
+      EXPECT_FALSE(converter.has_projection(side));
+      EXPECT_TRUE(converter.has_projection(other_side(side)));
     }
   }
 }
@@ -176,7 +176,7 @@ TEST(GeoConverterModel, UtmRecordCarriesZoneAndCentralMeridian) {
 
 struct UnitCase {
   const char* name;
-  void (GeoProjectionConverter::*set)(bool);
+  void (GeoProjectionConverter::*set)(GeoSide);
   bool coordinates;
   double source_factor, target_factor;
   int epsg;  // for coordinate units
@@ -196,26 +196,26 @@ TEST(GeoConverterModel, UnitSettersUseExactFactorsPerSide) {
   };
   for (const UnitCase& c : cases) {
     SCOPED_TRACE(c.name);
-    for (bool source : {true, false}) {
+    for (GeoSide side : {GeoSide::source, GeoSide::target}) {
       GeoProjectionConverter converter;
-      (converter.*c.set)(source);
-      const double expected = source ? c.source_factor : c.target_factor;
-      EXPECT_EQ(
-          c.coordinates ? converter.get_coordinate_factor(source) : converter.get_elevation_factor(source),
-          expected);
-      EXPECT_EQ(c.coordinates ? converter.has_coordinate_unit(source) : converter.has_elevation_unit(source),
+      (converter.*c.set)(side);
+      const double expected = side == GeoSide::source ? c.source_factor : c.target_factor;
+      EXPECT_EQ(c.coordinates ? converter.get_coordinate_factor(side) : converter.get_elevation_factor(side),
+                expected);
+      EXPECT_EQ(c.coordinates ? converter.has_coordinate_unit(side) : converter.has_elevation_unit(side),
                 true);
-      EXPECT_EQ(c.coordinates ? converter.has_elevation_unit(source) : converter.has_coordinate_unit(source),
+      EXPECT_EQ(c.coordinates ? converter.has_elevation_unit(side) : converter.has_coordinate_unit(side),
                 false);
-      EXPECT_FALSE(converter.has_coordinate_unit(!source) || converter.has_elevation_unit(!source));
-      EXPECT_EQ(converter.get_unit_epsg(source), c.epsg);
+      EXPECT_FALSE(converter.has_coordinate_unit(other_side(side)) ||
+                   converter.has_elevation_unit(other_side(side)));
+      EXPECT_EQ(converter.get_unit_epsg(side), c.epsg);
       // Geographic coordinates are in degrees whatever the length unit.
-      converter.set_latlong(source);
-      EXPECT_EQ(converter.get_unit_epsg(source), 9000);
-      converter.set_longlat(source);
-      EXPECT_EQ(converter.get_unit_epsg(source), 9000);
-      converter.set_tm(0, 0, 0, 0, 1, source);
-      EXPECT_EQ(converter.get_unit_epsg(source), c.epsg);
+      converter.set_latlong(side);
+      EXPECT_EQ(converter.get_unit_epsg(side), 9000);
+      converter.set_longlat(side);
+      EXPECT_EQ(converter.get_unit_epsg(side), 9000);
+      converter.set_tm(0, 0, 0, 0, 1, side);
+      EXPECT_EQ(converter.get_unit_epsg(side), c.epsg);
     }
   }
 }

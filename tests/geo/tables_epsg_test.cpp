@@ -48,7 +48,7 @@ TEST(EpsgByHeart, UtmRangesNeedNoParameterFiles) {
     const std::string errors = stderr_of([&] { EXPECT_TRUE(converter.set_epsg_code(c.code, &described)); });
     EXPECT_EQ(errors, "");
     EXPECT_EQ(described, c.description);
-    const GeoProjectionParameters* p = converter.get_projection(true);
+    const GeoProjectionParameters* p = converter.get_projection(GeoSide::source);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->type, GEO_PROJECTION_UTM);
     EXPECT_EQ(p->utm_zone_number, c.zone);
@@ -82,12 +82,12 @@ TEST(EpsgByHeart, SingleCodesAndTheTargetSide) {
   EXPECT_EQ(converter.get_ellipsoid().id, 3);
 
   // The target side gets its own record and leaves the source alone.
-  ASSERT_TRUE(converter.set_epsg_code(23700, &described, false));
+  ASSERT_TRUE(converter.set_epsg_code(23700, &described, GeoSide::target));
   EXPECT_EQ(described, "EOV / HD72 / Hungarian National Grid");
-  EXPECT_EQ(converter.get_projection(false)->scale_factor, 0.99993);
-  EXPECT_TRUE(converter.get_projection(false)->hom_variant_b);
-  EXPECT_EQ(converter.get_projection(true)->geokey, 21781);
-  EXPECT_EQ(converter.get_projection(false)->geokey, 23700);
+  EXPECT_EQ(converter.get_projection(GeoSide::target)->scale_factor, 0.99993);
+  EXPECT_TRUE(converter.get_projection(GeoSide::target)->hom_variant_b);
+  EXPECT_EQ(converter.get_projection(GeoSide::source)->geokey, 21781);
+  EXPECT_EQ(converter.get_projection(GeoSide::target)->geokey, 23700);
 
   // Just outside a range the code is no longer known by heart and needs pcs.csv.
   const std::string errors = stderr_of([&] { EXPECT_FALSE(converter.set_epsg_code(32661)); });
@@ -166,7 +166,7 @@ TEST(EpsgPcsFile, EverySupportedMethod) {
       EXPECT_NEAR(p->rectified_grid_angle_degree, c.rectified, 1e-9);
     }
     EXPECT_EQ(p->hom_variant_b, c.variant_b);
-    EXPECT_EQ(converter.get_coordinate_factor(true), c.coordinate_factor);
+    EXPECT_EQ(converter.get_coordinate_factor(GeoSide::source), c.coordinate_factor);
     EXPECT_EQ(converter.get_gcs_code(), c.gcs);
     EXPECT_EQ(converter.get_ellipsoid().id, c.ellipsoid);
   }
@@ -324,7 +324,7 @@ TEST(EpsgPcsFile, UnsupportedCodesFailWithTheirMessage) {
     converter.set_program_path(tables.program().c_str());
     const std::string errors = stderr_of([&] { EXPECT_FALSE(converter.set_epsg_code(c.code)); });
     EXPECT_EQ(errors, c.errors);
-    EXPECT_FALSE(converter.has_projection(true));
+    EXPECT_FALSE(converter.has_projection(GeoSide::source));
   }
 }
 
@@ -335,7 +335,7 @@ TEST(EpsgPcsFile, ProjectedCSTypeKeyAddsItsOwnLine) {
   std::string described;
   EXPECT_TRUE(converter.set_ProjectedCSTypeGeoKey(32767, &described));
   EXPECT_EQ(described, "user-defined");
-  EXPECT_FALSE(converter.has_projection(true));
+  EXPECT_FALSE(converter.has_projection(GeoSide::source));
   const std::string errors = stderr_of([&] { EXPECT_FALSE(converter.set_ProjectedCSTypeGeoKey(3857)); });
   EXPECT_EQ(errors,
             "transform 1024 of EPSG code 3857 not implemented.\n"
@@ -436,9 +436,9 @@ TEST(EpsgVertcsFile, BuiltInFileAndFailures) {
   ASSERT_TRUE(converter.set_VerticalCSTypeGeoKey(6360, &described));
   EXPECT_EQ(described, "NAVD88 height (ftUS)");
   EXPECT_EQ(converter.get_vertical_code(), 6360);
-  EXPECT_EQ(converter.get_elevation_factor(true), kSurveyFoot);
+  EXPECT_EQ(converter.get_elevation_factor(GeoSide::source), kSurveyFoot);
   ASSERT_TRUE(converter.set_VerticalCSTypeGeoKey(6130, &described));
-  EXPECT_EQ(converter.get_elevation_factor(true), 0.3048);
+  EXPECT_EQ(converter.get_elevation_factor(GeoSide::source), 0.3048);
 
   std::string errors = stderr_of([&] { EXPECT_FALSE(converter.set_VerticalCSTypeGeoKey(1)); });
   EXPECT_EQ(errors,

@@ -189,11 +189,12 @@ TEST_P(GeoKeyDirectory, SelectsItsProjection) {
   converter.set_program_path(tables.program().c_str());
   std::string described;
   const std::string errors = stderr_of([&] {
-    EXPECT_EQ(converter.set_projection_from_geo_keys(c.keys, "", c.doubles, &described, true), c.result);
+    EXPECT_EQ(converter.set_projection_from_geo_keys(c.keys, "", c.doubles, &described, GeoSide::source),
+              c.result);
   });
   EXPECT_EQ(errors, c.errors);
   EXPECT_EQ(described, c.described);
-  const GeoProjectionParameters* p = converter.get_projection(true);
+  const GeoProjectionParameters* p = converter.get_projection(GeoSide::source);
   EXPECT_EQ(p ? static_cast<int>(p->type) : -1, c.type);
 }
 
@@ -214,7 +215,7 @@ TEST(GeoKeyParameters, FeetEastingAndTheMeridianRules) {
   EXPECT_EQ(p->lat_origin_degree, 41.75);
   EXPECT_EQ(p->first_std_parallel_degree, 43.0);
   EXPECT_EQ(p->second_std_parallel_degree, 45.5);
-  EXPECT_EQ(converter.get_coordinate_factor(true), 0.3048);
+  EXPECT_EQ(converter.get_coordinate_factor(GeoSide::source), 0.3048);
 
   // A zero CenterLong yields to a NatOriginLong that is present.
   const std::vector<GeoKeyEntry> zero_center = {key(3075, 8),   param(3078, 2), param(3079, 3),
@@ -243,7 +244,7 @@ TEST(GeoKeyParameters, DatumUnitAndVerticalKeys) {
   EXPECT_EQ(converter.get_gcs_code(), 4267);
   EXPECT_EQ(converter.get_ellipsoid().id, 5);
   EXPECT_EQ(converter.get_vertical_code(), 5103);
-  EXPECT_EQ(converter.get_elevation_factor(true), 0.3048006096012);
+  EXPECT_EQ(converter.get_elevation_factor(GeoSide::source), 0.3048006096012);
 
   // Ellipsoid-only codes change the ellipsoid, not the geographic CRS; the last key wins.
   ASSERT_TRUE(converter.set_projection_from_geo_keys(
@@ -261,17 +262,17 @@ TEST(GeoKeyParameters, DatumUnitAndVerticalKeys) {
 
   ASSERT_TRUE(converter.set_projection_from_geo_keys(std::vector<GeoKeyEntry>{key(1024, 2), key(2052, 9003)},
                                                      "", {}));
-  EXPECT_EQ(converter.get_coordinate_factor(true), 0.3048006096012);
+  EXPECT_EQ(converter.get_coordinate_factor(GeoSide::source), 0.3048006096012);
 }
 
 TEST(GeoKeyParameters, TargetSide) {
   GeoProjectionConverter converter;
   std::string described;
   ASSERT_TRUE(converter.set_projection_from_geo_keys(std::vector<GeoKeyEntry>{key(3072, 32610)}, "", {},
-                                                     &described, false));
+                                                     &described, GeoSide::target));
   EXPECT_EQ(described, "WGS 84 / UTM 10N");
-  EXPECT_FALSE(converter.has_projection(true));
-  EXPECT_EQ(converter.get_projection(false)->utm_zone_number, 10);
+  EXPECT_FALSE(converter.has_projection(GeoSide::source));
+  EXPECT_EQ(converter.get_projection(GeoSide::target)->utm_zone_number, 10);
 }
 
 }  // namespace

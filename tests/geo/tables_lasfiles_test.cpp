@@ -65,11 +65,11 @@ TEST(RealFiles, WktFirstThenGeoKeys) {
     converter.set_program_path(tables.program().c_str());
     const bool from_wkt = converter.set_projection_from_ogc_wkt(header.vlr_geo_ogc_wkt());
     EXPECT_EQ(from_wkt, c.from_wkt);
-    if (!converter.has_projection(true) && header.vlr_geo_keys()) {
+    if (!converter.has_projection(GeoSide::source) && header.vlr_geo_keys()) {
       converter.set_projection_from_geo_keys(geo_keys_of(header), header.vlr_geo_ascii_params(),
                                              header.vlr_geo_double_params());
     }
-    const GeoProjectionParameters* p = converter.get_projection(true);
+    const GeoProjectionParameters* p = converter.get_projection(GeoSide::source);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->type, c.type);
     EXPECT_EQ(p->description, c.description);
@@ -77,8 +77,8 @@ TEST(RealFiles, WktFirstThenGeoKeys) {
     if (c.type != GEO_PROJECTION_UTM && c.type != GEO_PROJECTION_LONG_LAT) {
       EXPECT_NEAR(p->false_easting_meter, c.easting, 0.001);
     }
-    EXPECT_EQ(converter.get_coordinate_factor(true), c.coordinate_factor);
-    EXPECT_EQ(converter.get_elevation_factor(true), c.elevation_factor);
+    EXPECT_EQ(converter.get_coordinate_factor(GeoSide::source), c.coordinate_factor);
+    EXPECT_EQ(converter.get_elevation_factor(GeoSide::source), c.elevation_factor);
     EXPECT_EQ(converter.get_vertical_code(), c.vertical);
     EXPECT_EQ(converter.get_gcs_code(), c.gcs);
     EXPECT_EQ(p->gcs, c.gcs);
@@ -165,12 +165,12 @@ TEST(RealFiles, GeoKeyDirectories) {
     });
     EXPECT_EQ(errors, c.errors);
     EXPECT_EQ(described, c.described);
-    const GeoProjectionParameters* p = converter.get_projection(true);
+    const GeoProjectionParameters* p = converter.get_projection(GeoSide::source);
     ASSERT_EQ(p ? static_cast<int>(p->type) : -1, c.type);
     if (p && p->type != GEO_PROJECTION_UTM) {
       EXPECT_NEAR(p->false_easting_meter, c.easting, 0.001);
     }
-    EXPECT_EQ(converter.get_coordinate_factor(true), c.coordinate_factor);
+    EXPECT_EQ(converter.get_coordinate_factor(GeoSide::source), c.coordinate_factor);
     EXPECT_EQ(converter.get_gcs_code(), c.gcs);
     EXPECT_EQ(converter.get_vertical_code(), c.vertical);
   }

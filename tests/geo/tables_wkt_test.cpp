@@ -92,9 +92,9 @@ TEST_P(WktReading, SetsTheSourceProjection) {
   GeoProjectionConverter converter;
   converter.set_program_path(tables.program().c_str());
   EXPECT_EQ(converter.set_projection_from_ogc_wkt(c.wkt), c.result);
-  const GeoProjectionParameters* p = converter.get_projection(true);
+  const GeoProjectionParameters* p = converter.get_projection(GeoSide::source);
   ASSERT_EQ(p ? static_cast<int>(p->type) : -1, c.type);
-  EXPECT_EQ(converter.get_coordinate_factor(true), c.coordinate_factor);
+  EXPECT_EQ(converter.get_coordinate_factor(GeoSide::source), c.coordinate_factor);
   if (!p) return;
   EXPECT_EQ(p->geokey, c.geokey);
   if (c.type == GEO_PROJECTION_UTM) return;
@@ -116,16 +116,16 @@ TEST(WktReadingVertical, DatumCodeAndElevationUnit) {
   // Without a PROJCS the call fails, but the vertical datum and unit are taken.
   EXPECT_FALSE(converter.set_projection_from_ogc_wkt(vertical));
   EXPECT_EQ(converter.get_vertical_code(), 5103);
-  EXPECT_EQ(converter.get_elevation_factor(true), 0.3048006096012);
+  EXPECT_EQ(converter.get_elevation_factor(GeoSide::source), 0.3048006096012);
 
   // A datum without authority clears the code; a unit other than meter and survey foot is feet.
   EXPECT_FALSE(converter.set_projection_from_ogc_wkt(
       "COMPD_CS[\"x\",VERT_CS[\"h\",VERT_DATUM[\"d\",2005],UNIT[\"foot\",0.3048]]]"));
   EXPECT_EQ(converter.get_vertical_code(), 0);
-  EXPECT_EQ(converter.get_elevation_factor(true), 0.3048);
+  EXPECT_EQ(converter.get_elevation_factor(GeoSide::source), 0.3048);
   EXPECT_FALSE(
       converter.set_projection_from_ogc_wkt("VERT_CS[\"h\",VERT_DATUM[\"d\",2005],UNIT[\"m\",1.0]]"));
-  EXPECT_EQ(converter.get_elevation_factor(true), 1.0);
+  EXPECT_EQ(converter.get_elevation_factor(GeoSide::source), 1.0);
 }
 
 // Every prefix of a real text, and the text with its brackets and quotes broken, must read without
@@ -153,12 +153,12 @@ TEST(WktReadingHostile, TruncatedAndBrokenTexts) {
 struct WriteCase {
   const char* name;
   int epsg;
-  bool source;
+  GeoSide side;
   const char* expected;
 };
 
 const WriteCase kWrites[] = {
-    {"utm 32 north", 32632, true,
+    {"utm 32 north", 32632, GeoSide::source,
      "PROJCS[\"WGS 84 / UTM 32N\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS "
      "84\",6378137,298."
      "257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]],PROJECTION[\"Transverse_"
@@ -166,7 +166,7 @@ const WriteCase kWrites[] = {
      "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",9],PARAMETER[\"scale_factor\",0."
      "9996],"
      "PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0],UNIT[\"Meter\",1]]"},
-    {"nad27 south target", 32755, false,
+    {"nad27 south target", 32755, GeoSide::target,
      "PROJCS[\"WGS 84 / UTM 55S\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS "
      "84\",6378137,298."
      "257223563]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]],PROJECTION[\"Transverse_"
@@ -174,7 +174,7 @@ const WriteCase kWrites[] = {
      "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",147],PARAMETER[\"scale_factor\",0."
      "9996],"
      "PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",10000000],UNIT[\"Meter\",1]]"},
-    {"nad27 clarke spheroid", 26710, true,
+    {"nad27 clarke spheroid", 26710, GeoSide::source,
      "PROJCS[\"NAD27 / UTM 10N\",GEOGCS[\"NAD27\",DATUM[\"D_North_American_Datum_1927\",SPHEROID[\"Clarke "
      "1866\","
      "6378206.4,294.9786982139006]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]],"
@@ -184,11 +184,11 @@ const WriteCase kWrites[] = {
      "\"scale_factor\",0.9996],PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0],UNIT["
      "\"Meter\","
      "1]]"},
-    {"longitude latitude", 4326, true,
+    {"longitude latitude", 4326, GeoSide::source,
      "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS "
      "84\",6378137,298.257223563]],PRIMEM[\"Greenwich\","
      "0],UNIT[\"Degree\",0.017453292519943295],AXIS[\"Longitude\",EAST],AXIS[\"Latitude\",NORTH]]"},
-    {"earth centered", 4978, true,
+    {"earth centered", 4978, GeoSide::source,
      "GEOCCS[\"WGS 84\",DATUM[\"World Geodetic System 1984\",SPHEROID[\"WGS "
      "84\",6378137.0,298.257223563,AUTHORITY["
      "\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],PRIMEM[\"Greenwich\",0.0,AUTHORITY[\"EPSG\",\"8901\"]"
@@ -196,7 +196,7 @@ const WriteCase kWrites[] = {
      "\"m\",1.0],AXIS[\"Geocentric X\",OTHER],AXIS[\"Geocentric Y\",EAST],AXIS[\"Geocentric "
      "Z\",NORTH],AUTHORITY["
      "\"EPSG\",\"4978\"]]"},
-    {"harn lambert in feet with navd88", 2994, true,
+    {"harn lambert in feet with navd88", 2994, GeoSide::source,
      "PROJCS[\"NAD83(HARN) / Oregon GIC Lambert "
      "(ft)\",GEOGCS[\"NAD83(HARN)\",DATUM[\"D_North_American_1983_HARN\","
      "SPHEROID[\"GRS "
@@ -221,15 +221,15 @@ TEST_P(WktWriting, ByteExactTemplates) {
   GeoProgramFolder tables(true);
   GeoProjectionConverter converter;
   converter.set_program_path(tables.program().c_str());
-  ASSERT_TRUE(converter.set_epsg_code(c.epsg, nullptr, c.source));
+  ASSERT_TRUE(converter.set_epsg_code(c.epsg, nullptr, c.side));
   if (c.epsg == 2994) {
     ASSERT_TRUE(converter.set_VerticalCSTypeGeoKey(5103));
-    converter.set_elevation_in_feet(true);
+    converter.set_elevation_in_feet(GeoSide::source);
   }
   std::string wkt;
-  ASSERT_TRUE(converter.get_ogc_wkt(wkt, c.source));
+  ASSERT_TRUE(converter.get_ogc_wkt(wkt, c.side));
   EXPECT_EQ(wkt, c.expected);
-  EXPECT_FALSE(converter.get_ogc_wkt(wkt, !c.source));
+  EXPECT_FALSE(converter.get_ogc_wkt(wkt, other_side(c.side)));
   EXPECT_EQ(wkt, "");
 }
 
@@ -242,12 +242,12 @@ TEST(WktWritingEdges, NoProjectionAndTheNameFromPcs) {
   converter.set_program_path(tables.program().c_str());
   std::string wkt;
   EXPECT_FALSE(converter.get_ogc_wkt(wkt));
-  converter.set_no_projection(true);
+  converter.set_no_projection(GeoSide::source);
   EXPECT_FALSE(converter.get_ogc_wkt(wkt));
 
   // A projection set without a description takes the name of its EPSG code.
   ASSERT_TRUE(converter.set_epsg_code(32104));
-  converter.set_tm(0, 0, 0, 9, 1, true, "");
+  converter.set_tm(0, 0, 0, 9, 1, GeoSide::source, "");
   std::string plain;
   ASSERT_TRUE(converter.get_ogc_wkt(plain));
   EXPECT_EQ(plain.rfind("PROJCS[\"unnamed\",", 0), 0u) << plain;
@@ -394,7 +394,7 @@ TEST_P(WktReadingDatum, TakesTheGeographicCrsItCanSet) {
   EXPECT_EQ(errors, "");
   EXPECT_EQ(converter.get_gcs_code(), c.gcs);
   EXPECT_EQ(converter.get_ellipsoid().id, c.ellipsoid);
-  const GeoProjectionParameters* p = converter.get_projection(true);
+  const GeoProjectionParameters* p = converter.get_projection(GeoSide::source);
   ASSERT_NE(p, nullptr);
   EXPECT_EQ(p->gcs, c.gcs);
   // The projection's constants follow the new ellipsoid: the origin comes back as itself.

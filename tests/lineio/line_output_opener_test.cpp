@@ -339,7 +339,7 @@ TEST(LineOutputOpenerTest, PrjFileComesFromTheAttachedConverter) {
   EXPECT_FALSE(opener.write_prj((dir + "/a.shp").c_str()));  // no source projection: silent
   ASSERT_TRUE(converter.set_utm(10, 'T', true));
   std::string wkt;
-  ASSERT_TRUE(converter.get_ogc_wkt(wkt, true));
+  ASSERT_TRUE(converter.get_ogc_wkt(wkt, GeoSide::source));
   EXPECT_FALSE(opener.write_prj(nullptr));
   EXPECT_FALSE(opener.write_prj((dir + "/no/a.shp").c_str()));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
