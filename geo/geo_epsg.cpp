@@ -9,6 +9,7 @@
 #include <string>
 
 #include "geo/geo_units.h"
+#include "geo/geo_vertical_datums.h"
 #include "geo/geoprojectionconverter.h"
 
 namespace {
@@ -124,41 +125,6 @@ constexpr UtmRange kUtmRanges[] = {
     {32401, 32460, 32400, true, 4324, "UTM"}, {32501, 32560, 32500, false, 4324, "UTM"},
     {26703, 26723, 26700, true, 4267, "UTM"},
 };
-
-// ---- vertical datums known by heart ----
-
-const char* vertical_datum_name(int code) {
-  switch (code) {
-    case 5030:
-      return "WGS 84 Ellipsoid";
-    case 5102:
-      return "National Geodetic Vertical Datum 1929";
-    case 5103:
-      return "North American Vertical Datum 1988";
-    case 5114:
-      return "Canadian Geodetic Vertical Datum of 1928";
-    case 5206:
-      return "Dansk Vertikal Reference 1990";
-    case 5215:
-      return "European Vertical Reference Frame 2007";
-    case 5776:
-      return "Norway Normal Null 1954";
-    case 5783:
-      return "Deutsches Haupthoehennetz 1992";
-    case 5941:
-      return "Norway Normal Null 2000";
-    case 6647:
-      return "Canadian Geodetic Vertical Datum of 2013";
-    case 7837:
-      return "Deutsches Haupthoehennetz 2016";
-    case 7839:
-      return "New Zealand Vertical Datum 2016";
-    default:
-      break;
-  }
-  if (code >= 5000 && code <= 5099) return "Some Ellipsoid Vertical Datum";
-  return nullptr;
-}
 
 void put(std::string* described, const std::string& text) {
   if (described) *described = text;
@@ -567,7 +533,7 @@ bool GeoProjectionConverter::set_ProjLinearUnitsGeoKey(int code, GeoSide side) {
 // ---- vertical datums ----
 
 bool GeoProjectionConverter::set_VerticalCSTypeGeoKey(int code, std::string* described) {
-  if (const char* name = vertical_datum_name(code)) {
+  if (const char* name = geo_vertical_datum_name(code)) {
     vertical_geokey = code;
     put(described, name);
     return true;

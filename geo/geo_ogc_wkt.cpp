@@ -12,6 +12,7 @@
 
 #include "geo/geo_epsg.h"
 #include "geo/geo_units.h"
+#include "geo/geo_vertical_datums.h"
 #include "geo/geoprojectionconverter.h"
 
 namespace {
@@ -273,28 +274,6 @@ const char* nad83_geogcs_head(int gcs_code) {
   }
 }
 
-struct VerticalCs {
-  int code;
-  const char* name;
-  const char* datum_name;
-  int datum_code;
-  int height_code;  // NAVD88 in feet has its own code
-};
-
-constexpr VerticalCs kVerticalCs[] = {
-    {5103, "NAVD88", "North American Vertical Datum 1988", 5103, 5703},
-    {5102, "NGVD29", "National Geodetic Vertical Datum 1929", 5102, 5702},
-    {6647, "CGVD2013", "Canadian Geodetic Vertical Datum of 2013", 1127, 6647},
-    {5215, "EVRF2007", "European Vertical Reference Frame 2007", 5215, 5621},
-    {5114, "CGVD28", "Canadian Geodetic Vertical Datum of 1928", 5114, 5713},
-    {5206, "DVR90", "Dansk Vertikal Reference 1990", 5206, 5799},
-    {5941, "NN2000", "Norway Normal Null 2000", 1096, 5941},
-    {5776, "NN54", "Norway Normal Null 1954", 5174, 5776},
-    {5783, "DHHN92", "Deutsches Haupthoehennetz 1992", 5783, 5783},
-    {7837, "DHHN2016", "Deutsches Haupthoehennetz 2016", 7837, 7837},
-    {7839, "NZVD2016", "New Zealand Vertical Datum 2016", 7839, 7839},
-};
-
 void append_format(std::string& text, const char* format, double value) {
   char buffer[64];
   std::snprintf(buffer, sizeof(buffer), format, value);
@@ -408,21 +387,18 @@ std::string pcs_name(const std::string& pcs_path, int code) {
 
 // The VERT_CS text of the vertical datums the writer knows; nothing for others.
 void append_vert_cs(std::string& wkt, int vertical_code, int elevation_unit_epsg) {
-  for (const VerticalCs& v : kVerticalCs) {
-    if (v.code != vertical_code) continue;
-    char text[512];
-    const int height_code = v.code == 5103 && elevation_unit_epsg != 9001 ? 6360 : v.height_code;
-    const char* unit = elevation_unit_epsg == 9001   ? "UNIT[\"metre\",1.0],"
-                       : elevation_unit_epsg == 9002 ? "UNIT[\"foot\",0.3048],"
-                                                     : "UNIT[\"US survey foot\",0.3048006096012192],";
-    std::snprintf(
-        text, sizeof(text),
-        "VERT_CS[\"%s\",VERT_DATUM[\"%s\",2005,AUTHORITY[\"EPSG\",\"%d\"]],%sAXIS[\"Gravity-related "
-        "height\",UP],AUTHORITY[\"EPSG\",\"%d\"]]",
-        v.name, v.datum_name, v.datum_code, unit, height_code);
-    wkt += text;
-    return;
-  }
+  const GeoVerticalDatum* v = geo_vertical_datum(vertical_code);
+  if (!v || !v->wkt_name) return;
+  char text[512];
+  const int height_code = elevation_unit_epsg == 9001 ? v->height_code : v->feet_height_code;
+  const char* unit = elevation_unit_epsg == 9001   ? "UNIT[\"metre\",1.0],"
+                     : elevation_unit_epsg == 9002 ? "UNIT[\"foot\",0.3048],"
+                                                   : "UNIT[\"US survey foot\",0.3048006096012192],";
+  std::snprintf(text, sizeof(text),
+                "VERT_CS[\"%s\",VERT_DATUM[\"%s\",2005,AUTHORITY[\"EPSG\",\"%d\"]],%sAXIS[\"Gravity-related "
+                "height\",UP],AUTHORITY[\"EPSG\",\"%d\"]]",
+                v->wkt_name, v->wkt_datum_name, v->wkt_datum_code, unit, height_code);
+  wkt += text;
 }
 
 }  // namespace

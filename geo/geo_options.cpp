@@ -10,6 +10,7 @@
 
 #include "geo/geo_state_planes.h"
 #include "geo/geo_units.h"
+#include "geo/geo_vertical_datums.h"
 #include "geo/geoprojectionconverter.h"
 
 namespace {
@@ -24,16 +25,6 @@ constexpr NamedCode kDatumOptions[] = {
     {"-wgs72", 4322},      {"-wgs84", 4326},      {"-nad27", 4267},      {"-nad83", 4269},
     {"-nad83_2011", 6318}, {"-nad83_harn", 4152}, {"-nad83_csrs", 4617}, {"-nad83_pa11", 6322},
     {"-gda94", 4283},      {"-gda2020", 7844},    {"-etrs89", 4258},     {"-osgb1936", 4277},
-};
-
-constexpr int kNavd88 = 5103;
-
-// Vertical datum options besides -vertical_navd88. The first option of a code is written back.
-constexpr NamedCode kVerticalOptions[] = {
-    {"-vertical_wgs84", 5030},    {"-vertical_ngvd29", 5102},   {"-vertical_navd29", 5102},
-    {"-vertical_cgvd2013", 6647}, {"-vertical_evrf2007", 5215}, {"-vertical_cgvd28", 5114},
-    {"-vertical_dvr90", 5206},    {"-vertical_nn2000", 5941},   {"-vertical_nn54", 5776},
-    {"-vertical_dhhn92", 5783},   {"-vertical_dhhn2016", 7837}, {"-vertical_nzvd2016", 7839},
 };
 
 // Geoid models of NAVD88, by the suffix of -vertical_navd88. Only stored and written back.
@@ -207,11 +198,11 @@ Outcome GeoOptionParser::parse_vertical() {
     const char* suffix = word + 16;
     const NamedCode* geoid = find_option(kNavd88Geoids, suffix);
     if (!geoid) std::fprintf(stderr, "WARNING: unknown specialization of NAVD88 '%s'\n", suffix);
-    geo.vertical_geokey = kNavd88;
+    geo.vertical_geokey = kGeoVerticalNavd88;
     geo.vertical_geoid = geoid ? geoid->code : 0;
     return consume(0);
   }
-  if (const NamedCode* datum = find_option(kVerticalOptions, word)) {
+  if (const GeoVerticalDatum* datum = geo_vertical_datum_of_option(word)) {
     geo.vertical_geokey = datum->code;
     geo.vertical_geoid = 0;
     return consume(0);
@@ -589,10 +580,10 @@ int GeoProjectionConverter::unparse(std::string& options) const {
     append(options, "%s",
            feet_option(get_elevation_unit(GeoSide::source), "-elevation_feet", "-elevation_surveyfeet"));
   }
-  if (vertical_geokey == kNavd88) {
+  if (vertical_geokey == kGeoVerticalNavd88) {
     const NamedCode* geoid = find_code(kNavd88Geoids, vertical_geoid);
     append(options, "-vertical_navd88%s", geoid ? geoid->option : "");
-  } else if (const NamedCode* datum = find_code(kVerticalOptions, vertical_geokey)) {
+  } else if (const GeoVerticalDatum* datum = geo_vertical_datum(vertical_geokey)) {
     append(options, "%s", datum->option);
   } else if (vertical_geokey != 0) {
     append(options, "-vertical_epsg %d", vertical_geokey);
