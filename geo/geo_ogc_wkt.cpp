@@ -11,6 +11,7 @@
 #include <string>
 
 #include "geo/geo_epsg.h"
+#include "geo/geo_projection_forms.h"
 #include "geo/geo_units.h"
 #include "geo/geo_vertical_datums.h"
 #include "geo/geoprojectionconverter.h"
@@ -121,6 +122,32 @@ int named_gcs(const std::string& text, size_t open, const std::string& gcs_path)
   return datum_code ? geo_settable_gcs(gcs_path, datum_code, true) : 0;
 }
 
+// The families the reader recognises, by the start of their PROJECTION name ("Lambert_Conformal_
+// Conic" takes the 1SP and 2SP forms alike).
+const GeoProjectionForm* readable_form(const std::string& projection_name) {
+  struct Readable {
+    const char* prefix;
+    GeoProjectionType type;
+  };
+  constexpr Readable kReadable[] = {
+      {"Lambert_Conformal_Conic", GEO_PROJECTION_LCC},
+      {"Transverse_Mercator", GEO_PROJECTION_TM},
+      {"Albers_Conic_Equal_Area", GEO_PROJECTION_AEAC},
+  };
+  for (const Readable& readable : kReadable) {
+    if (projection_name.starts_with(readable.prefix)) return geo_projection_form(readable.type);
+  }
+  return nullptr;
+}
+
+// The PARAMETER name of a family's parameter; nullptr when its text has none.
+const char* wkt_name(const GeoProjectionForm& form, GeoParameter parameter) {
+  for (const GeoWktParameter& wkt : form.wkt_parameters) {
+    if (wkt.parameter == parameter) return wkt.name;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_view) {
@@ -174,45 +201,23 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
     if (!value || *value <= 0.0) return false;
     unit = *value;
   }
-  const std::optional<double> easting = parameter_value(wkt, after, "false_easting");
-  const std::optional<double> northing = parameter_value(wkt, after, "false_northing");
-  if (!easting || !northing) return false;
+  const GeoProjectionForm* form = readable_form(name);
+  if (!form) return false;
+  double values[7] = {};
+  for (size_t i = 0; i < form->parameters.size(); i++) {
+    const GeoParameter parameter = form->parameters[i];
+    const char* name_of_parameter = wkt_name(*form, parameter);
+    const std::optional<double> value =
+        name_of_parameter ? parameter_value(wkt, after, name_of_parameter) : std::nullopt;
+    if (!value) return false;
+    const bool length = parameter == GeoParameter::false_easting || parameter == GeoParameter::false_northing;
+    values[i] = length ? *value * unit : *value;
+  }
 
   // The geographic CRS is taken just before the projection, whose record keeps its code; a CRS the
   // converter cannot set leaves the current one.
-  const int gcs = named_gcs(wkt, open, parameter_file_path("gcs.csv"));
-  const auto take_gcs = [&] {
-    if (gcs) set_gcs(gcs);
-  };
-  bool set = false;
-  if (name.starts_with("Lambert_Conformal_Conic")) {
-    const auto latitude = parameter_value(wkt, after, "latitude_of_origin");
-    const auto meridian = parameter_value(wkt, after, "central_meridian");
-    const auto parallel1 = parameter_value(wkt, after, "standard_parallel_1");
-    const auto parallel2 = parameter_value(wkt, after, "standard_parallel_2");
-    if (!latitude || !meridian || !parallel1 || !parallel2) return false;
-    take_gcs();
-    set = set_lcc(*easting * unit, *northing * unit, *latitude, *meridian, *parallel1, *parallel2,
-                  GeoSide::source);
-  } else if (name.starts_with("Transverse_Mercator")) {
-    const auto latitude = parameter_value(wkt, after, "latitude_of_origin");
-    const auto meridian = parameter_value(wkt, after, "central_meridian");
-    const auto scale = parameter_value(wkt, after, "scale_factor");
-    if (!latitude || !meridian || !scale) return false;
-    take_gcs();
-    set = set_tm(*easting * unit, *northing * unit, *latitude, *meridian, *scale, GeoSide::source);
-  } else if (name.starts_with("Albers_Conic_Equal_Area")) {
-    const auto latitude = parameter_value(wkt, after, "latitude_of_center");
-    const auto longitude = parameter_value(wkt, after, "longitude_of_center");
-    const auto parallel1 = parameter_value(wkt, after, "standard_parallel_1");
-    const auto parallel2 = parameter_value(wkt, after, "standard_parallel_2");
-    if (!latitude || !longitude || !parallel1 || !parallel2) return false;
-    take_gcs();
-    set = set_aeac(*easting * unit, *northing * unit, *latitude, *longitude, *parallel1, *parallel2,
-                   GeoSide::source);
-  } else {
-    return false;
-  }
+  if (const int gcs = named_gcs(wkt, open, parameter_file_path("gcs.csv"))) set_gcs(gcs);
+  const bool set = set_projection(form->type, std::span(values, form->parameters.size()), GeoSide::source);
   // The projection converts coordinates in the text's linear unit, so the source coordinates are
   // in that unit too (as with the GeoTIFF key and EPSG paths).
   if (set) {
@@ -320,50 +325,25 @@ void append_projcs(std::string& wkt, const GeoProjectionParameters& p, const std
       wkt += text;
       break;
     }
-    case GEO_PROJECTION_LCC:
-      wkt += "PROJECTION[\"Lambert_Conformal_Conic_2SP\"],";
-      append_parameter(wkt, "standard_parallel_1", p.first_std_parallel_degree);
-      append_parameter(wkt, "standard_parallel_2", p.second_std_parallel_degree);
-      append_parameter(wkt, "latitude_of_origin", p.lat_origin_degree);
-      append_parameter(wkt, "central_meridian", p.long_meridian_degree);
-      break;
-    case GEO_PROJECTION_TM:
-      wkt += "PROJECTION[\"Transverse_Mercator\"],";
-      append_parameter(wkt, "latitude_of_origin", p.lat_origin_degree);
-      append_parameter(wkt, "central_meridian", p.long_meridian_degree);
-      append_parameter(wkt, "scale_factor", p.scale_factor);
-      break;
-    case GEO_PROJECTION_AEAC:
-      wkt += "PROJECTION[\"Albers_Conic_Equal_Area\"],";
-      append_parameter(wkt, "standard_parallel_1", p.first_std_parallel_degree);
-      append_parameter(wkt, "standard_parallel_2", p.second_std_parallel_degree);
-      append_parameter(wkt, "latitude_of_center", p.lat_origin_degree);
-      append_parameter(wkt, "longitude_of_center", p.long_meridian_degree);
-      break;
     case GEO_PROJECTION_HOM:
       if (p.hom_variant_b) {
         append_hom_centre(wkt, p, meter_to_unit);
         break;
       }
-      wkt += "PROJECTION[\"Hotine_Oblique_Mercator\"],";
-      append_parameter(wkt, "latitude_of_center", p.lat_origin_degree);
-      append_parameter(wkt, "longitude_of_center", p.long_meridian_degree);
-      append_parameter(wkt, "azimuth", p.azimuth_degree);
-      append_parameter(wkt, "rectified_grid_angle", p.rectified_grid_angle_degree);
-      append_parameter(wkt, "scale_factor", p.scale_factor);
-      break;
-    case GEO_PROJECTION_OS:
-      wkt += "PROJECTION[\"Oblique_Stereographic\"],";
-      append_parameter(wkt, "latitude_of_origin", p.lat_origin_degree);
-      append_parameter(wkt, "central_meridian", p.long_meridian_degree);
-      append_parameter(wkt, "scale_factor", p.scale_factor);
-      break;
+      [[fallthrough]];
     default:
+      if (const GeoProjectionForm* form = geo_projection_form(p.type)) {
+        wkt += "PROJECTION[\"";
+        wkt += form->wkt_projection;
+        wkt += "\"],";
+        for (const GeoWktParameter& parameter : form->wkt_parameters) {
+          const bool length = parameter.parameter == GeoParameter::false_easting ||
+                              parameter.parameter == GeoParameter::false_northing;
+          const double value = geo_parameter(p, parameter.parameter);
+          append_parameter(wkt, parameter.name, length ? value * meter_to_unit : value);
+        }
+      }
       break;
-  }
-  if (p.type != GEO_PROJECTION_UTM && !(p.type == GEO_PROJECTION_HOM && p.hom_variant_b)) {
-    append_parameter(wkt, "false_easting", p.false_easting_meter * meter_to_unit);
-    append_parameter(wkt, "false_northing", p.false_northing_meter * meter_to_unit);
   }
   if (unit_epsg == 9002) {
     wkt += "UNIT[\"foot\",0.3048]";

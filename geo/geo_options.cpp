@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "geo/geo_projection_forms.h"
 #include "geo/geo_state_planes.h"
 #include "geo/geo_units.h"
 #include "geo/geo_vertical_datums.h"
@@ -517,21 +518,20 @@ void append(std::string& options, const char* format, auto... values) {
 // The parameters of a projection as the option after `prefix` ("-" or "-target_") reads them;
 // UTM and the types without an option are left to the caller.
 void append_projection(std::string& options, const GeoProjectionParameters& p, const char* prefix) {
+  if (const GeoProjectionForm* form = geo_projection_form(p.type)) {
+    if (!form->option) return;
+    options += prefix;
+    options += form->option;
+    for (size_t i = 0; i < form->parameters.size(); i++) {
+      char number[512];  // room for any double in %lf
+      std::snprintf(number, sizeof(number), " %lf", geo_parameter(p, form->parameters[i]));
+      options += number;
+      if (i == 1) options += " m";  // false easting and northing are stored in meters
+    }
+    options += ' ';
+    return;
+  }
   switch (p.type) {
-    case GEO_PROJECTION_LCC:
-      append(options, "%slcc %lf %lf m %lf %lf %lf %lf", prefix, p.false_easting_meter,
-             p.false_northing_meter, p.lat_origin_degree, p.long_meridian_degree, p.first_std_parallel_degree,
-             p.second_std_parallel_degree);
-      break;
-    case GEO_PROJECTION_TM:
-      append(options, "%stm %lf %lf m %lf %lf %lf", prefix, p.false_easting_meter, p.false_northing_meter,
-             p.lat_origin_degree, p.long_meridian_degree, p.scale_factor);
-      break;
-    case GEO_PROJECTION_AEAC:
-      append(options, "%saeac %lf %lf m %lf %lf %lf %lf", prefix, p.false_easting_meter,
-             p.false_northing_meter, p.lat_origin_degree, p.long_meridian_degree, p.first_std_parallel_degree,
-             p.second_std_parallel_degree);
-      break;
     case GEO_PROJECTION_LONG_LAT:
       append(options, "%slonglat", prefix);
       break;

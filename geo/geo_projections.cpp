@@ -5,12 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "geo/geo_projection_forms.h"
 #include "geo/geo_projection_math.h"
 #include "geo/geoprojectionconverter.h"
 
 namespace {
-
-using geo_math::kDegreeToRadian;
 
 // A fresh record of `type` with the caller's description (cut to 255 characters) or the default.
 std::unique_ptr<GeoProjectionParameters> new_record(GeoProjectionType type, int gcs_code,
@@ -19,55 +18,6 @@ std::unique_ptr<GeoProjectionParameters> new_record(GeoProjectionType type, int 
   record->type = type;
   if (gcs_code > 0 && gcs_code <= 32767) record->gcs = static_cast<int16_t>(gcs_code);
   record->description = description ? std::string(description, strnlen(description, 255)) : fallback;
-  return record;
-}
-
-void set_origin(GeoProjectionParameters& record, double false_easting, double false_northing, double lat,
-                double lon) {
-  record.false_easting_meter = false_easting;
-  record.false_northing_meter = false_northing;
-  record.lat_origin_degree = lat;
-  record.long_meridian_degree = lon;
-  record.lat_origin_radian = lat * kDegreeToRadian;
-  record.long_meridian_radian = lon * kDegreeToRadian;
-}
-
-void set_parallels(GeoProjectionParameters& record, double first, double second) {
-  record.first_std_parallel_degree = first;
-  record.second_std_parallel_degree = second;
-  record.first_std_parallel_radian = first * kDegreeToRadian;
-  record.second_std_parallel_radian = second * kDegreeToRadian;
-}
-
-template <typename... Args>
-void describe(std::string* described, const char* format, Args... args) {
-  if (!described) return;
-  char text[512];
-  std::snprintf(text, sizeof(text), format, args...);
-  *described = text;
-}
-
-// Lambert and Albers: an origin and two standard parallels; they differ in type and wording.
-std::unique_ptr<GeoProjectionParameters> conic_record(GeoProjectionType type, int gcs_code,
-                                                      const char* description, const char* fallback,
-                                                      const char* format, const double (&v)[6],
-                                                      std::string* described) {
-  auto record = new_record(type, gcs_code, description, fallback);
-  set_origin(*record, v[0], v[1], v[2], v[3]);
-  set_parallels(*record, v[4], v[5]);
-  describe(described, format, v[0], v[1], v[2], v[3], v[4], v[5]);
-  return record;
-}
-
-// Transverse Mercator and Oblique Stereographic: an origin and a scale, described alike.
-std::unique_ptr<GeoProjectionParameters> scaled_record(GeoProjectionType type, int gcs_code,
-                                                       const char* description, const char* fallback,
-                                                       const double (&v)[5], std::string* described) {
-  auto record = new_record(type, gcs_code, description, fallback);
-  set_origin(*record, v[0], v[1], v[2], v[3]);
-  record->scale_factor = v[4];
-  describe(described, "false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale: %g", v[0], v[1],
-           v[2], v[3], v[4]);
   return record;
 }
 
@@ -96,74 +46,68 @@ bool GeoProjectionConverter::set_utm(int zone, char zone_letter, bool northern, 
   return true;
 }
 
+bool GeoProjectionConverter::set_projection(GeoProjectionType type, std::span<const double> values,
+                                            GeoSide side, const char* description, std::string* described) {
+  const GeoProjectionForm* form = geo_projection_form(type);
+  if (!form || values.size() != form->parameters.size()) return false;
+  auto record = new_record(type, gcs_code, description, form->default_description);
+  double v[7] = {};
+  for (size_t i = 0; i < values.size(); i++) {
+    geo_set_parameter(*record, form->parameters[i], values[i]);
+    v[i] = values[i];
+  }
+  compute_derived(*record);
+  slot(side) = std::move(record);
+  if (described) {
+    // Each family's format uses its first parameters.size() values; printf ignores the rest.
+    char text[512];
+    std::snprintf(text, sizeof(text), form->described_format, v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
+    *described = text;
+  }
+  return true;
+}
+
 bool GeoProjectionConverter::set_lcc(double false_easting_meter, double false_northing_meter,
                                      double lat_origin, double long_meridian, double first_std_parallel,
                                      double second_std_parallel, GeoSide side, const char* description,
                                      std::string* described) {
-  auto record =
-      conic_record(GEO_PROJECTION_LCC, gcs_code, description, "Lambert Conformal Conic",
-                   "false east/north: %g/%g [m], origin lat/ meridian long: %g/%g, parallel 1st/2nd: %g/%g",
-                   {false_easting_meter, false_northing_meter, lat_origin, long_meridian, first_std_parallel,
-                    second_std_parallel},
-                   described);
-  compute_derived(*record);
-  slot(side) = std::move(record);
-  return true;
+  const double values[] = {false_easting_meter, false_northing_meter, lat_origin,
+                           long_meridian,       first_std_parallel,   second_std_parallel};
+  return set_projection(GEO_PROJECTION_LCC, values, side, description, described);
 }
 
 bool GeoProjectionConverter::set_tm(double false_easting_meter, double false_northing_meter,
                                     double lat_origin, double long_meridian, double scale_factor,
                                     GeoSide side, const char* description, std::string* described) {
-  auto record = scaled_record(
-      GEO_PROJECTION_TM, gcs_code, description, "Transverse Mercator",
-      {false_easting_meter, false_northing_meter, lat_origin, long_meridian, scale_factor}, described);
-  compute_derived(*record);
-  slot(side) = std::move(record);
-  return true;
+  const double values[] = {false_easting_meter, false_northing_meter, lat_origin, long_meridian,
+                           scale_factor};
+  return set_projection(GEO_PROJECTION_TM, values, side, description, described);
 }
 
 bool GeoProjectionConverter::set_aeac(double false_easting_meter, double false_northing_meter,
                                       double lat_center, double long_center, double first_std_parallel,
                                       double second_std_parallel, GeoSide side, const char* description,
                                       std::string* described) {
-  auto record = conic_record(GEO_PROJECTION_AEAC, gcs_code, description, "Albers Equal Area Conic",
-                             "false east/north: %g/%g [m], center lat/long: %g/%g, parallel 1st/2nd: %g/%g",
-                             {false_easting_meter, false_northing_meter, lat_center, long_center,
-                              first_std_parallel, second_std_parallel},
-                             described);
-  compute_derived(*record);
-  slot(side) = std::move(record);
-  return true;
+  const double values[] = {false_easting_meter, false_northing_meter, lat_center,
+                           long_center,         first_std_parallel,   second_std_parallel};
+  return set_projection(GEO_PROJECTION_AEAC, values, side, description, described);
 }
 
 bool GeoProjectionConverter::set_hom(double false_easting_meter, double false_northing_meter,
                                      double lat_center, double long_center, double azimuth,
                                      double rectified_grid_angle, double scale_factor, GeoSide side,
                                      const char* description, std::string* described) {
-  auto record = new_record(GEO_PROJECTION_HOM, gcs_code, description, "Hotine Oblique Mercator");
-  set_origin(*record, false_easting_meter, false_northing_meter, lat_center, long_center);
-  record->azimuth_degree = azimuth;
-  record->azimuth_radian = azimuth * kDegreeToRadian;
-  record->rectified_grid_angle_degree = rectified_grid_angle;
-  record->rectified_grid_angle_radian = rectified_grid_angle * kDegreeToRadian;
-  record->scale_factor = scale_factor;
-  compute_derived(*record);
-  slot(side) = std::move(record);
-  describe(described, "false east/north: %g/%g [m], center lat/long: %g/%g, azimuth: %g angle: %g scale: %g",
-           false_easting_meter, false_northing_meter, lat_center, long_center, azimuth, rectified_grid_angle,
-           scale_factor);
-  return true;
+  const double values[] = {false_easting_meter,  false_northing_meter, lat_center, long_center, azimuth,
+                           rectified_grid_angle, scale_factor};
+  return set_projection(GEO_PROJECTION_HOM, values, side, description, described);
 }
 
 bool GeoProjectionConverter::set_os(double false_easting_meter, double false_northing_meter,
                                     double lat_origin, double long_meridian, double scale_factor,
                                     GeoSide side, const char* description, std::string* described) {
-  auto record = scaled_record(
-      GEO_PROJECTION_OS, gcs_code, description, "Oblique Stereographic",
-      {false_easting_meter, false_northing_meter, lat_origin, long_meridian, scale_factor}, described);
-  compute_derived(*record);
-  slot(side) = std::move(record);
-  return true;
+  const double values[] = {false_easting_meter, false_northing_meter, lat_origin, long_meridian,
+                           scale_factor};
+  return set_projection(GEO_PROJECTION_OS, values, side, description, described);
 }
 
 bool GeoProjectionConverter::set_longlat(GeoSide side, const char* description, std::string* described) {

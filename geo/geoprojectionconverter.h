@@ -145,6 +145,10 @@ class GeoProjectionConverter {
   bool set_os(double false_easting_meter, double false_northing_meter, double lat_origin,
               double long_meridian, double scale_factor, GeoSide side = GeoSide::source,
               const char* description = nullptr, std::string* described = nullptr);
+  // A family with parameters (LCC, TM, AEAC, HOM, OS) from its values in the order of its setter
+  // above; fails for other types or another number of values.
+  bool set_projection(GeoProjectionType type, std::span<const double> values, GeoSide side = GeoSide::source,
+                      const char* description = nullptr, std::string* described = nullptr);
   bool set_longlat(GeoSide side = GeoSide::source, const char* description = nullptr,
                    std::string* described = nullptr);
   bool set_latlong(GeoSide side = GeoSide::source, const char* description = nullptr,

@@ -1,0 +1,130 @@
+#include "geo/geo_projection_forms.h"
+
+#include "geo/geo_projection_math.h"
+
+namespace {
+
+using P = GeoParameter;
+
+constexpr GeoParameter kConicParameters[] = {P::false_easting, P::false_northing, P::latitude,
+                                             P::longitude,     P::first_parallel, P::second_parallel};
+constexpr GeoParameter kScaledParameters[] = {P::false_easting, P::false_northing, P::latitude, P::longitude,
+                                              P::scale};
+constexpr GeoParameter kHotineParameters[] = {P::false_easting, P::false_northing, P::latitude,
+                                              P::longitude,     P::azimuth,        P::rectified_grid_angle,
+                                              P::scale};
+
+constexpr GeoWktParameter kLccWkt[] = {
+    {P::first_parallel, "standard_parallel_1"}, {P::second_parallel, "standard_parallel_2"},
+    {P::latitude, "latitude_of_origin"},        {P::longitude, "central_meridian"},
+    {P::false_easting, "false_easting"},        {P::false_northing, "false_northing"},
+};
+constexpr GeoWktParameter kTmWkt[] = {
+    {P::latitude, "latitude_of_origin"}, {P::longitude, "central_meridian"},    {P::scale, "scale_factor"},
+    {P::false_easting, "false_easting"}, {P::false_northing, "false_northing"},
+};
+constexpr GeoWktParameter kAeacWkt[] = {
+    {P::first_parallel, "standard_parallel_1"}, {P::second_parallel, "standard_parallel_2"},
+    {P::latitude, "latitude_of_center"},        {P::longitude, "longitude_of_center"},
+    {P::false_easting, "false_easting"},        {P::false_northing, "false_northing"},
+};
+constexpr GeoWktParameter kHotineWkt[] = {
+    {P::latitude, "latitude_of_center"},
+    {P::longitude, "longitude_of_center"},
+    {P::azimuth, "azimuth"},
+    {P::rectified_grid_angle, "rectified_grid_angle"},
+    {P::scale, "scale_factor"},
+    {P::false_easting, "false_easting"},
+    {P::false_northing, "false_northing"},
+};
+
+constexpr const char* kScaledDescribed =
+    "false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale: %g";
+
+constexpr GeoProjectionForm kForms[] = {
+    {GEO_PROJECTION_LCC, "Lambert Conformal Conic", kConicParameters,
+     "false east/north: %g/%g [m], origin lat/ meridian long: %g/%g, parallel 1st/2nd: %g/%g", "lcc",
+     "Lambert_Conformal_Conic_2SP", kLccWkt},
+    {GEO_PROJECTION_TM, "Transverse Mercator", kScaledParameters, kScaledDescribed, "tm",
+     "Transverse_Mercator", kTmWkt},
+    {GEO_PROJECTION_AEAC, "Albers Equal Area Conic", kConicParameters,
+     "false east/north: %g/%g [m], center lat/long: %g/%g, parallel 1st/2nd: %g/%g", "aeac",
+     "Albers_Conic_Equal_Area", kAeacWkt},
+    {GEO_PROJECTION_HOM, "Hotine Oblique Mercator", kHotineParameters,
+     "false east/north: %g/%g [m], center lat/long: %g/%g, azimuth: %g angle: %g scale: %g", nullptr,
+     "Hotine_Oblique_Mercator", kHotineWkt},
+    {GEO_PROJECTION_OS, "Oblique Stereographic", kScaledParameters, kScaledDescribed, nullptr,
+     "Oblique_Stereographic", kTmWkt},
+};
+
+}  // namespace
+
+const GeoProjectionForm* geo_projection_form(GeoProjectionType type) {
+  for (const GeoProjectionForm& form : kForms) {
+    if (form.type == type) return &form;
+  }
+  return nullptr;
+}
+
+double geo_parameter(const GeoProjectionParameters& record, GeoParameter parameter) {
+  switch (parameter) {
+    case P::false_easting:
+      return record.false_easting_meter;
+    case P::false_northing:
+      return record.false_northing_meter;
+    case P::latitude:
+      return record.lat_origin_degree;
+    case P::longitude:
+      return record.long_meridian_degree;
+    case P::first_parallel:
+      return record.first_std_parallel_degree;
+    case P::second_parallel:
+      return record.second_std_parallel_degree;
+    case P::scale:
+      return record.scale_factor;
+    case P::azimuth:
+      return record.azimuth_degree;
+    case P::rectified_grid_angle:
+      return record.rectified_grid_angle_degree;
+  }
+  return 0.0;
+}
+
+void geo_set_parameter(GeoProjectionParameters& record, GeoParameter parameter, double value) {
+  const double radian = value * geo_math::kDegreeToRadian;
+  switch (parameter) {
+    case P::false_easting:
+      record.false_easting_meter = value;
+      break;
+    case P::false_northing:
+      record.false_northing_meter = value;
+      break;
+    case P::latitude:
+      record.lat_origin_degree = value;
+      record.lat_origin_radian = radian;
+      break;
+    case P::longitude:
+      record.long_meridian_degree = value;
+      record.long_meridian_radian = radian;
+      break;
+    case P::first_parallel:
+      record.first_std_parallel_degree = value;
+      record.first_std_parallel_radian = radian;
+      break;
+    case P::second_parallel:
+      record.second_std_parallel_degree = value;
+      record.second_std_parallel_radian = radian;
+      break;
+    case P::scale:
+      record.scale_factor = value;
+      break;
+    case P::azimuth:
+      record.azimuth_degree = value;
+      record.azimuth_radian = radian;
+      break;
+    case P::rectified_grid_angle:
+      record.rectified_grid_angle_degree = value;
+      record.rectified_grid_angle_radian = radian;
+      break;
+  }
+}
