@@ -1,0 +1,73 @@
+#include "compression/models.h"
+
+#include <algorithm>
+
+bool SymbolModel::init(const uint32_t* initial_counts) {
+  if (storage_.empty()) {
+    if (symbols_ < 2 || symbols_ > kMaxSymbols) return false;
+    uint32_t table_bits = 0;
+    if (decoder_ && symbols_ > 16) {
+      table_bits = 3;
+      while (symbols_ > (1u << (table_bits + 2))) table_bits++;
+      table_size = 1u << table_bits;
+      table_shift = kSymbolLengthShift - table_bits;
+      storage_.assign(2 * size_t(symbols_) + table_size + 2, 0);
+      table = storage_.data() + 2 * size_t(symbols_);
+    } else {
+      table_size = table_shift = 0;
+      storage_.assign(2 * size_t(symbols_), 0);
+    }
+    distribution = storage_.data();
+    counts = distribution + symbols_;
+  }
+  total_count = 0;
+  update_cycle = symbols_;
+  for (uint32_t k = 0; k < symbols_; k++) counts[k] = initial_counts ? initial_counts[k] : 1;
+  update();
+  update_cycle = symbols_until_update = (symbols_ + 6) >> 1;
+  return true;
+}
+
+void SymbolModel::update() {
+  total_count += update_cycle;
+  if (total_count > kSymbolMaxCount) {
+    total_count = 0;
+    for (uint32_t k = 0; k < symbols_; k++) {
+      counts[k] = (counts[k] + 1) >> 1;
+      total_count += counts[k];
+    }
+  }
+  const uint32_t scale = 0x80000000u / total_count;
+  uint32_t sum = 0;
+  if (table == nullptr) {
+    for (uint32_t k = 0; k < symbols_; k++) {
+      distribution[k] = (scale * sum) >> (31 - kSymbolLengthShift);
+      sum += counts[k];
+    }
+  } else {
+    uint32_t s = 0;
+    for (uint32_t k = 0; k < symbols_; k++) {
+      distribution[k] = (scale * sum) >> (31 - kSymbolLengthShift);
+      sum += counts[k];
+      const uint32_t w = distribution[k] >> table_shift;
+      while (s < w) table[++s] = k - 1;
+    }
+    table[0] = 0;
+    while (s <= table_size) table[++s] = symbols_ - 1;
+  }
+  update_cycle = std::min((5 * update_cycle) >> 2, (symbols_ + 6) << 3);
+  symbols_until_update = update_cycle;
+}
+
+void BitModel::update() {
+  bit_count += update_cycle;
+  if (bit_count > kBitModelMaxCount) {
+    bit_count = (bit_count + 1) >> 1;
+    bit_0_count = (bit_0_count + 1) >> 1;
+    if (bit_0_count == bit_count) ++bit_count;
+  }
+  const uint32_t scale = 0x80000000u / bit_count;
+  bit_0_prob = (bit_0_count * scale) >> (31 - kBitModelLengthShift);
+  update_cycle = std::min((5 * update_cycle) >> 2, 64u);
+  bits_until_update = update_cycle;
+}

@@ -1,0 +1,119 @@
+#pragma once
+// Reads the point records of a compressed stream: the chunks (or the one point-wise block), the
+// chunk table and seeking through it. Records come out in the byte layout of uncompressed LAS
+// records, the items one after another.
+//
+// A chunk listed in the chunk table is decoded whole before any of its points is handed out, and
+// it must end exactly where the table says (and each of its layers at its own end): a corrupt
+// chunk is reported, never delivered. Chunks are independent, so with several threads the chunks
+// ahead are decoded on other cores while this one is read; the points come out in the same order.
+
+#include <cstdint>
+#include <deque>
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "compression/byte_input.h"
+#include "compression/chunk_table.h"
+#include "compression/item_codec.h"
+#include "compression/rekomp_descriptor.h"
+
+class ChunkWorker;
+
+class RkpPointDecoder {
+ public:
+  RkpPointDecoder();
+  ~RkpPointDecoder();
+  RkpPointDecoder(const RkpPointDecoder&) = delete;
+  RkpPointDecoder& operator=(const RkpPointDecoder&) = delete;
+
+  // Creates the item decoders. False (with an error text) when the descriptor's coder or an item
+  // has no decoder. selection is the field mask of the layers to decode; threads the number of
+  // chunks decoded at once (1: all on the calling thread).
+  bool setup(const RekompDescriptor& descriptor, uint32_t selection = field_mask::kAll, unsigned threads = 1);
+  // Binds the source; the point data start at point_data_start. The chunk table is read at the
+  // first read or seek.
+  bool init(ByteSource* source, int64_t point_data_start, uint64_t number_of_points);
+  // The next record. False at a corrupt chunk, at the end of the data, or when the chunk table of
+  // chunks of varying size cannot be read; error() then says why. After a corrupt chunk the next
+  // read continues with the chunk after it.
+  bool read(uint8_t* record);
+  // Positions so that the next read delivers point target.
+  bool seek(uint64_t target);
+  // After the last point: false when the last chunk did not end where the table says.
+  bool check_end();
+  void done();
+
+  uint32_t record_length() const { return record_length_; }
+  const char* error() const { return error_.empty() ? nullptr : error_.c_str(); }
+  const char* warning() const { return warning_.empty() ? nullptr : warning_.c_str(); }
+  // Points of the chunk a read reported corrupt.
+  uint64_t points_lost() const { return points_lost_; }
+
+ private:
+  struct Pending {
+    uint32_t chunk;
+    std::future<void> done;
+  };
+  struct MemoryResult {
+    uint32_t decoded = 0;
+    int status = 0;
+    bool verified = false;
+  };
+
+  bool start();
+  bool next_chunk();
+  bool fill();
+  uint64_t chunk_first(uint32_t chunk) const;
+  uint32_t chunk_count(uint32_t chunk) const;
+  bool in_memory(uint32_t chunk) const;
+  void load_chunk_bytes(uint32_t chunk, ChunkWorker& worker);
+  void launch(uint32_t chunk);
+  void decode_in_memory(uint32_t chunk, ChunkWorker& worker, MemoryResult& result) const;
+  void cancel_pending();
+  bool begin_streaming(uint32_t chunk);
+  bool verify_streaming(uint32_t chunk);
+  bool fail(const char* format, uint32_t a, uint32_t b = 0);
+
+  RekompDescriptor descriptor_;
+  bool layered_ = false;
+  bool pointwise_ = false;
+  bool varying_ = false;
+  uint32_t record_length_ = 0;
+  uint32_t selection_ = field_mask::kAll;
+  unsigned threads_ = 1;
+
+  ByteSource* source_ = nullptr;
+  ByteInput stream_;
+  int64_t point_data_start_ = 0;
+  uint64_t number_of_points_ = 0;
+  int64_t source_size_ = -1;
+  bool started_ = false;
+
+  ChunkTable table_;              // chunks listed in the table
+  std::vector<int64_t> starts_;   // known chunk starts, tabled or found while reading
+  std::vector<uint64_t> firsts_;  // first point of each known chunk
+
+  std::vector<std::unique_ptr<ChunkWorker>> workers_;  // chunk c uses worker c % size
+  std::vector<MemoryResult> results_;
+  std::deque<Pending> pending_;
+
+  // The chunk being read: its records (memory path) or its streaming worker.
+  uint32_t chunk_ = 0;
+  bool chunk_open_ = false;
+  bool streaming_ = false;
+  const uint8_t* records_ = nullptr;
+  uint32_t available_ = 0;  // records in records_
+  uint32_t position_ = 0;   // next record in records_
+  int pending_status_ = 0;  // an error to report once the decoded records are read
+  uint64_t next_point_ = 0;
+  uint64_t skip_ = 0;  // records to drop after a seek
+  bool checked_ = false;
+
+  std::vector<uint8_t> batch_;
+  std::string error_;
+  std::string warning_;
+  uint64_t points_lost_ = 0;
+};
