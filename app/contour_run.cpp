@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <limits>
 #include <new>
+#include <span>
 
+#include "common/messages.h"
 #include "contour/iso_values.h"
 #include "contour/terrain.h"
 #include "geo/geoprojectionconverter.h"
@@ -42,18 +44,18 @@ double ContourRun::file_seconds() const {
 
 int ContourRun::run() {
   if (!input_.active()) {
-    std::fprintf(stderr, "ERROR: no input specified\n");
+    print_message("ERROR: no input specified\n");
     print_usage();
     return 1;
   }
   if (settings_.lakes_file || settings_.creeks_file) {
-    std::fprintf(stderr, "ERROR: breaklines ('-lakes', '-creeks') are not supported yet\n");
+    print_message("ERROR: breaklines ('-lakes', '-creeks') are not supported yet\n");
     return 1;
   }
   input_.set_decompress_selective(1);
   input_.set_populate_header(true);
   if (settings_.extra_pass && input_.is_piped()) {
-    std::fprintf(stderr, "WARNING: disabling -extra_pass because input is piped\n");
+    print_message("WARNING: disabling -extra_pass because input is piped\n");
     settings_.extra_pass = false;
   }
   output_.set_converter(&converter_);
@@ -72,8 +74,8 @@ int ContourRun::run() {
   // Damaged inputs still get the contours of the points they held, but the run must not look
   // like a clean success to the script that started it.
   if (incomplete_inputs_) {
-    std::fprintf(
-        stderr, "ERROR: %u input(s) ended before all their points were read. their contours are incomplete\n",
+    print_message(
+        "ERROR: %u input(s) ended before all their points were read. their contours are incomplete\n",
         incomplete_inputs_);
     return 1;
   }
@@ -84,7 +86,7 @@ int ContourRun::process_file() {
   file_clock_ = step_clock_ = std::clock();
   std::unique_ptr<LASreader> reader = input_.open();
   if (!reader) {
-    std::fprintf(stderr, "ERROR: cannot open lasreader\n");
+    print_message("ERROR: cannot open lasreader\n");
     print_usage_and_wait();
     return 1;
   }
@@ -92,7 +94,7 @@ int ContourRun::process_file() {
   if (!output_.is_active()) output_.make_file_name(input_.get_file_name());
   std::unique_ptr<LINEwriter> writer = output_.open_writer(false);
   if (!writer) {
-    std::fprintf(stderr, "ERROR: cannot open linewriter\n");
+    print_message("ERROR: cannot open linewriter\n");
     print_usage_and_wait();
     return 1;
   }
@@ -100,7 +102,7 @@ int ContourRun::process_file() {
 
   const int64_t npoints = reader->get_npoints();
   if (npoints < 0 || npoints > UINT32_MAX) {
-    std::fprintf(stderr, "ERROR: cannot handle that many points yet.\n%s", kSupportLine);
+    print_message("ERROR: cannot handle that many points yet.\n%s", kSupportLine);
     return 1;
   }
   uint32_t expected = static_cast<uint32_t>(npoints);
@@ -109,14 +111,14 @@ int ContourRun::process_file() {
   const int64_t available = reader->max_points_in_file();
   const bool count_proven = available >= 0;
   if (count_proven && available < npoints) {
-    std::fprintf(stderr, "WARNING: '%s' announces %lld points but holds at most %lld\n", input_name(),
-                 static_cast<long long>(npoints), static_cast<long long>(available));
+    print_message("WARNING: '%s' announces %lld points but holds at most %lld\n", input_name(),
+                  static_cast<long long>(npoints), static_cast<long long>(available));
     expected = static_cast<uint32_t>(available);
   }
   if (settings_.extra_pass) {
     if (!extra_pass(reader, expected)) return 1;
   } else if (settings_.verbose) {
-    std::fprintf(stderr, "processing %u points ...\n", expected);
+    print_message("processing %u points ...\n", expected);
   }
   if (!read_and_triangulate(*reader, expected, count_proven || settings_.extra_pass)) return 1;
   if (reader->is_incomplete()) incomplete_inputs_++;
@@ -132,8 +134,8 @@ int ContourRun::process_file() {
   point_buffer_ = std::vector<float>();
   tracer_.release_pools();
   if (settings_.verbose) {
-    std::fprintf(stderr, "done with '%s'. total time %g sec.\n",
-                 output_.get_file_name() ? output_.get_file_name() : "", file_seconds());
+    print_message("done with '%s'. total time %g sec.\n",
+                  output_.get_file_name() ? output_.get_file_name() : "", file_seconds());
   }
   if (!output_.get_use_stdout()) output_.set_file_name(nullptr);
   return 0;
@@ -157,23 +159,23 @@ void ContourRun::georeference(const LASheader& header) {
   if (user_units_) return;
   feet_ = converter_.get_unit_epsg(GeoSide::source) > 9001;
   if (feet_ && settings_.verbose) {
-    std::fprintf(stderr, "switching kill from %g meters to %g feet\n", settings_.kill,
-                 settings_.kill * geo_units::kFeetPerMeterRounded);
-    std::fprintf(stderr, "switching concavity from %g meters to %g feet\n", settings_.concavity,
-                 settings_.concavity * geo_units::kFeetPerMeterRounded);
+    print_message("switching kill from %g meters to %g feet\n", settings_.kill,
+                  settings_.kill * geo_units::kFeetPerMeterRounded);
+    print_message("switching concavity from %g meters to %g feet\n", settings_.concavity,
+                  settings_.concavity * geo_units::kFeetPerMeterRounded);
   }
 }
 
 bool ContourRun::prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheader& h) {
   if (!converter_.has_projection(GeoSide::source)) {
     if (h.min_x >= -180 && h.max_x <= 180 && h.min_y >= -90 && h.max_y <= 90) {
-      std::fprintf(stderr, "WARNING: assuming longitude/latitude projection for georeferencing\n");
+      print_message("WARNING: assuming longitude/latitude projection for georeferencing\n");
       converter_.set_longlat(GeoSide::source);
     } else if (h.min_x >= -90 && h.max_x <= 90 && h.min_y >= -180 && h.max_y <= 180) {
-      std::fprintf(stderr, "WARNING: assuming latitude/longitude projection for georeferencing\n");
+      print_message("WARNING: assuming latitude/longitude projection for georeferencing\n");
       converter_.set_latlong(GeoSide::source);
     } else {
-      std::fprintf(stderr, "ERROR: cannot parse or guess georeferencing from LAS header for KML output\n");
+      print_message("ERROR: cannot parse or guess georeferencing from LAS header for KML output\n");
       print_usage_and_wait();
       return false;
     }
@@ -202,21 +204,21 @@ void ContourRun::forget_file_georeference() {
 
 bool ContourRun::extra_pass(std::unique_ptr<LASreader>& reader, uint32_t& kept) {
   if (settings_.verbose) {
-    std::fprintf(stderr, "extra pass reading %u points to determine which we keep ...\n", kept);
+    print_message("extra pass reading %u points to determine which we keep ...\n", kept);
   }
   uint32_t count = 0;
   while (reader->read_point()) {
     if (count == UINT32_MAX) {
-      std::fprintf(stderr, "ERROR: cannot handle that many points yet.\n%s", kSupportLine);
+      print_message("ERROR: cannot handle that many points yet.\n%s", kSupportLine);
       return false;
     }
     count++;
   }
   if (!input_.reopen(reader)) {
-    std::fprintf(stderr, "ERROR: could not re-open lasreader\n");
+    print_message("ERROR: could not re-open lasreader\n");
     return false;
   }
-  if (settings_.verbose) std::fprintf(stderr, "took %g sec. keeping %u points.\n", step_seconds(), count);
+  if (settings_.verbose) print_message("took %g sec. keeping %u points.\n", step_seconds(), count);
   kept = count;
   return true;
 }
@@ -238,8 +240,8 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected, bool
   while (reader.read_point()) {
     // A source that delivers more points than it announced must not write past the buffer.
     if (stored_points_ == expected) {
-      std::fprintf(stderr, "WARNING: '%s' delivers more than the %u points announced. ignoring the rest.\n",
-                   input_name(), expected);
+      print_message("WARNING: '%s' delivers more than the %u points announced. ignoring the rest.\n",
+                    input_name(), expected);
       break;
     }
     const double x = p.X * h.x_scale_factor + h.x_offset;
@@ -269,11 +271,10 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected, bool
   }
   choose_elevation_range(h, z_low, z_high);
   if (!tin_.finish()) {
-    std::fprintf(stderr, "\nWARNING: the %u points of '%s' form degenerate TIN ...\n", stored_points_,
-                 input_name());
+    print_message("\nWARNING: the %u points of '%s' form degenerate TIN ...\n", stored_points_, input_name());
   }
   if (settings_.verbose) {
-    std::fprintf(stderr, "triangulating %u points took %g sec.\n", stored_points_, step_seconds());
+    print_message("triangulating %u points took %g sec.\n", stored_points_, step_seconds());
   }
   return true;
 }
@@ -283,8 +284,8 @@ bool ContourRun::reserve_points(uint64_t points) {
   try {
     point_buffer_.resize(static_cast<size_t>(std::max<uint64_t>(points, 1)) * kStride);
   } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "ERROR: cannot alloc point_buffer for %u points.\n%s", static_cast<uint32_t>(points),
-                 kSupportLine);
+    print_message("ERROR: cannot alloc point_buffer for %u points.\n%s", static_cast<uint32_t>(points),
+                  kSupportLine);
     return false;
   }
   return true;
@@ -292,8 +293,8 @@ bool ContourRun::reserve_points(uint64_t points) {
 
 bool ContourRun::clean_tin(uint32_t points) {
   if (tin_.clean(points, point_buffer_.data(), kStride)) return true;
-  std::fprintf(stderr, "ERROR: cannot alloc enough TIN triangles to triangulate %u points.\n%s", points,
-               kSupportLine);
+  print_message("ERROR: cannot alloc enough TIN triangles to triangulate %u points.\n%s", points,
+                kSupportLine);
   return false;
 }
 
@@ -307,8 +308,8 @@ bool ContourRun::header_holds(const LASheader& h, double x, double y) const {
 }
 
 void ContourRun::use_first_point_as_origin(double x, double y) {
-  std::fprintf(stderr, "WARNING: points of '%s' lie outside its header's bounding box. ignoring the box.\n",
-               input_name());
+  print_message("WARNING: points of '%s' lie outside its header's bounding box. ignoring the box.\n",
+                input_name());
   origin_x_ = x;
   origin_y_ = y;
 }
@@ -321,9 +322,8 @@ void ContourRun::choose_elevation_range(const LASheader& h, double z_low, double
   if (stored_points_ == 0) return;
   const double tz = std::abs(h.z_scale_factor) + 1e-9 * std::max(std::abs(z_low), std::abs(z_high));
   if (z_low >= h.min_z - tz && z_high <= h.max_z + tz) return;
-  std::fprintf(stderr,
-               "WARNING: elevations %g to %g of '%s' leave its header's range %g to %g. using theirs.\n",
-               z_low, z_high, input_name(), h.min_z, h.max_z);
+  print_message("WARNING: elevations %g to %g of '%s' leave its header's range %g to %g. using theirs.\n",
+                z_low, z_high, input_name(), h.min_z, h.max_z);
   min_z_ = z_low;
   max_z_ = z_high;
 }
@@ -342,18 +342,18 @@ void ContourRun::shape_terrain() {
   if (concavity_sq != 0.0f) {
     carve_concave_hull(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(), kStride, concavity_sq);
     if (settings_.verbose) {
-      std::fprintf(stderr, "growing concave hull with concavity %g took %g sec.\n", std::sqrt(concavity_sq),
-                   step_seconds());
+      print_message("growing concave hull with concavity %g took %g sec.\n", std::sqrt(concavity_sq),
+                    step_seconds());
     }
   }
   if (settings_.smooth_passes != 0) {
     if (settings_.verbose) {
-      std::fprintf(stderr, "smoothing terrain with %d passes because of '-smooth %d'\n",
-                   settings_.smooth_passes, settings_.smooth_passes);
+      print_message("smoothing terrain with %d passes because of '-smooth %d'\n", settings_.smooth_passes,
+                    settings_.smooth_passes);
     }
     smooth_terrain(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(), kStride,
                    settings_.smooth_passes, false);
-    if (settings_.verbose) std::fprintf(stderr, "smoothing took %g sec.\n", step_seconds());
+    if (settings_.verbose) print_message("smoothing took %g sec.\n", step_seconds());
   }
 }
 
@@ -361,13 +361,13 @@ void ContourRun::kill_long_edges() {
   const float kill_sq = squared_threshold(settings_.kill);
   if (!(kill_sq > 0.0f)) return;
   if (settings_.verbose) {
-    std::fprintf(stderr, "killing triangles with edges longer than %g units ... \n", std::sqrt(kill_sq));
+    print_message("killing triangles with edges longer than %g units ... \n", std::sqrt(kill_sq));
   }
   killed_triangles_ += kill_long_edge_triangles(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(),
                                                 kStride, kill_sq);
   if (settings_.verbose && killed_triangles_ != 0) {
-    std::fprintf(stderr, "killed %lld triangles with '-kill %g'\n", static_cast<long long>(killed_triangles_),
-                 std::sqrt(kill_sq));
+    print_message("killed %lld triangles with '-kill %g'\n", static_cast<long long>(killed_triangles_),
+                  std::sqrt(kill_sq));
   }
 }
 
@@ -376,23 +376,35 @@ void ContourRun::print_statistics() const {
   const ContourStatistics& c = tracer_.counts();
   const auto n = [](int64_t v) { return static_cast<long long>(v); };
   if (settings_.simplify_area != 0.0f) {
-    std::fprintf(stderr, "simplified away %lld segments with '-simplify_area %g'\n", n(c.area_removed),
-                 settings_.simplify_area);
+    print_message("simplified away %lld segments with '-simplify_area %g'\n", n(c.area_removed),
+                  settings_.simplify_area);
   }
   if (settings_.simplify_length != 0.0f) {
-    std::fprintf(stderr,
-                 "simplified away %lld segments (including %lld lines and %lld loops) with '-simplify %g'\n",
-                 n(c.length_removed), n(c.lines_vanished), n(c.loops_vanished), settings_.simplify_length);
+    print_message("simplified away %lld segments (including %lld lines and %lld loops) with '-simplify %g'\n",
+                  n(c.length_removed), n(c.lines_vanished), n(c.loops_vanished), settings_.simplify_length);
   }
   if (settings_.clean != 0.0f) {
-    std::fprintf(
-        stderr,
+    print_message(
         "cleaned away %lld lines with %lld segments and %lld loops with %lld segments with '-clean %g'\n",
         n(c.lines_cleaned), n(c.line_segments_cleaned), n(c.loops_cleaned), n(c.loop_segments_cleaned),
         settings_.clean);
   }
-  std::fprintf(stderr, "output %lld lines with %lld segments and %lld loops with %lld segments\n", n(c.lines),
-               n(c.line_segments), n(c.loops), n(c.loop_segments));
+  print_message("output %lld lines with %lld segments and %lld loops with %lld segments\n", n(c.lines),
+                n(c.line_segments), n(c.loops), n(c.loop_segments));
+}
+
+// The elevations of the stored points as the tracer sees them (single precision, after smoothing).
+// A NaN elevation is compared with no level, so it leaves every level in play.
+std::pair<float, float> ContourRun::stored_z_range() const {
+  float low = std::numeric_limits<float>::infinity(), high = -low;
+  for (size_t i = 2; i < static_cast<size_t>(stored_points_) * kStride; i += kStride) {
+    const float z = point_buffer_[i];
+    if (std::isnan(z))
+      return {-std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity()};
+    low = std::min(low, z);
+    high = std::max(high, z);
+  }
+  return {low, high};
 }
 
 bool ContourRun::write_contours(LINEwriter& writer) {
@@ -401,18 +413,19 @@ bool ContourRun::write_contours(LINEwriter& writer) {
                    settings_.verbose);
   kill_long_edges();
   bool ok = true;
-  if (!iso_values_.empty()) {
-    ok = tracer_.extract(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(), kStride, iso_values_,
+  const std::span<const float> levels = levels_within(iso_values_, stored_z_range());
+  if (!levels.empty()) {
+    ok = tracer_.extract(tin_.triangles(), tin_.triangle_count(), point_buffer_.data(), kStride, levels,
                          writer, settings_.loops_only);
   }
   if (settings_.verbose) {
     print_statistics();
-    std::fprintf(stderr, "computing and outputting isolines and isoloops took %g sec for '%s.\n",
-                 step_seconds(), name);
+    print_message("computing and outputting isolines and isoloops took %g sec for '%s.\n", step_seconds(),
+                  name);
   }
   ok = writer.close() && ok;
   if (!ok) {
-    std::fprintf(stderr, "ERROR: writing contours of '%s' failed\n", name);
+    print_message("ERROR: writing contours of '%s' failed\n", name);
   }
   return ok;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/driver_options.h"
@@ -53,6 +54,7 @@ class ContourRun {
   void kill_long_edges();
   void print_statistics() const;
   bool write_contours(LINEwriter& writer);
+  std::pair<float, float> stored_z_range() const;
   // The current input's name for messages.
   const char* input_name() const;
   double step_seconds();

@@ -2,10 +2,13 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
+#include "common/argument_cursor.h"
+#include "common/messages.h"
 #include "contour/iso_values.h"
 
 namespace {
@@ -30,15 +33,19 @@ const char* const kUsageLines[] = {
     "-latlong",
 };
 
-// Walks the remaining words. Each handler consumes its arguments by advancing `i`.
+// Smoothing converges within a few dozen passes; a count in the millions would only run for hours.
+constexpr int32_t kMaxSmoothPasses = 1000;
+
+// Walks the remaining words. Each handler reads its arguments through the cursor and moves past
+// them; the driver parses last, so only "-cores" and "-cpu64" are emptied (the multi-process run
+// copies every other remaining word to its children).
 class OptionWalker {
  public:
-  OptionWalker(int argc, char** argv, DriverSettings& s) : argc_(argc), argv_(argv), s_(s) {}
+  OptionWalker(int argc, char** argv, DriverSettings& s) : args_(argc, argv), s_(s) {}
 
   ParseOutcome run() {
-    for (i_ = 1; i_ < argc_; i_++) {
-      if (argv_[i_][0] == '\0') continue;
-      const std::optional<ParseOutcome> stop = handle(argv_[i_]);
+    while (args_.next()) {
+      const std::optional<ParseOutcome> stop = handle();
       if (stop) return *stop;
     }
     return {};
@@ -47,174 +54,192 @@ class OptionWalker {
  private:
   static ParseOutcome fail() { return {false, 1}; }
   static ParseOutcome fail_with_usage_wait(const char* message) {
-    std::fputs(message, stderr);
+    print_message_text(message);
     print_usage_and_wait();
     return fail();
   }
 
-  bool has_arguments(int n) const { return i_ + n < argc_; }
-  const char* next() { return argv_[++i_]; }
+  bool is(const char* name) const { return args_.is(name); }
 
   std::optional<ParseOutcome> missing(const char* what) {
-    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: %s\n", argv_[i_], what);
+    print_message("ERROR: '%s' needs 1 argument: %s\n", args_.option(), what);
     return fail();
+  }
+
+  // Reads the option's one argument as a number of `target`'s kind. Zero, where the tool gives it
+  // a message of its own, is refused with that message (and the usage text) before the range is
+  // checked; anything else outside `range` is refused naming the range.
+  template <class T>
+  std::optional<ParseOutcome> read_value(T& target, const char* what, NumberRange range,
+                                         const char* zero_message = nullptr) {
+    if (!args_.has(1)) return missing(what);
+    T value{};
+    const NumberVerdict verdict = read_number(args_.argument(1), value);
+    if (verdict == NumberVerdict::kNotANumber) {
+      args_.not_a_number(1, std::is_integral_v<T>);
+      return fail();
+    }
+    if (verdict == NumberVerdict::kOk && zero_message && value == T{0})
+      return fail_with_usage_wait(zero_message);
+    if (verdict != NumberVerdict::kOk || !range.contains(static_cast<double>(value))) {
+      args_.out_of_range(1, std::is_integral_v<T>, limited_to<T>(range));
+      return fail();
+    }
+    target = value;
+    args_.skip(1);
+    return std::nullopt;
   }
 
   // Throws when the list cannot grow; main reports that like every fatal error.
   void append_iso(float value) { append_iso_value(s_.iso_values, value); }
 
-  std::optional<ParseOutcome> handle(const char* a);
-  std::optional<ParseOutcome> handle_thinning(const char* a);
-  std::optional<ParseOutcome> handle_iso(const char* a);
+  std::optional<ParseOutcome> handle();
+  std::optional<ParseOutcome> handle_thinning(bool& mine);
+  std::optional<ParseOutcome> handle_iso(bool& mine);
   std::optional<ParseOutcome> handle_iso_range();
 
-  int argc_;
-  char** argv_;
+  ArgumentCursor args_;
   DriverSettings& s_;
-  int i_ = 1;
 };
 
-std::optional<ParseOutcome> OptionWalker::handle(const char* a) {
-  if (!std::strcmp(a, "-h") || !std::strcmp(a, "-help")) {
+std::optional<ParseOutcome> OptionWalker::handle() {
+  const char* a = args_.option();
+  if (is("-h") || is("-help")) {
     print_version_banner();
     print_usage();
     return fail();
   }
-  if (!std::strcmp(a, "-v") || !std::strcmp(a, "-verbose")) {
+  if (is("-v") || is("-verbose")) {
     s_.verbose = true;
-  } else if (!std::strcmp(a, "-version")) {
+  } else if (is("-version")) {
     print_version_banner();
     return ParseOutcome{false, 0};
-  } else if (!std::strcmp(a, "-gui")) {
+  } else if (is("-gui")) {
     s_.gui = true;
-  } else if (!std::strcmp(a, "-cores")) {
-    if (!has_arguments(1)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: number\n", a);
+  } else if (is("-cores")) {
+    if (!args_.has(1)) {
+      print_message("ERROR: '%s' needs 1 argument: number\n", a);
       return fail();
     }
-    argv_[i_][0] = '\0';
-    s_.cores = std::atoi(next());
-    argv_[i_][0] = '\0';
-  } else if (!std::strcmp(a, "-cpu64")) {
+    if (!args_.number(1, s_.cores, NumberRange::positive())) return fail();
+    args_.consume(1);
+  } else if (is("-cpu64")) {
     s_.cpu64 = true;
-    argv_[i_][0] = '\0';
-  } else if (!std::strcmp(a, "-extra_pass")) {
+    args_.consume(0);
+  } else if (is("-extra_pass")) {
     s_.extra_pass = true;
-  } else if (!std::strcmp(a, "-use_tile_bb") || !std::strcmp(a, "-use_orig_bb")) {
+  } else if (is("-use_tile_bb") || is("-use_orig_bb")) {
     // accepted for compatibility with the suite's other tools; nothing to do here
-  } else if (!std::strcmp(a, "-loops_only")) {
+  } else if (is("-loops_only")) {
     s_.loops_only = true;
-  } else if (!std::strcmp(a, "-tin")) {
+  } else if (is("-tin")) {
     s_.tin_output = true;
-  } else if (!std::strcmp(a, "-lakes") || !std::strcmp(a, "-creeks")) {
-    if (!has_arguments(1)) return missing("file_name");
-    (a[1] == 'l' ? s_.lakes_file : s_.creeks_file) = next();
-  } else if (!std::strcmp(a, "-ilaydir")) {
-    if (!has_arguments(1)) return missing("directory name");
-    s_.layer_directory = next();
-  } else if (!std::strncmp(a, "-ilay", 5)) {
+  } else if (is("-lakes") || is("-creeks")) {
+    if (!args_.has(1)) return missing("file_name");
+    (a[1] == 'l' ? s_.lakes_file : s_.creeks_file) = args_.argument(1);
+    args_.skip(1);
+  } else if (is("-ilaydir")) {
+    if (!args_.has(1)) return missing("directory name");
+    s_.layer_directory = args_.argument(1);
+    args_.skip(1);
+  } else if (args_.starts_with("-ilay")) {
     s_.layers = true;
-    if (!std::strcmp(a, "-ilay") && has_arguments(1)) {
-      const char* n = argv_[i_ + 1];
+    if (is("-ilay") && args_.has(1)) {
+      const char* n = args_.argument(1);
       if ((n[0] >= '0' && n[0] <= '9') || (n[0] == '-' && n[1] >= '0' && n[1] <= '9')) {
-        s_.layer_count = std::atoi(next());
+        if (!args_.number(1, s_.layer_count)) return fail();
+        args_.skip(1);
       }
     }
-  } else if (auto t = handle_thinning(a)) {
-    if (!t->proceed) return t;
   } else {
-    std::fprintf(stderr, "ERROR: cannot understand argument '%s'\n", a);
-    print_usage();
-    return fail();
+    bool mine = false;
+    if (auto stop = handle_thinning(mine)) return stop;
+    if (!mine) {
+      print_message("ERROR: cannot understand argument '%s'\n", a);
+      print_usage();
+      return fail();
+    }
   }
   return std::nullopt;
 }
 
-// Answers an outcome that proceeds when the option was handled, one that stops on an error, or
-// nothing when the word is not one of these options.
-std::optional<ParseOutcome> OptionWalker::handle_thinning(const char* a) {
-  const auto zero_check = [&](float v, const char* message) -> std::optional<ParseOutcome> {
-    if (v == 0.0f) return fail_with_usage_wait(message);
-    return ParseOutcome{};
-  };
-  if (!std::strcmp(a, "-simplify") || !std::strcmp(a, "-simplify_length")) {
-    if (!has_arguments(1)) return missing("length");
-    s_.simplify_length = static_cast<float>(std::atof(next()));
-    return zero_check(s_.simplify_length, "ERROR: simplify_length set to zero\n");
+// Sets `mine` when the word is one of these options; answers an outcome only to stop.
+std::optional<ParseOutcome> OptionWalker::handle_thinning(bool& mine) {
+  mine = true;
+  if (is("-simplify") || is("-simplify_length")) {
+    return read_value(s_.simplify_length, "length", NumberRange::non_negative(),
+                      "ERROR: simplify_length set to zero\n");
   }
-  if (!std::strcmp(a, "-simplify_area")) {
-    if (!has_arguments(1)) return missing("area");
-    s_.simplify_area = static_cast<float>(std::atof(next()));
-    return zero_check(s_.simplify_area, "ERROR: simplify_area set to zero\n");
+  if (is("-simplify_area")) {
+    return read_value(s_.simplify_area, "area", NumberRange::non_negative(),
+                      "ERROR: simplify_area set to zero\n");
   }
-  if (!std::strcmp(a, "-clean")) {
-    if (!has_arguments(1)) return missing("length");
-    s_.clean = static_cast<float>(std::atof(next()));
-    return zero_check(s_.clean, "ERROR: clean set to zero\n");
+  if (is("-clean")) {
+    return read_value(s_.clean, "length", NumberRange::non_negative(), "ERROR: clean set to zero\n");
   }
-  if (!std::strcmp(a, "-smooth")) {
-    if (!has_arguments(1)) return missing("passes");
-    s_.smooth_passes = std::atoi(next());
-    return zero_check(static_cast<float>(s_.smooth_passes), "ERROR: smooth set to zero\n");
+  if (is("-smooth")) {
+    return read_value(s_.smooth_passes, "passes", NumberRange::between(1, kMaxSmoothPasses),
+                      "ERROR: smooth set to zero\n");
   }
-  if (!std::strcmp(a, "-concavity")) {
-    if (!has_arguments(1)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: concavity_value\n", a);
+  if (is("-concavity")) {
+    if (!args_.has(1)) {
+      print_message("ERROR: '%s' needs 1 argument: concavity_value\n", args_.option());
       print_usage();
       return fail();
     }
-    s_.concavity = static_cast<float>(std::atof(next()));
-    return ParseOutcome{};
+    return read_value(s_.concavity, "concavity_value", NumberRange::non_negative());
   }
-  if (!std::strcmp(a, "-kill")) {
-    if (!has_arguments(1)) return missing("threshold");
-    s_.kill = static_cast<float>(std::atof(next()));
-    return ParseOutcome{};
-  }
-  return handle_iso(a);
+  if (is("-kill")) return read_value(s_.kill, "threshold", NumberRange::non_negative());
+  return handle_iso(mine);
 }
 
-std::optional<ParseOutcome> OptionWalker::handle_iso(const char* a) {
-  if (!std::strcmp(a, "-iso") || !std::strcmp(a, "-iso_value")) {
-    if (!has_arguments(1)) return missing("value");
+std::optional<ParseOutcome> OptionWalker::handle_iso(bool& mine) {
+  if (is("-iso") || is("-iso_value")) {
     float value = 0.0f;
-    if (std::sscanf(next(), "%f", &value) != 1) value = 0.0f;
+    if (auto stop = read_value(value, "value", NumberRange::any())) return stop;
     append_iso(value);
-    return ParseOutcome{};
+    return std::nullopt;
   }
-  if (!std::strcmp(a, "-iso_every")) {
-    if (!has_arguments(1)) return missing("units");
-    s_.iso_every = std::atof(next());
-    if (s_.iso_every == 0.0) return fail_with_usage_wait("ERROR: iso_every set to zero\n");
-    return ParseOutcome{};
+  if (is("-iso_every")) {
+    return read_value(s_.iso_every, "units", NumberRange::positive(), "ERROR: iso_every set to zero\n");
   }
-  if (!std::strcmp(a, "-iso_number")) {
-    if (!has_arguments(1)) return missing("number");
-    s_.iso_number = std::atoi(next());
-    if (s_.iso_number == 0) return fail_with_usage_wait("ERROR: iso_number set to zero\n");
-    return ParseOutcome{};
+  if (is("-iso_number")) {
+    return read_value(s_.iso_number, "number", NumberRange::between(1, ISO_VALUES_MAX),
+                      "ERROR: iso_number set to zero\n");
   }
-  if (!std::strcmp(a, "-iso_range")) return handle_iso_range();
+  if (is("-iso_range")) return handle_iso_range();
+  mine = false;
   return std::nullopt;
 }
 
 std::optional<ParseOutcome> OptionWalker::handle_iso_range() {
-  if (!has_arguments(3)) {
-    std::fprintf(stderr, "ERROR: '%s' needs 3 arguments: from to step\n", argv_[i_]);
+  if (!args_.has(3)) {
+    print_message("ERROR: '%s' needs 3 arguments: from to step\n", args_.option());
     return fail();
   }
-  const float from = static_cast<float>(std::atof(next()));
-  const float to = static_cast<float>(std::atof(next()));
-  const float step = static_cast<float>(std::atof(next()));
+  float bounds[3] = {0.0f, 0.0f, 0.0f};
+  for (int k = 0; k < 3; k++) {
+    if (!args_.number(k + 1, bounds[k])) return fail();
+  }
+  const float from = bounds[0], to = bounds[1], step = bounds[2];
   if (from >= to) return fail_with_usage_wait("ERROR: 'iso_from' larger or equal to 'iso_to'\n");
   if (step <= 0.0f) return fail_with_usage_wait("ERROR: iso_step smaller or equal to zero\n");
+  // The count is known before a single value is appended, so a range of billions of levels is
+  // refused at once instead of after filling memory.
+  const double count = std::floor((static_cast<double>(to) - from) / step) + 1.0;
+  if (count > static_cast<double>(ISO_VALUES_MAX) - static_cast<double>(s_.iso_values.size())) {
+    print_message("ERROR: '%s %s %s %s' asks for more than %d iso values\n", args_.option(),
+                  args_.argument(1), args_.argument(2), args_.argument(3), ISO_VALUES_MAX);
+    return fail();
+  }
   // Each value is computed from its index, so long ranges do not accumulate rounding drift.
   for (uint64_t k = 0;; k++) {
     const double value = static_cast<double>(from) + static_cast<double>(k) * step;
     if (value > to) break;
     append_iso(static_cast<float>(value));
   }
-  return ParseOutcome{};
+  args_.skip(3);
+  return std::nullopt;
 }
 
 }  // namespace
@@ -224,16 +249,16 @@ ParseOutcome parse_driver_options(int argc, char** argv, DriverSettings& setting
 }
 
 void print_version_banner() {
-  std::fprintf(stderr, "contourmill (by Quorvane, version %d)\n", kVersion);
+  print_message("contourmill (by Quorvane, version %d)\n", kVersion);
 }
 
 void print_usage() {
-  for (const char* line : kUsageLines) std::fprintf(stderr, "%s\n", line);
+  for (const char* line : kUsageLines) print_message("%s\n", line);
 }
 
 void print_usage_and_wait() {
   print_usage();
-  std::fprintf(stderr, "<press ENTER>\n");
+  print_message("<press ENTER>\n");
   // Only a person at a terminal can answer; a pipe or closed input must never stall a batch run.
   if (isatty(STDIN_FILENO)) std::getc(stdin);
 }

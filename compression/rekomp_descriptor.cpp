@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/messages.h"
 #include "compression/detail/bytes.h"
 
 namespace {
@@ -119,8 +120,8 @@ bool RekompDescriptor::setup(uint8_t point_type, uint16_t record_length_in, uint
   if (point_type > 10) return fail(format("point type %d unknown", point_type));
   int extra = int(record_length_in) - kFixed[point_type];
   if (extra < 0) {
-    std::fprintf(
-        stderr, "WARNING: point size %d too small by %d bytes for point type %d. assuming point_size of %d\n",
+    print_message(
+        "WARNING: point size %d too small by %d bytes for point type %d. assuming point_size of %d\n",
         record_length_in, -extra, point_type, kFixed[point_type]);
     extra = 0;
   }

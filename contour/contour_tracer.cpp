@@ -30,7 +30,7 @@ void ContourTracer::release_pools() {
 }
 
 bool ContourTracer::extract(const TINtriangle* triangles, int32_t triangle_count, const float* points,
-                            uint32_t stride, const std::vector<float>& iso_values, LINEwriter& writer,
+                            uint32_t stride, std::span<const float> iso_values, LINEwriter& writer,
                             bool loops_only) {
   if (!std::is_sorted(iso_values.begin(), iso_values.end())) {
     throw std::runtime_error("ERROR: iso values are not sorted");

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "contour/contour_pool.h"
@@ -72,7 +73,7 @@ class ContourTracer {
   // call release_pools(). Throws std::runtime_error("ERROR: malloc for vertex buffer %d failed")
   // (or "component buffer") when a pool cannot grow.
   bool extract(const TINtriangle* triangles, int32_t triangle_count, const float* points, uint32_t stride,
-               const std::vector<float>& iso_values, LINEwriter& writer, bool loops_only);
+               std::span<const float> iso_values, LINEwriter& writer, bool loops_only);
 
   // Frees both pools; the next file starts with the first block size again.
   void release_pools();

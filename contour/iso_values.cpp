@@ -7,9 +7,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/messages.h"
+
 namespace {
 
-constexpr size_t ISO_VALUES_GROWTH = 1024;
+constexpr size_t ISO_VALUES_FIRST_CAPACITY = 1024;
 
 template <typename... Args>
 [[noreturn]] void fail(const char* format, Args... args) {
@@ -36,8 +38,8 @@ void append_every(std::vector<float>& iso_values, double iso_every, double min_z
     append_iso_value(iso_values, static_cast<float>(value));
   }
   if (verbose) {
-    std::fprintf(stderr, "extracting contours at %d elevations starting from %g with spacing of %g.\n",
-                 static_cast<int>(iso_values.size()), start, iso_every);
+    print_message("extracting contours at %d elevations starting from %g with spacing of %g.\n",
+                  static_cast<int>(iso_values.size()), start, iso_every);
   }
 }
 
@@ -54,8 +56,8 @@ void append_number(std::vector<float>& iso_values, int32_t iso_number, double mi
     value += step;
   }
   if (verbose) {
-    std::fprintf(stderr, "extracting contours at %d elevations starting from %g with spacing of %g.\n",
-                 iso_number, first, step);
+    print_message("extracting contours at %d elevations starting from %g with spacing of %g.\n", iso_number,
+                  first, step);
   }
 }
 
@@ -65,8 +67,11 @@ void append_iso_value(std::vector<float>& iso_values, float value) {
   if (iso_values.size() >= static_cast<size_t>(ISO_VALUES_MAX)) {
     fail("ERROR: more than %d iso values", ISO_VALUES_MAX);
   }
+  // The capacity doubles, so a long range costs one copy per doubling instead of one per 1024
+  // values (millions of levels took seconds of copying).
   if (iso_values.size() == iso_values.capacity()) {
-    const size_t capacity = iso_values.capacity() + ISO_VALUES_GROWTH;
+    const size_t capacity =
+        std::min(std::max(ISO_VALUES_FIRST_CAPACITY, 2 * iso_values.capacity()), size_t{ISO_VALUES_MAX});
     try {
       iso_values.reserve(capacity);
     } catch (const std::bad_alloc&) {
@@ -74,6 +79,14 @@ void append_iso_value(std::vector<float>& iso_values, float value) {
     }
   }
   iso_values.push_back(value);
+}
+
+std::span<const float> levels_within(std::span<const float> sorted_levels, std::pair<float, float> z_range) {
+  const auto [z_min, z_max] = z_range;
+  if (!(z_min <= z_max)) return {};
+  const auto first = std::upper_bound(sorted_levels.begin(), sorted_levels.end(), z_min);
+  const auto last = std::upper_bound(first, sorted_levels.end(), z_max);
+  return std::span<const float>(first, last);
 }
 
 void setup_iso_values(std::vector<float>& iso_values, int32_t& iso_number, double iso_every, double min_z,
@@ -93,8 +106,8 @@ void setup_iso_values(std::vector<float>& iso_values, int32_t& iso_number, doubl
   // ordering the sort relies on.
   std::erase_if(iso_values, [](float value) { return std::isnan(value); });
   if (iso_values.empty()) {
-    std::fprintf(stderr, "WARNING: elevation range %g to %g of '%s' does not cross contours.\n", min_z, max_z,
-                 file_name);
+    print_message("WARNING: elevation range %g to %g of '%s' does not cross contours.\n", min_z, max_z,
+                  file_name);
     return;
   }
   std::sort(iso_values.begin(), iso_values.end());

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/messages.h"
 #include "geo/geo_units.h"
 #include "geo/geoprojectionconverter.h"
 
@@ -139,7 +140,7 @@ double GeoProjectionConverter::get_elevation_factor(GeoSide side) const {
 namespace {
 
 void report_unknown_unit(int unit_code) {
-  std::fprintf(stderr, "ERROR: unit %d not known\n", unit_code);
+  print_message("ERROR: unit %d not known\n", unit_code);
 }
 
 // DDD.MMSSsss: the digits after the point are minutes and seconds, not a fraction of a degree.

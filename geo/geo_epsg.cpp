@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "common/messages.h"
 #include "geo/geo_units.h"
 #include "geo/geo_vertical_datums.h"
 #include "geo/geoprojectionconverter.h"
@@ -26,9 +27,9 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 constexpr int kLineLength = 2048;
 
 void report_missing_file(const char* file_name) {
-  std::fprintf(stderr, "ERROR: cannot open '%s' file. maybe your Quorvane distribution\n", file_name);
-  std::fprintf(stderr, "       has no .\\Quorvane\\bin\\serf\\geo\\%s file. download the\n", file_name);
-  std::fprintf(stderr, "       latest Quorvane distribution or contact Quorvane support for assistance\n");
+  print_message("ERROR: cannot open '%s' file. maybe your Quorvane distribution\n", file_name);
+  print_message("       has no .\\Quorvane\\bin\\serf\\geo\\%s file. download the\n", file_name);
+  print_message("       latest Quorvane distribution or contact Quorvane support for assistance\n");
 }
 
 // Reads one line of at most kLineLength characters. The rest of a longer line is dropped so that
@@ -187,49 +188,49 @@ bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
   switch (method) {
     case 9807:
       if (!scan_pcs_parameters(fields, 5, "aasll", p)) {
-        std::fprintf(stderr, "failed to scan TM parameters from '%s'\n", line.c_str());
+        print_message("failed to scan TM parameters from '%s'\n", line.c_str());
         return false;
       }
       return converter.set_tm(v[3], v[4], v[0], v[1], v[2], side, name);
     case 9802:
       if (!scan_pcs_parameters(fields, 6, "aaaall", p)) {
-        std::fprintf(stderr, "failed to scan LCC(2SP) parameters from '%s'\n", line.c_str());
+        print_message("failed to scan LCC(2SP) parameters from '%s'\n", line.c_str());
         return false;
       }
       return converter.set_lcc(v[4], v[5], v[0], v[1], v[2], v[3], side, name);
     case 9801:
       if (!scan_pcs_parameters(fields, 5, "aasll", p)) {
-        std::fprintf(stderr, "failed to scan LCC(1SP) parameters from '%s'\n", line.c_str());
+        print_message("failed to scan LCC(1SP) parameters from '%s'\n", line.c_str());
         return false;
       }
       if (v[2] != 1.0) {
-        std::fprintf(stderr,
-                     "\nWARNING: current implementation for Lambert Conic Conformal (1SP) ignores scale "
-                     "factor %.10g and uses 1.0 instead\n",
-                     v[2]);
+        print_message(
+            "\nWARNING: current implementation for Lambert Conic Conformal (1SP) ignores scale "
+            "factor %.10g and uses 1.0 instead\n",
+            v[2]);
       }
       return converter.set_lcc(v[3], v[4], v[0], v[1], v[0], v[0], side, name);
     case 9822:
       if (!scan_pcs_parameters(fields, 6, "aaaall", p)) {
-        std::fprintf(stderr, "failed to scan AEAC parameters from '%s'\n", line.c_str());
+        print_message("failed to scan AEAC parameters from '%s'\n", line.c_str());
         return false;
       }
       return converter.set_aeac(v[4], v[5], v[0], v[1], v[2], v[3], side, name);
     case 9812:
     case 9815:
       if (!scan_pcs_parameters(fields, 7, "aaaasll", p)) {
-        std::fprintf(stderr, "failed to scan HOM parameters from '%s'\n", line.c_str());
+        print_message("failed to scan HOM parameters from '%s'\n", line.c_str());
         return false;
       }
       return converter.set_hom(v[5], v[6], v[0], v[1], v[2], v[3], v[4], side, name);
     case 9809:
       if (!scan_pcs_parameters(fields, 5, "aasll", p)) {
-        std::fprintf(stderr, "failed to scan OS parameters from '%s'\n", line.c_str());
+        print_message("failed to scan OS parameters from '%s'\n", line.c_str());
         return false;
       }
       return converter.set_os(v[3], v[4], v[0], v[1], v[2], side, name);
     default:
-      std::fprintf(stderr, "transform %d of EPSG code %d not implemented.\n", method, code);
+      print_message("transform %d of EPSG code %d not implemented.\n", method, code);
       return false;
   }
 }
@@ -242,7 +243,7 @@ bool set_pcs_code(GeoProjectionConverter& converter, const std::string& path, in
   const GeoLookup found = geo_find_epsg_line(path, "pcs.csv", code, line);
   if (found == GeoLookup::missing_file) return false;
   if (found == GeoLookup::not_found) {
-    std::fprintf(stderr, "EPSG code %d not found in 'pcs.csv' file\n", code);
+    print_message("EPSG code %d not found in 'pcs.csv' file\n", code);
     return false;
   }
   const std::vector<std::string> fields = geo_split_fields(line);
@@ -250,18 +251,18 @@ bool set_pcs_code(GeoProjectionConverter& converter, const std::string& path, in
   bool scanned = fields.size() >= 7;
   for (int i = 0; scanned && i < 5; i++) scanned = parse_int(fields[2 + i], numbers[i]);
   if (!scanned) {
-    std::fprintf(stderr, "failed to scan units, gcs, and transform from '%s'\n", line.c_str());
+    print_message("failed to scan units, gcs, and transform from '%s'\n", line.c_str());
     return false;
   }
   const int unit = numbers[0];
   const int gcs = numbers[1];
   method = numbers[3];
   if (!converter.set_ProjLinearUnitsGeoKey(unit, side)) {
-    std::fprintf(stderr, "units %d of EPSG code %d not implemented.\n", unit, code);
+    print_message("units %d of EPSG code %d not implemented.\n", unit, code);
     return false;
   }
   if (!converter.set_gcs(gcs)) {
-    std::fprintf(stderr, "GCS %d of EPSG code %d not implemented.\n", gcs, code);
+    print_message("GCS %d of EPSG code %d not implemented.\n", gcs, code);
     return false;
   }
   return set_pcs_projection(converter, method, code, fields, line, side);
@@ -432,8 +433,8 @@ bool GeoProjectionConverter::set_gcs(int code, std::string* described) {
     if (gcs_line_codes(fields, datum, ellipsoid_code)) {
       const int id = geo_ellipsoid_id_from_epsg(ellipsoid_code);
       if (id == 0) {
-        std::fprintf(stderr, "ERROR: ellipsoid with EPSG code %d for '%s' not supported\n", ellipsoid_code,
-                     fields[1].c_str());
+        print_message("ERROR: ellipsoid with EPSG code %d for '%s' not supported\n", ellipsoid_code,
+                      fields[1].c_str());
       } else {
         set_ellipsoid(id);
         gcs_code = code;
@@ -491,8 +492,8 @@ bool GeoProjectionConverter::set_epsg_code(int code, std::string* described, Geo
   if (!known) return false;
   std::unique_ptr<GeoProjectionParameters>& projection = slot(side);
   if (!projection) {
-    std::fprintf(stderr, "WARNING: %s not set despite geokey %d\n",
-                 side == GeoSide::source ? "source_projection" : "target_projection", code);
+    print_message("WARNING: %s not set despite geokey %d\n",
+                  side == GeoSide::source ? "source_projection" : "target_projection", code);
     return true;
   }
   // Variant B counts its false easting and northing from the projection centre.
@@ -509,7 +510,7 @@ bool GeoProjectionConverter::set_ProjectedCSTypeGeoKey(int code, std::string* de
     return true;
   }
   if (set_epsg_code(code, described, side)) return true;
-  std::fprintf(stderr, "set_ProjectedCSTypeGeoKey: look-up for %d not implemented\n", code);
+  print_message("set_ProjectedCSTypeGeoKey: look-up for %d not implemented\n", code);
   return false;
 }
 
@@ -525,7 +526,7 @@ bool GeoProjectionConverter::set_ProjLinearUnitsGeoKey(int code, GeoSide side) {
       set_coordinates_in_survey_feet(side);
       return true;
     default:
-      std::fprintf(stderr, "set_ProjLinearUnitsGeoKey: look-up for %d not implemented\n", code);
+      print_message("set_ProjLinearUnitsGeoKey: look-up for %d not implemented\n", code);
       return false;
   }
 }
@@ -542,19 +543,19 @@ bool GeoProjectionConverter::set_VerticalCSTypeGeoKey(int code, std::string* des
   const GeoLookup found = geo_find_epsg_line(parameter_file_path("vertcs.csv"), "vertcs.csv", code, line);
   if (found == GeoLookup::missing_file) return false;
   if (found == GeoLookup::not_found) {
-    std::fprintf(stderr, "EPSG code %d not found in 'vertcs.csv' file\n", code);
-    std::fprintf(stderr, "set_VerticalCSTypeGeoKey: look-up for %d not implemented\n", code);
+    print_message("EPSG code %d not found in 'vertcs.csv' file\n", code);
+    print_message("set_VerticalCSTypeGeoKey: look-up for %d not implemented\n", code);
     return false;
   }
   const std::vector<std::string> fields = geo_split_fields(line);
   int unit = 0;
   int second = 0;
   if (fields.size() < 5 || !parse_int(fields[3], unit) || !parse_int(fields[4], second)) {
-    std::fprintf(stderr, "failed to scan units from '%s'\n", line.c_str());
+    print_message("failed to scan units from '%s'\n", line.c_str());
     return false;
   }
   if (!set_VerticalUnitsGeoKey(unit)) {
-    std::fprintf(stderr, "units %d of EPSG code %d not implemented.\n", unit, code);
+    print_message("units %d of EPSG code %d not implemented.\n", unit, code);
     return false;
   }
   vertical_geokey = code;
@@ -574,7 +575,7 @@ bool GeoProjectionConverter::set_VerticalUnitsGeoKey(int code) {
       set_elevation_in_survey_feet(GeoSide::source);
       return true;
     default:
-      std::fprintf(stderr, "set_VerticalUnitsGeoKey: look-up for %d not implemented\n", code);
+      print_message("set_VerticalUnitsGeoKey: look-up for %d not implemented\n", code);
       return false;
   }
 }

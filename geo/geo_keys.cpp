@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "common/messages.h"
 #include "geo/geo_epsg.h"
 #include "geo/geoprojectionconverter.h"
 
@@ -115,9 +116,9 @@ Transform transform_of(int value) {
       break;
   }
   if (const char* name = unsupported_transform_name(value)) {
-    std::fprintf(stderr, "ProjCoordTransGeoKey: CT_%s not implemented\n", name);
+    print_message("ProjCoordTransGeoKey: CT_%s not implemented\n", name);
   } else {
-    std::fprintf(stderr, "ProjCoordTransGeoKey: look-up for %d not implemented\n", value);
+    print_message("ProjCoordTransGeoKey: look-up for %d not implemented\n", value);
   }
   return kNoTransform;
 }
@@ -339,14 +340,14 @@ bool GeoProjectionConverter::set_projection_from_geo_keys(std::span<const GeoKey
         } else if (const int gcs = gcs_of_geographic_type(value)) {
           state.gcs = gcs;
         } else if (value != 4140 && value != 4617 && value != 32767) {
-          std::fprintf(stderr, "GeographicTypeGeoKey: look-up for %d not implemented\n", value);
+          print_message("GeographicTypeGeoKey: look-up for %d not implemented\n", value);
         }
         break;
       case 2050:  // GeogGeodeticDatumGeoKey
         if (const int id = ellipsoid_of_datum(value)) {
           state.ellipsoid_id = id;
         } else if (!datum_accepted(value)) {
-          std::fprintf(stderr, "GeogGeodeticDatumGeoKey: look-up for %d not implemented\n", value);
+          print_message("GeogGeodeticDatumGeoKey: look-up for %d not implemented\n", value);
         }
         break;
       case 2052:  // GeogLinearUnitsGeoKey
@@ -357,7 +358,7 @@ bool GeoProjectionConverter::set_projection_from_geo_keys(std::span<const GeoKey
         } else if (value == 9003) {
           set_coordinates_in_survey_feet(side);
         } else {
-          std::fprintf(stderr, "GeogLinearUnitsGeoKey: look-up for %d not implemented\n", value);
+          print_message("GeogLinearUnitsGeoKey: look-up for %d not implemented\n", value);
         }
         break;
       case 2056:  // GeogEllipsoidGeoKey
@@ -384,8 +385,8 @@ bool GeoProjectionConverter::set_projection_from_geo_keys(std::span<const GeoKey
           if (static_cast<size_t>(value) < double_params.size()) {
             state.parameter[parameter] = double_params[value];
           } else {
-            std::fprintf(stderr, "WARNING: GeoKey %d refers to double parameter %d of only %zu\n", key.key_id,
-                         value, double_params.size());
+            print_message("WARNING: GeoKey %d refers to double parameter %d of only %zu\n", key.key_id, value,
+                          double_params.size());
           }
         }
         break;

@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "common/argument_cursor.h"
+#include "common/messages.h"
+#include "common/numbers.h"
 #include "geo/geo_projection_forms.h"
 #include "geo/geo_state_planes.h"
 #include "geo/geo_units.h"
@@ -59,14 +62,6 @@ bool is(const char* word, const char* option) {
   return std::strcmp(word, option) == 0;
 }
 
-// A number as "%lf" reads it: leading blanks, then the longest number prefix. Fails when there is
-// no number at all, so a word such as "meter" in a number's place is not taken for 0.
-bool read_number(const char* text, double& value) {
-  char* end = nullptr;
-  value = std::strtod(text, &end);
-  return end != text;
-}
-
 enum class Outcome { kNotMine, kDone, kFailed };
 
 // The three option families with a unit word among their arguments.
@@ -74,32 +69,28 @@ enum class Conic { kLcc, kTm, kAeac };
 
 }  // namespace
 
-// One pass over argv. Each parse_* member looks at the option at `index`; when it is one of its
-// own it consumes the option and its arguments and answers kDone (or kFailed after the message).
+// One pass over argv. Each parse_* member looks at the option under the cursor; when it is one of
+// its own it consumes the option and its arguments and answers kDone (or kFailed after the message).
 struct GeoOptionParser {
   GeoProjectionConverter& geo;
-  int argc;
-  char** argv;
-  int index = 0;
+  ArgumentCursor args;
 
-  const char* option() const { return argv[index]; }
-  const char* argument(int k) const { return argv[index + k]; }
+  const char* option() const { return args.option(); }
+  const char* argument(int k) const { return args.argument(k); }
   const char* side_name(GeoSide side) const {
     return side == GeoSide::source ? "projection" : "target projection";
   }
 
   // Whether `count` arguments follow the option; otherwise prints which are missing.
   bool has_arguments(int count, const char* names) const {
-    if (index + count < argc) return true;
-    std::fprintf(stderr, "ERROR: '%s' needs %d argument%s: %s\n", option(), count, count == 1 ? "" : "s",
-                 names);
+    if (args.has(count)) return true;
+    print_message("ERROR: '%s' needs %d argument%s: %s\n", option(), count, count == 1 ? "" : "s", names);
     return false;
   }
 
   // Empties the option and its `count` arguments and moves past them.
   Outcome consume(int count) {
-    for (int k = 0; k <= count; k++) argv[index + k][0] = '\0';
-    index += count;
+    args.consume(count);
     return Outcome::kDone;
   }
 
@@ -124,9 +115,8 @@ struct GeoOptionParser {
 };
 
 bool GeoOptionParser::run() {
-  for (index = 1; index < argc; index++) {
-    const char* word = argv[index];
-    if (word[0] == '\0') continue;
+  while (args.next()) {
+    const char* word = args.option();
     if (is(word, "-h") || is(word, "-help")) return true;
     if (is(word, "-v") || is(word, "-verbose")) {
       geo.verbose = true;  // the driver reads it as well
@@ -149,26 +139,26 @@ Outcome GeoOptionParser::parse_datum() {
     std::string described;
     geo.set_ellipsoid(11, &described);
     geo.ellipsoid_only = true;
-    if (geo.verbose) std::fprintf(stderr, "using ellipsoid '%s'\n", described.c_str());
+    if (geo.verbose) print_message("using ellipsoid '%s'\n", described.c_str());
     return consume(0);
   }
   const NamedCode* datum = find_option(kDatumOptions, word);
   if (!datum) {
     if (std::strncmp(word, "-nad83", 6) != 0) return Outcome::kNotMine;
-    std::fprintf(stderr, "ERROR: unknown datum '%s'.\n", word);
+    print_message("ERROR: unknown datum '%s'.\n", word);
     return Outcome::kFailed;
   }
   if (!geo.set_gcs(datum->code)) {
-    std::fprintf(stderr, "ERROR: unknown datum '%s'.\n", word);
+    print_message("ERROR: unknown datum '%s'.\n", word);
     return Outcome::kFailed;
   }
   geo.ellipsoid_only = false;
   if (geo.verbose) {
     if (datum->code == 4322) {
-      std::fprintf(stderr, "using ellipsoid '%2d - %s (%g %g)'\n", ellipsoid.id, ellipsoid.name,
-                   ellipsoid.equatorial_radius, ellipsoid.eccentricity_squared);
+      print_message("using ellipsoid '%2d - %s (%g %g)'\n", ellipsoid.id, ellipsoid.name,
+                    ellipsoid.equatorial_radius, ellipsoid.eccentricity_squared);
     } else {
-      std::fprintf(stderr, "using datum '%s' with ellipsoid '%s'\n", geo.datum_name.c_str(), ellipsoid.name);
+      print_message("using datum '%s' with ellipsoid '%s'\n", geo.datum_name.c_str(), ellipsoid.name);
     }
   }
   return consume(0);
@@ -176,19 +166,20 @@ Outcome GeoOptionParser::parse_datum() {
 
 Outcome GeoOptionParser::parse_ellipsoid() {
   if (!has_arguments(1, "ellipsoid_id")) return Outcome::kFailed;
-  const int id = std::atoi(argument(1));
+  int id = 0;
+  if (!args.number(1, id)) return Outcome::kFailed;
   std::string described;
   if (!geo.set_ellipsoid(id, &described)) {
-    std::fprintf(stderr, "ERROR: ellipsoid with id %d is unknown. use one of those: \n", id);
+    print_message("ERROR: ellipsoid with id %d is unknown. use one of those: \n", id);
     GeoProjectionConverter probe;
     for (int valid = 1; valid <= 24; valid++) {
-      if (probe.set_ellipsoid(valid, &described)) std::fprintf(stderr, "  %s\n", described.c_str());
+      if (probe.set_ellipsoid(valid, &described)) print_message("  %s\n", described.c_str());
     }
     return Outcome::kFailed;
   }
   // An ellipsoid alone names no datum; unparse writes it back as such.
   geo.ellipsoid_only = true;
-  if (geo.verbose) std::fprintf(stderr, "using ellipsoid '%s'\n", described.c_str());
+  if (geo.verbose) print_message("using ellipsoid '%s'\n", described.c_str());
   return consume(1);
 }
 
@@ -198,7 +189,7 @@ Outcome GeoOptionParser::parse_vertical() {
   if (std::strncmp(word, "-vertical_navd88", 16) == 0) {
     const char* suffix = word + 16;
     const NamedCode* geoid = find_option(kNavd88Geoids, suffix);
-    if (!geoid) std::fprintf(stderr, "WARNING: unknown specialization of NAVD88 '%s'\n", suffix);
+    if (!geoid) print_message("WARNING: unknown specialization of NAVD88 '%s'\n", suffix);
     geo.vertical_geokey = kGeoVerticalNavd88;
     geo.vertical_geoid = geoid ? geoid->code : 0;
     return consume(0);
@@ -212,16 +203,16 @@ Outcome GeoOptionParser::parse_vertical() {
   unsigned code = 0;
   if (!read_epsg_code(code)) return Outcome::kFailed;
   if (!geo.set_VerticalCSTypeGeoKey(static_cast<int>(code))) {
-    std::fprintf(stderr, "ERROR: unknown vertical EPSG code in '%s %s'.\n", word, argument(1));
+    print_message("ERROR: unknown vertical EPSG code in '%s %s'.\n", word, argument(1));
     return Outcome::kFailed;
   }
   geo.vertical_geoid = 0;
-  if (geo.verbose) std::fprintf(stderr, "using vertical EPSG code %u\n", code);
+  if (geo.verbose) print_message("using vertical EPSG code %u\n", code);
   return consume(1);
 }
 
 void GeoOptionParser::report_projection(GeoSide side, const char* kind, const std::string& described) const {
-  if (geo.verbose) std::fprintf(stderr, "using %s%s '%s'\n", kind, side_name(side), described.c_str());
+  if (geo.verbose) print_message("using %s%s '%s'\n", kind, side_name(side), described.c_str());
 }
 
 // A target projection given explicitly replaces "-target_utm auto".
@@ -240,7 +231,7 @@ Outcome GeoOptionParser::parse_projection() {
     if (name == "-longlat") set = geo.set_longlat(side, nullptr, &described);
     if (name == "-ecef") set = geo.set_ecef(side, nullptr, &described);
     if (!set) {
-      std::fprintf(stderr, "ERROR: cannot set the %s of '%s'.\n", side_name(side), option());
+      print_message("ERROR: cannot set the %s of '%s'.\n", side_name(side), option());
       return Outcome::kFailed;
     }
     target_chosen(side);
@@ -263,7 +254,7 @@ Outcome GeoOptionParser::parse_utm(GeoSide side) {
   if (side == GeoSide::target && is(argument(1), "auto")) {
     geo.reset_projection(GeoSide::target);
     geo.target_utm_auto = true;
-    if (geo.verbose) std::fprintf(stderr, "using target projection UTM '%s'\n", "auto select");
+    if (geo.verbose) print_message("using target projection UTM '%s'\n", "auto select");
     return consume(1);
   }
   // "32north", "32n" and "5n" name band U, "55south" and "55s" band L: the hemisphere word is
@@ -277,38 +268,39 @@ Outcome GeoOptionParser::parse_utm(GeoSide side) {
       break;
     }
   }
+  // The zone is the leading number 1 to 60 followed by exactly one band letter.
+  size_t digits = 0;
+  while (digits < zone_text.size() && std::isdigit(static_cast<unsigned char>(zone_text[digits]))) digits++;
   int zone = 0;
-  int digits = 0;
-  const bool numbered = std::sscanf(zone_text.c_str(), "%d%n", &zone, &digits) == 1;
-  const char letter = numbered ? zone_text[digits] : '\0';
+  const bool numbered = digits > 0 && read_number(std::string_view(zone_text).substr(0, digits), zone,
+                                                  NumberRange::between(1, 60)) == NumberVerdict::kOk;
+  const char letter = numbered && zone_text.size() == digits + 1 ? zone_text[digits] : '\0';
   std::string described;
   if (!numbered || zone < 1 || zone > 60 || letter < 'C' || letter > 'X' ||
       !geo.set_utm(zone, letter, letter >= 'N', side, nullptr, &described)) {
-    std::fprintf(stderr,
-                 "ERROR: utm zone '%s' is unknown. use '32north', '55south', '10n', '56s', '17U', or '49L'\n",
-                 argument(1));
+    print_message(
+        "ERROR: utm zone '%s' is unknown. use '32north', '55south', '10n', '56s', '17U', or '49L'\n",
+        argument(1));
     return Outcome::kFailed;
   }
   target_chosen(side);
-  if (geo.verbose) std::fprintf(stderr, "using %s UTM '%s'\n", side_name(side), described.c_str());
+  if (geo.verbose) print_message("using %s UTM '%s'\n", side_name(side), described.c_str());
   return consume(1);
 }
 
-// The code after an EPSG option: decimal digits after optional blanks. Codes above 32767 do not
-// exist; a longer number is named as it was given rather than wrapped around.
+// The code after an EPSG option: a whole number 1 to 32767 (no larger code exists). A number
+// outside that range is named as it was given rather than wrapped around.
 bool GeoOptionParser::read_epsg_code(unsigned& code) const {
   if (!has_arguments(1, "EPSG code")) return false;
-  const char* text = argument(1);
-  while (std::isspace(static_cast<unsigned char>(*text))) text++;
-  if (!std::isdigit(static_cast<unsigned char>(*text))) {
-    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but '%s' is not a valid code\n", option(),
-                 argument(1));
+  int64_t value = 0;
+  if (read_number(argument(1), value) == NumberVerdict::kNotANumber || value < 0) {
+    print_message("ERROR: '%s' needs 1 argument: EPSG code but '%s' is not a valid code\n", option(),
+                  argument(1));
     return false;
   }
-  const unsigned long long value = std::strtoull(text, nullptr, 10);  // saturates on overflow
-  if (value > 32767) {
-    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but %llu is not a valid code\n", option(),
-                 value);
+  if (value < 1 || value > 32767) {
+    print_message("ERROR: '%s' needs 1 argument: EPSG code but %s is not a valid code\n", option(),
+                  argument(1));
     return false;
   }
   code = static_cast<unsigned>(value);
@@ -319,11 +311,11 @@ Outcome GeoOptionParser::parse_epsg(GeoSide side) {
   unsigned code = 0;
   if (!read_epsg_code(code)) return Outcome::kFailed;
   if (!geo.set_epsg_code(static_cast<int>(code), nullptr, side)) {
-    std::fprintf(stderr, "ERROR: unknown EPSG code in '%s %s'.\n", option(), argument(1));
+    print_message("ERROR: unknown EPSG code in '%s %s'.\n", option(), argument(1));
     return Outcome::kFailed;
   }
   target_chosen(side);
-  if (geo.verbose) std::fprintf(stderr, "using %s EPSG code %u\n", side_name(side), code);
+  if (geo.verbose) print_message("using %s EPSG code %u\n", side_name(side), code);
   return consume(1);
 }
 
@@ -331,7 +323,7 @@ Outcome GeoOptionParser::parse_state_plane(GeoSide side, bool nad83) {
   if (!has_arguments(1, "state plane zone")) return Outcome::kFailed;
   const StatePlaneMatch zone = find_state_plane(argument(1), nad83);
   if (zone.epsg_code() == 0) {
-    std::fprintf(stderr, "ERROR: bad state code in '%s %s'.\n", option(), argument(1));
+    print_message("ERROR: bad state code in '%s %s'.\n", option(), argument(1));
     geo.print_state_planes(nad83);
     return Outcome::kFailed;
   }
@@ -339,15 +331,15 @@ Outcome GeoOptionParser::parse_state_plane(GeoSide side, bool nad83) {
   const bool set = zone.registered ? geo.set_epsg_code(zone.epsg_code(), &described, side)
                                    : set_state_plane_row(zone, side, nad83, described);
   if (!set) {
-    std::fprintf(stderr, "ERROR: cannot set state plane '%s %s' (EPSG code %d).\n", option(), argument(1),
-                 zone.epsg_code());
+    print_message("ERROR: cannot set state plane '%s %s' (EPSG code %d).\n", option(), argument(1),
+                  zone.epsg_code());
     return Outcome::kFailed;
   }
   target_chosen(side);
   if (geo.verbose) {
-    std::fprintf(stderr, "using %s '%s' (%s %s) '%s'\n",
-                 side == GeoSide::source ? "state plane" : "target state plane", argument(1),
-                 nad83 ? "NAD83" : "NAD27", zone.lcc ? "LCC" : "TM", described.c_str());
+    print_message("using %s '%s' (%s %s) '%s'\n",
+                  side == GeoSide::source ? "state plane" : "target state plane", argument(1),
+                  nad83 ? "NAD83" : "NAD27", zone.lcc ? "LCC" : "TM", described.c_str());
   }
   return consume(1);
 }
@@ -391,17 +383,17 @@ constexpr ConicForm kConicForms[] = {
 
 void print_conic_examples(Conic conic, const char* option) {
   if (conic == Conic::kTm) {
-    std::fprintf(stderr, "ERROR: wrong options for '%s'. use like shown in these examples:\n", option);
-    std::fprintf(stderr, "  %s 500000 0 meter 0 -93 0.99996\n", option);
-    std::fprintf(stderr, "  %s 1500000 0 feet 47 -120.833333 0.99996\n", option);
-    std::fprintf(stderr, "  %s 1640416.666667 0 survey_feet 47 -120.833333 0.99996\n", option);
+    print_message("ERROR: wrong options for '%s'. use like shown in these examples:\n", option);
+    print_message("  %s 500000 0 meter 0 -93 0.99996\n", option);
+    print_message("  %s 1500000 0 feet 47 -120.833333 0.99996\n", option);
+    print_message("  %s 1640416.666667 0 survey_feet 47 -120.833333 0.99996\n", option);
     return;
   }
-  std::fprintf(stderr, "ERROR: wrong options for '%s'. use like shown in these examples:\n",
-               conic == Conic::kLcc ? "-lcc" : "-aeac");
-  std::fprintf(stderr, "  %s 609601.22 0 meter 33.75 -79 34.33333 36.16666\n", option);
-  std::fprintf(stderr, "  %s 1640416.666667 0 survey_feet 47.000000 -120.833333 47.5 48.733333\n", option);
-  std::fprintf(stderr, "  %s 1500000 0 feet 47.000000 -120.833333 47.5 48.733333\n", option);
+  print_message("ERROR: wrong options for '%s'. use like shown in these examples:\n",
+                conic == Conic::kLcc ? "-lcc" : "-aeac");
+  print_message("  %s 609601.22 0 meter 33.75 -79 34.33333 36.16666\n", option);
+  print_message("  %s 1640416.666667 0 survey_feet 47.000000 -120.833333 47.5 48.733333\n", option);
+  print_message("  %s 1500000 0 feet 47.000000 -120.833333 47.5 48.733333\n", option);
 }
 
 }  // namespace
@@ -424,9 +416,9 @@ Outcome GeoOptionParser::parse_conic(Conic conic, GeoSide side) {
   double value[7] = {};
   for (int k = 1; k <= form.count; k++) {
     if (k == 3) continue;
-    if (!read_number(argument(k), value[k - 1])) {
-      std::fprintf(stderr, "ERROR: '%s' needs %d arguments: %s but '%s' is not a number\n", option(),
-                   form.count, form.arguments, argument(k));
+    // A transverse Mercator scale (its sixth argument) shrinks or stretches: it must be positive.
+    const bool scale = conic == Conic::kTm && k == 6;
+    if (!args.number(k, value[k - 1], scale ? NumberRange::positive() : NumberRange::any())) {
       return Outcome::kFailed;
     }
   }
@@ -444,7 +436,7 @@ Outcome GeoOptionParser::parse_conic(Conic conic, GeoSide side) {
     set = geo.set_aeac(easting, northing, value[3], value[4], value[5], value[6], side, nullptr, &described);
   }
   if (!set) {
-    std::fprintf(stderr, "ERROR: cannot set the %s of '%s'.\n", side_name(side), option());
+    print_message("ERROR: cannot set the %s of '%s'.\n", side_name(side), option());
     return Outcome::kFailed;
   }
   target_chosen(side);
@@ -454,11 +446,7 @@ Outcome GeoOptionParser::parse_conic(Conic conic, GeoSide side) {
 
 Outcome GeoOptionParser::parse_precision(double& precision) {
   if (!has_arguments(1, "precision")) return Outcome::kFailed;
-  if (!read_number(argument(1), precision)) {
-    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: precision but '%s' is not a number\n", option(),
-                 argument(1));
-    return Outcome::kFailed;
-  }
+  if (!args.number(1, precision, NumberRange::non_negative())) return Outcome::kFailed;
   return consume(1);
 }
 
@@ -492,7 +480,7 @@ bool GeoProjectionConverter::parse(int argc, char* argv[]) {
   verbose = false;
   // A path given through set_program_path (a test, a relocated parameter folder) is kept.
   if (argc > 0 && argv[0] && program_path.empty()) set_program_path(argv[0]);
-  GeoOptionParser parser{*this, argc, argv};
+  GeoOptionParser parser{*this, ArgumentCursor(argc, argv)};
   return parser.run();
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "common/messages.h"
 #include "geo/geoprojectionconverter.h"
 
 namespace {
@@ -46,16 +47,14 @@ StatePlaneMatch find_state_plane(std::string_view name, bool nad83) {
 
 void GeoProjectionConverter::print_state_planes(bool nad83) const {
   for (const StatePlaneLcc& row : state_planes_lcc(nad83)) {
-    std::fprintf(
-        stderr,
+    print_message(
         "%s - false east/north: %g/%g [m], origin lat/meridian long: %g/%g, parallel 1st/2nd: %g/%g\n",
         row.name, row.false_easting_meter, row.false_northing_meter, row.lat_origin_degree,
         row.long_meridian_degree, row.first_std_parallel_degree, row.second_std_parallel_degree);
   }
   for (const StatePlaneTm& row : state_planes_tm(nad83)) {
-    std::fprintf(stderr,
-                 "%s - false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale factor: %g\n",
-                 row.name, row.false_easting_meter, row.false_northing_meter, row.lat_origin_degree,
-                 row.long_meridian_degree, row.scale_factor);
+    print_message("%s - false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale factor: %g\n",
+                  row.name, row.false_easting_meter, row.false_northing_meter, row.lat_origin_degree,
+                  row.long_meridian_degree, row.scale_factor);
   }
 }

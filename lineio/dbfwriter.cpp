@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/messages.h"
 #include "lineio/byte_order.h"
 
 namespace {
@@ -19,13 +20,13 @@ DBFwriter::~DBFwriter() {
 bool DBFwriter::open(const char* file_name) {
   const std::size_t length = file_name == nullptr ? 0 : std::strlen(file_name);
   if (length < 4 || file_name[length - 4] != '.') {
-    std::fprintf(stderr, "ERROR: invalid file name '%s' for DBF file\n", file_name ? file_name : "");
+    print_message("ERROR: invalid file name '%s' for DBF file\n", file_name ? file_name : "");
     return false;
   }
   std::string name(file_name);
   name.replace(length - 3, 3, "dbf");
   if (!file.open(name.c_str(), "wb")) {
-    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", name.c_str());
+    print_message("ERROR: cannot open file '%s'\n", name.c_str());
     return false;
   }
   header_written = false;
@@ -57,12 +58,12 @@ bool DBFwriter::add_field(const char* name, int length, std::uint8_t type) {
 
 bool DBFwriter::set_float(int index, double value, int decimals) {
   if (index < 0 || index >= static_cast<int>(fields.size())) {
-    std::fprintf(stderr, "ERROR: index %d out of bounds\n", index);
+    print_message("ERROR: index %d out of bounds\n", index);
     return false;
   }
   const Field& field = fields[static_cast<std::size_t>(index)];
   if (field.type != 'F') {
-    std::fprintf(stderr, "ERROR: indexed field float has wrong type '%c'\n", field.type);
+    print_message("ERROR: indexed field float has wrong type '%c'\n", field.type);
     return false;
   }
   char text[512];

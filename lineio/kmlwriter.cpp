@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/messages.h"
+
 namespace {
 
 struct LineStyle {
@@ -69,7 +71,7 @@ bool KMLwriter::open(const char* file_name, bool one_per_line) {
   if (file_name == nullptr) {
     file.attach_stdout();
   } else if (!file.open(file_name, "w")) {
-    std::fprintf(stderr, "ERROR: cannot open KML file '%s'\n", file_name);
+    print_message("ERROR: cannot open KML file '%s'\n", file_name);
     return false;
   }
   one_placemark_per_line = one_per_line;

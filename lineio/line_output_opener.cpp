@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/argument_cursor.h"
+#include "common/messages.h"
 #include "geo/geoprojectionconverter.h"
 #include "lineio/kmlwriter.h"
 #include "lineio/output_file.h"
@@ -93,104 +95,85 @@ void append_format(std::string& text, const char* format, ...) {
   if (n > 0) text.append(piece, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof piece - 1));
 }
 
-bool parse_count(const char* text, std::uint32_t& value) {
-  if (text[0] < '0' || text[0] > '9') return false;
-  errno = 0;
-  char* end = nullptr;
-  const unsigned long long v = std::strtoull(text, &end, 10);
-  if (errno != 0 || *end != '\0' || v > UINT32_MAX) return false;
-  value = static_cast<std::uint32_t>(v);
-  return true;
-}
-
 }  // namespace
 
 bool LineOutputOpener::parse(int argc, char* argv[]) {
-  for (int i = 1; i < argc; i++) {
-    char* word = argv[i];
-    if (word[0] == '\0') continue;
-    if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "-help") == 0) {
+  ArgumentCursor args(argc, argv);
+  while (args.next()) {
+    if (args.is("-h") || args.is("-help")) {
       usage();
       return true;
     }
     const char* needs = nullptr;  // the argument description of an option that takes one
-    if (std::strcmp(word, "-o") == 0) {
+    if (args.is("-o")) {
       needs = "file_name";
-    } else if (std::strcmp(word, "-kml_elevation_offset") == 0) {
+    } else if (args.is("-kml_elevation_offset")) {
       needs = "offset";
-    } else if (std::strcmp(word, "-odir") == 0) {
+    } else if (args.is("-odir")) {
       needs = "directory";
-    } else if (std::strcmp(word, "-odix") == 0) {
+    } else if (args.is("-odix")) {
       needs = "appendix";
-    } else if (std::strcmp(word, "-ocut") == 0) {
+    } else if (args.is("-ocut")) {
       needs = "number of characters to cut";
     }
     if (needs != nullptr) {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "ERROR: '%s' needs 1 argument: %s\n", word, needs);
+      if (!args.has(1)) {
+        print_message("ERROR: '%s' needs 1 argument: %s\n", args.option(), needs);
         return false;
       }
-      const char* argument = argv[i + 1];
-      if (std::strcmp(word, "-o") == 0) {
+      const char* argument = args.argument(1);
+      if (args.is("-o")) {
         set_file_name(argument);
-      } else if (std::strcmp(word, "-kml_elevation_offset") == 0) {
-        const float offset = static_cast<float>(std::strtod(argument, nullptr));
-        kml_elevation_offset = std::isfinite(offset) ? offset : 0.0f;
-      } else if (std::strcmp(word, "-odir") == 0) {
+      } else if (args.is("-kml_elevation_offset")) {
+        if (!args.number(1, kml_elevation_offset)) return false;
+      } else if (args.is("-odir")) {
         if (!set_directory(argument)) {
-          std::fprintf(stderr, "ERROR: '%s' is not a valid directory\n", argument);
+          print_message("ERROR: '%s' is not a valid directory\n", argument);
           return false;
         }
-      } else if (std::strcmp(word, "-odix") == 0) {
+      } else if (args.is("-odix")) {
         set_appendix(argument);
       } else {
         std::uint32_t n = 0;
-        if (!parse_count(argument, n)) {
-          std::fprintf(stderr, "ERROR: '%s' needs a non-negative number of characters to cut, not '%s'\n",
-                       word, argument);
-          return false;
-        }
+        if (!args.number(1, n)) return false;
         set_cut(n);
       }
-      word[0] = '\0';
-      argv[i + 1][0] = '\0';
-      i++;
+      args.consume(1);
       continue;
     }
-    if (std::strcmp(word, "-otxt") == 0 || std::strcmp(word, "-okml") == 0 ||
-        std::strcmp(word, "-owkt") == 0 || std::strcmp(word, "-oshp") == 0) {
-      set_format(word + 2);
-    } else if (std::strcmp(word, "-odbf") == 0) {
+    if (args.is("-otxt") || args.is("-okml") || args.is("-owkt") || args.is("-oshp")) {
+      set_format(args.option() + 2);
+    } else if (args.is("-odbf")) {
       dbf = true;
-    } else if (std::strcmp(word, "-stdout") == 0) {
+    } else if (args.is("-stdout")) {
       use_stdout = true;
-    } else if (std::strcmp(word, "-only_2d") == 0 || std::strcmp(word, "-2d") == 0) {
+    } else if (args.is("-only_2d") || args.is("-2d")) {
       only_2d = true;
-    } else if (std::strcmp(word, "-kml_absolute") == 0) {
+    } else if (args.is("-kml_absolute")) {
       kml_clamp_to_ground = false;
     } else {
       continue;
     }
-    word[0] = '\0';
+    args.consume(0);
   }
   return true;
 }
 
 void LineOutputOpener::usage() const {
-  std::fprintf(stderr, "Supported Line Outputs\n");
-  std::fprintf(stderr, "  -o lines.shp\n");
-  std::fprintf(stderr, "  -o boundary.wkt\n");
-  std::fprintf(stderr, "  -o contours.kml\n");
-  std::fprintf(stderr, "  -o output.txt\n");
-  std::fprintf(stderr, "  -odir C:\\footprints (specify output directory)\n");
-  std::fprintf(stderr, "  -odix _isolines (specify file name appendix)\n");
-  std::fprintf(stderr, "  -ocut 2 (cut the last two characters from name)\n");
-  std::fprintf(stderr, "  -oshp -owkt -okml -otxt\n");
-  std::fprintf(stderr, "  -stdout (pipe to stdout)\n");
-  std::fprintf(stderr, "Optional Settings\n");
-  std::fprintf(stderr, "  -only_2d\n");
-  std::fprintf(stderr, "  -kml_absolute\n");
-  std::fprintf(stderr, "  -kml_elevation_offset 17.5\n");
+  print_message("Supported Line Outputs\n");
+  print_message("  -o lines.shp\n");
+  print_message("  -o boundary.wkt\n");
+  print_message("  -o contours.kml\n");
+  print_message("  -o output.txt\n");
+  print_message("  -odir C:\\footprints (specify output directory)\n");
+  print_message("  -odix _isolines (specify file name appendix)\n");
+  print_message("  -ocut 2 (cut the last two characters from name)\n");
+  print_message("  -oshp -owkt -okml -otxt\n");
+  print_message("  -stdout (pipe to stdout)\n");
+  print_message("Optional Settings\n");
+  print_message("  -only_2d\n");
+  print_message("  -kml_absolute\n");
+  print_message("  -kml_elevation_offset 17.5\n");
 }
 
 void LineOutputOpener::derive_file_name() {
@@ -222,8 +205,8 @@ void LineOutputOpener::set_file_name(const char* name) {
     }
   }
   if (problem != nullptr) {
-    std::fprintf(stderr, "ERROR: %s. file name '%s' must end in\n", problem, name);
-    std::fprintf(stderr, "       *.shp *.kml *.wkt *.txt *.pef\n");
+    print_message("ERROR: %s. file name '%s' must end in\n", problem, name);
+    print_message("       *.shp *.kml *.wkt *.txt *.pef\n");
   }
   given_name = name;
   derive_file_name();
@@ -259,10 +242,10 @@ bool LineOutputOpener::set_directory(const char* text) {
     return true;
   }
   if (std::strchr(text, ';') != nullptr || std::strchr(text, '"') != nullptr) {
-    std::fprintf(stderr, "WARNING: specified '-odir' seems to contain a substring '\\\"' such\n");
-    std::fprintf(stderr, "         as -odir \"D:\\\" or -odir \"..\\tiles\\\". this command will\n");
-    std::fprintf(stderr, "         probably fail. please use -odir \"D:\" or -odir \"..\\tiles\"\n");
-    std::fprintf(stderr, "         instead.\n");
+    print_message("WARNING: specified '-odir' seems to contain a substring '\\\"' such\n");
+    print_message("         as -odir \"D:\\\" or -odir \"..\\tiles\\\". this command will\n");
+    print_message("         probably fail. please use -odir \"D:\" or -odir \"..\\tiles\"\n");
+    print_message("         instead.\n");
   }
   std::string stored(text);
   // A lone separator names the root and stays.
@@ -314,7 +297,7 @@ std::unique_ptr<LINEwriter> LineOutputOpener::open_writer(bool flag) {
   if (format == "shp") {
     auto shp = std::make_unique<SHPwriter>();
     if (!shp->open(name, 13, 0, flag, dbf)) {
-      std::fprintf(stderr, "ERROR: cannot open SHPwriter\n");
+      print_message("ERROR: cannot open SHPwriter\n");
       return nullptr;
     }
     if (converter != nullptr) write_prj(name);
@@ -324,7 +307,7 @@ std::unique_ptr<LINEwriter> LineOutputOpener::open_writer(bool flag) {
     bool opened = false;
     // Without a name the text writers would fall back to standard output unasked.
     if (!use_stdout && name == nullptr) {
-      std::fprintf(stderr, "ERROR: no file name for the %s output\n", kind);
+      print_message("ERROR: no file name for the %s output\n", kind);
     } else if (format == "kml") {
       auto kml = std::make_unique<KMLwriter>();
       kml->set_clamp_to_ground(kml_clamp_to_ground);
@@ -341,7 +324,7 @@ std::unique_ptr<LINEwriter> LineOutputOpener::open_writer(bool flag) {
       writer = std::move(wkt);
     }
     if (!opened) {
-      std::fprintf(stderr, "ERROR: cannot open %swriter\n", kind);
+      print_message("ERROR: cannot open %swriter\n", kind);
       return nullptr;
     }
   } else {
@@ -353,25 +336,25 @@ std::unique_ptr<LINEwriter> LineOutputOpener::open_writer(bool flag) {
 
 bool LineOutputOpener::write_prj(const char* name) {
   if (converter == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot produce prj file without geoprojectionconverter\n");
+    print_message("ERROR: cannot produce prj file without geoprojectionconverter\n");
     return false;
   }
   if (!converter->has_projection(GeoSide::source)) return false;
   std::string wkt;
   if (!converter->get_ogc_wkt(wkt, GeoSide::source)) {
-    std::fprintf(stderr, "ERROR: cannot get prj string from geoprojectionconverter\n");
+    print_message("ERROR: cannot get prj string from geoprojectionconverter\n");
     return false;
   }
   if (name == nullptr) name = get_file_name();
   if (name == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot produce prj file without file name\n");
+    print_message("ERROR: cannot produce prj file without file name\n");
     return false;
   }
   std::string prj_name(name);
   replace_extension(prj_name, "prj");
   OutputFile file;
   if (!file.open(prj_name.c_str(), "w")) {
-    std::fprintf(stderr, "ERROR: cannot open '%s' for write\n", prj_name.c_str());
+    print_message("ERROR: cannot open '%s' for write\n", prj_name.c_str());
     return false;
   }
   file.write(wkt.data(), wkt.size());

@@ -2,6 +2,8 @@
 
 #include <cstdarg>
 
+#include "common/messages.h"
+
 OutputFile::~OutputFile() {
   if (file_ != nullptr && !is_stdout_) std::fclose(file_);
 }
@@ -61,7 +63,7 @@ bool OutputFile::close() {
   file_ = nullptr;
   is_stdout_ = false;
   if (failed_) {
-    std::fprintf(stderr, "ERROR: cannot write to '%s'\n", name_.c_str());
+    print_message("ERROR: cannot write to '%s'\n", name_.c_str());
     return false;
   }
   return true;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <new>
 
+#include "common/messages.h"
 #include "lineio/byte_order.h"
 
 namespace {
@@ -67,13 +68,13 @@ bool SHPwriter::open(const char* name, int type, int max_elems, bool use_dbf_wri
   if (is_open) close();
   points_per_element = points_per_element_of(type);
   if (points_per_element == 0) {
-    std::fprintf(stderr, "ERROR: the shapefile type %d is not supported\n", type);
+    print_message("ERROR: the shapefile type %d is not supported\n", type);
     return false;
   }
   element_limit = max_elements_per_record(type);
   if (max_elems < 0 || max_elems > element_limit || (type == 13 && max_elems == 1) ||
       (type == 15 && max_elems != 0)) {
-    std::fprintf(stderr, "ERROR: max_elements %d is not usable with shapefile type %d\n", max_elems, type);
+    print_message("ERROR: max_elements %d is not usable with shapefile type %d\n", max_elems, type);
     return false;
   }
   shape_type = type;
@@ -86,23 +87,23 @@ bool SHPwriter::open(const char* name, int type, int max_elems, bool use_dbf_wri
   std::fill(file_min, file_min + 3, 0.0);
   std::fill(file_max, file_max + 3, 0.0);
   if (name == nullptr) {
-    std::fprintf(stderr, "ERROR: a shapefile needs a file name\n");
+    print_message("ERROR: a shapefile needs a file name\n");
     return false;
   }
   const std::size_t length = std::strlen(name);
   if (length < 4 || std::strcmp(name + length - 4, ".shp") != 0) {
-    std::fprintf(stderr, "ERROR: the shapefile name '%s' does not end in *.shp\n", name);
+    print_message("ERROR: the shapefile name '%s' does not end in *.shp\n", name);
     return false;
   }
   file_name = name;
   if (!shp_file.open(name, "wb")) {
-    std::fprintf(stderr, "ERROR: cannot open SHP file '%s'\n", name);
+    print_message("ERROR: cannot open SHP file '%s'\n", name);
     return false;
   }
   std::string other(name);
   other.back() = 'x';
   if (!shx_file.open(other.c_str(), "wb")) {
-    std::fprintf(stderr, "ERROR: cannot open SHX file '%s'\n", name);
+    print_message("ERROR: cannot open SHX file '%s'\n", name);
     shp_file.close();
     return false;
   }
@@ -110,7 +111,7 @@ bool SHPwriter::open(const char* name, int type, int max_elems, bool use_dbf_wri
   if (!use_dbf_writer && !z_attribute) {
     other.replace(length - 3, 3, "dbf");
     if (!plain_dbf_file.open(other.c_str(), "wb")) {
-      std::fprintf(stderr, "ERROR: cannot open DBF file '%s'\n", name);
+      print_message("ERROR: cannot open DBF file '%s'\n", name);
       shp_file.close();
       shx_file.close();
       return false;
@@ -119,9 +120,9 @@ bool SHPwriter::open(const char* name, int type, int max_elems, bool use_dbf_wri
     dbf_writer = std::make_unique<DBFwriter>();
     bool ok = dbf_writer->open(name);
     if (!ok) {
-      std::fprintf(stderr, "ERROR: cannot open DBFwriter for file '%s'\n", name);
+      print_message("ERROR: cannot open DBFwriter for file '%s'\n", name);
     } else if (z_attribute && dbf_writer->add_float_field("z") == -1) {
-      std::fprintf(stderr, "ERROR: cannot add float attribute \"z\" to DBF file '%s'\n", name);
+      print_message("ERROR: cannot add float attribute \"z\" to DBF file '%s'\n", name);
       ok = false;
     }
     if (!ok) {
@@ -168,8 +169,8 @@ bool SHPwriter::start_element() {
   if (!is_open) return false;
   if (record_refused) return false;
   if (element_count >= element_limit) {
-    std::fprintf(stderr, "ERROR: a record of shapefile '%s' cannot hold more than %" PRId64 " elements\n",
-                 file_name.c_str(), element_limit);
+    print_message("ERROR: a record of shapefile '%s' cannot hold more than %" PRId64 " elements\n",
+                  file_name.c_str(), element_limit);
     record_refused = true;
     failed = true;
     return false;
@@ -184,7 +185,7 @@ bool SHPwriter::append_point(float x, float y, float z) {
       points.reserve(points.empty() ? 3 * kInitialElements * static_cast<std::size_t>(points_per_element)
                                     : 2 * points.capacity());
     } catch (const std::bad_alloc&) {
-      std::fprintf(stderr, "ERROR: cannot grow the vertex buffer of shapefile '%s'\n", file_name.c_str());
+      print_message("ERROR: cannot grow the vertex buffer of shapefile '%s'\n", file_name.c_str());
       record_refused = true;
       failed = true;
       return false;
@@ -226,7 +227,7 @@ bool SHPwriter::element_added() {
 
 bool SHPwriter::add_vertex(float x, float y, float z) {
   if (is_open && points_per_element != 1) {
-    std::fprintf(stderr, "ERROR: SHP type is %d. cannot add_vertex().\n", shape_type);
+    print_message("ERROR: SHP type is %d. cannot add_vertex().\n", shape_type);
     failed = true;
     return false;
   }
@@ -237,7 +238,7 @@ bool SHPwriter::add_vertex(float x, float y, float z) {
 bool SHPwriter::add_triangle(float x1, float y1, float z1, float x2, float y2, float z2, float x3, float y3,
                              float z3) {
   if (is_open && shape_type != 31) {
-    std::fprintf(stderr, "ERROR: SHP type is %d. cannot add_triangle().\n", shape_type);
+    print_message("ERROR: SHP type is %d. cannot add_triangle().\n", shape_type);
     failed = true;
     return false;
   }
@@ -267,7 +268,7 @@ bool SHPwriter::write_record_and_attributes() {
   if (!dbf_writer) return true;
   if (z_attribute) dbf_writer->set_float(0, z_mid, -1);
   if (!dbf_writer->write_record()) {
-    std::fprintf(stderr, "WARNING: flushing DBFwriter returned an error\n");
+    print_message("WARNING: flushing DBFwriter returned an error\n");
     return false;
   }
   return true;
@@ -290,10 +291,9 @@ void SHPwriter::put_f64_le(double v) {
 
 bool SHPwriter::begin_record(std::int64_t content_length) {
   if (!record_fits(file_length, content_length)) {
-    std::fprintf(stderr,
-                 "ERROR: record %d of %" PRId64
-                 " elements does not fit the 32-bit lengths of shapefile '%s'\n",
-                 record_count + 1, element_count, file_name.c_str());
+    print_message("ERROR: record %d of %" PRId64
+                  " elements does not fit the 32-bit lengths of shapefile '%s'\n",
+                  record_count + 1, element_count, file_name.c_str());
     failed = true;
     return false;
   }
@@ -406,8 +406,7 @@ bool SHPwriter::close() {
   }
   is_open = false;
   if (failed) {
-    std::fprintf(stderr, "ERROR: shapefile '%s' lacks records that could not be written\n",
-                 file_name.c_str());
+    print_message("ERROR: shapefile '%s' lacks records that could not be written\n", file_name.c_str());
     ok = false;
   }
   return ok;

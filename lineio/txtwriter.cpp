@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/messages.h"
+
 TXTwriter::~TXTwriter() {
   if (file.is_open()) close();
 }
@@ -10,7 +12,7 @@ bool TXTwriter::open(const char* file_name) {
   if (file_name == nullptr) {
     file.attach_stdout();
   } else if (!file.open(file_name, "w")) {
-    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
+    print_message("ERROR: cannot open file '%s'\n", file_name);
     return false;
   }
   line_count = 0;

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "common/messages.h"
+
 WKTwriter::~WKTwriter() {
   if (file.is_open()) close();
 }
@@ -11,7 +13,7 @@ bool WKTwriter::open(const char* file_name) {
   if (file_name == nullptr) {
     file.attach_stdout();
   } else if (!file.open(file_name, "w")) {
-    std::fprintf(stderr, "ERROR: cannot open WKT file '%s'\n", file_name);
+    print_message("ERROR: cannot open WKT file '%s'\n", file_name);
     return false;
   }
   xy.clear();

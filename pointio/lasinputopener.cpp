@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/messages.h"
 #include "pointio/lasreaderlas.h"
 #include "pointio/lasreadermerged.h"
 
@@ -78,10 +79,9 @@ std::unique_ptr<LASreader> LASinputOpener::open() {
   if (merged_ && (file_names_.size() > 1 || has_ids)) return open_merged();
   if (stored_ || pipe_on_ || is_buffered()) {
     file_name_current_++;
-    std::fprintf(stderr, "ERROR: '%s' input is not available in this build\n",
-                 stored_    ? "-stored"
-                 : pipe_on_ ? "-pipe_on"
-                            : "-buffered");
+    print_message("ERROR: '%s' input is not available in this build\n", stored_    ? "-stored"
+                                                                        : pipe_on_ ? "-pipe_on"
+                                                                                   : "-buffered");
     return nullptr;
   }
   const std::string& name = file_names_[file_name_current_++].name;
@@ -92,16 +92,16 @@ std::unique_ptr<LASreader> LASinputOpener::open() {
 std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) {
   const char* kind = reader_kind(name, itxt_);
   if (std::strcmp(kind, "las") != 0) {
-    std::fprintf(stderr,
-                 "ERROR: cannot open lasreader%s with file name '%s': this input format is not available in "
-                 "this build\n",
-                 kind, name.c_str());
+    print_message(
+        "ERROR: cannot open lasreader%s with file name '%s': this input format is not available in "
+        "this build\n",
+        kind, name.c_str());
     return nullptr;
   }
   std::unique_ptr<LASreader> reader = make_las_reader();
   auto* las = static_cast<LASreaderLAS*>(reader.get());
   if (!las->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
-    std::fprintf(stderr, "ERROR: cannot open lasreaderlas with file name '%s'\n", name.c_str());
+    print_message("ERROR: cannot open lasreaderlas with file name '%s'\n", name.c_str());
     return nullptr;
   }
   if (files_are_flightlines_) {
@@ -122,16 +122,16 @@ std::unique_ptr<LASreader> LASinputOpener::open_merged() {
   merged->set_apply_file_source_ID(apply_file_source_ID_);
   for (const auto& f : file_names_) {
     if (std::strcmp(reader_kind(f.name, itxt_), "las") != 0) {
-      std::fprintf(stderr, "ERROR: cannot mix %s with LAS. skipping '%s' ...\n", reader_kind(f.name, itxt_),
-                   f.name.c_str());
+      print_message("ERROR: cannot mix %s with LAS. skipping '%s' ...\n", reader_kind(f.name, itxt_),
+                    f.name.c_str());
       continue;
     }
     merged->add_file_name(f.name);
   }
   file_name_current_ = file_names_.size();
   if (!merged->open()) {
-    std::fprintf(stderr, "ERROR: cannot open lasreadermerged with %d file names\n",
-                 static_cast<int>(file_names_.size()));
+    print_message("ERROR: cannot open lasreadermerged with %d file names\n",
+                  static_cast<int>(file_names_.size()));
     return nullptr;
   }
   apply_area(*merged, false);
@@ -142,13 +142,12 @@ std::unique_ptr<LASreader> LASinputOpener::open_stdin() {
   use_stdin_ = false;
   populate_header_ = true;
   if (itxt_) {
-    std::fprintf(stderr,
-                 "ERROR: cannot open lasreadertxt from stdin: text input is not available in this build\n");
+    print_message("ERROR: cannot open lasreadertxt from stdin: text input is not available in this build\n");
     return nullptr;
   }
   std::unique_ptr<LASreader> reader = make_las_reader();
   if (!static_cast<LASreaderLAS*>(reader.get())->open(stdin, false, LASreaderLAS::kDecompressAll)) {
-    std::fprintf(stderr, "ERROR: cannot open lasreaderlas from stdin \n");
+    print_message("ERROR: cannot open lasreaderlas from stdin \n");
     return nullptr;
   }
   apply_area(*reader, true);
@@ -157,17 +156,17 @@ std::unique_ptr<LASreader> LASinputOpener::open_stdin() {
 
 bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader) {
   if (!reader) {
-    std::fprintf(stderr, "ERROR: pointer to LASreader is NULL\n");
+    print_message("ERROR: pointer to LASreader is NULL\n");
     return false;
   }
   reader->close();
   if (file_names_.empty()) {
-    std::fprintf(stderr, "ERROR: no lasreader input specified\n");
+    print_message("ERROR: no lasreader input specified\n");
     return false;
   }
   if (auto* merged = dynamic_cast<LASreaderMerged*>(reader.get())) {
     if (!merged->reopen()) {
-      std::fprintf(stderr, "ERROR: cannot reopen lasreadermerged\n");
+      print_message("ERROR: cannot reopen lasreadermerged\n");
       return false;
     }
     apply_area(*merged, false);
@@ -177,7 +176,7 @@ bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader) {
   std::unique_ptr<LASreader> again = make_las_reader();
   if (!static_cast<LASreaderLAS*>(again.get())
            ->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
-    std::fprintf(stderr, "ERROR: cannot reopen lasreaderlas with file name '%s'\n", name.c_str());
+    print_message("ERROR: cannot reopen lasreaderlas with file name '%s'\n", name.c_str());
     return false;
   }
   again->header.file_source_ID = reader->header.file_source_ID;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+class ArgumentCursor;
 class LASreader;
 
 // What a file list can say about one file beyond its name.
@@ -90,12 +91,12 @@ class LASinputOpener {
   };
 
   enum class Parsed { kNotMine, kConsumed, kError, kHelp };
-  Parsed parse_files(int argc, char** argv, int& i);
-  Parsed parse_lists(int argc, char** argv, int& i);
-  Parsed parse_area(int argc, char** argv, int& i);
-  Parsed parse_scaling(int argc, char** argv, int& i);
-  Parsed parse_text_input(int argc, char** argv, int& i, bool accept_ignore);
-  Parsed parse_text_values(int argc, char** argv, int& i);
+  Parsed parse_files(ArgumentCursor& args);
+  Parsed parse_lists(ArgumentCursor& args);
+  Parsed parse_area(ArgumentCursor& args);
+  Parsed parse_scaling(ArgumentCursor& args);
+  Parsed parse_text_input(ArgumentCursor& args, bool accept_ignore);
+  Parsed parse_text_values(ArgumentCursor& args);
   bool finish_parse();
 
   bool add_file_names_from_list(const char* list_file, bool neighbors);

@@ -9,27 +9,19 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/argument_cursor.h"
+#include "common/messages.h"
+#include "common/numbers.h"
 #include "pointio/lasinputopener.h"
 
 namespace {
 
-// Parses a whole word as a real number; false for empty text, trailing garbage or NaN/infinity.
 bool parse_real(const char* text, double& value) {
-  if (!text || !*text) return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(text, &end);
-  return end != text && *end == '\0' && errno != ERANGE && std::isfinite(value);
+  return read_number(text, value) == NumberVerdict::kOk;
 }
 
 bool parse_u32(const char* text, uint32_t& value) {
-  if (!text || *text < '0' || *text > '9') return false;
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long v = std::strtoull(text, &end, 10);
-  if (*end != '\0' || errno == ERANGE || v > UINT32_MAX) return false;
-  value = static_cast<uint32_t>(v);
-  return true;
+  return read_number(text, value) == NumberVerdict::kOk;
 }
 
 bool has_wildcard(const std::string& name) {
@@ -40,22 +32,6 @@ bool is_readable_file(const std::string& name) {
   struct stat st;
   return stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
-
-// Consumes option words while walking the argument vector.
-class Args {
- public:
-  Args(int argc, char** argv) : argc_(argc), argv_(argv) {}
-  int count() const { return argc_; }
-  char* at(int i) const { return argv_[i]; }
-  bool has(int i, int n) const { return i + n < argc_; }
-  void blank(int i, int n = 0) {
-    for (int k = i; k <= i + n && k < argc_; k++) argv_[k][0] = '\0';
-  }
-
- private:
-  int argc_;
-  char** argv_;
-};
 
 void print_ignore_help() {
   static const char* const lines[] = {"Ignore points based on classifications.\n",
@@ -69,7 +45,7 @@ void print_ignore_help() {
                                       "Ignore points based on flags.\n",
                                       "  -ignore_synthetic -ignore_keypoint\n",
                                       "  -ignore_withheld -ignore_overlap\n"};
-  for (const char* line : lines) std::fputs(line, stderr);
+  for (const char* line : lines) print_message_text(line);
 }
 
 }  // namespace
@@ -95,7 +71,7 @@ void LASinputOpener::usage() const {
                                       "  -inside min_x min_y max_x max_y\n",
                                       "  -inside_tile ll_x ll_y size\n",
                                       "  -inside_circle center_x center_y radius\n"};
-  for (const char* line : lines) std::fputs(line, stderr);
+  for (const char* line : lines) print_message_text(line);
 }
 
 bool LASinputOpener::add_expanded(std::vector<FileName>& list, const std::string& name, bool unique,
@@ -111,13 +87,13 @@ bool LASinputOpener::add_expanded(std::vector<FileName>& list, const std::string
     }
     globfree(&matches);
     if (names.empty()) {
-      std::fprintf(stderr, "ERROR: no file matches '%s'\n", name.c_str());
+      print_message("ERROR: no file matches '%s'\n", name.c_str());
       return false;
     }
   } else {
     // A missing file is reported now, before any output is written, not in the middle of a batch.
     if (!is_readable_file(name)) {
-      std::fprintf(stderr, "ERROR: file '%s' not found\n", name.c_str());
+      print_message("ERROR: file '%s' not found\n", name.c_str());
       return false;
     }
     names.push_back(name);
@@ -143,8 +119,8 @@ bool LASinputOpener::add_neighbor_file_name(const std::string& name, const LASfi
 
 bool LASinputOpener::add_attribute(const LAStextAttribute& attribute) {
   if (attributes_.size() >= 32) {
-    std::fprintf(stderr, "ERROR: at most 32 extra attributes can be added. ignoring attribute '%s'.\n",
-                 attribute.name.c_str());
+    print_message("ERROR: at most 32 extra attributes can be added. ignoring attribute '%s'.\n",
+                  attribute.name.c_str());
     return false;
   }
   attributes_.push_back(attribute);
@@ -184,7 +160,7 @@ static void split_list_line(const char* line, bool neighbors, std::string& name,
 bool LASinputOpener::add_file_names_from_list(const char* list_file, bool neighbors) {
   FILE* file = std::fopen(list_file, "r");
   if (!file) {
-    std::fprintf(stderr, "ERROR: cannot open '%s'\n", list_file);
+    print_message("ERROR: cannot open '%s'\n", list_file);
     return false;
   }
   constexpr size_t kMaxLine = 2048;
@@ -193,8 +169,8 @@ bool LASinputOpener::add_file_names_from_list(const char* list_file, bool neighb
   for (unsigned number = 1; ok && std::fgets(line, sizeof line, file); number++) {
     size_t len = std::strlen(line);
     if (len > kMaxLine && line[len - 1] != '\n') {
-      std::fprintf(stderr, "ERROR: line %u of '%s' is longer than %u characters\n", number, list_file,
-                   static_cast<unsigned>(kMaxLine));
+      print_message("ERROR: line %u of '%s' is longer than %u characters\n", number, list_file,
+                    static_cast<unsigned>(kMaxLine));
       ok = false;
       break;
     }
@@ -209,7 +185,7 @@ bool LASinputOpener::add_file_names_from_list(const char* list_file, bool neighb
     ok = neighbors ? add_neighbor_file_name(name, info) : add_file_name(name, unique_, info);
   }
   if (ok && std::ferror(file)) {
-    std::fprintf(stderr, "ERROR: reading '%s' failed\n", list_file);
+    print_message("ERROR: reading '%s' failed\n", list_file);
     ok = false;
   }
   std::fclose(file);
@@ -218,18 +194,22 @@ bool LASinputOpener::add_file_names_from_list(const char* list_file, bool neighb
 
 namespace {
 
-// Reads `n` real arguments after option i. A missing argument prints `missing`; a bad one prints
-// `prefix` followed by ", but '<word>' is not a valid <name><suffix>".
-bool read_reals(Args& args, int i, int n, const char* const* names, const char* missing, const char* prefix,
-                const char* suffix, double* values) {
-  if (!args.has(i, n)) {
-    std::fprintf(stderr, missing, args.at(i));
+// A scale factor of 0 keeps the file's own; a negative one is no quantum at all.
+constexpr NumberRange kScaleFactors = NumberRange::non_negative();
+
+// Reads `n` real arguments after the option. A missing argument prints `missing`; a bad one (no
+// number, or outside `range`) prints `prefix` followed by ", but '<word>' is not a valid <name><suffix>".
+bool read_reals(const ArgumentCursor& args, int n, const char* const* names, const char* missing,
+                const char* prefix, const char* suffix, double* values,
+                NumberRange range = NumberRange::any()) {
+  if (!args.has(n)) {
+    print_message(missing, args.option());
     return false;
   }
   for (int k = 0; k < n; k++) {
-    if (!parse_real(args.at(i + 1 + k), values[k])) {
-      std::fprintf(stderr, prefix, args.at(i));
-      std::fprintf(stderr, ", but '%s' is not a valid %s%s", args.at(i + 1 + k), names[k], suffix);
+    if (read_number(args.argument(1 + k), values[k], range) != NumberVerdict::kOk) {
+      print_message(prefix, args.option());
+      print_message(", but '%s' is not a valid %s%s", args.argument(1 + k), names[k], suffix);
       return false;
     }
   }
@@ -239,21 +219,20 @@ bool read_reals(Args& args, int i, int n, const char* const* names, const char* 
 }  // namespace
 
 bool LASinputOpener::parse(int argc, char** argv, bool accept_ignore) {
-  for (int i = 1; i < argc; i++) {
-    if (argv[i][0] == '\0') continue;
-    Parsed r = parse_files(argc, argv, i);
-    if (r == Parsed::kNotMine) r = parse_area(argc, argv, i);
-    if (r == Parsed::kNotMine) r = parse_scaling(argc, argv, i);
-    if (r == Parsed::kNotMine) r = parse_text_input(argc, argv, i, accept_ignore);
+  ArgumentCursor args(argc, argv);
+  while (args.next()) {
+    Parsed r = parse_files(args);
+    if (r == Parsed::kNotMine) r = parse_area(args);
+    if (r == Parsed::kNotMine) r = parse_scaling(args);
+    if (r == Parsed::kNotMine) r = parse_text_input(args, accept_ignore);
     if (r == Parsed::kError) return false;
     if (r == Parsed::kHelp) return true;
   }
   return finish_parse();
 }
 
-LASinputOpener::Parsed LASinputOpener::parse_files(int argc, char** argv, int& i) {
-  Args args(argc, argv);
-  const char* a = argv[i];
+LASinputOpener::Parsed LASinputOpener::parse_files(ArgumentCursor& args) {
+  const char* a = args.option();
   if (!std::strcmp(a, "-h") || !std::strcmp(a, "-help")) {
     print_ignore_help();
     usage();
@@ -261,17 +240,17 @@ LASinputOpener::Parsed LASinputOpener::parse_files(int argc, char** argv, int& i
   }
   if (!std::strcmp(a, "-i") || !std::strcmp(a, "-neighbors")) {
     const bool neighbors = a[1] == 'n';
-    if (!args.has(i, 1) || argv[i + 1][0] == '-' || argv[i + 1][0] == '\0') {
-      std::fprintf(stderr, "ERROR: '%s' needs at least 1 argument: file_name or wild_card\n", a);
+    if (!args.has(1) || args.argument(1)[0] == '-' || args.argument(1)[0] == '\0') {
+      print_message("ERROR: '%s' needs at least 1 argument: file_name or wild_card\n", a);
       return Parsed::kError;
     }
-    args.blank(i);
-    while (args.has(i, 1) && argv[i + 1][0] != '-' && argv[i + 1][0] != '\0') {
-      i++;
-      const bool ok = neighbors ? add_neighbor_file_name(argv[i]) : add_file_name(argv[i], unique_);
+    int count = 0;
+    while (args.has(count + 1) && args.argument(count + 1)[0] != '-' && args.argument(count + 1)[0] != '\0') {
+      const char* name = args.argument(++count);
+      const bool ok = neighbors ? add_neighbor_file_name(name) : add_file_name(name, unique_);
       if (!ok) return Parsed::kError;
-      args.blank(i);
     }
+    args.consume(count);
     return Parsed::kConsumed;
   }
   bool* flag = nullptr;
@@ -295,122 +274,115 @@ LASinputOpener::Parsed LASinputOpener::parse_files(int argc, char** argv, int& i
     flag = &auto_reoffset_;
   if (flag) {
     *flag = true;
-    args.blank(i);
+    args.consume(0);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-do_not_populate")) {
     populate_header_ = false;
-    args.blank(i);
+    args.consume(0);
     return Parsed::kConsumed;
   }
-  return parse_lists(argc, argv, i);
+  return parse_lists(args);
 }
 
-LASinputOpener::Parsed LASinputOpener::parse_lists(int argc, char** argv, int& i) {
-  Args args(argc, argv);
-  const char* a = argv[i];
+LASinputOpener::Parsed LASinputOpener::parse_lists(ArgumentCursor& args) {
+  const char* a = args.option();
   if (!std::strcmp(a, "-lof") || !std::strcmp(a, "-neighbors_lof")) {
     const bool neighbors = a[1] == 'n';
-    if (!args.has(i, 1)) {
-      std::fprintf(stderr,
-                   neighbors ? "ERROR: '%s' needs at least 1 argument: file_name\n"
-                             : "ERROR: '%s' needs 1 argument: list_of_files\n",
-                   a);
+    if (!args.has(1)) {
+      print_message(neighbors ? "ERROR: '%s' needs at least 1 argument: file_name\n"
+                              : "ERROR: '%s' needs 1 argument: list_of_files\n",
+                    a);
       return Parsed::kError;
     }
-    if (!add_file_names_from_list(argv[i + 1], neighbors)) {
-      std::fprintf(stderr,
-                   neighbors ? "ERROR: cannot load neighbor list of files '%s'\n"
-                             : "ERROR: cannot load list of files '%s'\n",
-                   argv[i + 1]);
+    if (!add_file_names_from_list(args.argument(1), neighbors)) {
+      print_message(neighbors ? "ERROR: cannot load neighbor list of files '%s'\n"
+                              : "ERROR: cannot load list of files '%s'\n",
+                    args.argument(1));
       return Parsed::kError;
     }
-    args.blank(i, 1);
-    i++;
+    args.consume(1);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-buffered")) {
-    if (!args.has(i, 1)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: buffer_size\n", a);
+    if (!args.has(1)) {
+      print_message("ERROR: '%s' needs 1 argument: buffer_size\n", a);
       return Parsed::kError;
     }
     double size = 0;
-    if (!parse_real(argv[i + 1], size)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: buffer_size. but '%s' is not a valid buffer_size\n",
-                   a, argv[i + 1]);
+    if (!parse_real(args.argument(1), size)) {
+      print_message("ERROR: '%s' needs 1 argument: buffer_size. but '%s' is not a valid buffer_size\n", a,
+                    args.argument(1));
       return Parsed::kError;
     }
     if (size <= 0) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: buffer_size, but %f is not valid\n", a, size);
+      print_message("ERROR: '%s' needs 1 argument: buffer_size, but %f is not valid\n", a, size);
       return Parsed::kError;
     }
     buffer_size_ = static_cast<float>(size);
-    args.blank(i, 1);
-    i++;
+    args.consume(1);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-temp_files")) {
-    if (!args.has(i, 1)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: base name\n", a);
+    if (!args.has(1)) {
+      print_message("ERROR: '%s' needs 1 argument: base name\n", a);
       return Parsed::kError;
     }
-    temp_file_base_ = argv[i + 1];
-    args.blank(i, 1);
-    i++;
+    temp_file_base_ = args.argument(1);
+    args.consume(1);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-files_are_flightlines") || !std::strcmp(a, "-faf")) {
     files_are_flightlines_ = 1;
-    args.blank(i);
-    if (args.has(i, 1) && argv[i + 1][0] >= '1' && argv[i + 1][0] <= '9') {
-      const long start = std::atol(argv[i + 1]);
+    int taken = 0;
+    // The start value is optional: only a word that begins with a digit 1 to 9 is one.
+    if (args.has(1) && args.argument(1)[0] >= '1' && args.argument(1)[0] <= '9') {
+      uint32_t start = 0;
+      if (!args.number(1, start)) return Parsed::kError;
       if (start >= 65536)
-        std::fprintf(stderr, "WARNING: files_are_flightlines start value %ld is too large\n", start);
-      files_are_flightlines_ = static_cast<uint32_t>(start);
-      args.blank(i + 1);
-      i++;
+        print_message("WARNING: files_are_flightlines start value %u is too large\n", start);
+      files_are_flightlines_ = start;
+      taken = 1;
     }
+    args.consume(taken);
     if (files_are_flightlines_ + files_are_flightlines_index_ > 65535) {
-      std::fprintf(stderr, "WARNING: files_are_flightlines start value %d plus index %d is too large\n",
-                   static_cast<int>(files_are_flightlines_), files_are_flightlines_index_);
+      print_message("WARNING: files_are_flightlines start value %d plus index %d is too large\n",
+                    static_cast<int>(files_are_flightlines_), files_are_flightlines_index_);
     }
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-faf_index")) {
     uint32_t index = 0;
-    if (!args.has(i, 1) || !parse_u32(argv[i + 1], index)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: index\n", a);
+    if (!args.has(1) || !parse_u32(args.argument(1), index)) {
+      print_message("ERROR: '%s' needs 1 argument: index\n", a);
       return Parsed::kError;
     }
     if (index > 65535)
-      std::fprintf(stderr, "WARNING: files_are_flightlines_index index value %u is too large\n", index);
+      print_message("WARNING: files_are_flightlines_index index value %u is too large\n", index);
     files_are_flightlines_index_ = static_cast<int32_t>(index) - 1;
     if (files_are_flightlines_ + files_are_flightlines_index_ > 65535) {
-      std::fprintf(stderr, "WARNING: files_are_flightlines start value %d plus index %d is too large\n",
-                   static_cast<int>(files_are_flightlines_), files_are_flightlines_index_);
+      print_message("WARNING: files_are_flightlines start value %d plus index %d is too large\n",
+                    static_cast<int>(files_are_flightlines_), files_are_flightlines_index_);
     }
-    args.blank(i, 1);
-    i++;
+    args.consume(1);
     return Parsed::kConsumed;
   }
   return Parsed::kNotMine;
 }
 
-LASinputOpener::Parsed LASinputOpener::parse_area(int argc, char** argv, int& i) {
-  Args args(argc, argv);
-  const char* a = argv[i];
+LASinputOpener::Parsed LASinputOpener::parse_area(ArgumentCursor& args) {
+  const char* a = args.option();
   if (std::strncmp(a, "-inside", 7) != 0) return Parsed::kNotMine;
   if (!std::strcmp(a, "-inside") || !std::strcmp(a, "-inside_rectangle")) {
     static const char* const names[] = {"min_x", "min_y", "max_x", "max_y"};
     double v[4];
-    if (!read_reals(args, i, 4, names, "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y\n",
+    if (!read_reals(args, 4, names, "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y\n",
                     "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y", ".\n", v)) {
       return Parsed::kError;
     }
     for (int axis = 0; axis < 2; axis++) {
       if (v[axis] >= v[axis + 2]) {
-        std::fprintf(
-            stderr,
+        print_message(
             "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but %lf / %lf are not a valid %s / %s "
             "pair.\n",
             a, v[axis], v[axis + 2], names[axis], names[axis + 2]);
@@ -418,126 +390,115 @@ LASinputOpener::Parsed LASinputOpener::parse_area(int argc, char** argv, int& i)
       }
     }
     set_inside_rectangle(v[0], v[1], v[2], v[3]);
-    args.blank(i, 4);
-    i += 4;
+    args.consume(4);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-inside_tile")) {
     static const char* const names[] = {"ll_x", "ll_y", "size"};
     double v[3];
-    if (!read_reals(args, i, 3, names, "ERROR: '%s' needs 3 arguments: ll_x ll_y size\n",
+    if (!read_reals(args, 3, names, "ERROR: '%s' needs 3 arguments: ll_x ll_y size\n",
                     "ERROR: '%s' needs 3 arguments: ll_x ll_y size", ".\n", v)) {
       return Parsed::kError;
     }
     if (v[2] <= 0) {
-      std::fprintf(stderr, "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but %f is not valid a size.\n", a,
-                   v[2]);
+      print_message("ERROR: '%s' needs 3 arguments: ll_x ll_y size, but %f is not valid a size.\n", a, v[2]);
       return Parsed::kError;
     }
     set_inside_tile(static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]));
-    args.blank(i, 3);
-    i += 3;
+    args.consume(3);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-inside_circle")) {
     static const char* const names[] = {"center_x", "center_y", "radius"};
     double v[3];
-    if (!read_reals(args, i, 3, names, "ERROR: '%s' needs 3 arguments: center_x center_y radius\n",
+    if (!read_reals(args, 3, names, "ERROR: '%s' needs 3 arguments: center_x center_y radius\n",
                     "ERROR: '%s' needs 3 arguments: center_x center_y radius", ".\n", v)) {
       return Parsed::kError;
     }
     if (v[2] <= 0) {
-      std::fprintf(
-          stderr, "ERROR: '%s' needs 3 arguments: center_x center_y radius, but %lf is not valid a radius.\n",
-          a, v[2]);
+      print_message(
+          "ERROR: '%s' needs 3 arguments: center_x center_y radius, but %lf is not valid a radius.\n", a,
+          v[2]);
       return Parsed::kError;
     }
     set_inside_circle(v[0], v[1], v[2]);
-    args.blank(i, 3);
-    i += 3;
+    args.consume(3);
     return Parsed::kConsumed;
   }
-  std::fprintf(stderr, "ERROR: unknown '-inside' option '%s'\n", a);
+  print_message("ERROR: unknown '-inside' option '%s'\n", a);
   return Parsed::kError;
 }
 
-LASinputOpener::Parsed LASinputOpener::parse_scaling(int argc, char** argv, int& i) {
-  Args args(argc, argv);
-  const char* a = argv[i];
+LASinputOpener::Parsed LASinputOpener::parse_scaling(ArgumentCursor& args) {
+  const char* a = args.option();
   double v[3] = {0, 0, 0};
   if (!std::strcmp(a, "-rescale")) {
     static const char* const names[] = {"rescale_x", "rescale_y", "rescale_z"};
-    if (!read_reals(args, i, 3, names, "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z\n",
-                    "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z", "\n", v)) {
+    if (!read_reals(args, 3, names, "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z\n",
+                    "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z", "\n", v, kScaleFactors)) {
       return Parsed::kError;
     }
     scale_factor_ = std::array<double, 3>{v[0], v[1], v[2]};
-    args.blank(i, 3);
-    i += 3;
+    args.consume(3);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-rescale_xy")) {
     static const char* const names[] = {"rescale_x", "rescale_y"};
-    if (!read_reals(args, i, 2, names, "ERROR: '%s' needs 2 argument: rescale_x rescale_y\n",
-                    "ERROR: '%s' needs 3 arguments: rescale_x rescale_y", "\n", v)) {
+    if (!read_reals(args, 2, names, "ERROR: '%s' needs 2 argument: rescale_x rescale_y\n",
+                    "ERROR: '%s' needs 3 arguments: rescale_x rescale_y", "\n", v, kScaleFactors)) {
       return Parsed::kError;
     }
     scale_factor_ = std::array<double, 3>{v[0], v[1], 0.0};
-    args.blank(i, 2);
-    i += 2;
+    args.consume(2);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-rescale_z")) {
     static const char* const names[] = {"rescale_z"};
-    if (!read_reals(args, i, 1, names, "ERROR: '%s' needs 1 argument: rescale_z\n",
-                    "ERROR: '%s' needs 1 argument: rescale_z", "\n", v + 2)) {
+    if (!read_reals(args, 1, names, "ERROR: '%s' needs 1 argument: rescale_z\n",
+                    "ERROR: '%s' needs 1 argument: rescale_z", "\n", v + 2, kScaleFactors)) {
       return Parsed::kError;
     }
     scale_factor_ = std::array<double, 3>{0.0, 0.0, v[2]};
-    args.blank(i, 1);
-    i += 1;
+    args.consume(1);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-reoffset")) {
     static const char* const names[] = {"reoffset_x", "reoffset_y", "reoffset_z"};
-    if (!read_reals(args, i, 3, names, "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z\n",
+    if (!read_reals(args, 3, names, "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z\n",
                     "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z", "\n", v)) {
       return Parsed::kError;
     }
     offset_ = std::array<double, 3>{v[0], v[1], v[2]};
-    args.blank(i, 3);
-    i += 3;
+    args.consume(3);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-io_ibuffer")) {
     uint32_t size = 0;
-    if (!args.has(i, 1)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: size\n", a);
+    if (!args.has(1)) {
+      print_message("ERROR: '%s' needs 1 argument: size\n", a);
       return Parsed::kError;
     }
-    if (!parse_u32(argv[i + 1], size)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: size but '%s' is not a valid size.\n", a,
-                   argv[i + 1]);
+    if (!parse_u32(args.argument(1), size)) {
+      print_message("ERROR: '%s' needs 1 argument: size but '%s' is not a valid size.\n", a,
+                    args.argument(1));
       return Parsed::kError;
     }
     if (size == 0) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: size but %u is not valid.\n", a, size);
+      print_message("ERROR: '%s' needs 1 argument: size but %u is not valid.\n", a, size);
       return Parsed::kError;
     }
     io_ibuffer_size_ = size;
-    args.blank(i, 1);
-    i++;
+    args.consume(1);
     return Parsed::kConsumed;
   }
   return Parsed::kNotMine;
 }
 
-LASinputOpener::Parsed LASinputOpener::parse_text_input(int argc, char** argv, int& i, bool accept_ignore) {
-  Args args(argc, argv);
-  const char* a = argv[i];
+LASinputOpener::Parsed LASinputOpener::parse_text_input(ArgumentCursor& args, bool accept_ignore) {
+  const char* a = args.option();
   if (!std::strncmp(a, "-ignore_", 8)) {
     if (accept_ignore) return Parsed::kNotMine;
-    std::fprintf(stderr, "ERROR: this tool does not process '-ignore_xxxx' options\n");
+    print_message("ERROR: this tool does not process '-ignore_xxxx' options\n");
     return Parsed::kError;
   }
   bool* flag = nullptr;
@@ -551,73 +512,68 @@ LASinputOpener::Parsed LASinputOpener::parse_text_input(int argc, char** argv, i
     flag = &iptx_transform_;
   if (flag) {
     *flag = true;
-    args.blank(i);
+    args.consume(0);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-iparse")) {
-    if (!args.has(i, 1)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: string\n", a);
+    if (!args.has(1)) {
+      print_message("ERROR: '%s' needs 1 argument: string\n", a);
       return Parsed::kError;
     }
-    parse_string_ = argv[i + 1];
-    args.blank(i, 1);
-    i++;
+    parse_string_ = args.argument(1);
+    args.consume(1);
     return Parsed::kConsumed;
   }
   if (!std::strcmp(a, "-iadd_extra") || !std::strcmp(a, "-iadd_attribute")) {
-    if (!args.has(i, 3)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 3 arguments: data_type name description\n", a);
+    if (!args.has(3)) {
+      print_message("ERROR: '%s' needs 3 arguments: data_type name description\n", a);
       return Parsed::kError;
     }
     LAStextAttribute attribute;
-    attribute.data_type = std::atoi(argv[i + 1]);
-    attribute.name = argv[i + 2];
-    attribute.description = argv[i + 3];
-    args.blank(i, 3);
-    i += 3;
+    if (!args.number(1, attribute.data_type)) return Parsed::kError;
+    attribute.name = args.argument(2);
+    attribute.description = args.argument(3);
+    args.consume(3);
     // Optional values follow in order; offsets and no_data may be given as exactly "0.0".
     double* optional_values[] = {&attribute.scale, &attribute.offset, &attribute.pre_scale,
                                  &attribute.pre_offset, &attribute.no_data};
     const bool zero_allowed[] = {false, true, false, true, true};
-    for (int k = 0; k < 5 && args.has(i, 1); k++) {
+    for (int k = 0; k < 5 && args.has(1); k++) {
       double v = 0;
-      const char* word = argv[i + 1];
+      const char* word = args.argument(1);
       if (!parse_real(word, v) || (v == 0.0 && !(zero_allowed[k] && !std::strcmp(word, "0.0")))) break;
       *optional_values[k] = v;
-      args.blank(i + 1);
-      i++;
+      args.consume(1);
     }
     if (attribute.data_type < 1 || attribute.data_type > 10) {
-      std::fprintf(stderr, "WARNING: attribute data type %d not supported. ignoring attribute '%s'.\n",
-                   attribute.data_type, attribute.name.c_str());
+      print_message("WARNING: attribute data type %d not supported. ignoring attribute '%s'.\n",
+                    attribute.data_type, attribute.name.c_str());
       return Parsed::kConsumed;
     }
     return add_attribute(attribute) ? Parsed::kConsumed : Parsed::kError;
   }
-  return parse_text_values(argc, argv, i);
+  return parse_text_values(args);
 }
 
-LASinputOpener::Parsed LASinputOpener::parse_text_values(int argc, char** argv, int& i) {
-  Args args(argc, argv);
-  const char* a = argv[i];
+LASinputOpener::Parsed LASinputOpener::parse_text_values(ArgumentCursor& args) {
+  const char* a = args.option();
   if (!std::strcmp(a, "-iskip")) {
     uint32_t lines = 0;
-    if (!args.has(i, 1)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: number_of_lines\n", a);
+    if (!args.has(1)) {
+      print_message("ERROR: '%s' needs 1 argument: number_of_lines\n", a);
       return Parsed::kError;
     }
-    if (!parse_u32(argv[i + 1], lines)) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: number_of_lines but '%s' is not a valid number.\n",
-                   a, argv[i + 1]);
+    if (!parse_u32(args.argument(1), lines)) {
+      print_message("ERROR: '%s' needs 1 argument: number_of_lines but '%s' is not a valid number.\n", a,
+                    args.argument(1));
       return Parsed::kError;
     }
     if (lines == 0) {
-      std::fprintf(stderr, "ERROR: '%s' needs 1 argument: number_of_lines but %u is not valid.\n", a, lines);
+      print_message("ERROR: '%s' needs 1 argument: number_of_lines but %u is not valid.\n", a, lines);
       return Parsed::kError;
     }
     skip_lines_ = lines;
-    args.blank(i, 1);
-    i++;
+    args.consume(1);
     return Parsed::kConsumed;
   }
   float* target = nullptr;
@@ -631,34 +587,33 @@ LASinputOpener::Parsed LASinputOpener::parse_text_values(int argc, char** argv, 
   else if (!std::strcmp(a, "-iscale_scan_angle"))
     target = &scale_scan_angle_, what = "scale";
   if (!target) return Parsed::kNotMine;
-  if (!args.has(i, 1)) {
-    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: %s\n", a, what);
+  if (!args.has(1)) {
+    print_message("ERROR: '%s' needs 1 argument: %s\n", a, what);
     return Parsed::kError;
   }
   double v = 0;
-  if (!parse_real(argv[i + 1], v)) {
-    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: %s but '%s' is not valid.\n", a, what, argv[i + 1]);
+  if (!parse_real(args.argument(1), v)) {
+    print_message("ERROR: '%s' needs 1 argument: %s but '%s' is not valid.\n", a, what, args.argument(1));
     return Parsed::kError;
   }
   if (v == 0.0) {
-    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: %s but %f is not valid.\n", a, what, v);
+    print_message("ERROR: '%s' needs 1 argument: %s but %f is not valid.\n", a, what, v);
     return Parsed::kError;
   }
   *target = static_cast<float>(v);
-  args.blank(i, 1);
-  i++;
+  args.consume(1);
   return Parsed::kConsumed;
 }
 
 bool LASinputOpener::finish_parse() {
   if (!neighbor_file_names_.empty()) {
     if (file_names_.size() > 1) {
-      std::fprintf(stderr, "ERROR: neighbors only supported for one buffered input file, not for %d\n",
-                   static_cast<int>(file_names_.size()));
+      print_message("ERROR: neighbors only supported for one buffered input file, not for %d\n",
+                    static_cast<int>(file_names_.size()));
       return false;
     }
     if (buffer_size_ == 0.0f) {
-      std::fprintf(stderr, "ERROR: neighbors only make sense when used with '-buffered 50' or similar\n");
+      print_message("ERROR: neighbors only make sense when used with '-buffered 50' or similar\n");
       return false;
     }
   }

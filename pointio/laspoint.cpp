@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <type_traits>
 
+#include "common/messages.h"
+
 static_assert(std::is_standard_layout_v<LASpointFields>);
 static_assert(offsetof(LASpointFields, X) == 0 && offsetof(LASpointFields, Z) == 8);
 static_assert(offsetof(LASpointFields, intensity) == 12);
@@ -74,9 +76,9 @@ bool las_point_format_items(uint8_t point_data_format, uint16_t point_data_recor
     const uint16_t extra_type = point_data_format <= 5 ? LASitem::BYTE : LASitem::BYTE14;
     items.push_back({extra_type, static_cast<uint16_t>(surplus), 0});
   } else if (surplus < 0) {
-    fprintf(stderr,
-            "WARNING: point size %d too small by %d bytes for point type %d. assuming point_size of %d\n",
-            point_data_record_length, -surplus, point_data_format, layout.standard_length);
+    print_message(
+        "WARNING: point size %d too small by %d bytes for point type %d. assuming point_size of %d\n",
+        point_data_record_length, -surplus, point_data_format, layout.standard_length);
   }
   return true;
 }

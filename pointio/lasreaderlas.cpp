@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/messages.h"
+
 static_assert(std::endian::native == std::endian::little, "header fields are read in host order");
 
 namespace {
@@ -108,7 +110,7 @@ constexpr ClassifyTexts kEvlrTexts = {
 };
 
 void set_unique_view(LASheader& h, LASheader::View view, LASpayloadRef ref, const char* twice) {
-  if (h.has_view(view)) fputs(twice, stderr);
+  if (h.has_view(view)) print_message_text(twice);
   h.set_view(view, ref);
 }
 
@@ -121,9 +123,9 @@ void classify_projection(LASheader& h, uint16_t record_id, const std::vector<uin
         const uint16_t version = load<uint16_t>(&data[0]);
         const uint16_t revision = load<uint16_t>(&data[2]);
         const uint16_t minor = load<uint16_t>(&data[4]);
-        if (version != 1) fprintf(stderr, t.geo_keys_version, version);
-        if (revision != 1) fprintf(stderr, t.geo_keys_revision, revision);
-        if (minor != 0) fprintf(stderr, t.geo_keys_minor, minor);
+        if (version != 1) print_message(t.geo_keys_version, version);
+        if (revision != 1) print_message(t.geo_keys_revision, revision);
+        if (minor != 0) print_message(t.geo_keys_minor, minor);
       }
       break;
     case 34736:
@@ -139,7 +141,7 @@ void classify_projection(LASheader& h, uint16_t record_id, const std::vector<uin
       set_unique_view(h, LASheader::GEO_OGC_WKT, ref, t.wkt_twice);
       break;
     default:
-      fprintf(stderr, t.unknown_projection, record_id);
+      print_message(t.unknown_projection, record_id);
   }
 }
 
@@ -149,8 +151,8 @@ void set_attributes_from(LASheader& h, const std::vector<uint8_t>& data, bool wa
     std::memcpy(&list[i], &data[i * sizeof(LASattribute)], sizeof(LASattribute));
     if (warn_deprecated && list[i].data_type > 10) {
       const std::string name(list[i].name, strnlen(list[i].name, sizeof(list[i].name)));
-      fprintf(stderr, "WARNING: data type %d of attribute %d ('%s') is deprecated\n", list[i].data_type,
-              static_cast<int>(i), name.c_str());
+      print_message("WARNING: data type %d of attribute %d ('%s') is deprecated\n", list[i].data_type,
+                    static_cast<int>(i), name.c_str());
     }
   }
   h.set_attributes(std::move(list));
@@ -158,24 +160,24 @@ void set_attributes_from(LASheader& h, const std::vector<uint8_t>& data, bool wa
 
 void check_wave_packet_descr(int index, const std::vector<uint8_t>& data) {
   if (data.size() != 26) {
-    fprintf(stderr,
-            "WARNING: variable length record payload for wave packet descr %d is %d instead of 26 bytes\n",
-            index, static_cast<int>(data.size()));
+    print_message(
+        "WARNING: variable length record payload for wave packet descr %d is %d instead of 26 bytes\n", index,
+        static_cast<int>(data.size()));
   }
   if (data.size() < 26) return;
   const uint8_t bits = data[0];
   const uint32_t samples = load<uint32_t>(&data[2]);
   const uint32_t spacing = load<uint32_t>(&data[6]);
   if (bits != 8 && bits != 16) {
-    fprintf(stderr, "WARNING: bits per sample for wave packet descr %d is %d instead of 8 or 16\n", index,
-            bits);
+    print_message("WARNING: bits per sample for wave packet descr %d is %d instead of 8 or 16\n", index,
+                  bits);
   }
-  if (samples == 0) fprintf(stderr, "WARNING: number of samples for wave packet descr %d is zero\n", index);
+  if (samples == 0) print_message("WARNING: number of samples for wave packet descr %d is zero\n", index);
   if (samples > 8096) {
-    fprintf(stderr, "WARNING: number of samples of %u for wave packet descr %d is with unusually large\n",
-            samples, index);
+    print_message("WARNING: number of samples of %u for wave packet descr %d is with unusually large\n",
+                  samples, index);
   }
-  if (spacing == 0) fprintf(stderr, "WARNING: temporal spacing for wave packet descr %d is zero\n", index);
+  if (spacing == 0) print_message("WARNING: temporal spacing for wave packet descr %d is zero\n", index);
 }
 
 void classify_spec(LASheader& h, uint16_t record_id, const std::vector<uint8_t>& data, LASpayloadRef ref,
@@ -186,7 +188,7 @@ void classify_spec(LASheader& h, uint16_t record_id, const std::vector<uint8_t>&
     set_attributes_from(h, data, is_vlr);
   } else if (record_id >= 100 && record_id <= 354) {
     const int index = record_id - 99;
-    if (h.has_wave_packet_descr(index)) fprintf(stderr, t.wave_packet_twice, index);
+    if (h.has_wave_packet_descr(index)) print_message(t.wave_packet_twice, index);
     if (is_vlr) check_wave_packet_descr(index, data);
     h.set_wave_packet_descr(index, ref);
   }
@@ -219,18 +221,18 @@ bool LASreaderLAS::open(const char* file_name, uint32_t io_buffer_size, bool pee
                         uint32_t decompress_selective) {
   close(true);
   if (file_name == nullptr) {
-    fputs("ERROR: file name pointer is zero\n", stderr);
+    print_message_text("ERROR: file name pointer is zero\n");
     return false;
   }
   FILE* f = fopen(file_name, "rb");
   if (f == nullptr) {
-    fprintf(stderr, "ERROR: cannot open file '%s' for read\n", file_name);
+    print_message("ERROR: cannot open file '%s' for read\n", file_name);
     return false;
   }
   file_.reset(f);
   file_name_ = file_name;
   if (io_buffer_size && setvbuf(f, nullptr, _IOFBF, io_buffer_size) != 0) {
-    fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", static_cast<int>(io_buffer_size));
+    print_message("WARNING: setvbuf() failed with buffer size %d\n", static_cast<int>(io_buffer_size));
   }
   own_stream_ = std::make_unique<ByteStreamInFile>(f);
   return open_stream(own_stream_.get(), peek_only, decompress_selective);
@@ -239,7 +241,7 @@ bool LASreaderLAS::open(const char* file_name, uint32_t io_buffer_size, bool pee
 bool LASreaderLAS::open(FILE* file, bool peek_only, uint32_t decompress_selective) {
   close(true);
   if (file == nullptr) {
-    fputs("ERROR: file pointer is zero\n", stderr);
+    print_message_text("ERROR: file pointer is zero\n");
     return false;
   }
   // POSIX streams carry no text translation, so standard input needs no mode switch here.
@@ -254,7 +256,7 @@ bool LASreaderLAS::open(ByteStreamIn* stream, bool peek_only, uint32_t decompres
 
 bool LASreaderLAS::open_stream(ByteStreamIn* stream, bool peek_only, uint32_t decompress_selective) {
   if (stream == nullptr) {
-    fputs("ERROR: ByteStreamIn* pointer is zero\n", stderr);
+    print_message_text("ERROR: ByteStreamIn* pointer is zero\n");
     return false;
   }
   header.clear();
@@ -278,21 +280,21 @@ bool LASreaderLAS::open_stream(ByteStreamIn* stream, bool peek_only, uint32_t de
   const int64_t after_size = int64_t(header.offset_to_point_data) - header.header_size - vlr_bytes;
   if (after_size > 0 &&
       !get_vector(*stream_, stream_size_, header.user_data_after_header, uint64_t(after_size))) {
-    fprintf(stderr, "ERROR: reading %d bytes of data into header.user_data_after_header\n", int(after_size));
+    print_message("ERROR: reading %d bytes of data into header.user_data_after_header\n", int(after_size));
     return false;
   }
   if (!read_evlrs()) return false;
   if (header.compression_vlr_payload) {
-    fputs("ERROR: compressed RKP input is not supported yet\n", stderr);
+    print_message_text("ERROR: compressed RKP input is not supported yet\n");
     return false;
   }
   if (header.point_data_format & 0xC0) {
     if (vlrs_skipped) {
-      fputs("ERROR: your RKP file has corruptions in the LAS header resulting in\n", stderr);
-      fputs("ERROR: the rekomp VLR being lost. maybe your download failed?\n", stderr);
+      print_message_text("ERROR: your RKP file has corruptions in the LAS header resulting in\n");
+      print_message_text("ERROR: the rekomp VLR being lost. maybe your download failed?\n");
     } else {
-      fputs("ERROR: this file was compressed with an experimental version of rekomp\n", stderr);
-      fputs(kSupportLine, stderr);
+      print_message_text("ERROR: this file was compressed with an experimental version of rekomp\n");
+      print_message_text(kSupportLine);
     }
     return false;
   }
@@ -329,13 +331,13 @@ bool LASreaderLAS::read_header_block() {
   };
   for (const Field& f : fields) {
     if (!get(*stream_, f.dst, f.size)) {
-      fprintf(stderr, "ERROR: reading header.%s\n", f.name);
+      print_message("ERROR: reading header.%s\n", f.name);
       return false;
     }
   }
   for (int i = 0; i < 5; i++) {
     if (!get(*stream_, &h.number_of_points_by_return[i], 4)) {
-      fprintf(stderr, "ERROR: reading header.number_of_points_by_return %d\n", i);
+      print_message("ERROR: reading header.number_of_points_by_return %d\n", i);
       return false;
     }
   }
@@ -355,36 +357,36 @@ bool LASreaderLAS::read_header_block() {
   };
   for (const Field& f : reals) {
     if (!get(*stream_, f.dst, f.size)) {
-      fprintf(stderr, "ERROR: reading header.%s\n", f.name);
+      print_message("ERROR: reading header.%s\n", f.name);
       return false;
     }
   }
   if (std::memcmp(h.file_signature, "LASF", 4) != 0) {
     char signature[5] = {};
     std::memcpy(signature, h.file_signature, 4);
-    fprintf(stderr, "ERROR: wrong file signature '%4s'\n", signature);
+    print_message("ERROR: wrong file signature '%4s'\n", signature);
     return false;
   }
   if (h.version_major != 1 || h.version_minor > 4) {
-    fprintf(stderr, "WARNING: unknown version %d.%d (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n",
-            h.version_major, h.version_minor);
+    print_message("WARNING: unknown version %d.%d (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n",
+                  h.version_major, h.version_minor);
   }
   if (h.header_size < 227) {
-    fprintf(stderr, "ERROR: header size is %d but should be at least 227\n", h.header_size);
+    print_message("ERROR: header size is %d but should be at least 227\n", h.header_size);
     return false;
   }
   if (h.offset_to_point_data < h.header_size) {
-    fprintf(stderr, "ERROR: offset to point data %d is smaller than header size %d\n",
-            int(h.offset_to_point_data), h.header_size);
+    print_message("ERROR: offset to point data %d is smaller than header size %d\n",
+                  int(h.offset_to_point_data), h.header_size);
     return false;
   }
-  if (h.x_scale_factor == 0) fputs("WARNING: x scale factor is zero.\n", stderr);
-  if (h.y_scale_factor == 0) fputs("WARNING: y scale factor is zero.\n", stderr);
-  if (h.z_scale_factor == 0) fputs("WARNING: z scale factor is zero.\n", stderr);
+  if (h.x_scale_factor == 0) print_message_text("WARNING: x scale factor is zero.\n");
+  if (h.y_scale_factor == 0) print_message_text("WARNING: y scale factor is zero.\n");
+  if (h.z_scale_factor == 0) print_message_text("WARNING: z scale factor is zero.\n");
   if ((h.max_x < h.min_x || h.max_y < h.min_y || h.max_z < h.min_z) &&
       (h.number_of_point_records || h.extended_number_of_point_records)) {
-    fprintf(stderr, "WARNING: invalid bounding box [ %g %g %g / %g %g %g ]\n", h.min_x, h.min_y, h.min_z,
-            h.max_x, h.max_y, h.max_z);
+    print_message("WARNING: invalid bounding box [ %g %g %g / %g %g %g ]\n", h.min_x, h.min_y, h.min_z,
+                  h.max_x, h.max_y, h.max_z);
   }
   return true;
 }
@@ -395,36 +397,36 @@ bool LASreaderLAS::read_version_fields() {
   if (h.version_major == 1 && h.version_minor >= 3) {
     if (h.header_size > 234) {
       if (!get(*stream_, &h.start_of_waveform_data_packet_record, 8)) {
-        fputs("ERROR: reading header.start_of_waveform_data_packet_record\n", stderr);
+        print_message_text("ERROR: reading header.start_of_waveform_data_packet_record\n");
         return false;
       }
       user_data_size = h.header_size - 235;
     } else {
-      fprintf(stderr, "WARNING: for LAS 1.%d header_size should at least be 235 but it is only %d\n",
-              h.version_minor, h.header_size);
+      print_message("WARNING: for LAS 1.%d header_size should at least be 235 but it is only %d\n",
+                    h.version_minor, h.header_size);
     }
   }
   if (h.version_major == 1 && h.version_minor >= 4) {
     if (h.header_size < 375) {
-      fprintf(stderr, "ERROR: for LAS 1.%d header_size should at least be 375 but it is only %d\n",
-              h.version_minor, h.header_size);
+      print_message("ERROR: for LAS 1.%d header_size should at least be 375 but it is only %d\n",
+                    h.version_minor, h.header_size);
       return false;
     }
     if (!get(*stream_, &h.start_of_first_extended_variable_length_record, 8)) {
-      fputs("ERROR: reading header.start_of_first_extended_variable_length_record\n", stderr);
+      print_message_text("ERROR: reading header.start_of_first_extended_variable_length_record\n");
       return false;
     }
     if (!get(*stream_, &h.number_of_extended_variable_length_records, 4)) {
-      fputs("ERROR: reading header.number_of_extended_variable_length_records\n", stderr);
+      print_message_text("ERROR: reading header.number_of_extended_variable_length_records\n");
       return false;
     }
     if (!get(*stream_, &h.extended_number_of_point_records, 8)) {
-      fputs("ERROR: reading header.extended_number_of_point_records\n", stderr);
+      print_message_text("ERROR: reading header.extended_number_of_point_records\n");
       return false;
     }
     for (int i = 0; i < 15; i++) {
       if (!get(*stream_, &h.extended_number_of_points_by_return[i], 8)) {
-        fprintf(stderr, "ERROR: reading header.extended_number_of_points_by_return[%d]\n", i);
+        print_message("ERROR: reading header.extended_number_of_points_by_return[%d]\n", i);
         return false;
       }
     }
@@ -432,7 +434,7 @@ bool LASreaderLAS::read_version_fields() {
   }
   if (user_data_size > 0 &&
       !get_vector(*stream_, stream_size_, h.user_data_in_header, uint64_t(user_data_size))) {
-    fprintf(stderr, "ERROR: reading %d bytes of data into header.user_data_in_header\n", user_data_size);
+    print_message("ERROR: reading %d bytes of data into header.user_data_in_header\n", user_data_size);
     return false;
   }
   return true;
@@ -445,10 +447,10 @@ bool LASreaderLAS::read_vlrs(bool& vlrs_skipped, int64_t& vlr_bytes) {
   for (uint32_t i = 0; i < count; i++) {
     int64_t room = int64_t(h.offset_to_point_data) - h.header_size - vlr_bytes;
     if (room < 54) {
-      fprintf(stderr,
-              "WARNING: only %d bytes until point block after reading %d of %d vlrs. skipping remaining vlrs "
-              "...\n",
-              int(room), int(i), int(count));
+      print_message(
+          "WARNING: only %d bytes until point block after reading %d of %d vlrs. skipping remaining vlrs "
+          "...\n",
+          int(room), int(i), int(count));
       vlrs_skipped = true;
       break;
     }
@@ -464,15 +466,14 @@ bool LASreaderLAS::read_vlrs(bool& vlrs_skipped, int64_t& vlr_bytes) {
                   {vlr.description, 32, "description"}};
     for (const auto& f : fields) {
       if (!get(*stream_, f.dst, f.size)) {
-        fprintf(stderr, "ERROR: reading header.vlrs[%d].%s\n", int(i), f.name);
+        print_message("ERROR: reading header.vlrs[%d].%s\n", int(i), f.name);
         return false;
       }
     }
     vlr_bytes += 54;
     room -= 54;
     if (room < vlr.record_length_after_header) {
-      fprintf(
-          stderr,
+      print_message(
           "WARNING: only %d bytes until point block when trying to read %d bytes into header.vlrs[%d].data\n",
           int(room), vlr.record_length_after_header, int(i));
       vlr.record_length_after_header = static_cast<uint16_t>(room);
@@ -497,18 +498,18 @@ bool LASreaderLAS::read_vlr_payload(LASvlr& vlr, uint32_t index) {
   const std::string user_id(vlr.user_id, strnlen(vlr.user_id, 16));
   if (same_id(vlr.user_id, "Quorvane") && vlr.record_id == 20) {
     if (length != 176) {
-      fprintf(stderr, "ERROR: record_length_after_header of VLR %s (%d) is %d instead of 176\n",
-              user_id.c_str(), vlr.record_id, length);
+      print_message("ERROR: record_length_after_header of VLR %s (%d) is %d instead of 176\n",
+                    user_id.c_str(), vlr.record_id, length);
       return false;
     }
     LASvlrLasoriginal o;
     if (!get(*stream_, &o.number_of_point_records, 8)) {
-      fprintf(stderr, "ERROR: reading vlr_lasoriginal->number_of_point_records %u\n", 0u);
+      print_message("ERROR: reading vlr_lasoriginal->number_of_point_records %u\n", 0u);
       return false;
     }
     for (int r = 0; r < 15; r++) {
       if (!get(*stream_, &o.number_of_points_by_return[r], 8)) {
-        fprintf(stderr, "ERROR: reading vlr_lasoriginal->number_of_points_by_return[%d] %u\n", r, 0u);
+        print_message("ERROR: reading vlr_lasoriginal->number_of_points_by_return[%d] %u\n", r, 0u);
         return false;
       }
     }
@@ -519,7 +520,7 @@ bool LASreaderLAS::read_vlr_payload(LASvlr& vlr, uint32_t index) {
                   {&o.max_y, "max_y"}, {&o.min_z, "min_z"}, {&o.max_z, "max_z"}};
     for (const auto& b : bounds) {
       if (!get(*stream_, b.dst, 8)) {
-        fprintf(stderr, "ERROR: reading vlr_lasoriginal->%s %g\n", b.name, 0.0);
+        print_message("ERROR: reading vlr_lasoriginal->%s %g\n", b.name, 0.0);
         return false;
       }
     }
@@ -528,8 +529,8 @@ bool LASreaderLAS::read_vlr_payload(LASvlr& vlr, uint32_t index) {
   }
   if (is_tiling(vlr.user_id, vlr.record_id)) {
     if (length != 28) {
-      fprintf(stderr, "ERROR: record_length_after_header of VLR %s (%d) is %d instead of 28\n",
-              user_id.c_str(), vlr.record_id, length);
+      print_message("ERROR: record_length_after_header of VLR %s (%d) is %d instead of 28\n", user_id.c_str(),
+                    vlr.record_id, length);
       return false;
     }
     uint8_t bytes[28];
@@ -538,9 +539,9 @@ bool LASreaderLAS::read_vlr_payload(LASvlr& vlr, uint32_t index) {
     for (int f = 0; f < 7; f++) {
       if (!get(*stream_, bytes + 4 * f, 4)) {
         if (f < 3) {
-          fprintf(stderr, "ERROR: reading vlr_gridpatch->%s %u\n", kNames[f], 0u);
+          print_message("ERROR: reading vlr_gridpatch->%s %u\n", kNames[f], 0u);
         } else {
-          fprintf(stderr, "ERROR: reading vlr_gridpatch->%s %g\n", kNames[f], 0.0);
+          print_message("ERROR: reading vlr_gridpatch->%s %g\n", kNames[f], 0.0);
         }
         return false;
       }
@@ -551,7 +552,7 @@ bool LASreaderLAS::read_vlr_payload(LASvlr& vlr, uint32_t index) {
     return true;
   }
   if (!get_vector(*stream_, stream_size_, vlr.data, length)) {
-    fprintf(stderr, "ERROR: reading %d bytes of data into header.vlrs[%d].data\n", length, int(index));
+    print_message("ERROR: reading %d bytes of data into header.vlrs[%d].data\n", length, int(index));
     return false;
   }
   if (same_id(vlr.user_id, "rekomp encoded")) header.compression_vlr_payload = vlr.data;
@@ -564,7 +565,7 @@ void LASreaderLAS::classify_record(const char (&user_id)[16], uint16_t record_id
   if (same_id(user_id, "LASF_Projection")) {
     if (data.empty()) {
       if (is_vlr)
-        fprintf(stderr, "WARNING: no payload for LASF_Projection VLR with record_id %d.\n", record_id);
+        print_message("WARNING: no payload for LASF_Projection VLR with record_id %d.\n", record_id);
       return;
     }
     classify_projection(header, record_id, data, ref, texts);
@@ -572,10 +573,9 @@ void LASreaderLAS::classify_record(const char (&user_id)[16], uint16_t record_id
     if (data.empty()) {
       // The literal is split only to keep a source checker from mistaking the message for prose.
       if (is_vlr)
-        fputs(
+        print_message_text(
             "WARNING: no payload for LASF_Spec (not specifi"
-            "cation-conform).\n",
-            stderr);
+            "cation-conform).\n");
       return;
     }
     classify_spec(header, record_id, data, ref, texts, is_vlr);
@@ -587,8 +587,8 @@ bool LASreaderLAS::read_evlrs() {
   const uint32_t count = h.number_of_extended_variable_length_records;
   if (!(h.version_major == 1 && h.version_minor >= 4) || count == 0) return true;
   if (!stream_->is_seekable()) {
-    fprintf(stderr, "WARNING: LAS %d.%d file has %d EVLRs but stream is not seekable ...\n", h.version_major,
-            h.version_minor, int(count));
+    print_message("WARNING: LAS %d.%d file has %d EVLRs but stream is not seekable ...\n", h.version_major,
+                  h.version_minor, int(count));
     // Keep the count in step with the (empty) list so no consumer walks records that are not there.
     h.number_of_extended_variable_length_records = 0;
     return true;
@@ -596,7 +596,7 @@ bool LASreaderLAS::read_evlrs() {
   const int64_t here = stream_->tell();
   const uint64_t start = h.start_of_first_extended_variable_length_record;
   if (start > uint64_t(INT64_MAX) || !stream_->seek(static_cast<int64_t>(start))) {
-    fputs("ERROR: reading header.evlrs[0].reserved\n", stderr);
+    print_message_text("ERROR: reading header.evlrs[0].reserved\n");
     return false;
   }
   for (uint32_t i = 0; i < count; i++) {
@@ -604,7 +604,7 @@ bool LASreaderLAS::read_evlrs() {
   }
   h.number_of_extended_variable_length_records = static_cast<uint32_t>(h.evlrs.size());
   if (!stream_->seek(here)) {
-    fputs("ERROR: cannot seek back to the point data after reading the EVLRs\n", stderr);
+    print_message_text("ERROR: cannot seek back to the point data after reading the EVLRs\n");
     return false;
   }
   return true;
@@ -623,19 +623,19 @@ bool LASreaderLAS::read_evlr(uint32_t i) {
                 {evlr.description, 32, "description"}};
   for (const auto& f : fields) {
     if (!get(*stream_, f.dst, f.size)) {
-      fprintf(stderr, "ERROR: reading header.evlrs[%d].%s\n", int(i), f.name);
+      print_message("ERROR: reading header.evlrs[%d].%s\n", int(i), f.name);
       return false;
     }
   }
   const int64_t length = evlr.record_length_after_header;
   if (same_id(evlr.user_id, "Quorvane") && evlr.record_id == 10 && length != 28) {
     const std::string user_id(evlr.user_id, strnlen(evlr.user_id, 16));
-    fprintf(stderr, "ERROR: record_length_after_header of EVLR %s (%d) is %u instead of 28\n",
-            user_id.c_str(), evlr.record_id, static_cast<unsigned>(length));
+    print_message("ERROR: record_length_after_header of EVLR %s (%d) is %u instead of 28\n", user_id.c_str(),
+                  evlr.record_id, static_cast<unsigned>(length));
     return false;
   }
   if (length < 0 || (length > 0 && !get_vector(*stream_, stream_size_, evlr.data, uint64_t(length)))) {
-    fprintf(stderr, "ERROR: reading %d bytes of data into header.evlrs[%d].data\n", int(length), int(i));
+    print_message("ERROR: reading %d bytes of data into header.evlrs[%d].data\n", int(length), int(i));
     return false;
   }
   if (same_id(evlr.user_id, "rekomp encoded")) {
@@ -660,14 +660,14 @@ bool LASreaderLAS::prepare_point([[maybe_unused]] uint32_t decompress_selective)
   std::vector<LASitem> items;
   const bool known = las_point_format_items(header.point_data_format, header.point_data_record_length, items);
   if (!known || !point.init(&header, items, &header)) {
-    fprintf(stderr, "ERROR: unknown point type %d with point size %d\n", header.point_data_format,
-            header.point_data_record_length);
+    print_message("ERROR: unknown point type %d with point size %d\n", header.point_data_format,
+                  header.point_data_record_length);
     return false;
   }
   reader_ = std::make_unique<LASrecordReader>();
   if (!reader_->setup(static_cast<uint32_t>(items.size()), items.data()) || !reader_->init(stream_)) {
-    fprintf(stderr, "ERROR: unknown point type %d with point size %d\n", header.point_data_format,
-            header.point_data_record_length);
+    print_message("ERROR: unknown point type %d with point size %d\n", header.point_data_format,
+                  header.point_data_record_length);
     reader_.reset();
     return false;
   }
@@ -690,14 +690,13 @@ bool LASreaderLAS::read_point_unfiltered() {
       return true;
     }
     incomplete = true;
-    if (reader_->warning())
-      fprintf(stderr, "WARNING: '%s' for '%s'\n", reader_->warning(), file_name_.c_str());
+    if (reader_->warning()) print_message("WARNING: '%s' for '%s'\n", reader_->warning(), file_name_.c_str());
     if (reader_->error()) {
-      fprintf(stderr, "ERROR: '%s' after %u of %u points for '%s'\n", reader_->error(),
-              static_cast<uint32_t>(p_count), static_cast<uint32_t>(npoints), file_name_.c_str());
+      print_message("ERROR: '%s' after %u of %u points for '%s'\n", reader_->error(),
+                    static_cast<uint32_t>(p_count), static_cast<uint32_t>(npoints), file_name_.c_str());
     } else {
-      fprintf(stderr, "WARNING: end-of-file after %u of %u points for '%s'\n", static_cast<uint32_t>(p_count),
-              static_cast<uint32_t>(npoints), file_name_.c_str());
+      print_message("WARNING: end-of-file after %u of %u points for '%s'\n", static_cast<uint32_t>(p_count),
+                    static_cast<uint32_t>(npoints), file_name_.c_str());
     }
     return false;
   }
@@ -705,11 +704,10 @@ bool LASreaderLAS::read_point_unfiltered() {
     checked_end_ = true;
     if (!reader_->check_end()) {
       incomplete = true;
-      fprintf(stderr, "ERROR: '%s' when reaching end of encoding\n",
-              reader_->error() ? reader_->error() : "");
+      print_message("ERROR: '%s' when reaching end of encoding\n", reader_->error() ? reader_->error() : "");
       p_count--;
     }
-    if (reader_->warning()) fprintf(stderr, "WARNING: '%s'\n", reader_->warning());
+    if (reader_->warning()) print_message("WARNING: '%s'\n", reader_->warning());
   }
   return false;
 }
@@ -825,16 +823,16 @@ void LASreaderLASrequantize::warn_overflow() const {
       const double Xn = r >= 0 ? std::floor(r + 0.5) : std::ceil(r - 0.5);
       if (!(Xn < double(INT32_MIN) || Xn > double(INT32_MAX))) continue;
       if (mode_ == RESCALE) {
-        fprintf(stderr, "WARNING: rescaling from %g to %g causes LAS integer overflow for %s\n",
-                old_scale_[a], *scale[a], kNames[a][b]);
+        print_message("WARNING: rescaling from %g to %g causes LAS integer overflow for %s\n", old_scale_[a],
+                      *scale[a], kNames[a][b]);
       } else if (mode_ == REOFFSET) {
-        fprintf(stderr, "WARNING: reoffsetting from %g to %g causes LAS integer overflow for %s\n",
-                old_offset_[a], *offset[a], kNames[a][b]);
+        print_message("WARNING: reoffsetting from %g to %g causes LAS integer overflow for %s\n",
+                      old_offset_[a], *offset[a], kNames[a][b]);
       } else {
-        fprintf(stderr,
-                "WARNING: rescaling from %g to %g and reoffsetting from %g to %g causes LAS integer overflow "
-                "for %s\n",
-                old_scale_[a], *scale[a], old_offset_[a], *offset[a], kNames[a][b]);
+        print_message(
+            "WARNING: rescaling from %g to %g and reoffsetting from %g to %g causes LAS integer overflow "
+            "for %s\n",
+            old_scale_[a], *scale[a], old_offset_[a], *offset[a], kNames[a][b]);
       }
     }
   }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/messages.h"
 #include "pointio/lasreaderlas.h"
 
 namespace {
@@ -30,7 +31,7 @@ LASreaderMerged::~LASreaderMerged() = default;
 bool LASreaderMerged::add_file_name(const std::string& name) {
   FILE* f = std::fopen(name.c_str(), "rb");
   if (!f) {
-    std::fprintf(stderr, "ERROR: file '%s' cannot be opened\n", name.c_str());
+    print_message("ERROR: file '%s' cannot be opened\n", name.c_str());
     return false;
   }
   std::fclose(f);
@@ -44,7 +45,7 @@ int32_t LASreaderMerged::get_format() const {
 
 bool LASreaderMerged::open() {
   if (file_names_.empty()) {
-    std::fprintf(stderr, "ERROR: no valid file names\n");
+    print_message("ERROR: no valid file names\n");
     return false;
   }
   if (!read_headers()) return false;
@@ -52,8 +53,8 @@ bool LASreaderMerged::open() {
   std::vector<LASitem> items;
   if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items) ||
       !point.init(&header, items, &header)) {
-    std::fprintf(stderr, "ERROR: unknown point type %d with point size %d\n", header.point_data_format,
-                 header.point_data_record_length);
+    print_message("ERROR: unknown point type %d with point size %d\n", header.point_data_format,
+                  header.point_data_record_length);
     return false;
   }
   return open_file(0);
@@ -65,7 +66,7 @@ bool LASreaderMerged::read_headers() {
   for (size_t i = 0; i < file_names_.size(); i++) {
     LASreaderLAS peek;
     if (!peek.open(file_names_[i].c_str(), 512, false, LASreaderLAS::kDecompressAll)) {
-      std::fprintf(stderr, "ERROR: could not open lasreaderlas for file '%s'\n", file_names_[i].c_str());
+      print_message("ERROR: could not open lasreaderlas for file '%s'\n", file_names_[i].c_str());
       return false;
     }
     const LASheader& h = peek.header;
@@ -82,10 +83,9 @@ bool LASreaderMerged::read_headers() {
   }
   const bool legacy_only = header.version_minor < 4;
   if (legacy_only && npoints > static_cast<int64_t>(UINT32_MAX)) {
-    std::fprintf(stderr,
-                 "WARNING: on-the-fly merged LAS 1.%d files contain too many points (%" PRId64
-                 ") for single LAS 1.%d file.\n",
-                 header.version_minor, npoints, header.version_minor);
+    print_message("WARNING: on-the-fly merged LAS 1.%d files contain too many points (%" PRId64
+                  ") for single LAS 1.%d file.\n",
+                  header.version_minor, npoints, header.version_minor);
   }
   p_count = 0;
   return true;
@@ -97,20 +97,20 @@ void LASreaderMerged::merge_header(const LASheader& h, bool first) {
     return;
   }
   if (h.point_data_format != header.point_data_format) {
-    std::fprintf(stderr, "WARNING: files have different point types: %d vs %d\n", header.point_data_format,
-                 h.point_data_format);
+    print_message("WARNING: files have different point types: %d vs %d\n", header.point_data_format,
+                  h.point_data_format);
   }
   if (h.point_data_record_length != header.point_data_record_length) {
-    std::fprintf(stderr, "WARNING: files have different point sizes: %d vs %d\n",
-                 header.point_data_record_length, h.point_data_record_length);
+    print_message("WARNING: files have different point sizes: %d vs %d\n", header.point_data_record_length,
+                  h.point_data_record_length);
   }
   if (h.number_attributes != header.number_attributes) {
-    std::fprintf(stderr, "WARNING: files have different number of attributes: %d vs %d\n",
-                 header.number_attributes, h.number_attributes);
+    print_message("WARNING: files have different number of attributes: %d vs %d\n", header.number_attributes,
+                  h.number_attributes);
   } else {
     for (int32_t a = 0; a < h.number_attributes; a++) {
       if (std::memcmp(&h.attributes[a], &header.attributes[a], sizeof(LASattribute)) != 0) {
-        std::fprintf(stderr, "WARNING: files have different attribute %d\n", a);
+        print_message("WARNING: files have different attribute %d\n", a);
       }
     }
   }
@@ -160,11 +160,11 @@ void LASreaderMerged::fit_quantization() {
     double s = *scale[a];
     for (int k = 0; k < 30 && !fits(centre, s); k++) s *= 10.0;
     if (s != *scale[a]) {
-      std::fprintf(stderr, scale_msg[a], *scale[a], s);
+      print_message(scale_msg[a], *scale[a], s);
       *scale[a] = s;
     }
     if (!fits(*offset[a], s)) {
-      std::fprintf(stderr, offset_msg[a], *offset[a], centre);
+      print_message(offset_msg[a], *offset[a], centre);
       *offset[a] = centre;
     }
   }
@@ -174,7 +174,7 @@ bool LASreaderMerged::open_file(size_t index) {
   current_ = index;
   reader_ = make_requantizing_reader(header);
   if (!reader_->open(file_names_[index].c_str(), io_ibuffer_size_, false, LASreaderLAS::kDecompressAll)) {
-    std::fprintf(stderr, "ERROR: could not open lasreaderlas for file '%s'\n", file_names_[index].c_str());
+    print_message("ERROR: could not open lasreaderlas for file '%s'\n", file_names_[index].c_str());
     reader_.reset();
     return false;
   }

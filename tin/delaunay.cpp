@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "common/messages.h"
 #include "tin/predicates_inline.h"
 
 namespace {
@@ -45,8 +46,7 @@ bool TIN::clean(uint32_t n, const float* points, uint32_t stride) {
   added_ = 0;
   // Neighbour codes are 3 * index + edge in a signed 32-bit word.
   if (3 * want > static_cast<uint64_t>(INT32_MAX) || stride < 2 || (n > 0 && points == nullptr)) {
-    std::fprintf(stderr, "ERROR (TINclean): failed malloc for %lld TINtriangles.\n",
-                 static_cast<long long>(want));
+    print_message("ERROR (TINclean): failed malloc for %lld TINtriangles.\n", static_cast<long long>(want));
     return false;
   }
   if (capacity_ < want) {
@@ -54,8 +54,7 @@ bool TIN::clean(uint32_t n, const float* points, uint32_t stride) {
     capacity_ = 0;
     triangles_ = tin_allocate_huge<TINtriangle>(want);
     if (!triangles_) {
-      std::fprintf(stderr, "ERROR (TINclean): failed malloc for %lld TINtriangles.\n",
-                   static_cast<long long>(want));
+      print_message("ERROR (TINclean): failed malloc for %lld TINtriangles.\n", static_cast<long long>(want));
       return false;
     }
     capacity_ = static_cast<uint32_t>(want);

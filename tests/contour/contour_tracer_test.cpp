@@ -444,8 +444,8 @@ TEST(Tracer, UnsortedIsoValuesAreRefused) {
   ContourTracer tracer;
   RecordingWriter writer;
   const HandTin tin = one_triangle(0, 10, 10);
-  EXPECT_THROW(tracer.extract(tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE, {5, 4},
-                              writer, false),
+  EXPECT_THROW(tracer.extract(tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE,
+                              std::vector<float>{5, 4}, writer, false),
                std::runtime_error);
 }
 

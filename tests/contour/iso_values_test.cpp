@@ -127,11 +127,13 @@ TEST(IsoSetupLimits, RefusesPathologicalSettings) {
   }
 }
 
-TEST(IsoSetupLimits, ListGrowsInSteps) {
+TEST(IsoSetupLimits, ListCapacityDoubles) {
   std::vector<float> list;
   for (int i = 0; i < 1500; i++) append_iso_value(list, static_cast<float>(i));
   EXPECT_EQ(list.capacity(), 2048u);
-  EXPECT_EQ(list[1499], 1499.0f);
+  for (int i = 1500; i < 5000; i++) append_iso_value(list, static_cast<float>(i));
+  EXPECT_EQ(list.capacity(), 8192u);
+  EXPECT_EQ(list[4999], 4999.0f);
 }
 
 }  // namespace

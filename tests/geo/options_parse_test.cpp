@@ -275,12 +275,24 @@ INSTANTIATE_TEST_SUITE_P(
                     "  -transverse_mercator 500000 0 meter 0 -93 0.99996\n"
                     "  -transverse_mercator 1500000 0 feet 47 -120.833333 0.99996\n"
                     "  -transverse_mercator 1640416.666667 0 survey_feet 47 -120.833333 0.99996\n"},
-        MessageCase{
-            "-lcc 1 2 m 3 north 5 6", false,
-            "ERROR: '-lcc' needs 7 arguments: false_easting false_northing unit lat_origin central_meridian "
-            "std_parallel_1 std_parallel_2 but 'north' is not a number\n"},
+        MessageCase{"-lcc 1 2 m 3 north 5 6", false, "ERROR: '-lcc' needs a number, not 'north'\n"},
+        MessageCase{"-tm 1 2 m 3 4 nan", false, "ERROR: '-tm' needs a number, not 'nan'\n"},
+        MessageCase{"-aeac 1e400 2 m 3 4 5 6", false, "ERROR: '-aeac' needs a number, not '1e400'\n"},
         MessageCase{"-target_precision fine", false,
-                    "ERROR: '-target_precision' needs 1 argument: precision but 'fine' is not a number\n"}));
+                    "ERROR: '-target_precision' needs a number, not 'fine'\n"},
+        MessageCase{"-target_precision -1", false,
+                    "ERROR: '-target_precision' needs a non-negative number, not '-1'\n"},
+        MessageCase{"-ellipsoid 5x", false, "ERROR: '-ellipsoid' needs a whole number, not '5x'\n"},
+        MessageCase{"-epsg 32632abc", false,
+                    "ERROR: '-epsg' needs 1 argument: EPSG code but '32632abc' is not a valid code\n"},
+        MessageCase{"-epsg 0", false,
+                    "ERROR: '-epsg' needs 1 argument: EPSG code but 0 is not a valid code\n"},
+        MessageCase{
+            "-utm 32Ufoo", false,
+            "ERROR: utm zone '32Ufoo' is unknown. use '32north', '55south', '10n', '56s', '17U', or '49L'\n"},
+        MessageCase{
+            "-utm 0U", false,
+            "ERROR: utm zone '0U' is unknown. use '32north', '55south', '10n', '56s', '17U', or '49L'\n"}));
 
 // A fixed number of arguments that runs past the end of the line is reported, never read.
 INSTANTIATE_TEST_SUITE_P(

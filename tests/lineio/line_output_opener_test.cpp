@@ -109,12 +109,17 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-ocut", "-3"},
                   false,
                   {"-ocut", "-3"},
-                  "ERROR: '-ocut' needs a non-negative number of characters to cut, not '-3'\n"},
+                  "ERROR: '-ocut' needs a whole number from 0 to 4294967295, not '-3'\n"},
         ParseCase{"ocut_huge",
                   {"-ocut", "99999999999"},
                   false,
                   {"-ocut", "99999999999"},
-                  "ERROR: '-ocut' needs a non-negative number of characters to cut, not '99999999999'\n"},
+                  "ERROR: '-ocut' needs a whole number from 0 to 4294967295, not '99999999999'\n"},
+        ParseCase{"offset_not_finite",
+                  {"-kml_elevation_offset", "nan"},
+                  false,
+                  {"-kml_elevation_offset", "nan"},
+                  "ERROR: '-kml_elevation_offset' needs a number, not 'nan'\n"},
         ParseCase{"odir_missing_directory",
                   {"-odir", kScratch + "/nowhere"},
                   false,
@@ -159,8 +164,8 @@ TEST(LineOutputOpenerTest, ParsedValuesReachTheFields) {
 
   LineOutputOpener other;
   EXPECT_FALSE(other.is_active());
-  ASSERT_TRUE(parse_words(other, {"-kml_elevation_offset", "abc", "-okml", "-odir", kScratch + "/"}));
-  EXPECT_EQ(other.get_kml_elevation_offset(), 0.0f);
+  ASSERT_TRUE(parse_words(other, {"-kml_elevation_offset", "-2.5", "-okml", "-odir", kScratch + "/"}));
+  EXPECT_EQ(other.get_kml_elevation_offset(), -2.5f);
   EXPECT_TRUE(other.format_is("kml"));
   EXPECT_STREQ(other.get_directory(), kScratch.c_str());
   EXPECT_FALSE(other.is_active());

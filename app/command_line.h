@@ -1,0 +1,23 @@
+// The whole command line of the tool: the four parsers take their options from the one argument
+// vector in the tool's order (georeferencing, input, line output, then the driver's own options,
+// which report any word nobody took), and the mode the run then takes.
+#pragma once
+
+#include "app/driver_options.h"
+#include "geo/geoprojectionconverter.h"
+#include "lineio/line_output_opener.h"
+#include "pointio/lasinputopener.h"
+
+struct CommandLine {
+  GeoProjectionConverter converter;
+  LASinputOpener input;
+  LineOutputOpener output;
+  DriverSettings driver;
+};
+
+// Parses argv[1 .. argc-1] into `line`, emptying the words each parser consumes. The messages of
+// bad options are printed; the outcome says whether to run and, if not, the exit code.
+ParseOutcome parse_command_line(int argc, char** argv, CommandLine& line);
+
+// Chooses the mode after parsing and runs it; answers the exit code.
+int run_command_line(CommandLine& line);
