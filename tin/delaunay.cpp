@@ -39,7 +39,7 @@ bool TINonsegment(const float* a, const float* b, const float* p) {
   return std::min(a[k], b[k]) <= p[k] && p[k] <= std::max(a[k], b[k]);
 }
 
-bool TIN::clean(uint32_t n, const float* points, uint32_t stride) {
+bool TIN::clean(uint32_t n, const float* points, uint32_t stride, TINinsertion insertion) {
   predicates_.exactinit();
   const uint64_t want = 2 * static_cast<uint64_t>(n);
   announced_ = 0;
@@ -52,17 +52,21 @@ bool TIN::clean(uint32_t n, const float* points, uint32_t stride) {
   if (capacity_ < want) {
     triangles_.reset();
     capacity_ = 0;
-    triangles_ = tin_allocate_huge<TINtriangle>(want);
+    // Sorted points touch the triangles in the order they were made, which 4 KiB pages serve well.
+    triangles_ = tin_allocate_huge<TINtriangle>(want, insertion == TINinsertion::kDelayed);
     if (!triangles_) {
       print_message("ERROR (TINclean): failed malloc for %lld TINtriangles.\n", static_cast<long long>(want));
       return false;
     }
     capacity_ = static_cast<uint32_t>(want);
   }
-  if (!delay_) delay_ = std::make_unique<uint32_t[]>(kDelay);
-  // Chain the whole buffer, not just 2n records: a reused larger buffer must not keep records of
-  // the previous file marked in use, since brute_locate scans the full capacity.
-  for (uint32_t i = 0; i < capacity_; i++) triangles_[i].link_or_flags = static_cast<int32_t>(i + 1);
+  // A reused buffer keeps the previous file's records beyond the free-list head; nothing reads a
+  // record at or past triangle_count_, so they need no clearing.
+  insertion_ = insertion;
+  const bool delayed = insertion == TINinsertion::kDelayed;
+  if (delayed && !delay_) delay_ = std::make_unique<uint32_t[]>(kDelay);
+  waiting_.clear();
+  waiting_elsewhere_ = 0;
 
   points_ = points;
   stride_ = stride;
@@ -81,13 +85,14 @@ bool TIN::clean(uint32_t n, const float* points, uint32_t stride) {
   scout_wins_ = 0;
 
   // About one cell per four points: at most 1 byte per point beside the 68 of points + triangles.
-  const size_t cells = std::max<size_t>(1, n / 4);
+  // Sorted points land next to the newest triangle and need no grid.
+  const size_t cells = delayed ? std::max<size_t>(1, n / 4) : 0;
   grid_valid_ = false;
   if (grid_cells_ != cells) {
     grid_.reset();
     grid_cells_ = 0;
     // The grid only speeds up the walk; without it every walk starts at the newest triangle.
-    grid_ = tin_allocate_huge<int32_t>(cells);
+    if (cells > 0) grid_ = tin_allocate_huge<int32_t>(cells);
     if (grid_) grid_cells_ = cells;
   }
   return true;
@@ -100,6 +105,7 @@ void TIN::release() {
   cavity_capacity_ = 0;
   cavity_size_ = 0;
   delay_.reset();
+  waiting_ = std::vector<uint32_t>();
   grid_.reset();
   grid_cells_ = 0;
   grid_valid_ = false;
@@ -128,13 +134,48 @@ bool TIN::add_point(uint32_t v) {
   const float* p = vertex(v);
   if (!std::isfinite(p[0]) || !std::isfinite(p[1])) return false;
   added_++;
+  if (insertion_ == TINinsertion::kImmediate) {
+    add_immediate(v);
+  } else {
+    add_delayed(v);
+  }
+  return true;
+}
+
+void TIN::add_immediate(uint32_t v) {
+  if (started_) {
+    const int32_t t = locate(vertex(v), walk_start_);
+    if (t >= 0) insert_cavity(v, t);  // else it coincides with a vertex: the first point keeps its z
+    return;
+  }
+  // Sorted input may begin with a long straight row; its points wait, in order, for the first
+  // point off their line. The first triangle is made of the first point, the first one elsewhere
+  // and that point: the others are inserted after it, so a repeated place keeps its first z.
+  waiting_.push_back(v);
+  const float* a = vertex(waiting_.front());
+  const float* p = vertex(v);
+  if (waiting_elsewhere_ == 0) {
+    if (p[0] != a[0] || p[1] != a[1]) waiting_elsewhere_ = waiting_.size() - 1;
+    return;
+  }
+  if (!try_first_triangle(waiting_.front(), waiting_[waiting_elsewhere_], v)) return;
+  for (size_t i = 1; i + 1 < waiting_.size(); i++) {
+    if (i != waiting_elsewhere_) add_immediate(waiting_[i]);
+  }
+  waiting_ = std::vector<uint32_t>();
+}
+
+void TIN::add_delayed(uint32_t v) {
   if (!started_) {
     delay_[delay_pos_++] = v;
-    if (delay_pos_ >= 3 && try_first_triangle()) return true;
+    if (delay_pos_ >= 3 && try_first_triangle(delay_[delay_pos_ - 3], delay_[delay_pos_ - 2], v)) {
+      delay_pos_ -= 3;
+      return;
+    }
     if (delay_pos_ == kDelay) {
       throw std::runtime_error("ERROR: cannot find triangle in first " + std::to_string(kDelay) + " points.");
     }
-    return true;
+    return;
   }
   if (!delay_full_) {
     delay_[delay_pos_++] = v;
@@ -142,7 +183,7 @@ bool TIN::add_point(uint32_t v) {
       delay_pos_ = 0;
       delay_full_ = true;
     }
-    return true;
+    return;
   }
   // Scan-line order would otherwise feed long runs of nearly collinear points; the occasional
   // random exchange breaks them up.
@@ -151,11 +192,11 @@ bool TIN::add_point(uint32_t v) {
   insert_point(delay_[delay_pos_], delay_pos_);
   delay_[delay_pos_] = v;
   if (++delay_pos_ == kDelay) delay_pos_ = 0;
-  return true;
 }
 
 bool TIN::finish() {
-  if (started_) {
+  waiting_ = std::vector<uint32_t>();
+  if (started_ && insertion_ == TINinsertion::kDelayed) {
     const uint32_t end = delay_full_ ? kDelay : delay_pos_;
     for (uint32_t i = 0; i < end; i++) {
       scout_ahead(i, end, false);
@@ -168,12 +209,9 @@ bool TIN::finish() {
   return started_;
 }
 
-// The first triangle from the three newest queued points, with its three infinite neighbours:
+// The first triangle from the three newest waiting points, with its three infinite neighbours:
 //   0 = (a, b, c)   1 = (-, c, b)   2 = (-, a, c)   3 = (-, b, a)
-bool TIN::try_first_triangle() {
-  uint32_t a = delay_[delay_pos_ - 3];
-  uint32_t b = delay_[delay_pos_ - 2];
-  const uint32_t c = delay_[delay_pos_ - 1];
+bool TIN::try_first_triangle(uint32_t a, uint32_t b, uint32_t c) {
   const double o = orient(vertex(a), vertex(b), vertex(c));
   if (o == 0) return false;
   if (o < 0) std::swap(a, b);
@@ -185,7 +223,6 @@ bool TIN::try_first_triangle() {
   free_head_ = 4;
   triangle_count_ = 4;
   walk_start_ = 0;
-  delay_pos_ -= 3;
   started_ = true;
   return true;
 }
@@ -295,7 +332,8 @@ void TIN::insert_cavity(uint32_t v, int32_t t) {
                                std::to_string(capacity_));
     }
     TINtriangle& Q = tri[q];
-    head = Q.link_or_flags;
+    // From triangle_count_ on, the free records link to the next one without saying so.
+    head = q < count ? Q.link_or_flags : q + 1;
     count = std::max(count, head);
     const uint32_t from[4] = {S.V[0], S.V[1], S.V[2], v};
     Q.V[0] = from[kFrom[i][0]];
@@ -339,8 +377,8 @@ int32_t TIN::locate(const float* p, int32_t t) const {
   }
   const float* e1 = vertex(tri[t].V[kPrev[b]]);
   const float* e2 = vertex(tri[t].V[kNext[b]]);
-  const double m[2] = {(static_cast<double>(e1[0]) + e2[0]) * 0.5,
-                       (static_cast<double>(e1[1]) + e2[1]) * 0.5};
+  const double m[2] = {(static_cast<double>(e1[0]) + static_cast<double>(e2[0])) * 0.5,
+                       (static_cast<double>(e1[1]) + static_cast<double>(e2[1])) * 0.5};
 
   int32_t steps = 0;
   while (!tin_is_infinite(tri[t])) {
@@ -403,10 +441,10 @@ int32_t TIN::hull_walk(const float* p, int32_t t) const {
 
 int32_t TIN::brute_locate(const float* p) const {
   const TINtriangle* tri = triangles_.get();
-  for (uint32_t i = 0; i < capacity_; i++) {
-    const TINtriangle& T = tri[i];
+  // No record at or past the count is in use (those past the head may be a previous file's).
+  for (int32_t t = 0; t < triangle_count_; t++) {
+    const TINtriangle& T = tri[t];
     if (!tin_in_use(T)) continue;
-    const int32_t t = static_cast<int32_t>(i);
     if (tin_is_infinite(T)) {
       const float* v1 = vertex(T.V[1]);
       const float* v2 = vertex(T.V[2]);
@@ -551,8 +589,9 @@ void TIN::scout_step(Scout& s) {
     if (k == s.entry) continue;
     const float* a = vertex(T.V[kNext[k]]);
     const float* b = vertex(T.V[kPrev[k]]);
-    const double o = (static_cast<double>(a[0]) - p[0]) * (static_cast<double>(b[1]) - p[1]) -
-                     (static_cast<double>(a[1]) - p[1]) * (static_cast<double>(b[0]) - p[0]);
+    const double px = p[0], py = p[1];
+    const double o = (static_cast<double>(a[0]) - px) * (static_cast<double>(b[1]) - py) -
+                     (static_cast<double>(a[1]) - py) * (static_cast<double>(b[0]) - px);
     if (o < 0) {
       const int32_t code = T.N[k];
       if (code < 0 || static_cast<uint32_t>(code / 3) >= capacity_) break;
@@ -575,13 +614,14 @@ void TIN::scout_step(Scout& s) {
 // Squared distance from p to a vertex that every triangle, infinite ones included, has.
 double TIN::start_distance2(int32_t t, const float* p) const {
   const float* v = vertex(triangles_[t].V[1]);
-  const double dx = static_cast<double>(v[0]) - p[0], dy = static_cast<double>(v[1]) - p[1];
+  const double dx = static_cast<double>(v[0]) - static_cast<double>(p[0]);
+  const double dy = static_cast<double>(v[1]) - static_cast<double>(p[1]);
   return dx * dx + dy * dy;
 }
 
 size_t TIN::grid_cell(const float* p) const {
-  const double fx = (p[0] - grid_min_x_) * grid_scale_x_;
-  const double fy = (p[1] - grid_min_y_) * grid_scale_y_;
+  const double fx = (static_cast<double>(p[0]) - grid_min_x_) * grid_scale_x_;
+  const double fy = (static_cast<double>(p[1]) - grid_min_y_) * grid_scale_y_;
   const uint32_t ix = static_cast<uint32_t>(std::clamp(fx, 0.0, static_cast<double>(grid_nx_ - 1)));
   const uint32_t iy = static_cast<uint32_t>(std::clamp(fy, 0.0, static_cast<double>(grid_ny_ - 1)));
   return static_cast<size_t>(iy) * grid_nx_ + ix;
@@ -660,12 +700,13 @@ void TIN::grid_fit(const float* p) {
     grid_rebuild();
     return;
   }
-  if (p[0] >= grid_min_x_ && p[0] <= grid_max_x_ && p[1] >= grid_min_y_ && p[1] <= grid_max_y_) return;
+  const double px = p[0], py = p[1];
+  if (px >= grid_min_x_ && px <= grid_max_x_ && py >= grid_min_y_ && py <= grid_max_y_) return;
   const double w = grid_max_x_ - grid_min_x_, h = grid_max_y_ - grid_min_y_;
-  if (p[0] < grid_min_x_) grid_min_x_ = std::min<double>(p[0], grid_min_x_ - w);
-  if (p[0] > grid_max_x_) grid_max_x_ = std::max<double>(p[0], grid_max_x_ + w);
-  if (p[1] < grid_min_y_) grid_min_y_ = std::min<double>(p[1], grid_min_y_ - h);
-  if (p[1] > grid_max_y_) grid_max_y_ = std::max<double>(p[1], grid_max_y_ + h);
+  if (px < grid_min_x_) grid_min_x_ = std::min(px, grid_min_x_ - w);
+  if (px > grid_max_x_) grid_max_x_ = std::max(px, grid_max_x_ + w);
+  if (py < grid_min_y_) grid_min_y_ = std::min(py, grid_min_y_ - h);
+  if (py > grid_max_y_) grid_max_y_ = std::max(py, grid_max_y_ + h);
   grid_rebuild();
 }
 

@@ -1,8 +1,8 @@
 // The incremental Delaunay triangulation of one input file's points.
 //
-// Usage: clean(n, points, stride) once per file, add_point() for each stored vertex (at most n),
-// finish(), then walk triangles()[0 .. triangle_count()) skipping records that are not in use,
-// and release() (or clean() again for the next file, reusing a large enough buffer).
+// Usage: clean(n, points, stride, insertion) once per file, add_point() for each stored vertex (at
+// most n), finish(), then walk triangles()[0 .. triangle_count()) skipping records that are not in
+// use, and release() (or clean() again for the next file, reusing a large enough buffer).
 #pragma once
 
 #include <cstdint>
@@ -13,17 +13,34 @@
 #include "tin/predicates.h"
 #include "tin/tin.h"
 
+// When add_point inserts a point.
+enum class TINinsertion : uint8_t {
+  // Right away, in the order the points are added: for points already in spatial order (see
+  // tin/spatial_sort.h), where every point lands next to the triangle created last. The
+  // triangulation is then a function of that order alone.
+  kImmediate,
+  // In arrival order through a delay queue: every point waits for 10000 later ones and every 256th
+  // queue slot is exchanged at random, which breaks up the scan lines of airborne input.
+  kDelayed,
+};
+
 class TIN {
  public:
   // Sizes the triangle buffer for n vertices read from `points` (`stride` floats per vertex, x
   // and y first; the buffer may be filled after this call, before each vertex is added).
   // Answers false after "ERROR (TINclean): failed malloc for %d TINtriangles." when the buffer
   // cannot be allocated or n is too large for 32-bit neighbour codes.
-  bool clean(uint32_t n, const float* points, uint32_t stride);
+  bool clean(uint32_t n, const float* points, uint32_t stride,
+             TINinsertion insertion = TINinsertion::kDelayed);
 
-  // Queues a vertex and inserts older queued ones. Answers false, and changes nothing, for a
-  // vertex index >= n, for non-finite coordinates and once n vertices have been added.
-  // Throws std::runtime_error on the fatal conditions of the insertion.
+  // Inserts a vertex, or queues it and inserts older queued ones. The points wait until three of
+  // them that are not collinear form the first triangle: in delayed insertion the newest three,
+  // giving up after 10000 points; in immediate insertion the first point, the first one elsewhere
+  // and the first one off their line, however long the straight start. A vertex at the place of
+  // an earlier inserted one is skipped, so that one's z stays (in immediate insertion, the first
+  // added). Answers false, and changes nothing, for a vertex index >= n, for non-finite
+  // coordinates and once n vertices have been added. Throws std::runtime_error on the fatal
+  // conditions of the insertion.
   bool add_point(uint32_t vertex);
 
   // Inserts every vertex still queued; answers whether a first triangle was ever formed.
@@ -69,7 +86,9 @@ class TIN {
   double orient(const float* a, const float* b, const float* c) const;
   double orient(const float* a, const double* b, const float* c) const;
 
-  bool try_first_triangle();
+  bool try_first_triangle(uint32_t a, uint32_t b, uint32_t c);
+  void add_delayed(uint32_t v);
+  void add_immediate(uint32_t v);
   void insert_point(uint32_t v, uint32_t pos);
   void scout_ahead(uint32_t pos, uint32_t end, bool wraps);
   void scout_launch(Scout& s, uint32_t v);
@@ -97,13 +116,19 @@ class TIN {
   uint32_t stride_ = 3;
   uint32_t announced_ = 0;  // n of clean()
   uint32_t added_ = 0;      // vertices given to add_point since clean()
+  TINinsertion insertion_ = TINinsertion::kDelayed;
 
+  // The free list runs through the records' link words; every record from triangle_count_ on is
+  // free and links to the next one. Those links are implied rather than written, so a fresh buffer
+  // is never swept and its pages are first touched by the triangles that use them.
   TINhugeArray<TINtriangle> triangles_;
   uint32_t capacity_ = 0;  // records in triangles_ (2n)
   int32_t free_head_ = 0;
-  int32_t triangle_count_ = 0;
+  int32_t triangle_count_ = 0;  // exceeds every index in use
   int32_t walk_start_ = 0;
 
+  std::vector<uint32_t> waiting_;  // immediate insertion: the points before the first triangle
+  size_t waiting_elsewhere_ = 0;   // first of them not at the place of the first; 0 for none yet
   std::unique_ptr<uint32_t[]> delay_;
   uint32_t delay_pos_ = 0;
   bool started_ = false;

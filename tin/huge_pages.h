@@ -1,6 +1,7 @@
-// Large arrays that the triangulation reads at random. With 4 KiB pages a random read into a
-// buffer of hundreds of megabytes misses the TLB almost every time, so these arrays are aligned to
-// 2 MiB and the kernel is asked to back them with huge pages where it supports that.
+// Large arrays that the triangulation may read at random. With 4 KiB pages a random read into a
+// buffer of hundreds of megabytes misses the TLB almost every time, so such arrays can be aligned
+// to 2 MiB and the kernel asked to back them with huge pages where it supports that. Huge pages
+// cost more to fault in, though, which does not pay when the reads stay local.
 #pragma once
 
 #include <cstddef>
@@ -19,9 +20,9 @@ struct TINfreeDeleter {
 template <class T>
 using TINhugeArray = std::unique_ptr<T[], TINfreeDeleter>;
 
-// n uninitialised elements, or null when the memory is not available.
+// n uninitialised elements, or null when the memory is not available; on huge pages if `huge`.
 template <class T>
-TINhugeArray<T> tin_allocate_huge(size_t n) {
+TINhugeArray<T> tin_allocate_huge(size_t n, bool huge = true) {
   static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>);
   constexpr size_t kHuge = size_t{2} << 20;
   if (n > (SIZE_MAX - kHuge) / sizeof(T)) return nullptr;
@@ -31,7 +32,7 @@ TINhugeArray<T> tin_allocate_huge(size_t n) {
   void* p = rounded > kHuge ? std::aligned_alloc(kHuge, rounded) : std::malloc(bytes > 0 ? bytes : 1);
   if (p == nullptr) return nullptr;
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (rounded > kHuge) madvise(p, rounded, MADV_HUGEPAGE);  // advice only: failure changes nothing
+  if (huge && rounded > kHuge) madvise(p, rounded, MADV_HUGEPAGE);  // advice only: failure changes nothing
 #endif
   return TINhugeArray<T>(static_cast<T*>(p));
 }

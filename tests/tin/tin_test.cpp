@@ -1,5 +1,5 @@
-// Triangulations checked against the invariants any Delaunay TIN must meet, plus the insertion
-// order, the duplicate rule and the bounds of the triangle buffer.
+// Triangulations checked against the invariants any Delaunay TIN must meet, in both insertion
+// orders, plus the order itself, the duplicate rule and the bounds of the triangle buffer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 
 #include "tin/delaunay.h"
 #include "tin/predicates.h"
+#include "tin/spatial_sort.h"
 
 namespace {
 
@@ -36,17 +37,24 @@ std::array<double, 2> xy(const float* p) {
 }
 
 // Builds the TIN of all points of `cloud` in order; answers finish().
-bool triangulate(TIN& tin, const Cloud& cloud) {
-  EXPECT_TRUE(tin.clean(cloud.size(), cloud.v.data(), cloud.stride));
+bool triangulate(TIN& tin, const Cloud& cloud, TINinsertion insertion = TINinsertion::kDelayed) {
+  EXPECT_TRUE(tin.clean(cloud.size(), cloud.v.data(), cloud.stride, insertion));
   for (uint32_t i = 0; i < cloud.size(); i++) EXPECT_TRUE(tin.add_point(i));
   return tin.finish();
 }
 
-// Every invariant of a Delaunay TIN over the distinct points of cloud[0 .. added).
-void check_triangulation(const TIN& tin, const Cloud& cloud, uint32_t added) {
+// The cloud in Hilbert order, as the program triangulates it by default.
+Cloud hilbert_sorted(Cloud c) {
+  hilbert_sort(c.v, c.stride, 0, c.size());
+  return c;
+}
+
+// Every invariant of a Delaunay TIN over the distinct points of cloud[0 .. added). With
+// `first_stays`, the vertex at each place must be the first point given there; otherwise which
+// one it is follows the delay queue, whose random exchanges decouple it from the input order.
+void check_triangulation(const TIN& tin, const Cloud& cloud, uint32_t added, bool first_stays = false) {
   TINpredicates pred;
-  // Distinct xy -> the indices of the points there. Which one becomes the vertex follows the
-  // insertion order, which the delay buffer's random exchanges decouple from the input order.
+  // Distinct xy -> the indices of the points there, in input order.
   std::map<std::pair<float, float>, std::vector<uint32_t>> at_xy;
   for (uint32_t i = 0; i < added; i++) at_xy[std::make_pair(cloud.at(i)[0], cloud.at(i)[1])].push_back(i);
 
@@ -111,6 +119,9 @@ void check_triangulation(const TIN& tin, const Cloud& cloud, uint32_t added) {
     const auto hits =
         std::count_if(indices.begin(), indices.end(), [&](uint32_t i) { return vertices.count(i); });
     EXPECT_EQ(hits, 1) << "point (" << p.first << ", " << p.second << ") must be exactly one vertex";
+    if (first_stays) {
+      EXPECT_TRUE(vertices.count(indices[0])) << "(" << p.first << ", " << p.second << ")";
+    }
     matched += static_cast<size_t>(hits);
   }
   EXPECT_EQ(vertices.size(), matched) << "a vertex that is no added point";
@@ -185,10 +196,18 @@ Cloud points_on_edges() {
   return c;
 }
 
+Cloud scaled(Cloud c, double factor) {
+  for (size_t i = 0; i < c.v.size(); i += c.stride) {
+    c.v[i] = static_cast<float>(static_cast<double>(c.v[i]) * factor);
+    c.v[i + 1] = static_cast<float>(static_cast<double>(c.v[i + 1]) * factor);
+  }
+  return c;
+}
+
 Cloud with_duplicates(Cloud c, unsigned seed) {
   Cloud d = c;
   std::mt19937 rng(seed);
-  for (uint32_t i = 0; i < c.size(); i += 3) d.add(c.at(i)[0], c.at(i)[1], c.at(i)[2] + 50.0);
+  for (uint32_t i = 0; i < c.size(); i += 3) d.add(c.at(i)[0], c.at(i)[1], c.at(i)[2] + 50.0f);
   return shuffled(d, seed);
 }
 
@@ -217,6 +236,11 @@ const std::vector<Case>& cases() {
       {"RandomTinyScale", [] { return uniform(5000, 0.0, 1e-3, 5); }},
       {"RandomUnitWrapsBuffer", [] { return uniform(25000, 0.0, 1.0, 6); }},
       {"RandomLargeScale", [] { return uniform(5000, 0.0, 1e6, 7); }},
+      // Cocircular grids and random points at the far ends of the float range's useful scales.
+      {"GridScaledDown", [] { return shuffled(scaled(grid(40, 30, 1.0, 7.0), 1e-9), 20); }},
+      {"GridScaledUp", [] { return shuffled(scaled(grid(40, 30, 1.0, 7.0), 1e9), 21); }},
+      {"RandomAtNanoScale", [] { return uniform(5000, 0.0, 1e-9, 22); }},
+      {"RandomAtGigaScale", [] { return uniform(5000, -1e9, 1e9, 23); }},
       {"ScanLines", [] { return scan_lines(30000, 8); }},
       {"ThinStrip", [] { return uniform(3000, 0.0, 1e-4, 9); }},
       // Scattered points first, then flight lines over the same area: the walk-ahead used for
@@ -235,17 +259,83 @@ const std::vector<Case>& cases() {
   return all;
 }
 
-class Triangulation : public ::testing::TestWithParam<size_t> {};
+class Triangulation : public ::testing::TestWithParam<std::tuple<size_t, TINinsertion>> {};
 
 TEST_P(Triangulation, MeetsDelaunayInvariants) {
-  const Cloud cloud = cases()[GetParam()].make();
+  const auto [index, insertion] = GetParam();
+  const bool sorted = insertion == TINinsertion::kImmediate;
+  const Cloud cloud = sorted ? hilbert_sorted(cases()[index].make()) : cases()[index].make();
   TIN tin;
-  ASSERT_TRUE(triangulate(tin, cloud));
-  check_triangulation(tin, cloud, cloud.size());
+  ASSERT_TRUE(triangulate(tin, cloud, insertion));
+  check_triangulation(tin, cloud, cloud.size(), sorted);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Triangulation, ::testing::Range<size_t>(0, 13),
+std::string order_and_case_name(const ::testing::TestParamInfo<std::tuple<size_t, TINinsertion>>& info) {
+  const bool sorted = std::get<1>(info.param) == TINinsertion::kImmediate;
+  return (sorted ? "Sorted" : "Arrival") + cases()[std::get<0>(info.param)].name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Triangulation,
+                         ::testing::Combine(::testing::Range<size_t>(0, cases().size()),
+                                            ::testing::Values(TINinsertion::kImmediate,
+                                                              TINinsertion::kDelayed)),
+                         order_and_case_name);
+
+// ---- canonical order ---------------------------------------------------------------------------
+
+// The program's default: the same points in any order give the very same triangle records.
+class CanonicalTriangulation : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(CanonicalTriangulation, SamePointsInAnotherOrderGiveTheSameTriangles) {
+  const Cloud cloud = cases()[GetParam()].make();
+  const Cloud a = hilbert_sorted(cloud);
+  const Cloud b = hilbert_sorted(shuffled(cloud, 30));
+  for (uint32_t i = 0; i < a.size(); i++) {
+    ASSERT_TRUE(a.at(i)[0] == b.at(i)[0] && a.at(i)[1] == b.at(i)[1]) << "sorted point " << i;
+  }
+  TIN ta, tb;
+  ASSERT_TRUE(triangulate(ta, a, TINinsertion::kImmediate));
+  ASSERT_TRUE(triangulate(tb, b, TINinsertion::kImmediate));
+  ASSERT_EQ(ta.triangle_count(), tb.triangle_count());
+  for (int32_t t = 0; t < ta.triangle_count(); t++) {
+    const TINtriangle& A = ta.triangles()[t];
+    const TINtriangle& B = tb.triangles()[t];
+    ASSERT_EQ(tin_in_use(A), tin_in_use(B)) << t;
+    if (!tin_in_use(A)) continue;
+    ASSERT_TRUE(std::equal(A.V, A.V + 3, B.V) && std::equal(A.N, A.N + 3, B.N)) << "triangle " << t;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CanonicalTriangulation, ::testing::Range<size_t>(0, cases().size()),
                          [](const auto& param_info) { return cases()[param_info.param].name; });
+
+// Sorted set of triangles, each as its three corners' coordinates in sorted order.
+std::set<std::array<float, 6>> triangle_set(const TIN& tin, const Cloud& cloud) {
+  std::set<std::array<float, 6>> set;
+  for (int32_t t = 0; t < tin.triangle_count(); t++) {
+    const TINtriangle& T = tin.triangles()[t];
+    if (!tin_in_use(T) || tin_is_infinite(T)) continue;
+    std::array<std::pair<float, float>, 3> corners;
+    for (int k = 0; k < 3; k++) corners[k] = {cloud.at(T.V[k])[0], cloud.at(T.V[k])[1]};
+    std::sort(corners.begin(), corners.end());
+    set.insert({corners[0].first, corners[0].second, corners[1].first, corners[1].second, corners[2].first,
+                corners[2].second});
+  }
+  return set;
+}
+
+TEST(TinOrder, SortedAndArrivalOrderAgreeInGeneralPosition) {
+  // Without four cocircular points the Delaunay triangulation is unique, whatever the order.
+  for (const Cloud& cloud :
+       {uniform(20000, 0.0, 300.0, 31), scan_lines(30000, 32), uniform(3000, -1e6, 1e6, 33)}) {
+    const Cloud sorted = hilbert_sorted(cloud);
+    TIN arrival, immediate;
+    ASSERT_TRUE(triangulate(arrival, cloud, TINinsertion::kDelayed));
+    ASSERT_TRUE(triangulate(immediate, sorted, TINinsertion::kImmediate));
+    const auto a = triangle_set(arrival, cloud), b = triangle_set(immediate, sorted);
+    EXPECT_TRUE(a == b) << a.size() << " against " << b.size() << " triangles";
+  }
+}
 
 // ---- insertion order ---------------------------------------------------------------------------
 
@@ -317,6 +407,21 @@ TEST(TinOrder, FewerThanThreeOrOnlyCollinearPointsGiveNoTin) {
     for (uint32_t i = 0; i < n; i++) ASSERT_TRUE(tin.add_point(i));
     EXPECT_FALSE(tin.finish()) << n;
   }
+}
+
+TEST(TinOrder, ImmediateInsertionWaitsOutAnyStraightStart) {
+  // Sorted input can start with a long straight row; the arrival order's 10000-point limit must
+  // not make that fatal.
+  Cloud c;
+  for (int i = 0; i < 15000; i++) c.add(i, 0.5 * i);
+  c.add(7000.25, 10);
+  for (int i = 0; i < 3000; i++) c.add(i * 2.5, 3 + (i % 7));
+  TIN tin;
+  ASSERT_TRUE(triangulate(tin, c, TINinsertion::kImmediate));
+  check_triangulation(tin, c, c.size(), true);
+  Cloud line;
+  for (int i = 0; i < 12000; i++) line.add(i, 0.5 * i);
+  EXPECT_FALSE(triangulate(tin, line, TINinsertion::kImmediate));
 }
 
 TEST(TinOrder, TenThousandCollinearPointsAreFatal) {
@@ -396,7 +501,8 @@ TEST(TinBounds, FourFloatStride) {
   Cloud c;
   c.stride = 4;
   std::mt19937 rng(17);
-  for (int i = 0; i < 3000; i++) c.add(rng() % 1000 * 0.01, rng() % 1000 * 0.01, i);
+  for (int i = 0; i < 3000; i++)
+    c.add(static_cast<double>(rng() % 1000) * 0.01, static_cast<double>(rng() % 1000) * 0.01, i);
   TIN tin;
   ASSERT_TRUE(triangulate(tin, c));
   EXPECT_EQ(tin.stride(), 4u);
