@@ -1,6 +1,10 @@
 // Points per second of the TIN for airborne-like and uniformly random point sets of 1, 4 and 16
 // million points, and the peak resident size per point of the process so far (run one benchmark
-// per process, e.g. --benchmark_filter='BM_TinAirborne/16000000', for a clean figure).
+// per process, e.g. --benchmark_filter='BM_SortedAirborne/16000000', for a clean figure).
+//
+//   BM_Sorted*   the default: Hilbert sort of the points (timed), then immediate insertion
+//   BM_Arrival*  the points in the order they come, through the delay queue
+//   BM_Cgal*     CGAL's Delaunay_triangulation_2 with range insertion, when CGAL is installed
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -10,6 +14,7 @@
 #include <vector>
 
 #include "tin/delaunay.h"
+#include "tin/spatial_sort.h"
 
 #ifdef CM_BENCH_WITH_CGAL
 #include <CGAL/Delaunay_triangulation_2.h>
@@ -91,29 +96,49 @@ double peak_bytes() {
   return static_cast<double>(usage.ru_maxrss) * 1024.0;
 }
 
-void run_tin(benchmark::State& state, const std::vector<float>& xyz) {
-  const uint32_t n = static_cast<uint32_t>(xyz.size() / 3);
+using Generator = std::vector<float> (*)(uint32_t);
+
+// Each round triangulates freshly generated points, so the sorted runs sort the input order
+// every time; the generation is not timed. One copy of the points is alive, as in the program.
+void run_tin(benchmark::State& state, Generator make, TINinsertion insertion) {
+  const uint32_t n = static_cast<uint32_t>(state.range(0));
   TIN tin;
   int32_t triangles = 0;
   for (auto _ : state) {
-    if (!tin.clean(n, xyz.data(), 3)) state.SkipWithError("clean failed");
+    state.PauseTiming();
+    std::vector<float> xyz = make(n);
+    state.ResumeTiming();
+    if (insertion == TINinsertion::kImmediate) hilbert_sort(xyz, 3, 0, n);
+    if (!tin.clean(n, xyz.data(), 3, insertion)) state.SkipWithError("clean failed");
     for (uint32_t i = 0; i < n; i++) tin.add_point(i);
     tin.finish();
     triangles = tin.triangle_count();
     benchmark::DoNotOptimize(triangles);
+    state.PauseTiming();
+    xyz = std::vector<float>();
+    state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * n);
   state.counters["peak_B_per_pt"] = peak_bytes() / n;
 }
 
-void BM_TinAirborne(benchmark::State& state) {
-  run_tin(state, airborne(static_cast<uint32_t>(state.range(0))));
+void BM_SortedAirborne(benchmark::State& state) {
+  run_tin(state, airborne, TINinsertion::kImmediate);
 }
-void BM_TinAirborneStrips(benchmark::State& state) {
-  run_tin(state, airborne_strips(static_cast<uint32_t>(state.range(0))));
+void BM_SortedAirborneStrips(benchmark::State& state) {
+  run_tin(state, airborne_strips, TINinsertion::kImmediate);
 }
-void BM_TinUniform(benchmark::State& state) {
-  run_tin(state, uniform(static_cast<uint32_t>(state.range(0))));
+void BM_SortedUniform(benchmark::State& state) {
+  run_tin(state, uniform, TINinsertion::kImmediate);
+}
+void BM_ArrivalAirborne(benchmark::State& state) {
+  run_tin(state, airborne, TINinsertion::kDelayed);
+}
+void BM_ArrivalAirborneStrips(benchmark::State& state) {
+  run_tin(state, airborne_strips, TINinsertion::kDelayed);
+}
+void BM_ArrivalUniform(benchmark::State& state) {
+  run_tin(state, uniform, TINinsertion::kDelayed);
 }
 
 #ifdef CM_BENCH_WITH_CGAL
@@ -147,9 +172,13 @@ BENCHMARK(BM_CgalAirborneStrips)->Arg(1000000)->Arg(4000000)->Arg(16000000)->Uni
 BENCHMARK(BM_CgalUniform)->Arg(1000000)->Arg(4000000)->Arg(16000000)->Unit(benchmark::kMillisecond);
 #endif
 
-BENCHMARK(BM_TinAirborne)->Arg(1000000)->Arg(4000000)->Arg(16000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TinAirborneStrips)->Arg(1000000)->Arg(4000000)->Arg(16000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TinUniform)->Arg(1000000)->Arg(4000000)->Arg(16000000)->Unit(benchmark::kMillisecond);
+#define CM_TIN_SIZES ->Arg(1000000)->Arg(4000000)->Arg(16000000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_SortedAirborne) CM_TIN_SIZES;
+BENCHMARK(BM_SortedAirborneStrips) CM_TIN_SIZES;
+BENCHMARK(BM_SortedUniform) CM_TIN_SIZES;
+BENCHMARK(BM_ArrivalAirborne) CM_TIN_SIZES;
+BENCHMARK(BM_ArrivalAirborneStrips) CM_TIN_SIZES;
+BENCHMARK(BM_ArrivalUniform) CM_TIN_SIZES;
 
 }  // namespace
 
