@@ -16,6 +16,7 @@
 #include "lineio/linewriter_reprojector.h"
 #include "pointio/lasinputopener.h"
 #include "pointio/lasreader.h"
+#include "tin/spatial_sort.h"
 
 namespace {
 
@@ -223,14 +224,16 @@ bool ContourRun::extra_pass(std::unique_ptr<LASreader>& reader, uint32_t& kept) 
   return true;
 }
 
-// Files are sized from their point count and triangulated while they are read. A pipe cannot prove
-// its header's count, so its buffer grows with the points that really arrive and the TIN is sized
-// once they are all in: a lying header on a pipe cannot claim gigabytes. Both ways insert the
-// points in the same order, so the triangulation is the same.
+// Files are sized from their point count. A pipe cannot prove its header's count, so its buffer
+// grows with the points that really arrive: a lying header on a pipe cannot claim gigabytes. The
+// points are then sorted and triangulated (see triangulate_stored_points). In arrival order a file
+// is triangulated while it is read, and a pipe once its points are in, in the same order, so the
+// triangulation is the same.
 bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected, bool count_proven) {
   const bool piped = !count_proven;
+  const bool insert_while_reading = settings_.arrival_order && !piped;
   if (!reserve_points(piped ? std::min<uint32_t>(expected, 1u << 20) : expected)) return false;
-  if (!piped && !clean_tin(expected)) return false;
+  if (insert_while_reading && !clean_tin(expected)) return false;
   const LASheader& h = reader.header;
   const LASpoint& p = reader.point;
   stored_points_ = 0;
@@ -258,7 +261,7 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected, bool
     v[2] = static_cast<float>(z);
     // Points that are not finite cannot be triangulated; their slot is reused.
     if (!std::isfinite(v[0]) || !std::isfinite(v[1])) continue;
-    if (!piped && !tin_.add_point(stored_points_)) continue;
+    if (insert_while_reading && !tin_.add_point(stored_points_)) continue;
     z_low = std::min(z_low, z);
     z_high = std::max(z_high, z);
     stored_points_++;
@@ -266,9 +269,8 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected, bool
   if (piped) {
     point_buffer_.resize(static_cast<size_t>(stored_points_) * kStride);
     point_buffer_.shrink_to_fit();
-    if (!clean_tin(stored_points_)) return false;
-    for (uint32_t i = 0; i < stored_points_; i++) tin_.add_point(i);
   }
+  if (!insert_while_reading && !triangulate_stored_points()) return false;
   choose_elevation_range(h, z_low, z_high);
   if (!tin_.finish()) {
     print_message("\nWARNING: the %u points of '%s' form degenerate TIN ...\n", stored_points_, input_name());
@@ -276,6 +278,25 @@ bool ContourRun::read_and_triangulate(LASreader& reader, uint32_t expected, bool
   if (settings_.verbose) {
     print_message("triangulating %u points took %g sec.\n", stored_points_, step_seconds());
   }
+  return true;
+}
+
+// By default the points are inserted along a Hilbert curve: fast, and the triangulation (hence
+// every contour) is the same for the same points in any record order or split over merged files.
+// The buffer is reordered in place of the file order; the sort's scratch memory is gone before
+// the triangle buffer fills, so the peak stays that of points and triangles.
+bool ContourRun::triangulate_stored_points() {
+  if (!settings_.arrival_order) {
+    try {
+      hilbert_sort(point_buffer_, kStride, 0, stored_points_);
+    } catch (const std::bad_alloc&) {
+      print_message("ERROR: cannot alloc memory to sort %u points.\n%s", stored_points_, kSupportLine);
+      return false;
+    }
+  }
+  const TINinsertion insertion = settings_.arrival_order ? TINinsertion::kDelayed : TINinsertion::kImmediate;
+  if (!clean_tin(stored_points_, insertion)) return false;
+  for (uint32_t i = 0; i < stored_points_; i++) tin_.add_point(i);
   return true;
 }
 
@@ -291,8 +312,8 @@ bool ContourRun::reserve_points(uint64_t points) {
   return true;
 }
 
-bool ContourRun::clean_tin(uint32_t points) {
-  if (tin_.clean(points, point_buffer_.data(), kStride)) return true;
+bool ContourRun::clean_tin(uint32_t points, TINinsertion insertion) {
+  if (tin_.clean(points, point_buffer_.data(), kStride, insertion)) return true;
   print_message("ERROR: cannot alloc enough TIN triangles to triangulate %u points.\n%s", points,
                 kSupportLine);
   return false;

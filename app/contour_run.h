@@ -42,8 +42,9 @@ class ContourRun {
   // message. `expected` is the most points to store; `count_proven` tells whether the source
   // can really hold that many (a pipe cannot tell).
   bool read_and_triangulate(LASreader& reader, uint32_t expected, bool count_proven);
+  bool triangulate_stored_points();
   bool reserve_points(uint64_t points);
-  bool clean_tin(uint32_t points);
+  bool clean_tin(uint32_t points, TINinsertion insertion = TINinsertion::kDelayed);
   // Counts the points the reader will deliver, then rewinds it.
   bool extra_pass(std::unique_ptr<LASreader>& reader, uint32_t& kept);
   bool header_holds(const LASheader& h, double x, double y) const;

@@ -33,6 +33,12 @@ const char* const kUsageLines[] = {
     "-latlong",
 };
 
+// The driver's own help block, in the style of the openers' blocks that precede it.
+const char* const kHelpLines[] = {
+    "Order of TIN Insertion",
+    "  -arrival_order (as the points are read, instead of sorted along a Hilbert curve)",
+};
+
 // Smoothing converges within a few dozen passes; a count in the millions would only run for hours.
 constexpr int32_t kMaxSmoothPasses = 1000;
 
@@ -105,6 +111,7 @@ class OptionWalker {
 std::optional<ParseOutcome> OptionWalker::handle() {
   const char* a = args_.option();
   if (is("-h") || is("-help")) {
+    for (const char* line : kHelpLines) print_message("%s\n", line);
     print_version_banner();
     print_usage();
     return fail();
@@ -128,6 +135,8 @@ std::optional<ParseOutcome> OptionWalker::handle() {
     args_.consume(0);
   } else if (is("-extra_pass")) {
     s_.extra_pass = true;
+  } else if (is("-arrival_order")) {
+    s_.arrival_order = true;
   } else if (is("-use_tile_bb") || is("-use_orig_bb")) {
     // accepted for compatibility with the suite's other tools; nothing to do here
   } else if (is("-loops_only")) {

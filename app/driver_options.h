@@ -13,6 +13,7 @@ struct DriverSettings {
   int32_t cores = 1;
   bool cpu64 = false;
   bool extra_pass = false;
+  bool arrival_order = false;    // insert into the TIN in the order read, not sorted along a curve
   float simplify_length = 0.0f;  // 0 = off
   float simplify_area = 0.0f;    // 0 = off
   float clean = 0.0f;            // 0 = off
