@@ -30,7 +30,6 @@ bool item_is_codable(const RkpItem& item) {
     case RkpItem::BYTE:
       return item.size >= 1 && (item.version == 1 || item.version == 2);
     case RkpItem::POINT14:
-      return false;  // layered decoders follow
       return item.size == 30 && item_is_layered(item);
     case RkpItem::RGB14:
       return item.size == 6 && item_is_layered(item);

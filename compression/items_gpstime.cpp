@@ -121,7 +121,10 @@ class GpsTime11V2 {
   template <class Side>
   void code(Side& side, uint8_t* item) {
     const uint64_t actual = Side::kEncode ? load_le<uint64_t>(item) : 0;
-    for (;;) {
+    // A writer switches to the sequence it wants at once; a stream that keeps switching is
+    // corrupt, and could otherwise spin on a nearly certain symbol for a very long time.
+    for (int switches = 0;; switches++) {
+      if (switches > 4) throw CodecError{kCodecCorrupt};
       const uint32_t t = current_;
       const int64_t difference = time_difference(actual, last_time_[t]);
       if (last_difference_[t] == 0) {

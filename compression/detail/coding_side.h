@@ -12,39 +12,39 @@
 
 struct DecodeSide {
   static constexpr bool kEncode = false;
-  RangeDecoder& coder;
+  RangeDecoder* coder;
 
-  uint32_t symbol(SymbolModel& m, uint32_t) { return coder.decode_symbol(m); }
-  uint32_t bit(BitModel& m, uint32_t) { return coder.decode_bit(m); }
+  uint32_t symbol(SymbolModel& m, uint32_t) { return coder->decode_symbol(m); }
+  uint32_t bit(BitModel& m, uint32_t) { return coder->decode_bit(m); }
   int32_t integer(IntegerCoder& ic, int32_t prediction, int32_t, uint32_t context = 0) {
-    return ic.decompress(coder, prediction, context);
+    return ic.decompress(*coder, prediction, context);
   }
-  uint32_t raw_int(uint32_t) { return coder.read_int(); }
-  uint64_t raw_int64(uint64_t) { return coder.read_int64(); }
+  uint32_t raw_int(uint32_t) { return coder->read_int(); }
+  uint64_t raw_int64(uint64_t) { return coder->read_int64(); }
 };
 
 struct EncodeSide {
   static constexpr bool kEncode = true;
-  RangeEncoder& coder;
+  RangeEncoder* coder;
 
   uint32_t symbol(SymbolModel& m, uint32_t value) {
-    coder.encode_symbol(m, value);
+    coder->encode_symbol(m, value);
     return value;
   }
   uint32_t bit(BitModel& m, uint32_t value) {
-    coder.encode_bit(m, value);
+    coder->encode_bit(m, value);
     return value;
   }
   int32_t integer(IntegerCoder& ic, int32_t prediction, int32_t value, uint32_t context = 0) {
-    ic.compress(coder, prediction, value, context);
+    ic.compress(*coder, prediction, value, context);
     return value;
   }
   uint32_t raw_int(uint32_t value) {
-    coder.write_int(value);
+    coder->write_int(value);
     return value;
   }
   uint64_t raw_int64(uint64_t value) {
-    coder.write_int64(value);
+    coder->write_int64(value);
     return value;
   }
 };

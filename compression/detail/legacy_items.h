@@ -25,7 +25,7 @@ class LegacyDecoder final : public ItemDecoder {
   LegacyDecoder(RangeDecoder* decoder, uint32_t size) : codec_(size, true), decoder_(decoder) {}
   void init(ByteInput&, const uint8_t* item, uint32_t&) override { codec_.init(item, true); }
   void read(uint8_t* item, uint32_t&) override {
-    DecodeSide side{*decoder_};
+    DecodeSide side{decoder_};
     codec_.code(side, item);
   }
 
@@ -40,7 +40,7 @@ class LegacyEncoder final : public ItemEncoder {
   LegacyEncoder(RangeEncoder* encoder, uint32_t size) : codec_(size, false), encoder_(encoder) {}
   void init(const uint8_t* item, uint32_t&) override { codec_.init(item, false); }
   void write(const uint8_t* item, uint32_t&) override {
-    EncodeSide side{*encoder_};
+    EncodeSide side{encoder_};
     // The encoding side only reads the item.
     codec_.code(side, const_cast<uint8_t*>(item));
   }

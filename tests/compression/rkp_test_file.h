@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "compression/byte_input.h"
+#include "compression/detail/bytes.h"
 #include "compression/point_decoder.h"
 #include "compression/rekomp_descriptor.h"
 
