@@ -310,7 +310,7 @@ bool RkpPointDecoder::fill() {
       chunk_ = static_cast<uint32_t>(starts_.size());
       return fail("end-of-file during chunk with index %u", chunk_open_ ? chunk_ : 0);
     }
-    const uint32_t chunks = std::max<uint32_t>(table_.chunks(), static_cast<uint32_t>(starts_.size()));
+    const uint32_t chunks = table_.chunks() ? table_.chunks() : static_cast<uint32_t>(starts_.size());
     // The next read goes on with the chunk after the corrupt one.
     const uint64_t end =
         chunk_ + 1u < firsts_.size() ? std::min(firsts_[chunk_ + 1], number_of_points_) : number_of_points_;
