@@ -7,6 +7,7 @@
 #include "common/messages.h"
 #include "pointio/lasreaderlas.h"
 #include "pointio/lasreadermerged.h"
+#include "pointio/lasrequantize.h"
 
 namespace {
 
@@ -36,22 +37,17 @@ const char* reader_kind(const std::string& name, bool itxt) {
 LASinputOpener::LASinputOpener() = default;
 LASinputOpener::~LASinputOpener() = default;
 
-std::unique_ptr<LASreader> LASinputOpener::make_las_reader() const {
-  const bool rescale = scale_factor_.has_value();
-  const bool reoffset = offset_.has_value() || auto_reoffset_;
-  if (rescale && reoffset) {
-    const auto& s = *scale_factor_;
-    if (offset_)
-      return std::make_unique<LASreaderLASrescalereoffset>(s[0], s[1], s[2], (*offset_)[0], (*offset_)[1],
-                                                           (*offset_)[2]);
-    return std::make_unique<LASreaderLASrescalereoffset>(s[0], s[1], s[2]);
+// The source of a LAS-family input, with the stages that must be in place before it opens: the
+// requantization the user asked for, then (once they exist) the filter and the transform. The area
+// of interest follows after the open, because it is compared with the source's bounds.
+std::unique_ptr<LASreaderLAS> LASinputOpener::make_las_reader() const {
+  auto reader = std::make_unique<LASreaderLAS>();
+  if (scale_factor_ || offset_ || auto_reoffset_) {
+    reader->set_stage(LASreader::STAGE_REQUANTIZE,
+                      std::make_unique<LASrequantizeStage>(
+                          LASrequantizeStage::Request{scale_factor_, offset_, auto_reoffset_ && !offset_}));
   }
-  if (rescale)
-    return std::make_unique<LASreaderLASrescale>((*scale_factor_)[0], (*scale_factor_)[1],
-                                                 (*scale_factor_)[2]);
-  if (offset_) return std::make_unique<LASreaderLASreoffset>((*offset_)[0], (*offset_)[1], (*offset_)[2]);
-  if (auto_reoffset_) return std::make_unique<LASreaderLASreoffset>();
-  return std::make_unique<LASreaderLAS>();
+  return reader;
 }
 
 bool LASinputOpener::apply_area(LASreader& reader, bool single_file) const {
@@ -98,9 +94,8 @@ std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) 
         kind, name.c_str());
     return nullptr;
   }
-  std::unique_ptr<LASreader> reader = make_las_reader();
-  auto* las = static_cast<LASreaderLAS*>(reader.get());
-  if (!las->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
+  std::unique_ptr<LASreaderLAS> reader = make_las_reader();
+  if (!reader->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
     print_message("ERROR: cannot open lasreaderlas with file name '%s'\n", name.c_str());
     return nullptr;
   }
@@ -145,8 +140,8 @@ std::unique_ptr<LASreader> LASinputOpener::open_stdin() {
     print_message("ERROR: cannot open lasreadertxt from stdin: text input is not available in this build\n");
     return nullptr;
   }
-  std::unique_ptr<LASreader> reader = make_las_reader();
-  if (!static_cast<LASreaderLAS*>(reader.get())->open(stdin, false, LASreaderLAS::kDecompressAll)) {
+  std::unique_ptr<LASreaderLAS> reader = make_las_reader();
+  if (!reader->open(stdin, false, LASreaderLAS::kDecompressAll)) {
     print_message("ERROR: cannot open lasreaderlas from stdin \n");
     return nullptr;
   }
@@ -160,6 +155,7 @@ bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader) {
     return false;
   }
   reader->close();
+  reader->reset_stages();
   if (file_names_.empty()) {
     print_message("ERROR: no lasreader input specified\n");
     return false;
@@ -173,9 +169,8 @@ bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader) {
     return true;
   }
   const std::string name = file_name_ ? *file_name_ : file_names_.front().name;
-  std::unique_ptr<LASreader> again = make_las_reader();
-  if (!static_cast<LASreaderLAS*>(again.get())
-           ->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
+  std::unique_ptr<LASreaderLAS> again = make_las_reader();
+  if (!again->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
     print_message("ERROR: cannot reopen lasreaderlas with file name '%s'\n", name.c_str());
     return false;
   }

@@ -2,6 +2,14 @@
 // file lists and wildcards), merging, standard input, rescaling and reoffsetting, the area of
 // interest, and the settings of readers that later read other formats. Hands out one opened
 // reader per input.
+//
+// A reader is a source followed by stages (pointio/laspointstage.h). open() picks the source by
+// the file name (reader_kind: LAS and compressed files go to LASreaderLAS, other kinds to their
+// own readers once they exist) and make_las_reader sets the stages that must be in place before
+// the source opens (requantize; filter and transform join there); the area of interest is set
+// after the open. A new source kind is one more entry in the kind table and one more branch in
+// open_single that constructs and opens it; reopen() opens it again the same way, and calls
+// reset on the stages of the reader it hands back.
 #pragma once
 
 #include <array>
@@ -13,6 +21,7 @@
 
 class ArgumentCursor;
 class LASreader;
+class LASreaderLAS;
 
 // What a file list can say about one file beyond its name.
 struct LASfileListEntry {
@@ -107,7 +116,7 @@ class LASinputOpener {
   std::unique_ptr<LASreader> open_single(const std::string& name);
   std::unique_ptr<LASreader> open_merged();
   std::unique_ptr<LASreader> open_stdin();
-  std::unique_ptr<LASreader> make_las_reader() const;
+  std::unique_ptr<LASreaderLAS> make_las_reader() const;
   bool apply_area(LASreader& reader, bool single_file) const;
 
   uint32_t io_ibuffer_size_ = 262144;

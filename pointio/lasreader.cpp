@@ -1,5 +1,112 @@
 #include "pointio/lasreader.h"
 
+namespace {
+
+// The area stages test the point's real coordinates. Each knows whether it can overlap the
+// source's bounds at all; one that cannot ends reading at once.
+class AreaStage : public LASpointStage {
+ public:
+  explicit AreaStage(bool overlaps) : overlaps_(overlaps) {}
+  bool can_keep_any() const override { return overlaps_; }
+
+ private:
+  bool overlaps_;
+};
+
+class TileStage : public AreaStage {
+ public:
+  // The bounds are held in single precision, as the tile was given.
+  TileStage(bool overlaps, float ll_x, float ll_y, float size)
+      : AreaStage(overlaps), ll_x_(ll_x), ll_y_(ll_y), ur_x_(ll_x + size), ur_y_(ll_y + size) {}
+  Verdict process(LASpoint& p) override {
+    const double x = p.get_x();
+    const double y = p.get_y();
+    return ll_x_ <= x && x < ur_x_ && ll_y_ <= y && y < ur_y_ ? Verdict::keep : Verdict::drop;
+  }
+
+ private:
+  float ll_x_, ll_y_, ur_x_, ur_y_;
+};
+
+class CircleStage : public AreaStage {
+ public:
+  CircleStage(bool overlaps, double center_x, double center_y, double radius)
+      : AreaStage(overlaps), center_x_(center_x), center_y_(center_y), radius_squared_(radius * radius) {}
+  Verdict process(LASpoint& p) override {
+    const double dx = center_x_ - p.get_x();
+    const double dy = center_y_ - p.get_y();
+    return dx * dx + dy * dy < radius_squared_ ? Verdict::keep : Verdict::drop;
+  }
+
+ private:
+  double center_x_, center_y_, radius_squared_;
+};
+
+class RectangleStage : public AreaStage {
+ public:
+  RectangleStage(bool overlaps, double min_x, double min_y, double max_x, double max_y)
+      : AreaStage(overlaps), min_x_(min_x), min_y_(min_y), max_x_(max_x), max_y_(max_y) {}
+  Verdict process(LASpoint& p) override {
+    const double x = p.get_x();
+    const double y = p.get_y();
+    return min_x_ <= x && x < max_x_ && min_y_ <= y && y < max_y_ ? Verdict::keep : Verdict::drop;
+  }
+
+ private:
+  double min_x_, min_y_, max_x_, max_y_;
+};
+
+}  // namespace
+
+LASreader::~LASreader() = default;
+
+void LASreader::set_stage(StageSlot slot, std::unique_ptr<LASpointStage> stage) {
+  stages_[slot] = std::move(stage);
+  update_stage_order();
+}
+
+void LASreader::update_stage_order() {
+  stage_count_ = 0;
+  keeps_none_ = false;
+  for (const auto& stage : stages_) {
+    if (!stage) continue;
+    order_[static_cast<size_t>(stage_count_++)] = stage.get();
+    keeps_none_ = keeps_none_ || !stage->can_keep_any();
+  }
+}
+
+uint32_t LASreader::stage_field_mask() const {
+  uint32_t mask = 0;
+  for (const auto& stage : stages_) {
+    if (stage) mask |= stage->field_mask();
+  }
+  return mask;
+}
+
+void LASreader::reset_stages() {
+  for (const auto& stage : stages_) {
+    if (stage) stage->reset();
+  }
+}
+
+void LASreader::bind_stages() {
+  for (const auto& stage : stages_) {
+    if (stage) stage->bind(header);
+  }
+  update_stage_order();
+}
+
+bool LASreader::read_point_through_stages() {
+  if (keeps_none_) return false;
+  while (read_point_unfiltered()) {
+    int s = 0;
+    while (s < stage_count_ && order_[static_cast<size_t>(s)]->process(point) == LASpointStage::Verdict::keep)
+      s++;
+    if (s == stage_count_) return true;
+  }
+  return false;
+}
+
 bool LASreader::inside_none() {
   if (inside_ != INSIDE_NONE) {
     header.min_x = orig_min_x_;
@@ -8,12 +115,12 @@ bool LASreader::inside_none() {
     header.max_y = orig_max_y_;
     inside_ = INSIDE_NONE;
   }
-  read_step_ = &LASreader::read_point_unfiltered;
+  set_stage(STAGE_AREA, nullptr);
   return true;
 }
 
-void LASreader::select_area_step(Inside kind, double min_x, double min_y, double max_x, double max_y,
-                                 ReadStep area_step) {
+void LASreader::set_area(Inside kind, double min_x, double min_y, double max_x, double max_y,
+                         std::unique_ptr<LASpointStage> stage) {
   // A second area replaces the first, so the bounds to compare against and to restore are always
   // those of the file, not of the previous area.
   if (inside_ == INSIDE_NONE) {
@@ -27,64 +134,39 @@ void LASreader::select_area_step(Inside kind, double min_x, double min_y, double
   header.min_y = min_y;
   header.max_x = max_x;
   header.max_y = max_y;
-  const bool disjoint =
-      max_x < orig_min_x_ || max_y < orig_min_y_ || min_x > orig_max_x_ || min_y > orig_max_y_;
-  read_step_ = disjoint ? &LASreader::read_point_none : area_step;
+  set_stage(STAGE_AREA, std::move(stage));
+}
+
+bool LASreader::overlaps_source(double min_x, double min_y, double max_x, double max_y) const {
+  // Once an area is set, the header shows it; the source's own bounds are the saved ones.
+  const bool saved = inside_ != INSIDE_NONE;
+  const double source_min_x = saved ? orig_min_x_ : header.min_x;
+  const double source_min_y = saved ? orig_min_y_ : header.min_y;
+  const double source_max_x = saved ? orig_max_x_ : header.max_x;
+  const double source_max_y = saved ? orig_max_y_ : header.max_y;
+  return !(max_x < source_min_x || max_y < source_min_y || min_x > source_max_x || min_y > source_max_y);
 }
 
 bool LASreader::inside_tile(float ll_x, float ll_y, float size) {
-  t_ll_x_ = ll_x;
-  t_ll_y_ = ll_y;
-  t_size_ = size;
-  t_ur_x_ = ll_x + size;
-  t_ur_y_ = ll_y + size;
-  select_area_step(INSIDE_TILE, ll_x, ll_y, double(ll_x) + size - header.x_scale_factor,
-                   double(ll_y) + size - header.y_scale_factor, &LASreader::read_point_inside_tile);
+  const double max_x = double(ll_x) + size - header.x_scale_factor;
+  const double max_y = double(ll_y) + size - header.y_scale_factor;
+  const bool any = overlaps_source(ll_x, ll_y, max_x, max_y);
+  set_area(INSIDE_TILE, ll_x, ll_y, max_x, max_y, std::make_unique<TileStage>(any, ll_x, ll_y, size));
   return true;
 }
 
 bool LASreader::inside_circle(double center_x, double center_y, double radius) {
-  c_center_x_ = center_x;
-  c_center_y_ = center_y;
-  c_radius_ = radius;
-  c_radius_squared_ = radius * radius;
-  select_area_step(INSIDE_CIRCLE, center_x - radius, center_y - radius, center_x + radius, center_y + radius,
-                   &LASreader::read_point_inside_circle);
+  const double min_x = center_x - radius, min_y = center_y - radius;
+  const double max_x = center_x + radius, max_y = center_y + radius;
+  const bool any = overlaps_source(min_x, min_y, max_x, max_y);
+  set_area(INSIDE_CIRCLE, min_x, min_y, max_x, max_y,
+           std::make_unique<CircleStage>(any, center_x, center_y, radius));
   return true;
 }
 
 bool LASreader::inside_rectangle(double min_x, double min_y, double max_x, double max_y) {
-  r_min_x_ = min_x;
-  r_min_y_ = min_y;
-  r_max_x_ = max_x;
-  r_max_y_ = max_y;
-  select_area_step(INSIDE_RECTANGLE, min_x, min_y, max_x, max_y, &LASreader::read_point_inside_rectangle);
+  const bool any = overlaps_source(min_x, min_y, max_x, max_y);
+  set_area(INSIDE_RECTANGLE, min_x, min_y, max_x, max_y,
+           std::make_unique<RectangleStage>(any, min_x, min_y, max_x, max_y));
   return true;
-}
-
-bool LASreader::read_point_inside_tile() {
-  while (read_point_unfiltered()) {
-    const double x = point.get_x();
-    const double y = point.get_y();
-    if (t_ll_x_ <= x && x < t_ur_x_ && t_ll_y_ <= y && y < t_ur_y_) return true;
-  }
-  return false;
-}
-
-bool LASreader::read_point_inside_circle() {
-  while (read_point_unfiltered()) {
-    const double dx = c_center_x_ - point.get_x();
-    const double dy = c_center_y_ - point.get_y();
-    if (dx * dx + dy * dy < c_radius_squared_) return true;
-  }
-  return false;
-}
-
-bool LASreader::read_point_inside_rectangle() {
-  while (read_point_unfiltered()) {
-    const double x = point.get_x();
-    const double y = point.get_y();
-    if (r_min_x_ <= x && x < r_max_x_ && r_min_y_ <= y && y < r_max_y_) return true;
-  }
-  return false;
 }

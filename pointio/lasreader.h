@@ -1,12 +1,22 @@
+// The abstract point reader every point source implements: its header and point, and the stages
+// (pointio/laspointstage.h) that every point passes on its way to the caller.
+//
+// Adding a source (text, PLY, rasters, ...): derive from LASreader, fill `header` and prepare
+// `point` in the class's own open operation, and implement read_point_unfiltered (the next point
+// of the source, counting p_count), seek, get_stream, close and get_format. Call bind_stages()
+// at the end of a successful open so that stages set before the open can adapt the header. The
+// input opener (LASinputOpener) chooses the source by the file name and sets the stages.
 #pragma once
-// The abstract point reader every point source implements, with the read dispatch and the area
-// of interest shared by all of them.
 
+#include <array>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "pointio/bytestreamin.h"
 #include "pointio/lasheader.h"
 #include "pointio/laspoint.h"
+#include "pointio/laspointstage.h"
 
 class LASreader {
  public:
@@ -26,9 +36,13 @@ class LASreader {
     FORMAT_DTM = 10,
   };
 
+  // The stage slots, in the order every point passes them.
+  enum StageSlot { STAGE_REQUANTIZE, STAGE_AREA, STAGE_FILTER, STAGE_TRANSFORM, STAGE_SLOTS };
+
   LASreader() = default;
   LASreader(const LASreader&) = delete;
   LASreader& operator=(const LASreader&) = delete;
+  virtual ~LASreader();
 
   virtual int32_t get_format() const = 0;
   virtual bool is_layered() const { return false; }
@@ -36,6 +50,7 @@ class LASreader {
   virtual bool inside_none();
   // The area setters rewrite the header bounds to the area; read_point then delivers only the
   // points inside it (lower/left borders inside, upper/right borders and the circle outside).
+  // Set the area after the source is open: it is compared with the source's bounds.
   virtual bool inside_tile(float ll_x, float ll_y, float size);
   virtual bool inside_circle(double center_x, double center_y, double radius);
   virtual bool inside_rectangle(double min_x, double min_y, double max_x, double max_y);
@@ -43,15 +58,26 @@ class LASreader {
   virtual bool seek(int64_t p_index) = 0;
   virtual ByteStreamIn* get_stream() const = 0;
   virtual void close(bool close_stream = true) = 0;
-  virtual ~LASreader() = default;
-  // The reader's own next point without the area test; increments p_count on success.
+  // The source's own next point, before any stage; increments p_count on success.
   virtual bool read_point_unfiltered() = 0;
   // The most point records the source can really deliver, or -1 when it cannot tell (a pipe).
   // Callers that size buffers from npoints cap them with it; a header count may lie.
   virtual int64_t max_points_in_file() const { return npoints; }
 
-  // What every consumer calls: the next point that passes the area test.
-  bool read_point() { return (this->*read_step_)(); }
+  // What every consumer calls: the next point that passes every stage.
+  bool read_point() {
+    if (stage_count_ == 0) return read_point_unfiltered();
+    return read_point_through_stages();
+  }
+
+  // Puts `stage` (or none) into its slot, replacing what was there. Stages that take part in
+  // opening (requantize, filter, transform) are set before the source is opened.
+  void set_stage(StageSlot slot, std::unique_ptr<LASpointStage> stage);
+  LASpointStage* get_stage(StageSlot slot) const { return stages_[slot].get(); }
+  // The fields the stages need (las_fields bits), for the decoder of the source.
+  uint32_t stage_field_mask() const;
+  // Starts the stages' per-pass state again, before another pass over the same source.
+  void reset_stages();
 
   int64_t get_npoints() const { return npoints; }
   // True once reading stopped early on a damaged source (truncated points, a failed decode):
@@ -59,42 +85,31 @@ class LASreader {
   bool is_incomplete() const { return incomplete; }
   int64_t get_p_count() const { return p_count; }
   Inside get_inside() const { return inside_; }
-  float get_t_ll_x() const { return t_ll_x_; }
-  float get_t_ll_y() const { return t_ll_y_; }
-  float get_t_size() const { return t_size_; }
-  double get_c_center_x() const { return c_center_x_; }
-  double get_c_center_y() const { return c_center_y_; }
-  double get_c_radius() const { return c_radius_; }
-  double get_r_min_x() const { return r_min_x_; }
-  double get_r_min_y() const { return r_min_y_; }
-  double get_r_max_x() const { return r_max_x_; }
-  double get_r_max_y() const { return r_max_y_; }
 
   LASheader header;
   LASpoint point;
 
  protected:
-  using ReadStep = bool (LASreader::*)();
+  // Lets the stages adapt to the header the source has just read.
+  void bind_stages();
 
   int64_t npoints = 0;  // point records the reader will deliver
   int64_t p_count = 0;  // delivered so far
   bool incomplete = false;
 
  private:
-  bool read_point_inside_tile();
-  bool read_point_inside_circle();
-  bool read_point_inside_rectangle();
-  bool read_point_none() { return false; }
-  // Saves the header bounds once, rewrites them to the area and picks the area step (or the
-  // always-false step when the area cannot overlap the saved bounds).
-  void select_area_step(Inside kind, double min_x, double min_y, double max_x, double max_y,
-                        ReadStep area_step);
+  bool read_point_through_stages();
+  void update_stage_order();
+  bool overlaps_source(double min_x, double min_y, double max_x, double max_y) const;
+  // Saves the header bounds once and rewrites them to the area.
+  void set_area(Inside kind, double min_x, double min_y, double max_x, double max_y,
+                std::unique_ptr<LASpointStage> stage);
 
-  ReadStep read_step_ = &LASreader::read_point_unfiltered;
+  std::array<std::unique_ptr<LASpointStage>, STAGE_SLOTS> stages_;
+  std::array<LASpointStage*, STAGE_SLOTS> order_{};  // the set stages, in slot order
+  int stage_count_ = 0;
+  bool keeps_none_ = false;  // a stage can keep no point at all
 
   Inside inside_ = INSIDE_NONE;
-  float t_ll_x_ = 0, t_ll_y_ = 0, t_size_ = 0, t_ur_x_ = 0, t_ur_y_ = 0;
-  double c_center_x_ = 0, c_center_y_ = 0, c_radius_ = 0, c_radius_squared_ = 0;
-  double r_min_x_ = 0, r_min_y_ = 0, r_max_x_ = 0, r_max_y_ = 0;
   double orig_min_x_ = 0, orig_min_y_ = 0, orig_max_x_ = 0, orig_max_y_ = 0;
 };

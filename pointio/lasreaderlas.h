@@ -1,6 +1,8 @@
 #pragma once
-// Reader of LAS 1.0 to 1.4 point files, and its subclasses that re-express coordinates with a
-// new scale factor and/or offset while reading.
+// The source of LAS 1.0 to 1.4 point files (plain or compressed). Its header comes from
+// LASheaderReader; its records from the point-record decoder the header calls for
+// (pointio/lasrecordreader.h). Rescaling, reoffsetting and the area of interest are stages set
+// on the reader (pointio/laspointstage.h).
 
 #include <cstdint>
 #include <cstdio>
@@ -19,7 +21,8 @@ class LASreaderLAS : public LASreader {
   ~LASreaderLAS() override;
 
   // Opens a file by name with a stdio buffer of io_buffer_size bytes. peek_only reads the header
-  // block alone (for file lists). decompress_selective names the LAS 1.4 layers to decode.
+  // block alone (for file lists). decompress_selective names the fields to decode (las_fields
+  // bits); the fields the reader's stages need are added to it.
   bool open(const char* file_name, uint32_t io_buffer_size = 262144, bool peek_only = false,
             uint32_t decompress_selective = kDecompressAll);
   // Reads from an open C file, normally standard input (which then cannot seek, so EVLRs are
@@ -41,24 +44,14 @@ class LASreaderLAS : public LASreader {
 
   const std::string& get_file_name() const { return file_name_; }
 
- protected:
-  // Every open ends here; the re-expressing subclasses extend it.
-  virtual bool open_stream(ByteStreamIn* stream, bool peek_only, uint32_t decompress_selective);
-
  private:
   struct FileCloser {
     void operator()(FILE* f) const;
   };
 
-  bool read_header_block();
-  bool read_version_fields();
-  bool read_vlrs(bool& vlrs_skipped, int64_t& vlr_bytes);
-  bool read_vlr_payload(LASvlr& vlr, uint32_t index);
-  void classify_record(const char (&user_id)[16], uint16_t record_id, const std::vector<uint8_t>& data,
-                       LASpayloadRef ref, bool is_vlr);
-  bool read_evlrs();
-  bool read_evlr(uint32_t index);
-  bool prepare_point(uint32_t decompress_selective);
+  bool open_stream(ByteStreamIn* stream, bool peek_only, uint32_t decompress_selective);
+  // Chooses the record decoder and prepares the point for its items.
+  bool prepare_point(uint32_t field_mask);
 
   std::unique_ptr<FILE, FileCloser> file_;  // set when this reader opened the file by name
   std::string file_name_;
@@ -68,55 +61,4 @@ class LASreaderLAS : public LASreader {
   int64_t point_start_ = 0;   // stream position of the first point record
   std::unique_ptr<LASrecordReader> reader_;
   bool checked_end_ = false;
-};
-
-// Shared re-quantization of the subclasses: each marked axis is re-expressed after every read as
-//   X' = round((X * old_scale + old_offset - new_offset) / new_scale)   (half away from zero).
-class LASreaderLASrequantize : public LASreaderLAS {
- public:
-  bool read_point_unfiltered() override;
-
- protected:
-  enum Mode { RESCALE, REOFFSET, RESCALE_REOFFSET };
-
-  LASreaderLASrequantize(Mode mode, const double* scale, const double* offset, bool auto_reoffset,
-                         bool check_for_overflow);
-  bool open_stream(ByteStreamIn* stream, bool peek_only, uint32_t decompress_selective) override;
-
- private:
-  void choose_new_quantization();
-  void warn_overflow() const;
-  double requantized(int axis, double X) const;
-
-  Mode mode_;
-  double requested_scale_[3] = {0, 0, 0};
-  double requested_offset_[3] = {0, 0, 0};
-  bool auto_reoffset_;
-  bool check_for_overflow_;
-  bool marked_[3] = {false, false, false};
-  double old_scale_[3] = {0, 0, 0};
-  double old_offset_[3] = {0, 0, 0};
-};
-
-// Re-expresses coordinates with new scale factors (a zero factor keeps that axis).
-class LASreaderLASrescale : public LASreaderLASrequantize {
- public:
-  LASreaderLASrescale(double x_scale_factor, double y_scale_factor, double z_scale_factor,
-                      bool check_for_overflow = true);
-};
-
-// Re-expresses coordinates with new offsets, given or chosen from the bounding box.
-class LASreaderLASreoffset : public LASreaderLASrequantize {
- public:
-  LASreaderLASreoffset(double x_offset, double y_offset, double z_offset);
-  LASreaderLASreoffset();  // automatic
-};
-
-// Both: new scale factors (zero keeps an axis) and new or automatic offsets.
-class LASreaderLASrescalereoffset : public LASreaderLASrequantize {
- public:
-  LASreaderLASrescalereoffset(double x_scale_factor, double y_scale_factor, double z_scale_factor,
-                              double x_offset, double y_offset, double z_offset);
-  LASreaderLASrescalereoffset(double x_scale_factor, double y_scale_factor,
-                              double z_scale_factor);  // automatic offsets
 };

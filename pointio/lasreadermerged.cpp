@@ -9,14 +9,19 @@
 
 #include "common/messages.h"
 #include "pointio/lasreaderlas.h"
+#include "pointio/lasrequantize.h"
 
 namespace {
 
 // Every sub-reader re-expresses its integers in the merged header's scale and offset, so points
 // of files with other quantizations keep their real coordinates.
 std::unique_ptr<LASreaderLAS> make_requantizing_reader(const LASquantizer& q) {
-  return std::make_unique<LASreaderLASrescalereoffset>(q.x_scale_factor, q.y_scale_factor, q.z_scale_factor,
-                                                       q.x_offset, q.y_offset, q.z_offset);
+  auto reader = std::make_unique<LASreaderLAS>();
+  reader->set_stage(LASreader::STAGE_REQUANTIZE,
+                    std::make_unique<LASrequantizeStage>(LASrequantizeStage::Request{
+                        std::array<double, 3>{q.x_scale_factor, q.y_scale_factor, q.z_scale_factor},
+                        std::array<double, 3>{q.x_offset, q.y_offset, q.z_offset}, false}));
+  return reader;
 }
 
 bool fits_i32(double v) {

@@ -91,18 +91,10 @@ void las_unpack_point14(const uint8_t* r, LASpointFields& p) {
   p.gps_time = load<double>(r + 22);
 }
 
-LASrecordReader::LASrecordReader() = default;
-
-bool LASrecordReader::fail_setup() {
-  readers_.clear();
-  item_offsets_.clear();
-  record_length_ = 0;
-  return false;
-}
 LASrecordReader::~LASrecordReader() = default;
 
-bool LASrecordReader::setup(uint32_t num_items, const LASitem* items) {
-  readers_.clear();
+bool LASrecordUnpacker::setup(uint32_t num_items, const LASitem* items) {
+  unpackers_.clear();
   item_offsets_.clear();
   record_length_ = 0;
   if (num_items == 0 || items == nullptr) return false;
@@ -119,11 +111,11 @@ bool LASrecordReader::setup(uint32_t num_items, const LASitem* items) {
       case LASitem::BYTE:
       case LASitem::BYTE14:
         if (!has_standard_size(item)) return fail_setup();
-        readers_.push_back(std::make_unique<CopyItemReader>(item.size));
+        unpackers_.push_back(std::make_unique<CopyItemReader>(item.size));
         break;
       case LASitem::POINT14:
         if (!has_standard_size(item)) return fail_setup();
-        readers_.push_back(std::make_unique<Point14ItemReader>());
+        unpackers_.push_back(std::make_unique<Point14ItemReader>());
         break;
       default:
         return fail_setup();
@@ -131,12 +123,29 @@ bool LASrecordReader::setup(uint32_t num_items, const LASitem* items) {
     item_offsets_.push_back(record_length_);
     record_length_ += item.size;
   }
-  record_.assign(record_length_, 0);
   return true;
 }
 
-bool LASrecordReader::init(ByteStreamIn* instream) {
-  if (instream == nullptr || readers_.empty()) return false;
+bool LASrecordUnpacker::fail_setup() {
+  unpackers_.clear();
+  item_offsets_.clear();
+  record_length_ = 0;
+  return false;
+}
+
+void LASrecordUnpacker::unpack(const uint8_t* record, uint8_t* const* item_pointers) const {
+  for (size_t i = 0; i < unpackers_.size(); i++)
+    unpackers_[i]->unpack(record + item_offsets_[i], item_pointers[i]);
+}
+
+bool LASrecordReaderRaw::setup(uint32_t num_items, const LASitem* items) {
+  if (!unpacker_.setup(num_items, items)) return false;
+  record_.assign(unpacker_.record_length(), 0);
+  return true;
+}
+
+bool LASrecordReaderRaw::init(ByteStreamIn* instream) {
+  if (instream == nullptr || unpacker_.record_length() == 0) return false;
   instream_ = instream;
   point_start_ = instream->tell();
   last_error_.clear();
@@ -144,20 +153,25 @@ bool LASrecordReader::init(ByteStreamIn* instream) {
   return true;
 }
 
-bool LASrecordReader::seek(int64_t current, int64_t target) {
+bool LASrecordReaderRaw::seek(int64_t current, int64_t target) {
   if (instream_ == nullptr || !instream_->is_seekable()) return false;
   if (current == target) return true;
-  return instream_->seek(point_start_ + static_cast<int64_t>(record_length_) * target);
+  return instream_->seek(point_start_ + static_cast<int64_t>(unpacker_.record_length()) * target);
 }
 
-bool LASrecordReader::read(uint8_t* const* point) {
+bool LASrecordReaderRaw::read(uint8_t* const* point) {
   try {
-    instream_->get_bytes(record_.data(), record_length_);
+    instream_->get_bytes(record_.data(), unpacker_.record_length());
   } catch (const ByteStreamError&) {
     last_error_ = "end-of-file";
     return false;
   }
-  const uint8_t* bytes = record_.data();
-  for (size_t i = 0; i < readers_.size(); i++) readers_[i]->unpack(bytes + item_offsets_[i], point[i]);
+  unpacker_.unpack(record_.data(), point);
   return true;
+}
+
+int64_t LASrecordReaderRaw::max_records(int64_t bytes) const {
+  const int64_t length = unpacker_.record_length();
+  if (length <= 0 || bytes < 0) return -1;
+  return bytes / length;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "pointio/lasreaderlas.h"
+#include "pointio/lasrequantize.h"
 
 namespace {
 
@@ -27,7 +28,9 @@ void read_some(LASreaderLAS& reader, const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LASreaderLAS plain;
   read_some(plain, data, size);
-  LASreaderLASreoffset reoffset;
+  LASreaderLAS reoffset;
+  reoffset.set_stage(LASreader::STAGE_REQUANTIZE,
+                     std::make_unique<LASrequantizeStage>(LASrequantizeStage::auto_reoffset()));
   read_some(reoffset, data, size);
   return 0;
 }

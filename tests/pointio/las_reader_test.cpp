@@ -10,12 +10,20 @@
 #include "las_test_writer.h"
 #include "pointio/lasreaderlas.h"
 #include "pointio/lasrecordreader.h"
+#include "pointio/lasrequantize.h"
 
 namespace {
 
 using las_test::put;
 
 // Opens a LAS image from memory and keeps the bytes and stream alive as long as the reader.
+// A LAS reader whose points are re-expressed by a requantize stage.
+std::unique_ptr<LASreaderLAS> requantizing(const LASrequantizeStage::Request& request) {
+  auto reader = std::make_unique<LASreaderLAS>();
+  reader->set_stage(LASreader::STAGE_REQUANTIZE, std::make_unique<LASrequantizeStage>(request));
+  return reader;
+}
+
 struct MemoryLas {
   explicit MemoryLas(std::vector<uint8_t> image, std::unique_ptr<LASreaderLAS> r = nullptr)
       : bytes(std::move(image)),
@@ -530,12 +538,77 @@ TEST(Quantizer, RoundsHalfAwayFromTheOffset) {
   EXPECT_EQ(q.get_X(10.0 + 0.5 * 4294967297.0), 1);
 }
 
+// A stage that writes down the x of every point it sees and drops the points it is told to.
+class RecordingStage : public LASpointStage {
+ public:
+  RecordingStage(std::vector<double>& seen, std::function<bool(double)> drop, uint32_t fields)
+      : seen_(seen), drop_(std::move(drop)), fields_(fields) {}
+  Verdict process(LASpoint& p) override {
+    seen_.push_back(p.get_x());
+    return drop_(p.get_x()) ? Verdict::drop : Verdict::keep;
+  }
+  uint32_t field_mask() const override { return fields_; }
+  void reset() override { seen_.clear(); }
+
+ private:
+  std::vector<double>& seen_;
+  std::function<bool(double)> drop_;
+  uint32_t fields_;
+};
+
+// The filter sees only points inside the area, the transform only points that passed both, in
+// whatever order the stages were set.
+TEST(ReaderStages, AreaThenFilterThenTransform) {
+  std::vector<las_test::Point> pts;
+  for (int i = 0; i < 10; i++) pts.push_back({double(i), 0, 0});
+  auto reader = std::make_unique<LASreaderLAS>();
+  std::vector<double> filter_saw, transform_saw;
+  reader->set_stage(LASreader::STAGE_TRANSFORM,
+                    std::make_unique<RecordingStage>(
+                        transform_saw, [](double) { return false; }, las_fields::kGpsTime));
+  reader->set_stage(LASreader::STAGE_FILTER,
+                    std::make_unique<RecordingStage>(
+                        filter_saw, [](double x) { return int(x) % 2 == 1; }, las_fields::kClassification));
+  EXPECT_EQ(reader->stage_field_mask(), las_fields::kGpsTime | las_fields::kClassification);
+  MemoryLas las(las_test::build({}, pts), std::move(reader));
+  ASSERT_TRUE(las.opened);
+  las.reader->inside_rectangle(2, -1, 8, 1);
+  EXPECT_EQ(delivered(*las.reader), (std::vector<int>{2, 4, 6}));
+  EXPECT_EQ(filter_saw, (std::vector<double>{2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(transform_saw, (std::vector<double>{2, 4, 6}));
+  las.reader->reset_stages();
+  EXPECT_TRUE(filter_saw.empty());
+  EXPECT_TRUE(transform_saw.empty());
+}
+
+// Requantizing comes first: the area compares the re-expressed coordinates, and a stage set
+// before the open adapts the header as the source opens.
+TEST(ReaderStages, RequantizeBindsWhenTheSourceOpens) {
+  std::vector<double> seen;
+  auto reader = requantizing(LASrequantizeStage::reoffset(1000.0, 0.0, 0.0));
+  reader->set_stage(LASreader::STAGE_FILTER, std::make_unique<RecordingStage>(
+                                                 seen, [](double) { return false; }, 0));
+  MemoryLas las(las_test::build({}, {{1000.5, 0, 0}, {1002.25, 0, 0}}), std::move(reader));
+  ASSERT_TRUE(las.opened);
+  EXPECT_EQ(las.reader->header.x_offset, 1000.0);
+  las.reader->inside_rectangle(1001, -1, 1003, 1);
+  ASSERT_TRUE(las.reader->read_point());
+  EXPECT_EQ(las.reader->point.X, 225);
+  EXPECT_FALSE(las.reader->read_point());
+  EXPECT_EQ(seen, (std::vector<double>{1002.25}));
+  las.reader->set_stage(LASreader::STAGE_FILTER, nullptr);
+  las.reader->inside_none();
+  ASSERT_TRUE(las.reader->seek(0));
+  ASSERT_TRUE(las.reader->read_point());
+  EXPECT_EQ(las.reader->point.X, 50);
+}
+
 TEST(Requantize, RescaleReoffsetAndBothReexpressCoordinates) {
   las_test::Options o;
   o.scale[0] = o.scale[1] = o.scale[2] = 0.01;
   const std::vector<las_test::Point> pts = {{1000.25, 2000.5, 3.75}, {1001.0, 2001.0, -4.01}};
 
-  MemoryLas rescaled(las_test::build(o, pts), std::make_unique<LASreaderLASrescale>(0.001, 0.0, 0.1));
+  MemoryLas rescaled(las_test::build(o, pts), requantizing(LASrequantizeStage::rescale(0.001, 0.0, 0.1)));
   ASSERT_TRUE(rescaled.opened);
   EXPECT_EQ(rescaled.reader->header.x_scale_factor, 0.001);
   EXPECT_EQ(rescaled.reader->header.y_scale_factor, 0.01);  // zero keeps the axis
@@ -546,21 +619,22 @@ TEST(Requantize, RescaleReoffsetAndBothReexpressCoordinates) {
   ASSERT_TRUE(rescaled.reader->read_point());
   EXPECT_EQ(rescaled.reader->point.Z, -40);
 
-  MemoryLas reoffset(las_test::build(o, pts), std::make_unique<LASreaderLASreoffset>(1000.0, 2000.0, 0.0));
+  MemoryLas reoffset(las_test::build(o, pts),
+                     requantizing(LASrequantizeStage::reoffset(1000.0, 2000.0, 0.0)));
   ASSERT_TRUE(reoffset.reader->read_point());
   EXPECT_EQ(reoffset.reader->point.X, 25);
   EXPECT_EQ(reoffset.reader->point.Y, 50);
   EXPECT_DOUBLE_EQ(reoffset.reader->point.get_x(), 1000.25);
 
-  MemoryLas both(las_test::build(o, pts),
-                 std::make_unique<LASreaderLASrescalereoffset>(0.001, 0.001, 0.001, 1000, 2000, 0));
+  MemoryLas both(las_test::build(o, pts), requantizing({std::array<double, 3>{0.001, 0.001, 0.001},
+                                                        std::array<double, 3>{1000, 2000, 0}, false}));
   ASSERT_TRUE(both.reader->read_point());
   EXPECT_EQ(both.reader->point.X, 250);
   EXPECT_EQ(both.reader->point.Y, 500);
   EXPECT_EQ(both.reader->point.Z, 3750);
 
   MemoryLas automatic(las_test::build(o, {{12345678.0, 1.0, 0.0}, {12345679.0, 2.0, 0.0}}),
-                      std::make_unique<LASreaderLASreoffset>());
+                      requantizing(LASrequantizeStage::auto_reoffset()));
   EXPECT_EQ(automatic.reader->header.x_offset, 12300000.0);  // the centre rounded to 10^7 units
   EXPECT_EQ(automatic.reader->header.y_offset, 0.0);
   ASSERT_TRUE(automatic.reader->read_point());
@@ -569,7 +643,7 @@ TEST(Requantize, RescaleReoffsetAndBothReexpressCoordinates) {
 
 TEST(Requantize, OverflowIsReported) {
   MemoryLas las(las_test::build({}, {{1000.0, 0, 0}, {2000.0, 0, 0}}),
-                std::make_unique<LASreaderLASrescale>(1e-9, 0, 0));
+                requantizing(LASrequantizeStage::rescale(1e-9, 0, 0)));
   ASSERT_TRUE(las.opened);
   EXPECT_NE(
       las.messages.find("WARNING: rescaling from 0.01 to 1e-09 causes LAS integer overflow for min_x\n"),

@@ -1,0 +1,64 @@
+// A step that every point of a reader passes after its source produced it.
+//
+// A reader (LASreader) is a source of points followed by stages, applied in this fixed order:
+//
+//   source -> requantize -> area of interest -> filter -> transform -> caller
+//
+// - requantize re-expresses the integer coordinates with the scale and offset the user asked for
+//   (LASrequantizeStage, pointio/lasrequantize.h);
+// - the area of interest drops points outside a tile, circle or rectangle (set with the reader's
+//   inside_* operations);
+// - the filter drops the points its criteria reject, and the transform changes the points that
+//   are left. Both come from the filter library, which wraps its LASfilter and LAStransform in
+//   stages and hands them to LASreader::set_stage before the reader is opened.
+// The order means the area sees requantized but untransformed coordinates, and the transform sees
+// only points that passed the area and the filter.
+//
+// Adding a stage: derive from LASpointStage, say which point fields it reads or writes in
+// field_mask (the decoder of a layered compressed file then decodes them), and give it to
+// LASreader::set_stage in its slot. A stage is owned by the reader it is set on.
+#pragma once
+
+#include <cstdint>
+
+#include "pointio/laspoint.h"
+
+class LASheader;
+
+// The point fields a consumer needs, so that layered compressed input decodes only those. x, y,
+// the return numbers and the scanner channel are always decoded.
+namespace las_fields {
+inline constexpr uint32_t kZ = 1;
+inline constexpr uint32_t kClassification = 2;
+inline constexpr uint32_t kFlags = 4;
+inline constexpr uint32_t kIntensity = 8;
+inline constexpr uint32_t kScanAngle = 16;
+inline constexpr uint32_t kUserData = 32;
+inline constexpr uint32_t kPointSource = 64;
+inline constexpr uint32_t kGpsTime = 128;
+inline constexpr uint32_t kRgb = 256;
+inline constexpr uint32_t kNir = 512;
+inline constexpr uint32_t kWavePacket = 1024;
+inline constexpr uint32_t kAllExtraBytes = 0xFFFF0000u;  // 0x10000 << i for extra byte i
+inline constexpr uint32_t kAll = 0xFFFFFFFFu;
+}  // namespace las_fields
+
+class LASpointStage {
+ public:
+  enum class Verdict { keep, drop };
+
+  virtual ~LASpointStage() = default;
+
+  // Called once the source has read its header, before the first point (and again after every
+  // reopen). A stage that re-expresses coordinates rewrites the header's quantization here.
+  virtual void bind(LASheader& /*header*/) {}
+  // Looks at (and may change) one point.
+  virtual Verdict process(LASpoint& point) = 0;
+  // False when no point can ever be kept (an area that lies outside the source's bounds), so the
+  // reader need not read a single point.
+  virtual bool can_keep_any() const { return true; }
+  // The fields this stage reads or writes (las_fields bits).
+  virtual uint32_t field_mask() const { return 0; }
+  // Per-pass state (counters, a running number) starts again; called before a second pass.
+  virtual void reset() {}
+};
