@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -179,6 +180,14 @@ bool scan_pcs_parameters(const std::vector<std::string>& fields, int count, cons
   return true;
 }
 
+// Sets a family from the values scanned off its pcs.csv line, in setter order.
+bool set_scanned(GeoProjectionConverter& converter, GeoProjectionType type,
+                 std::initializer_list<double> values, int code, GeoSide side, const char* name) {
+  if (converter.set_projection(type, std::span(values.begin(), values.size()), side, name)) return true;
+  print_message("parameters of EPSG code %d describe no projection.\n", code);
+  return false;
+}
+
 // Builds the projection of a pcs.csv line by its method code. Answers false after its message.
 bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
                         const std::vector<std::string>& fields, const std::string& line, GeoSide side) {
@@ -203,13 +212,46 @@ bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
         print_message("failed to scan LCC(1SP) parameters from '%s'\n", line.c_str());
         return false;
       }
-      if (v[2] != 1.0) {
-        print_message(
-            "\nWARNING: current implementation for Lambert Conic Conformal (1SP) ignores scale "
-            "factor %.10g and uses 1.0 instead\n",
-            v[2]);
+      return set_scanned(converter, GEO_PROJECTION_LCC_1SP, {v[3], v[4], v[0], v[1], v[2]}, code, side, name);
+    case 9804:
+      // The latitude of origin of variant A is the equator by definition.
+      if (!scan_pcs_parameters(fields, 5, "aasll", p)) {
+        print_message("failed to scan Mercator (variant A) parameters from '%s'\n", line.c_str());
+        return false;
       }
-      return converter.set_lcc(v[3], v[4], v[0], v[1], v[0], v[0], side, name);
+      return set_scanned(converter, GEO_PROJECTION_MERCATOR_A, {v[3], v[4], v[1], v[2]}, code, side, name);
+    case 9805:
+      if (!scan_pcs_parameters(fields, 4, "aall", p)) {
+        print_message("failed to scan Mercator (variant B) parameters from '%s'\n", line.c_str());
+        return false;
+      }
+      return set_scanned(converter, GEO_PROJECTION_MERCATOR_B, {v[2], v[3], v[0], v[1]}, code, side, name);
+    case 1024:
+      if (!scan_pcs_parameters(fields, 4, "aall", p)) {
+        print_message("failed to scan Pseudo-Mercator parameters from '%s'\n", line.c_str());
+        return false;
+      }
+      return set_scanned(converter, GEO_PROJECTION_PSEUDO_MERCATOR, {v[2], v[3], v[1]}, code, side, name);
+    case 9820:
+      if (!scan_pcs_parameters(fields, 4, "aall", p)) {
+        print_message("failed to scan LAEA parameters from '%s'\n", line.c_str());
+        return false;
+      }
+      return set_scanned(converter, GEO_PROJECTION_LAEA, {v[2], v[3], v[0], v[1]}, code, side, name);
+    case 9810:
+      if (!scan_pcs_parameters(fields, 5, "aasll", p)) {
+        print_message("failed to scan polar stereographic (variant A) parameters from '%s'\n", line.c_str());
+        return false;
+      }
+      return set_scanned(converter, GEO_PROJECTION_POLAR_STEREO_A, {v[3], v[4], v[0], v[1], v[2]}, code, side,
+                         name);
+    case 9829:
+      if (!scan_pcs_parameters(fields, 4, "aall", p)) {
+        print_message("failed to scan polar stereographic (variant B) parameters from '%s'\n", line.c_str());
+        return false;
+      }
+      return set_scanned(converter, GEO_PROJECTION_POLAR_STEREO_B, {v[2], v[3], v[0], v[1]}, code, side,
+                         name);
     case 9822:
       if (!scan_pcs_parameters(fields, 6, "aaaall", p)) {
         print_message("failed to scan AEAC parameters from '%s'\n", line.c_str());

@@ -32,6 +32,20 @@ double conformal_t(double phi, double e) {
   return std::tan(kPi / 4.0 - phi / 2.0) / std::pow((1.0 - es) / (1.0 + es), e / 2.0);
 }
 
+// The latitude whose conformal t is the given one: phi = pi/2 - 2 atan(t ((1 - e sin phi) /
+// (1 + e sin phi))^(e/2)), a contraction by about e per step.
+double latitude_of_t(double t, double e) {
+  double phi = kHalfPi - 2.0 * std::atan(t);
+  for (int step = 0; step < 100; step++) {
+    const double es = e * std::sin(phi);
+    const double next = kHalfPi - 2.0 * std::atan(t * std::pow((1.0 - es) / (1.0 + es), e / 2.0));
+    const double change = std::fabs(next - phi);
+    phi = next;
+    if (change <= 1e-14) break;
+  }
+  return phi;
+}
+
 // Snyder's m: the radius of the parallel divided by a.
 double parallel_m(double phi, double e2) {
   const double s = std::sin(phi);
@@ -57,11 +71,10 @@ double meridian_arc(const double* d, double phi) {
          d[kTmD] * std::sin(6.0 * phi) + d[kTmE] * std::sin(8.0 * phi);
 }
 
-// The Lambert results write angles below 2e-7 radians as exact zeros. A latitude past a pole is
-// held at it; a longitude past the antimeridian goes on around the globe instead, since zones such
-// as Alaska's Aleutian one reach across it.
+// A Lambert latitude past a pole is held at it; a longitude past the antimeridian goes on around
+// the globe instead, since zones such as Alaska's Aleutian one reach across it. Small angles are
+// kept as they are: writing those below 2e-7 radians as zeros moved points by up to 1.3 m.
 double lcc_latitude(double phi) {
-  if (std::fabs(phi) < 2e-7) return 0.0;
   if (phi >= kHalfPi) return 90.0;
   if (phi <= -kHalfPi) return -90.0;
   return phi * kRadianToDegree;
@@ -69,7 +82,6 @@ double lcc_latitude(double phi) {
 
 double lcc_longitude(double lambda) {
   if (std::fabs(lambda) > kPi) lambda = std::remainder(lambda, 2.0 * kPi);
-  if (std::fabs(lambda) < 2e-7) return 0.0;
   return lambda * kRadianToDegree;
 }
 
@@ -127,7 +139,9 @@ void lcc_constants(const GeoEllipsoid& ellipsoid, GeoProjectionParameters& p) {
   const double n = std::fabs(phi1 - phi2) <= 1e-10
                        ? std::sin(phi1)
                        : std::log(m1 / parallel_m(phi2, e2)) / std::log(t1 / conformal_t(phi2, e));
-  const double af = ellipsoid.equatorial_radius * m1 / (n * std::pow(t1, n));
+  // One standard parallel with a scale (1SP) shrinks the whole cone by that scale.
+  const double k0 = p.type == GEO_PROJECTION_LCC_1SP ? p.scale_factor : 1.0;
+  const double af = ellipsoid.equatorial_radius * k0 * m1 / (n * std::pow(t1, n));
   p.derived[kLccN] = n;
   p.derived[kLccAF] = af;
   p.derived[kLccRho0] = (t0 == 0.0 && n < 0.0) ? 0.0 : af * std::pow(t0, n);
@@ -521,6 +535,131 @@ bool ecef_inverse(const GeoEllipsoid& ellipsoid, double x, double y, double z, d
   lon = std::atan2(y, x) * kRadianToDegree;
   height = h;
   return true;
+}
+
+// ---- Mercator (EPSG methods 9804, 9805) and Pseudo-Mercator (1024) ----
+
+void mercator_constants(const GeoEllipsoid& ellipsoid, GeoProjectionParameters& p) {
+  const double a = ellipsoid.equatorial_radius;
+  double k0 = p.scale_factor;
+  if (p.type == GEO_PROJECTION_MERCATOR_B) {
+    k0 = parallel_m(p.first_std_parallel_radian, ellipsoid.eccentricity_squared);
+  } else if (p.type == GEO_PROJECTION_PSEUDO_MERCATOR) {
+    k0 = 1.0;
+  }
+  p.derived[kMercatorAK0] = a * k0;
+}
+
+bool mercator_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& p, double x, double y,
+                      double& lon, double& lat) {
+  if (!all_finite(x, y)) return false;
+  const double ak0 = p.derived[kMercatorAK0];
+  const double t = std::exp((p.false_northing_meter - y) / ak0);
+  // Pseudo-Mercator takes the ellipsoid's coordinates as if they lay on a sphere.
+  const double e = p.type == GEO_PROJECTION_PSEUDO_MERCATOR ? 0.0 : ellipsoid.eccentricity;
+  const double phi = latitude_of_t(t, e);
+  const double lambda = (x - p.false_easting_meter) / ak0 + p.long_meridian_radian;
+  return write_degrees(phi, lambda, lon, lat);
+}
+
+// ---- Lambert Azimuthal Equal Area (EPSG method 9820) ----
+
+void laea_constants(const GeoEllipsoid& ellipsoid, GeoProjectionParameters& p) {
+  const double a = ellipsoid.equatorial_radius;
+  const double e = ellipsoid.eccentricity;
+  const double e2 = ellipsoid.eccentricity_squared;
+  const double phi0 = p.lat_origin_radian;
+  const double qp = authalic_q(kHalfPi, e, e2);
+  const double beta0 = std::asin(std::clamp(authalic_q(phi0, e, e2) / qp, -1.0, 1.0));
+  const double rq = a * std::sqrt(qp / 2.0);
+  const double s0 = std::sin(phi0);
+  p.derived[kLaeaQp] = qp;
+  p.derived[kLaeaBeta0] = beta0;
+  p.derived[kLaeaRq] = rq;
+  p.derived[kLaeaD] = a * (std::cos(phi0) / std::sqrt(1.0 - e2 * s0 * s0)) / (rq * std::cos(beta0));
+}
+
+bool laea_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& p, double x, double y,
+                  double& lon, double& lat) {
+  if (!all_finite(x, y)) return false;
+  const double e = ellipsoid.eccentricity;
+  const double e2 = ellipsoid.eccentricity_squared;
+  const double qp = p.derived[kLaeaQp];
+  const double rq = p.derived[kLaeaRq];
+  const double dx = x - p.false_easting_meter;
+  const double dy = y - p.false_northing_meter;
+  double q;
+  double lambda;
+  if (std::fabs(std::fabs(p.lat_origin_degree) - 90.0) < 1e-10) {
+    // Polar aspect: q falls with the square of the distance from the pole.
+    const double a = ellipsoid.equatorial_radius;
+    const double rho2 = dx * dx + dy * dy;
+    const bool north = p.lat_origin_degree > 0.0;
+    q = (qp - rho2 / (a * a)) * (north ? 1.0 : -1.0);
+    lambda = p.long_meridian_radian + (north ? std::atan2(dx, -dy) : std::atan2(dx, dy));
+  } else {
+    const double d = p.derived[kLaeaD];
+    const double beta0 = p.derived[kLaeaBeta0];
+    const double rho = std::hypot(dx / d, d * dy);
+    if (rho == 0.0) {
+      lat = p.lat_origin_degree;
+      lon = p.long_meridian_degree;
+      return true;
+    }
+    const double ratio = rho / (2.0 * rq);
+    if (ratio > 1.0) return false;  // beyond the antipode of the origin
+    const double c = 2.0 * std::asin(ratio);
+    const double sin_beta =
+        std::clamp(std::cos(c) * std::sin(beta0) + d * dy * std::sin(c) * std::cos(beta0) / rho, -1.0, 1.0);
+    q = qp * sin_beta;
+    lambda = p.long_meridian_radian +
+             std::atan2(dx * std::sin(c),
+                        d * rho * std::cos(beta0) * std::cos(c) - d * d * dy * std::sin(beta0) * std::sin(c));
+  }
+  // The authalic q of a pole is qp; the iteration below would divide by its zero cosine.
+  double phi;
+  if (std::fabs(std::fabs(q) - qp) <= 1e-15) {
+    phi = std::copysign(kHalfPi, q);
+  } else if (!aeac_latitude(q, e, e2, phi)) {
+    return false;
+  }
+  return write_degrees(phi, lambda, lon, lat);
+}
+
+// ---- Polar Stereographic (EPSG methods 9810 and 9829) ----
+
+void polar_constants(const GeoEllipsoid& ellipsoid, GeoProjectionParameters& p) {
+  const double a = ellipsoid.equatorial_radius;
+  const double e = ellipsoid.eccentricity;
+  const double root = std::sqrt(std::pow(1.0 + e, 1.0 + e) * std::pow(1.0 - e, 1.0 - e));
+  bool south;
+  double k0;
+  if (p.type == GEO_PROJECTION_POLAR_STEREO_B) {
+    // The scale at the pole that makes the standard parallel true to scale.
+    const double phic = p.first_std_parallel_radian;
+    south = phic < 0.0;
+    const double phi = std::fabs(phic);
+    const double tf = conformal_t(phi, e);
+    k0 = parallel_m(phi, ellipsoid.eccentricity_squared) * root / (2.0 * tf);
+  } else {
+    south = p.lat_origin_degree < 0.0;
+    k0 = p.scale_factor;
+  }
+  p.derived[kPolarRhoFactor] = 2.0 * a * k0 / root;
+  p.derived[kPolarSouth] = south ? 1.0 : 0.0;
+}
+
+bool polar_inverse(const GeoEllipsoid& ellipsoid, const GeoProjectionParameters& p, double x, double y,
+                   double& lon, double& lat) {
+  if (!all_finite(x, y)) return false;
+  const double dx = x - p.false_easting_meter;
+  const double dy = y - p.false_northing_meter;
+  const bool south = p.derived[kPolarSouth] != 0.0;
+  const double t = std::hypot(dx, dy) / p.derived[kPolarRhoFactor];
+  // The southern aspect mirrors the northern one: same t, latitude of the opposite sign.
+  const double phi = latitude_of_t(t, ellipsoid.eccentricity);
+  const double lambda = p.long_meridian_radian + (south ? std::atan2(dx, dy) : std::atan2(dx, -dy));
+  return write_degrees(south ? -phi : phi, lambda, lon, lat);
 }
 
 }  // namespace geo_math

@@ -122,15 +122,20 @@ int named_gcs(const std::string& text, size_t open, const std::string& gcs_path)
   return datum_code ? geo_settable_gcs(gcs_path, datum_code, true) : 0;
 }
 
-// The families the reader recognises, by the start of their PROJECTION name ("Lambert_Conformal_
-// Conic" takes the 1SP and 2SP forms alike).
+// The families the reader recognises, by the start of their PROJECTION name (the first match
+// counts: "Lambert_Conformal_Conic" takes the 2SP form and the ESRI one).
 const GeoProjectionForm* readable_form(const std::string& projection_name) {
   struct Readable {
     const char* prefix;
     GeoProjectionType type;
   };
   constexpr Readable kReadable[] = {
+      {"Lambert_Conformal_Conic_1SP", GEO_PROJECTION_LCC_1SP},
       {"Lambert_Conformal_Conic", GEO_PROJECTION_LCC},
+      {"Mercator_1SP", GEO_PROJECTION_MERCATOR_A},
+      {"Mercator_2SP", GEO_PROJECTION_MERCATOR_B},
+      {"Mercator_Auxiliary_Sphere", GEO_PROJECTION_PSEUDO_MERCATOR},
+      {"Lambert_Azimuthal_Equal_Area", GEO_PROJECTION_LAEA},
       {"Transverse_Mercator", GEO_PROJECTION_TM},
       {"Albers_Conic_Equal_Area", GEO_PROJECTION_AEAC},
   };
@@ -420,20 +425,28 @@ bool GeoProjectionConverter::get_ogc_wkt(std::string& wkt, GeoSide side) const {
     geogcs += kGeogcsTail;
   }
 
+  std::string name;
   if (projection->type == GEO_PROJECTION_LONG_LAT || projection->type == GEO_PROJECTION_LAT_LONG) {
+    name = geogcs.substr(8, geogcs.find('"', 8) - 8);
     wkt = geogcs.substr(0, geogcs.size() - 2);
     wkt += projection->type == GEO_PROJECTION_LONG_LAT
                ? ",AXIS[\"Longitude\",EAST],AXIS[\"Latitude\",NORTH]]"
                : ",AXIS[\"Latitude\",NORTH],AXIS[\"Longitude\",EAST]]";
   } else {
     const double meter_to_unit = side == GeoSide::source ? 1.0 / coordinates2meter : meter2coordinates;
-    const std::string name = projection->description.empty()
-                                 ? pcs_name(parameter_file_path("pcs.csv"), projection->geokey)
-                                 : projection->description;
+    name = projection->description.empty() ? pcs_name(parameter_file_path("pcs.csv"), projection->geokey)
+                                           : projection->description;
     append_projcs(wkt, *projection, name, geogcs, meter_to_unit, get_unit_epsg(side));
   }
+  // A height system joins the horizontal one in a compound system; readers take a VERT_CS that
+  // merely follows the PROJCS for trailing garbage.
   const int elevation_epsg = geo_units::epsg_of_unit(get_elevation_unit(side));
-  append_vert_cs(wkt, vertical_geokey, elevation_epsg);
+  std::string vert_cs;
+  append_vert_cs(vert_cs, vertical_geokey, elevation_epsg);
+  if (!vert_cs.empty()) {
+    const std::string vert_name = vert_cs.substr(9, vert_cs.find('"', 9) - 9);
+    wkt = "COMPD_CS[\"" + name + " + " + vert_name + "\"," + wkt + "," + vert_cs + "]";
+  }
   if (wkt.size() >= kWktBufferSize) wkt.resize(kWktBufferSize - 1);
   return true;
 }

@@ -14,6 +14,14 @@ constexpr GeoParameter kHotineParameters[] = {P::false_easting, P::false_northin
                                               P::longitude,     P::azimuth,        P::rectified_grid_angle,
                                               P::scale};
 
+constexpr GeoParameter kOneSpParameters[] = {P::false_easting, P::false_northing, P::latitude, P::longitude,
+                                             P::scale};
+constexpr GeoParameter kMercatorAParameters[] = {P::false_easting, P::false_northing, P::longitude, P::scale};
+constexpr GeoParameter kTrueScaleParameters[] = {P::false_easting, P::false_northing, P::first_parallel,
+                                                 P::longitude};
+constexpr GeoParameter kMeridianParameters[] = {P::false_easting, P::false_northing, P::longitude};
+constexpr GeoParameter kOriginParameters[] = {P::false_easting, P::false_northing, P::latitude, P::longitude};
+
 constexpr GeoWktParameter kLccWkt[] = {
     {P::first_parallel, "standard_parallel_1"}, {P::second_parallel, "standard_parallel_2"},
     {P::latitude, "latitude_of_origin"},        {P::longitude, "central_meridian"},
@@ -38,6 +46,38 @@ constexpr GeoWktParameter kHotineWkt[] = {
     {P::false_northing, "false_northing"},
 };
 
+constexpr GeoWktParameter kMercatorAWkt[] = {
+    {P::longitude, "central_meridian"},
+    {P::scale, "scale_factor"},
+    {P::false_easting, "false_easting"},
+    {P::false_northing, "false_northing"},
+};
+constexpr GeoWktParameter kMercatorBWkt[] = {
+    {P::first_parallel, "standard_parallel_1"},
+    {P::longitude, "central_meridian"},
+    {P::false_easting, "false_easting"},
+    {P::false_northing, "false_northing"},
+};
+// The form Shapefile readers know for Web Mercator: a sphere of the datum's semi-major axis.
+constexpr GeoWktParameter kPseudoMercatorWkt[] = {
+    {P::false_easting, "False_Easting"}, {P::false_northing, "False_Northing"},
+    {P::longitude, "Central_Meridian"},  {P::zero, "Standard_Parallel_1"},
+    {P::zero, "Auxiliary_Sphere_Type"},
+};
+constexpr GeoWktParameter kLaeaWkt[] = {
+    {P::latitude, "latitude_of_center"},
+    {P::longitude, "longitude_of_center"},
+    {P::false_easting, "false_easting"},
+    {P::false_northing, "false_northing"},
+};
+// Variant B is told from variant A by a latitude of origin that is no pole and no scale factor.
+constexpr GeoWktParameter kPolarStereoBWkt[] = {
+    {P::first_parallel, "latitude_of_origin"},
+    {P::longitude, "central_meridian"},
+    {P::false_easting, "false_easting"},
+    {P::false_northing, "false_northing"},
+};
+
 constexpr const char* kScaledDescribed =
     "false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale: %g";
 
@@ -55,6 +95,23 @@ constexpr GeoProjectionForm kForms[] = {
      "Hotine_Oblique_Mercator", kHotineWkt},
     {GEO_PROJECTION_OS, "Oblique Stereographic", kScaledParameters, kScaledDescribed, nullptr,
      "Oblique_Stereographic", kTmWkt},
+    {GEO_PROJECTION_LCC_1SP, "Lambert Conformal Conic (1SP)", kOneSpParameters, kScaledDescribed, nullptr,
+     "Lambert_Conformal_Conic_1SP", kTmWkt},
+    {GEO_PROJECTION_MERCATOR_A, "Mercator (variant A)", kMercatorAParameters,
+     "false east/north: %g/%g [m], meridian long: %g, scale: %g", nullptr, "Mercator_1SP", kMercatorAWkt},
+    {GEO_PROJECTION_MERCATOR_B, "Mercator (variant B)", kTrueScaleParameters,
+     "false east/north: %g/%g [m], parallel: %g, meridian long: %g", nullptr, "Mercator_2SP", kMercatorBWkt},
+    {GEO_PROJECTION_PSEUDO_MERCATOR, "Popular Visualisation Pseudo Mercator", kMeridianParameters,
+     "false east/north: %g/%g [m], meridian long: %g", nullptr, "Mercator_Auxiliary_Sphere",
+     kPseudoMercatorWkt},
+    {GEO_PROJECTION_LAEA, "Lambert Azimuthal Equal Area", kOriginParameters,
+     "false east/north: %g/%g [m], origin lat/meridian long: %g/%g", nullptr, "Lambert_Azimuthal_Equal_Area",
+     kLaeaWkt},
+    {GEO_PROJECTION_POLAR_STEREO_A, "Polar Stereographic (variant A)", kScaledParameters, kScaledDescribed,
+     nullptr, "Polar_Stereographic", kTmWkt},
+    {GEO_PROJECTION_POLAR_STEREO_B, "Polar Stereographic (variant B)", kTrueScaleParameters,
+     "false east/north: %g/%g [m], parallel: %g, meridian long: %g", nullptr, "Polar_Stereographic",
+     kPolarStereoBWkt},
 };
 
 }  // namespace
@@ -86,6 +143,8 @@ double geo_parameter(const GeoProjectionParameters& record, GeoParameter paramet
       return record.azimuth_degree;
     case P::rectified_grid_angle:
       return record.rectified_grid_angle_degree;
+    case P::zero:
+      break;
   }
   return 0.0;
 }
@@ -125,6 +184,8 @@ void geo_set_parameter(GeoProjectionParameters& record, GeoParameter parameter, 
     case P::rectified_grid_angle:
       record.rectified_grid_angle_degree = value;
       record.rectified_grid_angle_radian = radian;
+      break;
+    case P::zero:
       break;
   }
 }

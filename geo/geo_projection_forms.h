@@ -18,6 +18,7 @@ enum class GeoParameter {
   scale,
   azimuth,
   rectified_grid_angle,
+  zero,  // a WKT parameter every record of the family holds as 0 (the auxiliary sphere type)
 };
 
 struct GeoWktParameter {

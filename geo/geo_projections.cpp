@@ -28,6 +28,48 @@ void set_plain(std::unique_ptr<GeoProjectionParameters>& slot, GeoProjectionType
   if (described) *described = slot->description;
 }
 
+bool is_latitude(double degrees) {
+  return std::fabs(degrees) <= 90.0;
+}
+
+// Whether a record's parameters make a projection at all. Parameters out of range (a latitude of
+// 95 degrees, a parallel of 180) or a degenerate cone (parallels opposite about the equator, or at
+// a pole) would turn every point into garbage, so they are refused where they come in.
+bool describes_a_projection(const GeoProjectionParameters& p) {
+  if (!std::isfinite(p.false_easting_meter) || !std::isfinite(p.false_northing_meter)) return false;
+  if (!is_latitude(p.lat_origin_degree) || !std::isfinite(p.long_meridian_degree) ||
+      std::fabs(p.long_meridian_degree) > 360.0) {
+    return false;
+  }
+  const bool conic = p.type == GEO_PROJECTION_LCC || p.type == GEO_PROJECTION_AEAC;
+  const bool true_scale_parallel =
+      p.type == GEO_PROJECTION_MERCATOR_B || p.type == GEO_PROJECTION_POLAR_STEREO_B;
+  if (conic || true_scale_parallel) {
+    if (!is_latitude(p.first_std_parallel_degree)) return false;
+    if (conic && !is_latitude(p.second_std_parallel_degree)) return false;
+  }
+  if (p.type == GEO_PROJECTION_LCC || p.type == GEO_PROJECTION_LCC_1SP) {
+    // A cone touching or cutting at a pole is no cone.
+    if (std::fabs(p.first_std_parallel_degree) >= 90.0 || std::fabs(p.second_std_parallel_degree) >= 90.0) {
+      return false;
+    }
+  }
+  if (p.type == GEO_PROJECTION_MERCATOR_B && std::fabs(p.first_std_parallel_degree) >= 90.0) return false;
+  if (p.type == GEO_PROJECTION_POLAR_STEREO_B && p.first_std_parallel_degree == 0.0) return false;
+  if (p.type == GEO_PROJECTION_POLAR_STEREO_A && std::fabs(p.lat_origin_degree) != 90.0) return false;
+  const bool scaled = p.type == GEO_PROJECTION_TM || p.type == GEO_PROJECTION_HOM ||
+                      p.type == GEO_PROJECTION_OS || p.type == GEO_PROJECTION_LCC_1SP ||
+                      p.type == GEO_PROJECTION_MERCATOR_A || p.type == GEO_PROJECTION_POLAR_STEREO_A;
+  if (scaled && !(p.scale_factor > 0.0 && std::isfinite(p.scale_factor))) return false;
+  if (!std::isfinite(p.azimuth_degree) || !std::isfinite(p.rectified_grid_angle_degree)) return false;
+  // What the formulas derive must be usable too: opposite parallels give a cone constant of 0.
+  for (const double constant : p.derived) {
+    if (!std::isfinite(constant)) return false;
+  }
+  if (conic && std::fabs(p.derived[geo_math::kLccN]) < 1e-12) return false;
+  return true;
+}
+
 }  // namespace
 
 bool GeoProjectionConverter::set_utm(int zone, char zone_letter, bool northern, GeoSide side,
@@ -57,6 +99,7 @@ bool GeoProjectionConverter::set_projection(GeoProjectionType type, std::span<co
     v[i] = values[i];
   }
   compute_derived(*record);
+  if (!describes_a_projection(*record)) return false;
   slot(side) = std::move(record);
   if (described) {
     // Each family's format uses its first parameters.size() values; printf ignores the rest.
@@ -148,6 +191,24 @@ void GeoProjectionConverter::compute_derived(GeoProjectionParameters& projection
     case GEO_PROJECTION_LCC:
       geo_math::lcc_constants(ellipsoid, projection);
       break;
+    case GEO_PROJECTION_LCC_1SP:
+      // The cone touches at the latitude of origin.
+      geo_set_parameter(projection, GeoParameter::first_parallel, projection.lat_origin_degree);
+      geo_set_parameter(projection, GeoParameter::second_parallel, projection.lat_origin_degree);
+      geo_math::lcc_constants(ellipsoid, projection);
+      break;
+    case GEO_PROJECTION_MERCATOR_A:
+    case GEO_PROJECTION_MERCATOR_B:
+    case GEO_PROJECTION_PSEUDO_MERCATOR:
+      geo_math::mercator_constants(ellipsoid, projection);
+      break;
+    case GEO_PROJECTION_LAEA:
+      geo_math::laea_constants(ellipsoid, projection);
+      break;
+    case GEO_PROJECTION_POLAR_STEREO_A:
+    case GEO_PROJECTION_POLAR_STEREO_B:
+      geo_math::polar_constants(ellipsoid, projection);
+      break;
     case GEO_PROJECTION_TM:
       geo_math::tm_constants(ellipsoid, projection);
       break;
@@ -181,7 +242,20 @@ bool GeoProjectionConverter::to_lon_lat(double point[3]) const {
       converted = geo_math::utm_inverse(ellipsoid, p, point[0], point[1], lon, lat);
       break;
     case GEO_PROJECTION_LCC:
+    case GEO_PROJECTION_LCC_1SP:
       converted = geo_math::lcc_inverse(ellipsoid, p, x, y, lon, lat);
+      break;
+    case GEO_PROJECTION_MERCATOR_A:
+    case GEO_PROJECTION_MERCATOR_B:
+    case GEO_PROJECTION_PSEUDO_MERCATOR:
+      converted = geo_math::mercator_inverse(ellipsoid, p, x, y, lon, lat);
+      break;
+    case GEO_PROJECTION_LAEA:
+      converted = geo_math::laea_inverse(ellipsoid, p, x, y, lon, lat);
+      break;
+    case GEO_PROJECTION_POLAR_STEREO_A:
+    case GEO_PROJECTION_POLAR_STEREO_B:
+      converted = geo_math::polar_inverse(ellipsoid, p, x, y, lon, lat);
       break;
     case GEO_PROJECTION_TM:
       converted = geo_math::tm_inverse(ellipsoid, p, x, y, lon, lat);
@@ -211,6 +285,10 @@ bool GeoProjectionConverter::to_lon_lat(double point[3]) const {
       return false;  // declared unprojected: there is no way to the globe
   }
   if (!converted) return true;
+  // A projection's inverse may answer a longitude a turn or more away (a zone near the
+  // antimeridian, a point far east of its meridian); the globe knows only -180 to 180.
+  const bool geographic = p.type == GEO_PROJECTION_LONG_LAT || p.type == GEO_PROJECTION_LAT_LONG;
+  if (!geographic && std::fabs(lon) > 180.0) lon = std::remainder(lon, 360.0);
   point[0] = lon;
   point[1] = lat;
   point[2] = z;

@@ -46,6 +46,13 @@ enum GeoProjectionType : int {
   GEO_PROJECTION_HOM = 7,
   GEO_PROJECTION_OS = 8,
   GEO_PROJECTION_NONE = 9,
+  GEO_PROJECTION_LCC_1SP = 10,          // Lambert Conformal Conic with one parallel and a scale
+  GEO_PROJECTION_MERCATOR_A = 11,       // EPSG method 9804: scale at the equator
+  GEO_PROJECTION_MERCATOR_B = 12,       // EPSG method 9805: true scale on a standard parallel
+  GEO_PROJECTION_PSEUDO_MERCATOR = 13,  // EPSG method 1024: ellipsoidal coordinates on a sphere of radius a
+  GEO_PROJECTION_LAEA = 14,             // Lambert Azimuthal Equal Area, EPSG method 9820
+  GEO_PROJECTION_POLAR_STEREO_A = 15,   // EPSG method 9810: origin at a pole, scale there
+  GEO_PROJECTION_POLAR_STEREO_B = 16,   // EPSG method 9829: true scale on a standard parallel
 };
 
 // A source or target projection. Every type uses the common head and the parameters listed for
@@ -63,21 +70,21 @@ struct GeoProjectionParameters {
   bool utm_northern_hemisphere = true;
   int utm_long_origin = 0;  // central meridian, zone * 6 - 183
 
-  // LCC, TM, AEAC, HOM, OS
+  // every family with parameters
   double false_easting_meter = 0.0;
   double false_northing_meter = 0.0;
-  // LCC, TM, OS: latitude of origin and central meridian. AEAC, HOM: latitude and longitude of
-  // the centre.
+  // Latitude of origin and central meridian (LCC, TM, OS, LAEA, Mercator, polar stereographic A),
+  // or latitude and longitude of the centre (AEAC, HOM).
   double lat_origin_degree = 0.0;
   double long_meridian_degree = 0.0;
   double lat_origin_radian = 0.0;
   double long_meridian_radian = 0.0;
-  // LCC, AEAC
+  // LCC, AEAC; the first alone: Mercator B and polar stereographic B (where scale is true)
   double first_std_parallel_degree = 0.0;
   double second_std_parallel_degree = 0.0;
   double first_std_parallel_radian = 0.0;
   double second_std_parallel_radian = 0.0;
-  // TM, HOM, OS
+  // TM, HOM, OS, LCC 1SP, Mercator A, polar stereographic A
   double scale_factor = 0.0;
   // HOM
   double azimuth_degree = 0.0;
@@ -145,8 +152,13 @@ class GeoProjectionConverter {
   bool set_os(double false_easting_meter, double false_northing_meter, double lat_origin,
               double long_meridian, double scale_factor, GeoSide side = GeoSide::source,
               const char* description = nullptr, std::string* described = nullptr);
-  // A family with parameters (LCC, TM, AEAC, HOM, OS) from its values in the order of its setter
-  // above; fails for other types or another number of values.
+  // A family with parameters from its values in setter order: the order of its setter above, and
+  // for the families without one false easting, false northing, then LCC 1SP: latitude of origin,
+  // central meridian, scale; Mercator A: central meridian, scale; Mercator B: standard parallel,
+  // central meridian; Pseudo-Mercator: central meridian; LAEA: latitude and longitude of origin;
+  // polar stereographic A: latitude of origin (a pole), central meridian, scale; B: standard
+  // parallel, central meridian. Fails for other types, another number of values, or values that
+  // describe no projection (angles out of range, a degenerate cone, a scale that is not positive).
   bool set_projection(GeoProjectionType type, std::span<const double> values, GeoSide side = GeoSide::source,
                       const char* description = nullptr, std::string* described = nullptr);
   bool set_longlat(GeoSide side = GeoSide::source, const char* description = nullptr,

@@ -77,33 +77,66 @@ TEST(GeoConversion, LambertAtItsPoleOriginIsExactlyThePoleOnTheCentralMeridian) 
   }
 }
 
-// Angles below 2e-7 radians (about 1.3 m on the ground) are written as exact zeros.
-TEST(GeoConversion, LambertWritesTinyAnglesAsZero) {
+// Small angles are kept: writing those below 2e-7 radians as zeros moved points near the equator
+// or the central meridian by up to 1.3 m. A point half a meter off the origin comes back as the
+// angle it is, which a forward projection by hand confirms.
+TEST(GeoConversion, LambertKeepsTinyAngles) {
   GeoProjectionConverter converter;
   converter.set_lcc(0.0, 0.0, 0.0, 0.0, 20.0, 30.0);
+  const double a = converter.get_ellipsoid().equatorial_radius;
   struct {
     double x, y;
-    bool lon_zero, lat_zero;
-  } const cases[] = {{0.0, 0.5, true, true},
-                     {0.0, -0.5, true, true},
-                     {0.0, 2.0, true, false},
-                     {0.5, 1000.0, true, false},
-                     {2.0, 0.3, false, true}};
+  } const cases[] = {{0.0, 0.5}, {0.0, -0.5}, {0.5, 1000.0}, {1.0, 0.3}, {-1.0, -0.3}};
   for (const auto& c : cases) {
     double point[3] = {c.x, c.y, 0.0};
     ASSERT_TRUE(converter.to_lon_lat(point));
-    EXPECT_EQ(point[0] == 0.0, c.lon_zero) << c.x << " " << c.y << " -> " << point[0];
-    EXPECT_EQ(point[1] == 0.0, c.lat_zero) << c.x << " " << c.y << " -> " << point[1];
-    EXPECT_EQ(std::signbit(point[1]), c.y < 0.0 && !c.lat_zero);
+    // This cone's scale at the equator is about 1.08, so a meter of arc is about 0.92 m of grid.
+    EXPECT_NE(point[1], 0.0) << c.x << " " << c.y;
+    EXPECT_NEAR(point[1] * 3.141592653589793 / 180.0 * a, c.y * 0.92, 0.01 * std::fabs(c.y));
+    EXPECT_EQ(std::signbit(point[1]), c.y < 0.0);
+    if (c.x != 0.0) {
+      EXPECT_EQ(std::signbit(point[0]), c.x < 0.0) << c.x;
+    }
   }
 }
 
-TEST(GeoConversion, StereographicOriginMapsToTheOrigin) {
+// Longitudes come back on the globe, -180 to 180, however far east of its meridian a point lies.
+TEST(GeoConversion, LongitudesAreNormalised) {
   GeoProjectionConverter converter;
-  converter.set_os(155000, 463000, 52.15616055555555, 5.38763888888889, 0.9999079);
-  double point[3] = {155000.0, 463000.0, 1.0};
-  ASSERT_TRUE(converter.to_lon_lat(point));
-  expect_unchanged(point, 5.38763888888889, 52.15616055555555, 1.0);
+  converter.set_tm(500000, 0, 0, 177, 0.9996);
+  double east[3] = {1100000.0, 5000000.0, 0.0};  // about 8 degrees east of 177, across the antimeridian
+  ASSERT_TRUE(converter.to_lon_lat(east));
+  EXPECT_GE(east[0], -180.0);
+  EXPECT_LT(east[0], -170.0);
+  converter.set_lcc(0, 0, 50, 175, 45, 55);
+  double across[3] = {800000.0, 0.0, 0.0};
+  ASSERT_TRUE(converter.to_lon_lat(across));
+  EXPECT_GE(across[0], -180.0);
+  EXPECT_LE(across[0], 180.0);
+  // Declared geographic input is passed through; it is checked where it is used.
+  converter.set_longlat();
+  double declared[3] = {190.0, 10.0, 0.0};
+  ASSERT_TRUE(converter.to_lon_lat(declared));
+  EXPECT_EQ(declared[0], 190.0);
+}
+
+// Parameters that describe no projection are refused and leave the side as it was.
+TEST(GeoConversion, ParametersOutOfRangeAreRefused) {
+  GeoProjectionConverter converter;
+  ASSERT_TRUE(converter.set_utm(32, 'U', true));
+  EXPECT_FALSE(converter.set_lcc(0, 0, 39, -100, 43, 180));      // a parallel past the pole
+  EXPECT_FALSE(converter.set_lcc(0, 0, 0, 0, 30, -30));          // a cone of constant 0
+  EXPECT_FALSE(converter.set_lcc(0, 0, 90, 0, 90, 90));          // a cone touching at the pole
+  EXPECT_FALSE(converter.set_tm(0, 0, 95, 9, 1.0));              // latitude of origin 95
+  EXPECT_FALSE(converter.set_tm(0, 0, 0, 9, 0.0));               // no scale
+  EXPECT_FALSE(converter.set_tm(0, 0, 0, 9, std::nan("")));      // not a number
+  EXPECT_FALSE(converter.set_aeac(0, 0, 23, -96, 30, -30));      // opposite parallels
+  EXPECT_FALSE(converter.set_aeac(0, 0, 23, -96, 29.5, 145.5));  // a parallel past the pole
+  const double polar_not_at_pole[] = {0, 0, 80, 0, 0.994};
+  EXPECT_FALSE(converter.set_projection(GEO_PROJECTION_POLAR_STEREO_A, polar_not_at_pole));
+  EXPECT_EQ(converter.get_projection()->type, GEO_PROJECTION_UTM);
+  // The edges of the ranges still work: a pole as the origin of a cone.
+  EXPECT_TRUE(converter.set_lcc(0, 0, 90, 10, 60, 70));
 }
 
 // The projected families, set with the parameters of a realistic zone and a point inside it.

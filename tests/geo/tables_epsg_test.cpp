@@ -115,12 +115,9 @@ const PcsCase kPcs[] = {
      "OSGB36 / British National Grid", "", false},
     {2204, GEO_PROJECTION_LCC, 2000000 * kSurveyFoot, 100000 * kSurveyFoot, 34 + 40 / 60.0, -86, 35.25,
      36 + 25 / 60.0, 0, 0, 0, kSurveyFoot, 4267, 5, "NAD27 / Tennessee", "", false},
-    {2085, GEO_PROJECTION_LCC, 500000, 280296.016, 22.35, -81, 22.35, 22.35, 0, 0, 0, 1.0, 4267, 5,
-     "NAD27 / Cuba Norte",
-     "\nWARNING: current implementation for Lambert Conic Conformal (1SP) ignores scale factor 0.99993602 "
-     "and "
-     "uses 1.0 instead\n",
-     false},
+    // One parallel with a scale: the scale shrinks the cone instead of being ignored.
+    {2085, GEO_PROJECTION_LCC_1SP, 500000, 280296.016, 22.35, -81, 22.35, 22.35, 0.99993602, 0, 0, 1.0, 4267,
+     5, "NAD27 / Cuba Norte", "", false},
     {3005, GEO_PROJECTION_AEAC, 1000000, 0, 45, -126, 50, 58.5, 0, 0, 0, 1.0, 4269, 11, "NAD83 / BC Albers",
      "", false},
     {3078, GEO_PROJECTION_HOM, 2546731.496, -4354009.816, 45 + 18 / 60.0 + 33 / 3600.0, -86, 0, 0, 0.9996,
@@ -272,13 +269,31 @@ TEST(EpsgPcsFile, ConversionsAgreeWithProj) {
   if (std::system("command -v cs2cs >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "cs2cs is not installed";
   }
+  // northing_first: the EPSG definition orders the axes northing, easting, so cs2cs reads them so.
   const struct {
     int code, gcs;
     double x, y;
+    bool northing_first = false;
   } cases[] = {
-      {27700, 4277, 530000, 180000}, {2204, 4267, 1800000, 600000},  {2994, 4152, 1500000, 600000},
-      {3005, 4269, 1200000, 500000}, {3078, 4269, 500000, 200000},   {2056, 4150, 2700000, 1250000},
-      {28992, 4289, 120000, 480000}, {2903, 4152, 1500000, 1400000}, {32104, 4269, 400000, 150000},
+      {27700, 4277, 530000, 180000},
+      {2204, 4267, 1800000, 600000},
+      {2994, 4152, 1500000, 600000},
+      {3005, 4269, 1200000, 500000},
+      {3078, 4269, 500000, 200000},
+      {2056, 4150, 2700000, 1250000},
+      {28992, 4289, 120000, 480000},
+      {2903, 4152, 1500000, 1400000},
+      {32104, 4269, 400000, 150000},
+      // Lambert with one scaled parallel, Mercator A, B and Pseudo-Mercator, Lambert azimuthal,
+      // polar stereographic A and B.
+      {2085, 4267, 600000, 330000, true},
+      {3395, 4326, -2000000, 7000000},
+      {3388, 4284, 300000, 5200000, true},
+      {3857, 4326, 1000000, 6000000},
+      {3035, 4258, 4400000, 3400000, true},
+      {32661, 4326, 2500000, 1500000, true},
+      {3031, 4326, 1000000, -500000},
+      {3413, 4326, -500000, -1200000},
   };
   GeoProgramFolder tables(true);
   for (const auto& c : cases) {
@@ -289,8 +304,9 @@ TEST(EpsgPcsFile, ConversionsAgreeWithProj) {
     double xyz[3] = {c.x, c.y, 0};
     ASSERT_TRUE(converter.to_lon_lat(xyz));
     double lon = 0, lat = 0;
-    ASSERT_TRUE(proj_lon_lat("EPSG:" + std::to_string(c.code) + " EPSG:" + std::to_string(c.gcs), c.x, c.y,
-                             true, lon, lat));
+    const std::string crs_pair = "EPSG:" + std::to_string(c.code) + " EPSG:" + std::to_string(c.gcs);
+    ASSERT_TRUE(c.northing_first ? proj_lon_lat(crs_pair, c.y, c.x, true, lon, lat)
+                                 : proj_lon_lat(crs_pair, c.x, c.y, true, lon, lat));
     EXPECT_NEAR(xyz[0], lon, 1e-7);
     EXPECT_NEAR(xyz[1], lat, 1e-7);
   }
@@ -302,7 +318,7 @@ struct FailureCase {
 };
 
 const FailureCase kPcsFailures[] = {
-    {3857, "transform 1024 of EPSG code 3857 not implemented.\n"},
+    {2099, "transform 9806 of EPSG code 2099 not implemented.\n"},
     {5472,
      "set_ProjLinearUnitsGeoKey: look-up for 9037 not implemented\n"
      "units 9037 of EPSG code 5472 not implemented.\n"},
@@ -336,10 +352,10 @@ TEST(EpsgPcsFile, ProjectedCSTypeKeyAddsItsOwnLine) {
   EXPECT_TRUE(converter.set_ProjectedCSTypeGeoKey(32767, &described));
   EXPECT_EQ(described, "user-defined");
   EXPECT_FALSE(converter.has_projection(GeoSide::source));
-  const std::string errors = stderr_of([&] { EXPECT_FALSE(converter.set_ProjectedCSTypeGeoKey(3857)); });
+  const std::string errors = stderr_of([&] { EXPECT_FALSE(converter.set_ProjectedCSTypeGeoKey(2099)); });
   EXPECT_EQ(errors,
-            "transform 1024 of EPSG code 3857 not implemented.\n"
-            "set_ProjectedCSTypeGeoKey: look-up for 3857 not implemented\n");
+            "transform 9806 of EPSG code 2099 not implemented.\n"
+            "set_ProjectedCSTypeGeoKey: look-up for 2099 not implemented\n");
 }
 
 // Lines a hand-edited or damaged pcs.csv may hold: each fails alone, with its message.

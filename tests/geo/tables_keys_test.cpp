@@ -145,13 +145,13 @@ const KeyCase kCases[] = {
      "",
      ""},
     {"projected CRS that cannot be built",
-     {key(1024, 2), key(3072, 3857)},
+     {key(1024, 2), key(3072, 2099)},
      {},
      false,
      GEO_PROJECTION_LONG_LAT,
      "longitude/latitude",
-     "transform 1024 of EPSG code 3857 not implemented.\n"
-     "set_ProjectedCSTypeGeoKey: look-up for 3857 not implemented\n"},
+     "transform 9806 of EPSG code 2099 not implemented.\n"
+     "set_ProjectedCSTypeGeoKey: look-up for 2099 not implemented\n"},
     // Offsets a file can lie about: past the double parameters, or at the largest value.
     {"parameter past the doubles",
      {key(3075, 1), param(3081, 0), param(3082, 1), param(3083, 2), param(3088, 7), param(3092, 65535)},

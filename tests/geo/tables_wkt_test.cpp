@@ -61,7 +61,7 @@ const ReadCase kReads[] = {
      true, GEO_PROJECTION_AEAC, 304.8, 609.6, 23, -96, 0, 0.3048},
     {"unsupported projection",
      std::string("PROJCS[\"Merc\",") + kGeogcsNad83 +
-         "PROJECTION[\"Mercator_1SP\"],PARAMETER[\"central_meridian\",0],PARAMETER[\"scale_factor\",1],"
+         "PROJECTION[\"Cassini_Soldner\"],PARAMETER[\"central_meridian\",0],PARAMETER[\"scale_factor\",1],"
          "PARAMETER[\"false_easting\",0],PARAMETER[\"false_northing\",0],UNIT[\"metre\",1]]",
      false, -1, 0, 0, 0, 0, 0, 1.0},
     {"missing parameter",
@@ -75,6 +75,38 @@ const ReadCase kReads[] = {
          "PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\"],PARAMETER[\"central_"
          "meridian\",9],"
          "PARAMETER[\"scale_factor\",1],PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0]]",
+     false, -1, 0, 0, 0, 0, 0, 1.0},
+    {"lambert with one parallel and a scale",
+     std::string("PROJCS[\"NAD27 / Cuba Norte\",") + kGeogcsNad83 +
+         "PROJECTION[\"Lambert_Conformal_Conic_1SP\"],PARAMETER[\"latitude_of_origin\",22.35],"
+         "PARAMETER[\"central_meridian\",-81],PARAMETER[\"scale_factor\",0.99993602],"
+         "PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",280296.016],UNIT[\"metre\",1]]",
+     true, GEO_PROJECTION_LCC_1SP, 500000, 280296.016, 22.35, -81, 0, 1.0},
+    {"lambert azimuthal equal area",
+     std::string("PROJCS[\"LAEA\",") + kGeogcsNad83 +
+         "PROJECTION[\"Lambert_Azimuthal_Equal_Area\"],PARAMETER[\"latitude_of_center\",52],"
+         "PARAMETER[\"longitude_of_center\",10],PARAMETER[\"false_easting\",4321000],"
+         "PARAMETER[\"false_northing\",3210000],UNIT[\"metre\",1]]",
+     true, GEO_PROJECTION_LAEA, 4321000, 3210000, 52, 10, 0, 1.0},
+    // Parameters that describe no projection are refused rather than turned into garbage.
+    {"parallel of 180 degrees",
+     std::string("PROJCS[\"LCC\",") + kGeogcsNad83 +
+         "PROJECTION[\"Lambert_Conformal_Conic_2SP\"],PARAMETER[\"standard_parallel_1\",43],"
+         "PARAMETER[\"standard_parallel_2\",180],PARAMETER[\"latitude_of_origin\",39],"
+         "PARAMETER[\"central_meridian\",-100],PARAMETER[\"false_easting\",0],PARAMETER[\"false_northing\",0]"
+         "]",
+     false, -1, 0, 0, 0, 0, 0, 1.0},
+    {"latitude of origin 95",
+     std::string("PROJCS[\"TM\",") + kGeogcsNad83 +
+         "PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\",95],PARAMETER[\"central_"
+         "meridian\",9],PARAMETER[\"scale_factor\",1],PARAMETER[\"false_easting\",0],"
+         "PARAMETER[\"false_northing\",0]]",
+     false, -1, 0, 0, 0, 0, 0, 1.0},
+    {"opposite lambert parallels",
+     std::string("PROJCS[\"LCC\",") + kGeogcsNad83 +
+         "PROJECTION[\"Lambert_Conformal_Conic_2SP\"],PARAMETER[\"standard_parallel_1\",30],"
+         "PARAMETER[\"standard_parallel_2\",-30],PARAMETER[\"latitude_of_origin\",0],"
+         "PARAMETER[\"central_meridian\",0],PARAMETER[\"false_easting\",0],PARAMETER[\"false_northing\",0]]",
      false, -1, 0, 0, 0, 0, 0, 1.0},
     {"geographic only", std::string(kGeogcsNad83), false, -1, 0, 0, 0, 0, 0, 1.0},
     {"empty", "", false, -1, 0, 0, 0, 0, 0, 1.0},
@@ -196,18 +228,19 @@ const WriteCase kWrites[] = {
      "\"m\",1.0],AXIS[\"Geocentric X\",OTHER],AXIS[\"Geocentric Y\",EAST],AXIS[\"Geocentric "
      "Z\",NORTH],AUTHORITY["
      "\"EPSG\",\"4978\"]]"},
+    // A height system makes a compound system of both, so readers see one CRS.
     {"harn lambert in feet with navd88", 2994, GeoSide::source,
-     "PROJCS[\"NAD83(HARN) / Oregon GIC Lambert "
+     "COMPD_CS[\"NAD83(HARN) / Oregon GIC Lambert (ft) + NAVD88\",PROJCS[\"NAD83(HARN) / Oregon GIC Lambert "
      "(ft)\",GEOGCS[\"NAD83(HARN)\",DATUM[\"D_North_American_1983_HARN\","
      "SPHEROID[\"GRS "
      "1980\",6378137,298.257222101]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]],"
      "PROJECTION[\"Lambert_Conformal_Conic_2SP\"],PARAMETER[\"standard_parallel_1\",43],PARAMETER["
      "\"standard_parallel_2\",45.5],PARAMETER[\"latitude_of_origin\",41.75],PARAMETER[\"central_meridian\",-"
      "120.5],"
-     "PARAMETER[\"false_easting\",1312335.958],PARAMETER[\"false_northing\",0],UNIT[\"foot\",0.3048]]"
+     "PARAMETER[\"false_easting\",1312335.958],PARAMETER[\"false_northing\",0],UNIT[\"foot\",0.3048]],"
      "VERT_CS[\"NAVD88\",VERT_DATUM[\"North American Vertical Datum "
      "1988\",2005,AUTHORITY[\"EPSG\",\"5103\"]],UNIT["
-     "\"foot\",0.3048],AXIS[\"Gravity-related height\",UP],AUTHORITY[\"EPSG\",\"6360\"]]"},
+     "\"foot\",0.3048],AXIS[\"Gravity-related height\",UP],AUTHORITY[\"EPSG\",\"6360\"]]]"},
 };
 
 void PrintTo(const WriteCase& c, std::ostream* os) {
@@ -415,7 +448,7 @@ TEST(WktReadingDatumEdges, FailedReadsKeepTheGeographicCrs) {
   // An unsupported projection or a missing parameter takes nothing.
   EXPECT_FALSE(converter.set_projection_from_ogc_wkt(
       "PROJCS[\"Merc\"," + harn +
-      ",PROJECTION[\"Mercator_1SP\"],PARAMETER[\"central_meridian\",0],PARAMETER[\"scale_factor\",1],"
+      ",PROJECTION[\"Cassini_Soldner\"],PARAMETER[\"central_meridian\",0],PARAMETER[\"scale_factor\",1],"
       "PARAMETER[\"false_easting\",0],PARAMETER[\"false_northing\",0],UNIT[\"metre\",1]]"));
   EXPECT_EQ(converter.get_gcs_code(), 4326);
   // A GEOGCS on its own is no projected system; nor is a GEOGCS outside the PROJCS its datum.

@@ -6,7 +6,8 @@
 # Line formats (code first, comma-separated, names in double quotes):
 #   pcs.csv     code,"name",unit,gcs,operation,method,param1,value1,unit1,param2,value2,unit2,...
 #               Parameter groups are written for the methods the converter builds (9801, 9802, 9807,
-#               9809, 9812, 9815, 9822); other methods end after a 0 so their lines still scan.
+#               9809, 9812, 9815, 9822, Mercator 9804, 9805 and 1024, LAEA 9820, polar stereographic
+#               9810 and 9829); other methods end after a 0 so their lines still scan.
 #   gcs.csv     code,"name",datum,"datum name",prime meridian,coordinate system,ellipsoid
 #   vertcs.csv  code,"name",datum,unit,coordinate system
 set -eu
@@ -29,7 +30,7 @@ done
 pname=$(printf "$name_sql" p.name)
 q "SELECT p.code || ',' || $pname || ',' || a.uom_code || ',' || p.geodetic_crs_code || ',' ||
           p.conversion_code || ',' || c.method_code || ',' ||
-          CASE WHEN c.method_code IN ('9801','9802','9807','9809','9812','9815','9822')
+          CASE WHEN c.method_code IN ('1024','9801','9802','9804','9805','9807','9809','9810','9812','9815','9820','9822','9829')
                THEN c.param1_code || ',' || c.param1_value || ',' || c.param1_uom_code $groups
                ELSE '0' END
      FROM projected_crs p
