@@ -93,6 +93,7 @@ bool RkpPointDecoder::start() {
   starts_.clear();
   firsts_.clear();
   table_ = ChunkTable{};
+  have_table_ = false;
   if (pointwise_) {
     starts_.push_back(point_data_start_);
     firsts_.push_back(0);
@@ -135,6 +136,7 @@ bool RkpPointDecoder::start() {
     }
     if (!stream_.seek(first_chunk)) return fail("cannot seek to chunk with index %u", 0);
   }
+  have_table_ = have_table;
   if (have_table) {
     starts_ = table_.starts;
   } else {
@@ -146,8 +148,11 @@ bool RkpPointDecoder::start() {
   return true;
 }
 
-uint64_t RkpPointDecoder::chunk_first(uint32_t chunk) const {
-  return firsts_[chunk];
+int64_t RkpPointDecoder::points_in_table() const {
+  if (!have_table_) return -1;
+  const uint64_t listed =
+      varying_ ? table_.totals.back() : uint64_t(table_.chunks()) * descriptor_.chunk_size;
+  return static_cast<int64_t>(std::min<uint64_t>(listed, INT64_MAX));
 }
 
 uint32_t RkpPointDecoder::chunk_count(uint32_t chunk) const {
@@ -260,6 +265,12 @@ bool RkpPointDecoder::begin_streaming(uint32_t chunk) {
 bool RkpPointDecoder::next_chunk() {
   const uint32_t chunk = chunk_open_ ? chunk_ + 1 : chunk_;
   if (chunk >= starts_.size() || firsts_[chunk] >= number_of_points_) return false;
+  if (have_table_ && chunk >= table_.chunks()) {
+    chunk_ = static_cast<uint32_t>(starts_.size());
+    chunk_open_ = true;
+    return fail("the chunk table lists only %u points",
+                static_cast<uint32_t>(std::min<int64_t>(points_in_table(), UINT32_MAX)));
+  }
   chunk_ = chunk;
   chunk_open_ = true;
   streaming_ = false;
@@ -344,7 +355,7 @@ bool RkpPointDecoder::fill() {
 }
 
 bool RkpPointDecoder::read(uint8_t* record) {
-  if (source_ == nullptr || (!started_ && !start())) return false;
+  if (source_ == nullptr || !read_table()) return false;
   for (;;) {
     if (position_ < available_) {
       if (skip_ > 0) {
@@ -364,7 +375,7 @@ bool RkpPointDecoder::read(uint8_t* record) {
 }
 
 bool RkpPointDecoder::seek(uint64_t target) {
-  if (source_ == nullptr || (!started_ && !start())) return false;
+  if (source_ == nullptr || !read_table()) return false;
   if (target >= number_of_points_ || !stream_.seekable()) return false;
   if (chunk_open_ && !streaming_ && records_ != nullptr && target >= firsts_[chunk_] &&
       target < firsts_[chunk_] + available_) {

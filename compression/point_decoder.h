@@ -33,9 +33,17 @@ class RkpPointDecoder {
   // has no decoder. selection is the field mask of the layers to decode; threads the number of
   // chunks decoded at once (1: all on the calling thread).
   bool setup(const RekompDescriptor& descriptor, uint32_t selection = field_mask::kAll, unsigned threads = 1);
-  // Binds the source; the point data start at point_data_start. The chunk table is read at the
-  // first read or seek.
+  // Binds the source; the point data start at point_data_start. The chunk table is read by
+  // read_table, or else at the first read or seek.
   bool init(ByteSource* source, int64_t point_data_start, uint64_t number_of_points);
+  // Reads the chunk table now. False when chunks of varying size have no usable table.
+  bool read_table() {
+    if (!started_) table_ok_ = start();
+    return table_ok_;
+  }
+  // How many points the chunk table accounts for, or -1 without a table. Reading stops there:
+  // what lies after the last listed chunk is the table itself, not points.
+  int64_t points_in_table() const;
   // The next record. False at a corrupt chunk, at the end of the data, or when the chunk table of
   // chunks of varying size cannot be read; error() then says why. After a corrupt chunk the next
   // read continues with the chunk after it.
@@ -66,7 +74,6 @@ class RkpPointDecoder {
   bool start();
   bool next_chunk();
   bool fill();
-  uint64_t chunk_first(uint32_t chunk) const;
   uint32_t chunk_count(uint32_t chunk) const;
   bool in_memory(uint32_t chunk) const;
   void load_chunk_bytes(uint32_t chunk, ChunkWorker& worker);
@@ -91,8 +98,10 @@ class RkpPointDecoder {
   uint64_t number_of_points_ = 0;
   int64_t source_size_ = -1;
   bool started_ = false;
+  bool table_ok_ = false;  // the start succeeded
 
-  ChunkTable table_;              // chunks listed in the table
+  ChunkTable table_;  // chunks listed in the table
+  bool have_table_ = false;
   std::vector<int64_t> starts_;   // known chunk starts, tabled or found while reading
   std::vector<uint64_t> firsts_;  // first point of each known chunk
 

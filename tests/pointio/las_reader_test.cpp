@@ -212,7 +212,7 @@ const std::vector<HeaderCase>& header_cases() {
          put<uint8_t>(b, las_test::kPointDataFormat, 0x80);
          return b;
        },
-       false, "ERROR: compressed RKP input is not supported yet\n", 0},
+       false, "ERROR: number of items cannot be zero (Rekomp v3.4r4)\n", 0},
       {"ExtentRecordWrongLength",
        [] {
          las_test::Options o;
