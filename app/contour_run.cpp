@@ -11,6 +11,7 @@
 #include "common/messages.h"
 #include "contour/iso_values.h"
 #include "contour/terrain.h"
+#include "geo/geo_datum_shift.h"
 #include "geo/geoprojectionconverter.h"
 #include "lineio/line_output_opener.h"
 #include "lineio/linewriter_reprojector.h"
@@ -92,6 +93,11 @@ int ContourRun::process_file() {
     return 1;
   }
   georeference(reader->header);
+  // KML needs its way to WGS 84 settled before its file is opened: a run that cannot place the
+  // points must not leave a document of styles behind.
+  const bool kml = output_.format_is("kml");
+  GeoDatumShift kml_shift;
+  if (kml && !prepare_kml(reader->header, kml_shift)) return 1;
   if (!output_.is_active()) output_.make_file_name(input_.get_file_name());
   std::unique_ptr<LINEwriter> writer = output_.open_writer(false);
   if (!writer) {
@@ -99,7 +105,7 @@ int ContourRun::process_file() {
     print_usage_and_wait();
     return 1;
   }
-  if (output_.format_is("kml") && !prepare_kml(writer, reader->header)) return 1;
+  if (kml) writer = std::make_unique<LINEwriterReprojector>(converter_, std::move(writer), kml_shift);
 
   const int64_t npoints = reader->get_npoints();
   if (npoints < 0 || npoints > UINT32_MAX) {
@@ -145,8 +151,13 @@ int ContourRun::process_file() {
 void ContourRun::georeference(const LASheader& header) {
   if (!user_projection_) {
     const std::string_view wkt = header.vlr_geo_ogc_wkt();
-    if (!wkt.empty()) converter_.set_projection_from_ogc_wkt(wkt);
-    if (!converter_.has_projection(GeoSide::source) && header.vlr_geo_keys()) {
+    const bool has_keys = header.vlr_geo_keys().has_value();
+    if (!wkt.empty() && !converter_.set_projection_from_ogc_wkt(wkt)) {
+      print_message(has_keys ? "WARNING: cannot use the OGC WKT of '%s'. using its GeoKeys instead\n"
+                             : "WARNING: cannot use the OGC WKT of '%s'\n",
+                    input_name());
+    }
+    if (!converter_.has_projection(GeoSide::source) && has_keys) {
       std::vector<GeoKeyEntry> keys;
       for (const LASvlrKeyEntry& e : header.vlr_geo_key_entries()) {
         keys.push_back({e.key_id, e.tiff_tag_location, e.count, e.value_offset});
@@ -156,6 +167,12 @@ void ContourRun::georeference(const LASheader& header) {
     }
     file_projection_ = converter_.has_projection(GeoSide::source);
     keep_user_units();
+    // A file that says where it lies but in terms this program cannot use must not lose that
+    // silently: KML stops with an error later; a Shapefile goes without its .prj.
+    if (!file_projection_ && (!wkt.empty() || has_keys) && output_.format_is("shp")) {
+      print_message("WARNING: cannot use the georeferencing of '%s'. no .prj file is written\n",
+                    input_name());
+    }
   }
   if (user_units_) return;
   feet_ = converter_.get_unit_epsg(GeoSide::source) > 9001;
@@ -167,7 +184,7 @@ void ContourRun::georeference(const LASheader& header) {
   }
 }
 
-bool ContourRun::prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheader& h) {
+bool ContourRun::prepare_kml(const LASheader& h, GeoDatumShift& shift) {
   if (!converter_.has_projection(GeoSide::source)) {
     if (h.min_x >= -180 && h.max_x <= 180 && h.min_y >= -90 && h.max_y <= 90) {
       print_message("WARNING: assuming longitude/latitude projection for georeferencing\n");
@@ -182,7 +199,45 @@ bool ContourRun::prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheade
     }
     file_projection_ = true;
   }
-  writer = std::make_unique<LINEwriterReprojector>(converter_, std::move(writer));
+  // The datum shift is chosen for the middle of the tile, where the contours will be.
+  double centre[3] = {(h.min_x + h.max_x) / 2.0, (h.min_y + h.max_y) / 2.0, 0.0};
+  if (!converter_.to_lon_lat_checked(centre) || std::fabs(centre[0]) > 180.0 || std::fabs(centre[1]) > 90.0) {
+    print_message(
+        "ERROR: cannot place '%s' on the globe for KML output: its projection does not reach %g %g\n",
+        input_name(), (h.min_x + h.max_x) / 2.0, (h.min_y + h.max_y) / 2.0);
+    return false;
+  }
+  const std::string datum = converter_.get_datum_description();
+  switch (converter_.find_wgs84_shift(centre[0], centre[1], shift)) {
+    case GeoShiftLookup::identity:
+      break;
+    case GeoShiftLookup::found:
+      if (settings_.verbose) {
+        char accuracy[64] = "unknown accuracy";
+        if (shift.accuracy >= 0) std::snprintf(accuracy, sizeof(accuracy), "accuracy %g m", shift.accuracy);
+        print_message("KML in WGS 84: datum '%s' through '%s' (EPSG %d, %s)\n", datum.c_str(),
+                      shift.name.c_str(), shift.code, accuracy);
+      }
+      break;
+    case GeoShiftLookup::not_covered:
+      print_message(
+          "WARNING: no transformation from datum '%s' to WGS 84 covers longitude %.6f latitude %.6f. KML "
+          "coordinates stay in that datum\n",
+          datum.c_str(), centre[0], centre[1]);
+      break;
+    case GeoShiftLookup::unknown:
+      print_message(
+          "WARNING: no transformation from datum '%s' to WGS 84 is known. KML coordinates stay in that "
+          "datum\n",
+          datum.c_str());
+      break;
+    case GeoShiftLookup::missing_file:
+      print_message(
+          "WARNING: cannot read 'towgs84.csv' to take datum '%s' to WGS 84. KML coordinates stay in that "
+          "datum\n",
+          datum.c_str());
+      break;
+  }
   return true;
 }
 

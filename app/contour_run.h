@@ -10,6 +10,7 @@
 
 #include "app/driver_options.h"
 #include "contour/contour_tracer.h"
+#include "geo/geo_datum_shift.h"
 #include "geo/geo_units.h"
 #include "tin/delaunay.h"
 
@@ -35,7 +36,9 @@ class ContourRun {
   void georeference(const LASheader& header);
   // KML needs longitude/latitude: wraps the writer in a reprojector, guessing a geographic
   // projection from the header's bounds when nothing else gave one. False after the message.
-  bool prepare_kml(std::unique_ptr<LINEwriter>& writer, const LASheader& header);
+  // Sets the source projection KML needs (guessing degrees when the file has none) and the shift to
+  // WGS 84; false after the error when the points cannot be placed.
+  bool prepare_kml(const LASheader& header, GeoDatumShift& shift);
   void keep_user_units();
   void forget_file_georeference();
   // Reads the kept points into the point buffer and triangulates them; false after a fatal

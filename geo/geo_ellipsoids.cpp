@@ -55,7 +55,7 @@ GeoProjectionConverter::GeoProjectionConverter() {
 
 GeoProjectionConverter::~GeoProjectionConverter() = default;
 
-bool GeoProjectionConverter::set_ellipsoid(int id, std::string* described) {
+bool geo_ellipsoid_of_id(int id, GeoEllipsoid& ellipsoid) {
   if (id < 1 || id > 24) return false;
   const EllipsoidEntry& entry = kEllipsoids[id];
   const double e2 = entry.eccentricity_squared;
@@ -69,6 +69,13 @@ bool GeoProjectionConverter::set_ellipsoid(int id, std::string* described) {
   ellipsoid.eccentricity_prime_squared = e2 / (1.0 - e2);
   ellipsoid.eccentricity = std::sqrt(e2);
   ellipsoid.eccentricity_e1 = (1.0 - root) / (1.0 + root);
+  return true;
+}
+
+bool GeoProjectionConverter::set_ellipsoid(int id, std::string* described) {
+  if (!geo_ellipsoid_of_id(id, ellipsoid)) return false;
+  const EllipsoidEntry& entry = kEllipsoids[id];
+  const double e2 = entry.eccentricity_squared;
   // Every derived constant depends on a and e, so both sides follow the new ellipsoid.
   if (source_projection) compute_derived(*source_projection);
   if (target_projection) compute_derived(*target_projection);

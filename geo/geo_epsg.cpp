@@ -103,8 +103,10 @@ constexpr GcsEntry kGcs[] = {
     {4326, "WGS 84", 23, 6326, "World_Geodetic_System_1984", 7030},
     {4617, "NAD83(CSRS)", 11, 6140, "NAD83_Canadian_Spatial_Reference_System", 7019},
     {4759, "NAD83(NSRS2007)", 11, 6759, "NAD83_National_Spatial_Reference_System_2007", 7019},
-    {6318, "NAD83(2011)", 11, 0, nullptr, 0},
-    {6322, "NAD83(PA11)", 11, 0, nullptr, 0},
+    // Their datums are their own: keeping the one set before (WGS 84 at the start) would take
+    // them for WGS 84 when KML is shifted to it.
+    {6318, "NAD83(2011)", 11, 1116, "NAD83_National_Spatial_Reference_System_2011", 7019},
+    {6322, "NAD83(PA11)", 11, 1117, "NAD83_National_Spatial_Reference_System_PA11", 7019},
     {7844, "GDA2020", 11, 9844, "Geocentric_Datum_of_Australia_2020", 7019},
 };
 

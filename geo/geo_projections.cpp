@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "geo/geo_datum_shift.h"
 #include "geo/geo_projection_forms.h"
 #include "geo/geo_projection_math.h"
 #include "geo/geoprojectionconverter.h"
@@ -227,7 +228,15 @@ void GeoProjectionConverter::compute_derived(GeoProjectionParameters& projection
 }
 
 bool GeoProjectionConverter::to_lon_lat(double point[3]) const {
-  if (!source_projection) return false;
+  return convert(point) != Conversion::no_projection;
+}
+
+bool GeoProjectionConverter::to_lon_lat_checked(double point[3]) const {
+  return convert(point) == Conversion::converted;
+}
+
+GeoProjectionConverter::Conversion GeoProjectionConverter::convert(double point[3]) const {
+  if (!source_projection) return Conversion::no_projection;
   const GeoProjectionParameters& p = *source_projection;
   // Coordinates in feet are brought to meters first, except for UTM whose zones are defined in
   // meters only.
@@ -282,9 +291,9 @@ bool GeoProjectionConverter::to_lon_lat(double point[3]) const {
       converted = geo_math::ecef_inverse(ellipsoid, x, y, point[2] * coordinates2meter, lon, lat, z);
       break;
     case GEO_PROJECTION_NONE:
-      return false;  // declared unprojected: there is no way to the globe
+      return Conversion::no_projection;  // declared unprojected: there is no way to the globe
   }
-  if (!converted) return true;
+  if (!converted) return Conversion::gave_up;
   // A projection's inverse may answer a longitude a turn or more away (a zone near the
   // antimeridian, a point far east of its meridian); the globe knows only -180 to 180.
   const bool geographic = p.type == GEO_PROJECTION_LONG_LAT || p.type == GEO_PROJECTION_LAT_LONG;
@@ -292,5 +301,19 @@ bool GeoProjectionConverter::to_lon_lat(double point[3]) const {
   point[0] = lon;
   point[1] = lat;
   point[2] = z;
-  return true;
+  return Conversion::converted;
+}
+
+GeoShiftLookup GeoProjectionConverter::find_wgs84_shift(double lon, double lat, GeoDatumShift& shift) const {
+  // An ellipsoid chosen alone says nothing about the datum it stands for.
+  if (ellipsoid_only) {
+    shift = GeoDatumShift();
+    return GeoShiftLookup::unknown;
+  }
+  return geo_find_wgs84_shift(parameter_file_path("towgs84.csv"), datum_code, lon, lat, shift);
+}
+
+std::string GeoProjectionConverter::get_datum_description() const {
+  if (ellipsoid_only) return std::string("unknown datum on ellipsoid ") + ellipsoid.name;
+  return datum_name;
 }

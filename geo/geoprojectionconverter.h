@@ -109,6 +109,12 @@ constexpr GeoSide other_side(GeoSide side) {
   return side == GeoSide::source ? GeoSide::target : GeoSide::source;
 }
 
+// The ellipsoid of table id 1 to 24 with its derived constants; false for other ids.
+bool geo_ellipsoid_of_id(int id, GeoEllipsoid& ellipsoid);
+
+struct GeoDatumShift;
+enum class GeoShiftLookup;
+
 // One GeoTIFF key entry as stored in a GeoKeyDirectoryTag record.
 struct GeoKeyEntry {
   uint16_t key_id = 0;
@@ -211,6 +217,16 @@ class GeoProjectionConverter {
   // elevation. Fails only without a source projection; a point whose inverse gives up keeps its
   // input values and still counts as converted.
   bool to_lon_lat(double point[3]) const;
+  // As to_lon_lat, but fails also when the projection's inverse gives up on the point (which then
+  // keeps its input values), so a caller can tell a converted point from an unconverted one.
+  bool to_lon_lat_checked(double point[3]) const;
+
+  // The transformation that takes positions of the current datum near lon, lat (degrees) to
+  // WGS 84, from the parameter file towgs84.csv. A datum that is only an ellipsoid (-ellipsoid,
+  // -grs80) is unknown.
+  GeoShiftLookup find_wgs84_shift(double lon, double lat, GeoDatumShift& shift) const;
+  // The datum's name for messages; an ellipsoid chosen alone is named as such.
+  std::string get_datum_description() const;
 
   // ---- command-line options ----
   // Consumes the options it knows by emptying their words; unknown words stay for later parsers.
@@ -251,6 +267,8 @@ class GeoProjectionConverter {
   std::unique_ptr<GeoProjectionParameters>& slot(GeoSide side) {
     return side == GeoSide::source ? source_projection : target_projection;
   }
+  enum class Conversion { converted, gave_up, no_projection };
+  Conversion convert(double point[3]) const;
   // Recomputes the derived constants of a record from its parameters and the current ellipsoid.
   void compute_derived(GeoProjectionParameters& projection) const;
   // The parameter file serf/geo/<name> below the program's folder.

@@ -297,3 +297,203 @@ TEST(Files, MissingParameterFilesAreReported) {
 }
 
 }  // namespace
+
+namespace {
+
+// A cone of points around (cx, cy) in some projected system, spacing `step` in its unit.
+std::string write_cone(const TempDir& dir, const std::string& name, double cx, double cy, double step) {
+  las_test::Options o;
+  o.offset[0] = cx;
+  o.offset[1] = cy;
+  std::vector<las_test::Point> points;
+  for (int i = -20; i <= 20; i++) {
+    for (int j = -20; j <= 20; j++) {
+      const double r = std::hypot(i, j);
+      points.push_back({cx + i * step, cy + j * step, 100.0 - 2.0 * r});
+    }
+  }
+  las_test::write_file((dir / name).string(), las_test::build(o, points));
+  return name;
+}
+
+// cs2cs from an EPSG projected CRS (axes in the order given) to EPSG:4326, answered as
+// longitude, latitude. PROJ picks the datum transformation it thinks best for the CRS's area.
+std::vector<std::array<double, 2>> proj_to_wgs84(const TempDir& dir, int code, bool northing_first,
+                                                 const std::vector<std::array<double, 2>>& points) {
+  {
+    std::ofstream in(dir / "proj.in");
+    in.precision(17);
+    for (const auto& p : points)
+      in << (northing_first ? p[1] : p[0]) << ' ' << (northing_first ? p[0] : p[1]) << '\n';
+  }
+  const ToolRun run = run_tool("cs2cs", {"-f", "%.12f", "EPSG:" + std::to_string(code), "EPSG:4326"},
+                               dir.path(), (dir / "proj.in").string());
+  EXPECT_EQ(run.exit_code, 0) << "cs2cs (Debian package proj-bin) is needed: " << run.err;
+  std::vector<std::array<double, 2>> out;
+  std::istringstream rows(run.out);
+  std::string row;
+  while (std::getline(rows, row)) {
+    double lat = 0, lon = 0;
+    if (std::sscanf(row.c_str(), "%lf %lf", &lat, &lon) == 2) out.push_back({lon, lat});
+  }
+  return out;
+}
+
+struct DatumCase {
+  const char* name;
+  std::vector<std::string> options;
+  int epsg;  // the same system for cs2cs
+  bool northing_first;
+  double cx, cy, step;
+  const char* transformation;  // what -v names
+};
+
+// KML coordinates are WGS 84: the contours of a tile in a national grid land where PROJ puts
+// them in WGS 84, within the 2 m the issue allows. Before the datum shift they stayed in the grid's
+// datum, 50 to 165 m away.
+TEST(Kml, IsInWgs84ThroughTheDatumsHelmertTransformation) {
+  const DatumCase cases[] = {
+      {"rd_new", {"-epsg", "28992"}, 28992, false, 155000, 463000, 25, "Amersfoort to WGS 84"},
+      {"lv95", {"-epsg", "2056"}, 2056, false, 2600000, 1200000, 25, "CH1903+ to WGS 84 (1)"},
+      {"british_national_grid", {"-epsg", "27700"}, 27700, false, 400000, 300000, 25, "OSGB36 to WGS 84 (6)"},
+      {"nad27_california_1", {"-sp27", "CA_I"}, 26741, false, 1900000, 400000, 80, "NAD27 to WGS 84"},
+  };
+  for (const DatumCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir(std::string("geo_datum_") + c.name);
+    const std::string las = write_cone(dir, "cone.las", c.cx, c.cy, c.step);
+    std::vector<std::string> wkt_args = {"-i", las, "-o", "cone.wkt", "-iso_every", "10"};
+    std::vector<std::string> kml_args = {"-i", las, "-o", "cone.kml", "-iso_every", "10", "-v"};
+    wkt_args.insert(wkt_args.end(), c.options.begin(), c.options.end());
+    kml_args.insert(kml_args.end(), c.options.begin(), c.options.end());
+    ASSERT_EQ(run_tool(CM_CONTOURMILL_BIN, wkt_args, dir.path()).exit_code, 0);
+    const ToolRun kml = run_tool(CM_CONTOURMILL_BIN, kml_args, dir.path());
+    ASSERT_EQ(kml.exit_code, 0) << kml.err;
+    EXPECT_NE(kml.err.find(std::string("' through '") + c.transformation), std::string::npos) << kml.err;
+    EXPECT_NE(kml.err.find(" m)\n"), std::string::npos) << "the accuracy is named: " << kml.err;
+
+    std::vector<WktLine> projected;
+    ASSERT_TRUE(parse_wkt_lines(read_file(dir / "cone.wkt"), projected));
+    const auto placed = kml_lines(read_file(dir / "cone.kml"));
+    ASSERT_EQ(placed.size(), projected.size());
+    ASSERT_GT(placed.size(), 3u);
+    std::vector<std::array<double, 2>> points;
+    for (const WktLine& line : projected) {
+      for (size_t i = 0; i < line.x.size(); i++) points.push_back({line.x[i], line.y[i]});
+    }
+    const auto expected = proj_to_wgs84(dir, c.epsg, c.northing_first, points);
+    ASSERT_EQ(expected.size(), points.size());
+    double worst = 0;
+    size_t k = 0;
+    for (const auto& line : placed) {
+      for (const auto& p : line) {
+        const double north = (p[1] - expected[k][1]) * 111320.0;
+        const double east = (p[0] - expected[k][0]) * 111320.0 * std::cos(p[1] * 3.141592653589793 / 180.0);
+        worst = std::max(worst, std::hypot(north, east));
+        k++;
+      }
+    }
+    EXPECT_LT(worst, 2.0) << "meters from PROJ's WGS 84";
+    std::printf("KML %s vs PROJ in WGS 84: worst %.3f m over %zu vertices\n", c.name, worst, k);
+  }
+}
+
+// A datum without a known way to WGS 84 is named in a warning; the KML is still written.
+TEST(Kml, UnknownDatumIsNamedInAWarning) {
+  TempDir dir("geo_datum_unknown");
+  const std::string las = write_cone(dir, "cone.las", 500000, 4500000, 25);
+  const ToolRun run = run_tool(
+      CM_CONTOURMILL_BIN, {"-i", las, "-o", "cone.kml", "-iso_every", "10", "-ellipsoid", "5", "-utm", "10n"},
+      dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(
+      run.err.find("WARNING: no transformation from datum 'unknown datum on ellipsoid Clarke 1866' to WGS 84 "
+                   "is known. KML coordinates stay in that datum\n"),
+      std::string::npos)
+      << run.err;
+  EXPECT_FALSE(kml_lines(read_file(dir / "cone.kml")).empty());
+}
+
+// When the points cannot be placed on the globe the run stops before the KML file is opened, so
+// an existing output stays as it was.
+TEST(Kml, UnplaceablePointsStopTheRunBeforeTheOutput) {
+  TempDir dir("geo_kml_unplaceable");
+  const std::string las = write_cone(dir, "cone.las", 500000, 4500000, 25);
+  {
+    std::ofstream old(dir / "cone.kml");
+    old << "keep me";
+  }
+  const ToolRun run =
+      run_tool(CM_CONTOURMILL_BIN, {"-i", las, "-o", "cone.kml", "-iso_every", "10"}, dir.path());
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("ERROR: cannot parse or guess georeferencing from LAS header for KML output\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(read_file(dir / "cone.kml"), "keep me");
+}
+
+std::vector<uint8_t> geo_key_payload(std::initializer_list<uint16_t> entries) {
+  std::vector<uint8_t> bytes;
+  const uint16_t count = static_cast<uint16_t>(entries.size() / 4);
+  for (const uint16_t word : {uint16_t(1), uint16_t(1), uint16_t(0), count}) {
+    bytes.push_back(static_cast<uint8_t>(word & 0xff));
+    bytes.push_back(static_cast<uint8_t>(word >> 8));
+  }
+  for (const uint16_t word : entries) {
+    bytes.push_back(static_cast<uint8_t>(word & 0xff));
+    bytes.push_back(static_cast<uint8_t>(word >> 8));
+  }
+  return bytes;
+}
+
+std::string write_georeferenced(const TempDir& dir, const std::string& name, const std::vector<uint8_t>& keys,
+                                const std::string& wkt) {
+  las_test::Options o;
+  if (!keys.empty()) o.vlrs.push_back({"LASF_Projection", 34735, keys});
+  if (!wkt.empty()) o.vlrs.push_back({"LASF_Projection", 2112, std::vector<uint8_t>(wkt.begin(), wkt.end())});
+  std::vector<las_test::Point> points;
+  for (int i = 0; i < 30; i++) {
+    for (int j = 0; j < 30; j++) points.push_back({500000.0 + 2 * i, 4000000.0 + 2 * j, 0.1 * (i + j)});
+  }
+  las_test::write_file((dir / name).string(), las_test::build(o, points));
+  return name;
+}
+
+// A WKT that does not parse (here one whose parallel is 180 degrees) is set aside with a warning
+// and the GeoKeys beside it place the points; before, the fall-back happened without a word.
+TEST(Files, UnusableWktFallsBackToTheGeoKeysWithAWarning) {
+  TempDir dir("geo_wkt_fallback");
+  const std::string bad_wkt =
+      "PROJCS[\"bad\",GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563]],"
+      "PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]],PROJECTION[\"Lambert_Conformal_Conic_"
+      "2SP\"],"
+      "PARAMETER[\"standard_parallel_1\",43],PARAMETER[\"standard_parallel_2\",180],"
+      "PARAMETER[\"latitude_of_origin\",39],PARAMETER[\"central_meridian\",-100],"
+      "PARAMETER[\"false_easting\",0],PARAMETER[\"false_northing\",0],UNIT[\"metre\",1]]";
+  write_georeferenced(dir, "both.las", geo_key_payload({1024, 0, 1, 1, 3072, 0, 1, 32614}), bad_wkt);
+  const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", "both.las", "-o", "both.shp"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("WARNING: cannot use the OGC WKT of 'both.las'. using its GeoKeys instead\n"),
+            std::string::npos)
+      << run.err;
+  const ToolRun info = run_tool("gdalsrsinfo", {"-o", "proj4", "both.prj"}, dir.path());
+  EXPECT_NE(info.out.find("+proj=utm +zone=14 +datum=WGS84"), std::string::npos) << info.out << info.err;
+}
+
+// Georeferencing the program cannot use is never dropped without a word: a Shapefile run warns
+// that it writes no .prj.
+TEST(Files, UnusableGeoreferencingWarnsThatNoPrjIsWritten) {
+  TempDir dir("geo_no_prj");
+  // EPSG 2099, Qatar Grid, is a Cassini-Soldner projection.
+  write_georeferenced(dir, "cassini.las", geo_key_payload({1024, 0, 1, 1, 3072, 0, 1, 2099}), "");
+  const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", "cassini.las", "-o", "cassini.shp"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(
+      run.err.find("WARNING: cannot use the georeferencing of 'cassini.las'. no .prj file is written\n"),
+      std::string::npos)
+      << run.err;
+  EXPECT_TRUE(std::filesystem::exists(dir / "cassini.shp"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "cassini.prj"));
+}
+
+}  // namespace

@@ -54,7 +54,6 @@ struct SourceCase {
 };
 
 const SourceCase kSources[] = {
-    {"no projection passes coordinates through", 0, 0, false, {-122.0, 47.0, 10.0}},
     {"longitude/latitude is the identity", 0, 0, true, {-122.0, 47.0, 10.0}},
     {"UTM 10 north", 10, 'T', false, {500000.0, 5200000.0, 50.0}},
     {"UTM 33 south", 33, 'H', false, {402000.0, 6300000.0, 0.0}},
@@ -190,6 +189,37 @@ TEST(LINEwriterReprojectorTest, KmlFileHoldsProjConvertedCoordinates) {
     EXPECT_NEAR(written[i].y, expected[i].y, 1e-7);
     EXPECT_NEAR(written[i].z, expected[i].z + 2.5, 0.006);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Projected coordinates must never reach a KML file as degrees: a vertex the converter cannot place
+// on the globe fails, with one error line however many follow.
+TEST(LINEwriterReprojectorTest, VerticesThatCannotBePlacedFail) {
+  GeoProjectionConverter without_projection;
+  auto recording = std::make_unique<RecordingWriter>();
+  RecordingWriter& inner = *recording;
+  LINEwriterReprojector reprojector(without_projection, std::move(recording));
+  reprojector.set_offset(500000.0, 5200000.0, 0.0);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(reprojector.add_vertex(1.0f, 2.0f, 3.0f));
+  EXPECT_FALSE(reprojector.add_vertex(4.0f, 5.0f, 6.0f));
+  const std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(errors.rfind("ERROR: cannot place point 500000.000 5200000.000 on the globe", 0), 0u) << errors;
+  EXPECT_EQ(errors.find('\n'), errors.size() - 1) << errors;
+
+  // UTM gives up past the pole: such a vertex fails too, where it used to pass unconverted.
+  GeoProjectionConverter utm;
+  ASSERT_TRUE(utm.set_utm(32, 'U', true));
+  LINEwriterReprojector beyond(utm, std::make_unique<RecordingWriter>());
+  beyond.set_offset(500000.0, 0.0, 0.0);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(beyond.add_vertex(0.0f, 1000.0f, 0.0f));
+  EXPECT_FALSE(beyond.add_vertex(0.0f, 12000000.0f, 0.0f));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("ERROR: cannot place point"), std::string::npos);
+  (void)inner;
 }
 
 }  // namespace

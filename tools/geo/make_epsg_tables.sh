@@ -10,6 +10,12 @@
 #               9810 and 9829); other methods end after a 0 so their lines still scan.
 #   gcs.csv     code,"name",datum,"datum name",prime meridian,coordinate system,ellipsoid
 #   vertcs.csv  code,"name",datum,unit,coordinate system
+#   towgs84.csv datum,transformation,"name",accuracy,tx,ty,tz,rx,ry,rz,scale,px,py,pz,south,north,west,east
+#               The Helmert transformations of a datum to WGS 84 (EPSG:4326), neither deprecated nor
+#               superseded by another Helmert transformation: shifts and
+#               the pivot in meters, rotations in arc-seconds of the position vector convention (the
+#               coordinate frame ones turned round), the scale difference in ppm, an empty accuracy
+#               when unknown, and the area of use in degrees (west > east across the antimeridian).
 set -eu
 db=${1:-/usr/share/proj/proj.db}
 out=${2:-$(dirname "$0")/../../geo/data}
@@ -58,4 +64,35 @@ q "SELECT v.code || ',' || $vname || ',' || v.datum_code || ',' || a.uom_code ||
     WHERE v.auth_name = 'EPSG'
     ORDER BY CAST(v.code AS INTEGER);" >"$out/vertcs.csv"
 
-wc -l "$out/pcs.csv" "$out/gcs.csv" "$out/vertcs.csv" >&2
+# Unit codes: translations 9001 m, 1025 mm; rotations 9104 arc-second, 9101 radian, 9109
+# microradian, 9113 centesimal second, 1031 milli-arc-second; scale 9202 ppm, 1028 ppb.
+q "SELECT g.datum_code || ',' || h.code || ',' || $(printf "$name_sql" h.name) || ',' ||
+          coalesce(h.accuracy, '') || ',' ||
+          (h.tx * t.f) || ',' || (h.ty * t.f) || ',' || (h.tz * t.f) || ',' ||
+          (coalesce(h.rx, 0) * r.f * s.sign) || ',' || (coalesce(h.ry, 0) * r.f * s.sign) || ',' ||
+          (coalesce(h.rz, 0) * r.f * s.sign) || ',' || (coalesce(h.scale_difference, 0) * d.f) || ',' ||
+          coalesce(h.px, 0) || ',' || coalesce(h.py, 0) || ',' || coalesce(h.pz, 0) || ',' ||
+          e.south_lat || ',' || e.north_lat || ',' || e.west_lon || ',' || e.east_lon
+     FROM helmert_transformation_table h
+     JOIN geodetic_crs g ON g.auth_name = h.source_crs_auth_name AND g.code = h.source_crs_code
+     JOIN usage u ON u.object_table_name = 'helmert_transformation' AND u.object_auth_name = h.auth_name
+                 AND u.object_code = h.code
+     JOIN extent e ON e.auth_name = u.extent_auth_name AND e.code = u.extent_code
+     JOIN (SELECT '9001' AS c, 1.0 AS f UNION ALL SELECT '1025', 0.001) t ON t.c = CAST(h.translation_uom_code AS TEXT)
+     JOIN (SELECT '' AS c, 0.0 AS f UNION ALL SELECT '9104', 1.0 UNION ALL SELECT '9101', 206264.80624709636
+           UNION ALL SELECT '9109', 0.20626480624709636 UNION ALL SELECT '9113', 0.324
+           UNION ALL SELECT '1031', 0.001) r ON r.c = coalesce(CAST(h.rotation_uom_code AS TEXT), '')
+     JOIN (SELECT '' AS c, 0.0 AS f UNION ALL SELECT '9202', 1.0 UNION ALL SELECT '1028', 0.001) d
+          ON d.c = coalesce(CAST(h.scale_difference_uom_code AS TEXT), '')
+     JOIN (SELECT '9603' AS m, 1 AS sign UNION ALL SELECT '9606', 1 UNION ALL SELECT '1063', 1
+           UNION ALL SELECT '9607', -1 UNION ALL SELECT '9636', -1) s ON s.m = CAST(h.method_code AS TEXT)
+    WHERE h.auth_name = 'EPSG' AND h.deprecated = 0 AND g.auth_name = 'EPSG'
+      AND h.target_crs_auth_name = 'EPSG' AND h.target_crs_code = '4326'
+      AND (h.pivot_uom_code IS NULL OR h.pivot_uom_code = '9001')
+      AND NOT EXISTS (SELECT 1 FROM supersession ss
+                       WHERE ss.superseded_table_name = 'helmert_transformation'
+                         AND ss.superseded_auth_name = h.auth_name AND ss.superseded_code = h.code
+                         AND ss.replacement_table_name = 'helmert_transformation')
+    ORDER BY CAST(g.datum_code AS INTEGER), CAST(h.code AS INTEGER);" >"$out/towgs84.csv"
+
+wc -l "$out/pcs.csv" "$out/gcs.csv" "$out/vertcs.csv" "$out/towgs84.csv" >&2
