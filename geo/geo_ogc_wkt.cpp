@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "geo/geo_datum_names.h"
 #include "geo/geo_epsg.h"
 #include "geo/geo_projection_forms.h"
 #include "geo/geo_units.h"
@@ -103,9 +104,10 @@ std::optional<double> parameter_value(const std::string& text, size_t from, cons
 }
 
 // The geographic CRS that the GEOGCS directly inside the PROJCS opened at `open` names and that
-// set_gcs can take: its own EPSG authority, else the one of its DATUM (the CRS of that datum).
-// 0 when it names none the converter knows.
-int named_gcs(const std::string& text, size_t open, const std::string& gcs_path) {
+// set_gcs can take: its own EPSG authority, else the one of its DATUM (the CRS of that datum), else
+// the datum's name or one of its aliases. 0 when it names none the converter knows.
+int named_gcs(const std::string& text, size_t open, const std::string& gcs_path,
+              const std::string& datums_path) {
   const size_t geogcs = find_at_depth(text, open, "GEOGCS[", 1);
   if (geogcs == kNotFound) return 0;
   const size_t geogcs_open = geogcs + kGeogcsLength - 1;
@@ -116,9 +118,19 @@ int named_gcs(const std::string& text, size_t open, const std::string& gcs_path)
   }
   const size_t datum = find_at_depth(text, geogcs_open, "DATUM[", 1);
   if (datum == kNotFound) return 0;
-  const size_t datum_authority = find_at_depth(text, datum + kDatumLength - 1, "AUTHORITY[", 1);
-  if (datum_authority == kNotFound) return 0;
-  const int datum_code = epsg_authority(text, datum_authority);
+  const size_t datum_open = datum + kDatumLength - 1;
+  const size_t datum_authority = find_at_depth(text, datum_open, "AUTHORITY[", 1);
+  if (datum_authority != kNotFound) {
+    const int datum_code = epsg_authority(text, datum_authority);
+    if (const int settable = datum_code ? geo_settable_gcs(gcs_path, datum_code, true) : 0) return settable;
+  }
+  // A datum named by text alone ("D_NAD83_NATIONAL_SPATIAL_REFERENCE_SYSTEM_2011"): its name.
+  const size_t name_begin = datum_open + 1;
+  if (name_begin >= text.size() || text[name_begin] != '"') return 0;
+  const size_t name_end = text.find('"', name_begin + 1);
+  if (name_end == kNotFound) return 0;
+  const int datum_code = geo_datum_of_name(
+      datums_path, std::string_view(text).substr(name_begin + 1, name_end - name_begin - 1));
   return datum_code ? geo_settable_gcs(gcs_path, datum_code, true) : 0;
 }
 
@@ -221,7 +233,10 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
 
   // The geographic CRS is taken just before the projection, whose record keeps its code; a CRS the
   // converter cannot set leaves the current one.
-  if (const int gcs = named_gcs(wkt, open, parameter_file_path("gcs.csv"))) set_gcs(gcs);
+  if (const int gcs =
+          named_gcs(wkt, open, parameter_file_path("gcs.csv"), parameter_file_path("datums.csv"))) {
+    set_gcs(gcs);
+  }
   const bool set = set_projection(form->type, std::span(values, form->parameters.size()), GeoSide::source);
   // The projection converts coordinates in the text's linear unit, so the source coordinates are
   // in that unit too (as with the GeoTIFF key and EPSG paths).
@@ -273,12 +288,13 @@ const char* nad83_geogcs_head(int gcs_code) {
       return "GEOGCS[\"GCS_North_American_1983\",DATUM[\"D_North_American_1983\",";
     case 4152:
       return "GEOGCS[\"NAD83(HARN)\",DATUM[\"D_North_American_1983_HARN\",";
+    // The datum names GDAL and other .prj readers know for these three.
     case 4617:
-      return "GEOGCS[\"NAD83(CSRS)\",DATUM[\"D_NAD83_Canadian_Spatial_Reference_System\",";
+      return "GEOGCS[\"NAD83(CSRS)\",DATUM[\"D_North_American_1983_CSRS\",";
     case 6322:
-      return "GEOGCS[\"NAD83(PA11)\",DATUM[\"D_North_American_1983_PA11\",";
+      return "GEOGCS[\"NAD83(PA11)\",DATUM[\"D_NAD_1983_PA11\",";
     case 6318:
-      return "GEOGCS[\"NAD83(2011)\",DATUM[\"D_North_American_1983_2011\",";
+      return "GEOGCS[\"NAD83(2011)\",DATUM[\"D_NAD_1983_2011\",";
     default:
       return nullptr;
   }
@@ -411,7 +427,15 @@ bool GeoProjectionConverter::get_ogc_wkt(std::string& wkt, GeoSide side) const {
     geogcs = std::string(head) + kGrs80Tail;
   } else {
     geogcs = "GEOGCS[\"" + gcs_name + "\",";
-    geogcs += datum_code == 6326 ? std::string("DATUM[\"D_WGS_1984\",") : "DATUM[\"D_" + datum_name + "\",";
+    // The ESRI name of the datum is the one .prj readers recognise; the table's name otherwise.
+    const std::string esri = geo_esri_datum_name(parameter_file_path("datums.csv"), datum_code);
+    if (datum_code == 6326) {
+      geogcs += "DATUM[\"D_WGS_1984\",";
+    } else if (esri.starts_with("D_")) {
+      geogcs += "DATUM[\"" + esri + "\",";
+    } else {
+      geogcs += "DATUM[\"D_" + datum_name + "\",";
+    }
     if (const char* spheroid = spheroid_of(ellipsoid_epsg_code)) {
       geogcs += spheroid;
     } else {

@@ -496,4 +496,50 @@ TEST(Files, UnusableGeoreferencingWarnsThatNoPrjIsWritten) {
   EXPECT_FALSE(std::filesystem::exists(dir / "cassini.prj"));
 }
 
+// GDAL, as the Shapefile reader it is, reads each .prj as the EPSG system it was written for: the
+// datum by the name GDAL knows (6341 wrote D_North_American_1983_2011), the projections added since
+// (3035, 3031, 3857), a compound system with a height. The check runs GDAL's own IsSame.
+TEST(Prj, GdalTakesEachPrjForItsEpsgSystem) {
+  TempDir dir("geo_prj_same");
+  const std::string tile = make_tile(dir);
+  const std::vector<std::pair<std::vector<std::string>, int>> cases = {
+      {{"-epsg", "6341"}, 6341}, {{"-epsg", "2193"}, 2193},   {{"-epsg", "3035"}, 3035},
+      {{"-epsg", "3031"}, 3031}, {{"-epsg", "3857"}, 3857},   {{"-epsg", "28992"}, 28992},
+      {{"-epsg", "2056"}, 2056}, {{"-epsg", "27700"}, 27700}, {{"-sp27", "CA_I"}, 26741},
+      {{"-epsg", "2081"}, 2081}, {{"-epsg", "3034"}, 3034},   {{"-epsg", "3006"}, 3006},
+  };
+  std::vector<std::string> checks = {CM_PRJ_IS_SAME_SCRIPT};
+  for (const auto& [options, code] : cases) {
+    const std::string name = "out" + std::to_string(code);
+    std::vector<std::string> args = {"-i", tile, "-o", name + ".shp"};
+    args.insert(args.end(), options.begin(), options.end());
+    const ToolRun run = run_tool(CM_CONTOURMILL_BIN, args, dir.path());
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    checks.push_back(name + ".prj=" + std::to_string(code));
+  }
+  const ToolRun gdal = run_tool("/usr/bin/python3", checks, dir.path());
+  if (gdal.exit_code == 2) GTEST_SKIP() << "GDAL's Python bindings (Debian package python3-gdal) are needed";
+  ASSERT_EQ(gdal.exit_code, 0) << gdal.out << gdal.err;
+  std::istringstream lines(gdal.out);
+  std::string line;
+  int same = 0;
+  while (std::getline(lines, line)) {
+    EXPECT_NE(line.find(" same"), std::string::npos) << line;
+    same += line.find(" same") != std::string::npos;
+  }
+  EXPECT_EQ(same, static_cast<int>(checks.size()) - 1) << gdal.out;
+
+  // A height system makes one compound system of both; a VERT_CS after the PROJCS was ignored.
+  ASSERT_EQ(run_tool(CM_CONTOURMILL_BIN, {"-i", tile, "-o", "h.shp", "-epsg", "6341", "-vertical_navd88"},
+                     dir.path())
+                .exit_code,
+            0);
+  const ToolRun compound = run_tool("gdalsrsinfo", {"-o", "wkt1", "h.prj"}, dir.path());
+  ASSERT_EQ(compound.exit_code, 0) << compound.err;
+  EXPECT_NE(compound.out.find("COMPD_CS[\"NAD83(2011) / UTM zone 12N + NAVD88\","), std::string::npos)
+      << compound.out;
+  EXPECT_NE(compound.out.find("VERT_DATUM[\"North American Vertical Datum 1988\""), std::string::npos)
+      << compound.out;
+}
+
 }  // namespace

@@ -28,7 +28,7 @@ class GeoProgramFolder {
     folder_ = pattern;
     fs::create_directories(folder_ / "serf" / "geo");
     if (with_tables) {
-      for (const char* name : {"pcs.csv", "gcs.csv", "vertcs.csv", "towgs84.csv"}) {
+      for (const char* name : {"pcs.csv", "gcs.csv", "vertcs.csv", "towgs84.csv", "datums.csv"}) {
         fs::create_symlink(fs::path(CM_GEO_DATA_DIR) / name, folder_ / "serf" / "geo" / name);
       }
     }

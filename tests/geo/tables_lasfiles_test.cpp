@@ -47,9 +47,10 @@ const FileCase kFiles[] = {
     // No PROJCS authority: the Lambert parameters, false easting in feet; the datum's authority
     // (6152) names NAD83(HARN).
     {"autzen-trim.las", true, GEO_PROJECTION_LCC, "Lambert Conformal Conic", 0, 400000, 0.3048, 1.0, 0, 4152},
-    // A datum named without an authority is not recognised by its name.
+    // A datum named without an authority ("D_NAD83_NATIONAL_SPATIAL_REFERENCE_SYSTEM_2011") is
+    // recognised by its name; it was taken for WGS 84.
     {"wkt-and-geokeys-fmt6.las", true, GEO_PROJECTION_LCC, "Lambert Conformal Conic", 0, 500000, kSurveyFoot,
-     1.0, 0, 4326},
+     1.0, 0, 6318},
     // Only GeoKeys.
     {"simple-1.4-fmt7.las", false, GEO_PROJECTION_LONG_LAT, "longitude/latitude", 0, 0, 1.0, 1.0, 0, 4326},
 };

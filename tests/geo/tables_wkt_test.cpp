@@ -206,8 +206,9 @@ const WriteCase kWrites[] = {
      "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",147],PARAMETER[\"scale_factor\",0."
      "9996],"
      "PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",10000000],UNIT[\"Meter\",1]]"},
+    // The datum by the name .prj readers know (ESRI's), so GDAL reads the same CRS.
     {"nad27 clarke spheroid", 26710, GeoSide::source,
-     "PROJCS[\"NAD27 / UTM 10N\",GEOGCS[\"NAD27\",DATUM[\"D_North_American_Datum_1927\",SPHEROID[\"Clarke "
+     "PROJCS[\"NAD27 / UTM 10N\",GEOGCS[\"NAD27\",DATUM[\"D_North_American_1927\",SPHEROID[\"Clarke "
      "1866\","
      "6378206.4,294.9786982139006]],PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]],"
      "PROJECTION["
@@ -378,10 +379,11 @@ std::string projcs_with(const std::string& geogcs) {
 }
 
 // A GEOGCS with the given datum authority (none for "") and the given tail inside GEOGCS.
-std::string geogcs_with(const std::string& datum_authority, const std::string& tail = "") {
-  std::string text =
-      "GEOGCS[\"some\",DATUM[\"some datum\",SPHEROID[\"GRS 1980\",6378137,298.257222101,"
-      "AUTHORITY[\"EPSG\",\"7019\"]]";
+std::string geogcs_with(const std::string& datum_authority, const std::string& tail = "",
+                        const std::string& datum_name = "some datum") {
+  std::string text = "GEOGCS[\"some\",DATUM[\"" + datum_name +
+                     "\",SPHEROID[\"GRS 1980\",6378137,298.257222101,"
+                     "AUTHORITY[\"EPSG\",\"7019\"]]";
   if (!datum_authority.empty()) text += ",AUTHORITY[" + datum_authority + "]";
   return text + "],PRIMEM[\"Greenwich\",0,AUTHORITY[\"EPSG\",\"8901\"]],UNIT[\"degree\",0.0174532925199433]" +
          tail + "]";
@@ -410,6 +412,12 @@ const DatumCase kDatums[] = {
     {"other authority", projcs_with(geogcs_with("\"ESRI\",\"6152\"")), true, 4326, 23},
     // The spheroid's and the prime meridian's authorities name no datum.
     {"no datum authority", projcs_with(geogcs_with("")), true, 4326, 23},
+    // A datum named by text alone is recognised by its name or an alias, in any spelling.
+    {"datum by its ESRI name", projcs_with(geogcs_with("", "", "D_ETRS_1989")), true, 4258, 11},
+    {"datum by its EPSG name", projcs_with(geogcs_with("", "", "North_American_Datum_1927")), true, 4267, 5},
+    {"datum by an alias in capitals",
+     projcs_with(geogcs_with("", "", "D_NAD83_NATIONAL_SPATIAL_REFERENCE_SYSTEM_2011")), true, 6318, 11},
+    {"datum name without the tables", projcs_with(geogcs_with("", "", "D_ETRS_1989")), false, 4326, 23},
 };
 
 void PrintTo(const DatumCase& c, std::ostream* os) {

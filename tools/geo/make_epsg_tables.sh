@@ -10,6 +10,9 @@
 #               9810 and 9829); other methods end after a 0 so their lines still scan.
 #   gcs.csv     code,"name",datum,"datum name",prime meridian,coordinate system,ellipsoid
 #   vertcs.csv  code,"name",datum,unit,coordinate system
+#   datums.csv  datum,"name",source
+#               Every name of a geodetic datum: its EPSG name (source "name") and its aliases by their
+#               source (ESRI's, with their D_ prefix, are the names .prj readers know).
 #   towgs84.csv datum,transformation,"name",accuracy,tx,ty,tz,rx,ry,rz,scale,px,py,pz,south,north,west,east
 #               The Helmert transformations of a datum to WGS 84 (EPSG:4326), neither deprecated nor
 #               superseded by another Helmert transformation: shifts and
@@ -64,6 +67,14 @@ q "SELECT v.code || ',' || $vname || ',' || v.datum_code || ',' || a.uom_code ||
     WHERE v.auth_name = 'EPSG'
     ORDER BY CAST(v.code AS INTEGER);" >"$out/vertcs.csv"
 
+q "SELECT d.code || ',' || $(printf "$name_sql" d.name) || ',name' FROM geodetic_datum d
+    WHERE d.auth_name = 'EPSG'
+   UNION ALL
+   SELECT a.code || ',' || $(printf "$name_sql" a.alt_name) || ',' || coalesce(a.source, '')
+     FROM alias_name a
+    WHERE a.table_name = 'geodetic_datum' AND a.auth_name = 'EPSG'
+    ORDER BY 1;" >"$out/datums.csv"
+
 # Unit codes: translations 9001 m, 1025 mm; rotations 9104 arc-second, 9101 radian, 9109
 # microradian, 9113 centesimal second, 1031 milli-arc-second; scale 9202 ppm, 1028 ppb.
 q "SELECT g.datum_code || ',' || h.code || ',' || $(printf "$name_sql" h.name) || ',' ||
@@ -95,4 +106,4 @@ q "SELECT g.datum_code || ',' || h.code || ',' || $(printf "$name_sql" h.name) |
                          AND ss.replacement_table_name = 'helmert_transformation')
     ORDER BY CAST(g.datum_code AS INTEGER), CAST(h.code AS INTEGER);" >"$out/towgs84.csv"
 
-wc -l "$out/pcs.csv" "$out/gcs.csv" "$out/vertcs.csv" "$out/towgs84.csv" >&2
+wc -l "$out/pcs.csv" "$out/gcs.csv" "$out/vertcs.csv" "$out/towgs84.csv" "$out/datums.csv" >&2
