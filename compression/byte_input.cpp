@@ -3,6 +3,19 @@
 #include <algorithm>
 #include <cstring>
 
+size_t MemoryByteSource::read(uint8_t* destination, size_t size) {
+  const size_t n = std::min(size, size_ - position_);
+  std::memcpy(destination, data_ + position_, n);
+  position_ += n;
+  return n;
+}
+
+bool MemoryByteSource::seek(int64_t position) {
+  if (position < 0 || uint64_t(position) > size_) return false;
+  position_ = static_cast<size_t>(position);
+  return true;
+}
+
 void ByteInput::attach(const uint8_t* data, size_t size, int64_t base) {
   source_ = nullptr;
   buffer_.clear();

@@ -28,6 +28,20 @@ class ByteSource {
   virtual int64_t size() = 0;
 };
 
+// A source over bytes in memory that the caller keeps alive; a size below the data's cuts it short.
+class MemoryByteSource : public ByteSource {
+ public:
+  MemoryByteSource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  size_t read(uint8_t* destination, size_t size) override;
+  bool seek(int64_t position) override;
+  int64_t size() override { return static_cast<int64_t>(size_); }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t position_ = 0;
+};
+
 class ByteInput {
  public:
   ByteInput() = default;

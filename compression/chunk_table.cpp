@@ -18,8 +18,11 @@ bool read_chunk_table(ByteInput& input, int64_t table_position, int64_t first_ch
     const uint32_t version = input.get_u32();
     if (version != 0) throw CodecError{kCodecCorrupt};
     const uint32_t n = input.get_u32();
+    // Every chunk starts with a raw point, and no table entry codes in less than about a
+    // thousandth of a byte: a count beyond either bound is a lie that would size memory and time.
     const uint64_t room = uint64_t(table_position - first_chunk) / std::max<uint32_t>(record_length, 1);
-    if (n > room) throw CodecError{kCodecCorrupt};
+    const int64_t coded = file_size >= 0 ? file_size - input.tell() : INT64_MAX / 8192;
+    if (n > room || n > uint64_t(std::max<int64_t>(coded, 0)) * 8192) throw CodecError{kCodecCorrupt};
     table.starts.reserve(size_t(n) + 1);
     table.starts.push_back(first_chunk);
     if (varying) {

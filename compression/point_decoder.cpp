@@ -14,6 +14,10 @@ namespace {
 constexpr uint64_t kMemoryChunkBytes = uint64_t(256) << 20;
 constexpr uint64_t kMemoryRecordBytes = uint64_t(64) << 20;
 constexpr uint32_t kBatch = 4096;
+// No point costs less than about a thousandth of a byte (every point codes a few symbols, none of
+// which a model can make more likely than 32767 in 32768). A chunk that claims more points per
+// byte than this lies, and decoding it would spin on nearly certain symbols.
+constexpr uint64_t kMaxPointsPerByte = 8192;
 
 }  // namespace
 
@@ -201,6 +205,10 @@ void decode_chunk(ChunkWorker& worker, uint32_t count, size_t expected_bytes, in
   decoded = 0;
   verified = false;
   ChunkWorker::Status st = ChunkWorker::OK;
+  if (count > kMaxPointsPerByte * expected_bytes) {
+    status = ChunkWorker::CORRUPT;
+    return;
+  }
   try {
     worker.begin(worker.memory, count);
     decoded = worker.decode(count, worker.records.data(), st);
@@ -246,6 +254,8 @@ bool RkpPointDecoder::begin_streaming(uint32_t chunk) {
   try {
     if (chunk < table_.chunks()) {
       // Too large to hold: check the whole chunk first, then decode it again for delivery.
+      if (count > kMaxPointsPerByte * uint64_t(starts_[chunk + 1] - starts_[chunk]))
+        throw CodecError{kCodecCorrupt};
       if (!stream_.seek(starts_[chunk])) throw CodecError{kCodecEndOfData};
       worker.begin(stream_, count);
       ChunkWorker::Status st = ChunkWorker::OK;

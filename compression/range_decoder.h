@@ -33,7 +33,7 @@ class RangeDecoder {
   void done() { input_ = nullptr; }
   ByteInput* input() const { return input_; }
 
-  uint32_t decode_bit(BitModel& m) {
+  [[gnu::always_inline]] uint32_t decode_bit(BitModel& m) {
     const uint32_t x = m.bit_0_prob * (length_ >> kBitModelLengthShift);
     uint32_t bit;
     if (value_ < x) {
@@ -50,7 +50,7 @@ class RangeDecoder {
     return bit;
   }
 
-  uint32_t decode_symbol(SymbolModel& m) {
+  [[gnu::always_inline]] uint32_t decode_symbol(SymbolModel& m) {
     uint32_t s, x, y = length_;
     if (m.table != nullptr) {
       length_ >>= kSymbolLengthShift;
@@ -58,13 +58,13 @@ class RangeDecoder {
       const uint32_t t = dv >> m.table_shift;
       s = m.table[t];
       uint32_t n = m.table[t + 1] + 1;
+      // The choices are written as selections so that the compiler makes them without branches:
+      // which half holds the symbol is as unpredictable as the data.
       while (n > s + 1) {
         const uint32_t mid = (s + n) >> 1;
-        if (m.distribution[mid] > dv) {
-          n = mid;
-        } else {
-          s = mid;
-        }
+        const bool above = m.distribution[mid] > dv;
+        n = above ? mid : n;
+        s = above ? s : mid;
       }
       x = m.distribution[s] * length_;
       if (s != m.last_symbol()) y = m.distribution[s + 1] * length_;
@@ -75,13 +75,11 @@ class RangeDecoder {
       uint32_t mid = n >> 1;
       do {
         const uint32_t z = length_ * m.distribution[mid];
-        if (z > value_) {
-          n = mid;
-          y = z;
-        } else {
-          s = mid;
-          x = z;
-        }
+        const bool above = z > value_;
+        n = above ? mid : n;
+        y = above ? z : y;
+        s = above ? s : mid;
+        x = above ? x : z;
       } while ((mid = (s + n) >> 1) != s);
     }
     value_ -= x;

@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 jobs=${JOBS:-2}
 fuzz_seconds=${FUZZ_SECONDS:-40}
+# The compressed-stream fuzzers are many small targets (the chunk table and one per item decoder).
+rkp_fuzz_seconds=${RKP_FUZZ_SECONDS:-10}
 
 echo "== formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
@@ -36,8 +38,10 @@ for target in build/fuzz/tests/fuzz/fuzz_*; do
   seeds="tests/fuzz/corpus_${name#fuzz_}"
   [ -d "$seeds" ] || seeds="tests/fuzz/corpus_$(echo "${name#fuzz_}" | cut -d_ -f1)"
   [ -d "$seeds" ] || seeds=""
+  seconds=$fuzz_seconds
+  case "$name" in fuzz_rkp_*) seconds=$rkp_fuzz_seconds ;; esac
   echo "-- $name"
-  "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" $seeds 2>&1 | tail -n 12
+  "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" $seeds 2>&1 | tail -n 12
 done
 count() { sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$1"; }
 echo "tests: $(( $(count build/release-ctest.log) + $(count build/sanitize-ctest.log) )) passed, 0 failed"

@@ -84,27 +84,10 @@ inline bool load_las(const std::string& path, LasFile& f) {
 }
 
 // A ByteSource over memory, as a file would be.
-class MemorySource : public ByteSource {
+class MemorySource : public MemoryByteSource {
  public:
   explicit MemorySource(const std::vector<uint8_t>& bytes, size_t size = SIZE_MAX)
-      : bytes_(bytes), size_(std::min(size, bytes.size())) {}
-  size_t read(uint8_t* destination, size_t size) override {
-    const size_t n = std::min(size, size_ - position_);
-    std::memcpy(destination, bytes_.data() + position_, n);
-    position_ += n;
-    return n;
-  }
-  bool seek(int64_t position) override {
-    if (position < 0 || uint64_t(position) > size_) return false;
-    position_ = size_t(position);
-    return true;
-  }
-  int64_t size() override { return int64_t(size_); }
-
- private:
-  const std::vector<uint8_t>& bytes_;
-  size_t size_;
-  size_t position_ = 0;
+      : MemoryByteSource(bytes.data(), std::min(size, bytes.size())) {}
 };
 
 // Decodes every record of a compressed file. Answers how many decoded before the first failure.

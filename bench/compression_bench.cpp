@@ -1,0 +1,79 @@
+// Decoding rates of compressed point files from the shared data folder, in points per second:
+// every item set on one core, a layered file with every field and with z only, and several chunks
+// decoded at once. Run with --benchmark_counters_tabular=true.
+//   build/release/bench/compression_bench [--benchmark_filter=...]
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench/rkp_bench_file.h"
+#include "compression/item_codec.h"
+#include "compression/point_decoder.h"
+
+namespace {
+
+const RkpBenchFile& file(const std::string& name) {
+  static std::map<std::string, RkpBenchFile> files;
+  auto it = files.find(name);
+  if (it == files.end()) {
+    it = files.emplace(name, RkpBenchFile{}).first;
+    load_rkp(std::string(CM_SHARED_DATA_DIR) + "/" + name, it->second);
+  }
+  return it->second;
+}
+
+// Decodes every point of the file; range(0) is the field mask selector, range(1) the threads.
+void decode(benchmark::State& state, const char* name) {
+  const RkpBenchFile& f = file(name);
+  if (!f.descriptor) {
+    state.SkipWithError("no shared data");
+    return;
+  }
+  const uint32_t selection = state.range(0) == 0 ? field_mask::kAll : field_mask::kZ;
+  const unsigned threads = static_cast<unsigned>(state.range(1));
+  std::vector<uint8_t> record(f.descriptor->record_length());
+  uint64_t points = 0;
+  for (auto _ : state) {
+    RkpPointDecoder decoder;
+    MemoryByteSource source(f.bytes.data(), f.bytes.size());
+    decoder.setup(*f.descriptor, selection, threads);
+    decoder.init(&source, f.offset_to_point_data, f.points);
+    uint64_t n = 0;
+    while (n < f.points && decoder.read(record.data())) n++;
+    if (n != f.points) state.SkipWithError(decoder.error() ? decoder.error() : "short");
+    benchmark::DoNotOptimize(record.data());
+    points += n;
+  }
+  state.counters["points/s"] = benchmark::Counter(double(points), benchmark::Counter::kIsRate);
+}
+
+void BM_Type1ChunkedV2_ahn3(benchmark::State& s) {
+  decode(s, "ahn3-crop.rkp");
+}
+void BM_Type3Rgb_autzen(benchmark::State& s) {
+  decode(s, "autzen-trim.rkp");
+}
+void BM_Type0_fmt0_500k(benchmark::State& s) {
+  decode(s, "fmt0-500k.rkp");
+}
+void BM_Type8Layered_fmt8(benchmark::State& s) {
+  decode(s, "fmt8-extra-bytes.rkp");
+}
+
+// {mask: 0 everything, 1 z only; threads}. The wall time is what counts with several threads.
+BENCHMARK(BM_Type1ChunkedV2_ahn3)->Args({0, 1})->Args({0, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Type3Rgb_autzen)->Args({0, 1})->Args({0, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Type0_fmt0_500k)->Args({0, 1})->Args({0, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Type8Layered_fmt8)
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({0, 2})
+    ->Args({1, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
