@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -44,8 +45,8 @@ double area_in_degrees(const Candidate& c) {
 // Whether a is the better choice: a stated accuracy beats none, a smaller one a larger, then the
 // larger area of use, then the lower code so the choice never depends on the file's line order.
 bool better(const Candidate& a, const Candidate& b) {
-  const double accuracy_a = a.shift.accuracy < 0 ? INFINITY : a.shift.accuracy;
-  const double accuracy_b = b.shift.accuracy < 0 ? INFINITY : b.shift.accuracy;
+  const double accuracy_a = a.shift.accuracy < 0 ? std::numeric_limits<double>::infinity() : a.shift.accuracy;
+  const double accuracy_b = b.shift.accuracy < 0 ? std::numeric_limits<double>::infinity() : b.shift.accuracy;
   if (accuracy_a != accuracy_b) return accuracy_a < accuracy_b;
   const double area_a = area_in_degrees(a);
   const double area_b = area_in_degrees(b);

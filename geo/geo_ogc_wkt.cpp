@@ -219,6 +219,14 @@ bool GeoProjectionConverter::set_projection_from_ogc_wkt(std::string_view wkt_vi
     unit = *value;
   }
   const GeoProjectionForm* form = readable_form(name);
+  if (name.starts_with("Polar_Stereographic")) {
+    // One name for both variants: a pole as the latitude of origin is variant A with its scale,
+    // any other latitude the standard parallel of variant B.
+    const std::optional<double> latitude = parameter_value(wkt, after, "latitude_of_origin");
+    if (!latitude) return false;
+    form = geo_projection_form(std::fabs(*latitude) == 90.0 ? GEO_PROJECTION_POLAR_STEREO_A
+                                                            : GEO_PROJECTION_POLAR_STEREO_B);
+  }
   if (!form) return false;
   double values[7] = {};
   for (size_t i = 0; i < form->parameters.size(); i++) {

@@ -44,7 +44,7 @@ void LINEwriterReprojector::set_offset(double x, double y, double z) {
 }
 
 bool LINEwriterReprojector::reproject(float x, float y, float z, float out[3]) {
-  double point[3] = {x + x_offset, y + y_offset, z + z_offset};
+  double point[3] = {double{x} + x_offset, double{y} + y_offset, double{z} + z_offset};
   if (!offset_converted) {
     const double offset[3] = {x_offset, y_offset, z_offset};
     return report_unconvertible(offset);

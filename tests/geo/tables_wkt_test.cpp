@@ -88,6 +88,18 @@ const ReadCase kReads[] = {
          "PARAMETER[\"longitude_of_center\",10],PARAMETER[\"false_easting\",4321000],"
          "PARAMETER[\"false_northing\",3210000],UNIT[\"metre\",1]]",
      true, GEO_PROJECTION_LAEA, 4321000, 3210000, 52, 10, 0, 1.0},
+    {"polar stereographic with a pole: variant A",
+     std::string("PROJCS[\"UPS North\",") + kGeogcsNad83 +
+         "PROJECTION[\"Polar_Stereographic\"],PARAMETER[\"latitude_of_origin\",90],"
+         "PARAMETER[\"central_meridian\",0],PARAMETER[\"scale_factor\",0.994],"
+         "PARAMETER[\"false_easting\",2000000],PARAMETER[\"false_northing\",2000000],UNIT[\"metre\",1]]",
+     true, GEO_PROJECTION_POLAR_STEREO_A, 2000000, 2000000, 90, 0, 0, 1.0},
+    {"polar stereographic with a parallel: variant B",
+     std::string("PROJCS[\"Antarctic\",") + kGeogcsNad83 +
+         "PROJECTION[\"Polar_Stereographic\"],PARAMETER[\"latitude_of_origin\",-71],"
+         "PARAMETER[\"central_meridian\",0],PARAMETER[\"false_easting\",0],"
+         "PARAMETER[\"false_northing\",0],UNIT[\"metre\",1]]",
+     true, GEO_PROJECTION_POLAR_STEREO_B, 0, 0, 0, 0, 0, 1.0},
     // Parameters that describe no projection are refused rather than turned into garbage.
     {"parallel of 180 degrees",
      std::string("PROJCS[\"LCC\",") + kGeogcsNad83 +
@@ -468,6 +480,49 @@ TEST(WktReadingDatumEdges, FailedReadsKeepTheGeographicCrs) {
                                                     "\"32632\"]]"));
   EXPECT_EQ(converter.get_gcs_code(), 4326);
   EXPECT_EQ(converter.get_projection()->geokey, 32632);
+}
+
+}  // namespace
+
+namespace {
+
+// What the writer writes, the reader reads back as the same projection, for every family the
+// reader knows by its PROJECTION name.
+TEST(WktRoundTrip, WrittenProjectionsReadBack) {
+  struct Case {
+    GeoProjectionType type;
+    std::vector<double> values;
+  };
+  const Case cases[] = {
+      {GEO_PROJECTION_LCC, {700000, 6600000, 46.5, 3, 49, 44}},
+      {GEO_PROJECTION_TM, {500000, 0, 0, 9, 0.9996}},
+      {GEO_PROJECTION_AEAC, {0, 0, 23, -96, 29.5, 45.5}},
+      {GEO_PROJECTION_LCC_1SP, {600000, 2200000, 46.8, 2.337229167, 0.99987742}},
+      {GEO_PROJECTION_MERCATOR_A, {3900000, 900000, 110, 0.997}},
+      {GEO_PROJECTION_MERCATOR_B, {0, 0, 42, 51}},
+      {GEO_PROJECTION_PSEUDO_MERCATOR, {0, 0, 0}},
+      {GEO_PROJECTION_LAEA, {4321000, 3210000, 52, 10}},
+      {GEO_PROJECTION_POLAR_STEREO_A, {2000000, 2000000, -90, 0, 0.994}},
+      {GEO_PROJECTION_POLAR_STEREO_B, {0, 0, -71, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.type));
+    GeoProjectionConverter writer;
+    ASSERT_TRUE(writer.set_projection(c.type, c.values));
+    std::string wkt;
+    ASSERT_TRUE(writer.get_ogc_wkt(wkt));
+    GeoProjectionConverter reader;
+    ASSERT_TRUE(reader.set_projection_from_ogc_wkt(wkt)) << wkt;
+    const GeoProjectionParameters* written = writer.get_projection();
+    const GeoProjectionParameters* read = reader.get_projection();
+    EXPECT_EQ(read->type, written->type) << wkt;
+    EXPECT_EQ(read->false_easting_meter, written->false_easting_meter);
+    EXPECT_EQ(read->false_northing_meter, written->false_northing_meter);
+    EXPECT_EQ(read->lat_origin_degree, written->lat_origin_degree);
+    EXPECT_EQ(read->long_meridian_degree, written->long_meridian_degree);
+    EXPECT_EQ(read->first_std_parallel_degree, written->first_std_parallel_degree);
+    EXPECT_EQ(read->scale_factor, written->scale_factor);
+  }
 }
 
 }  // namespace
