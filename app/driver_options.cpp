@@ -97,7 +97,7 @@ class OptionWalker {
   }
 
   // Throws when the list cannot grow; main reports that like every fatal error.
-  void append_iso(float value) { append_iso_value(s_.iso_values, value); }
+  void append_iso(float value) { append_iso_value(s_.levels.given, value); }
 
   std::optional<ParseOutcome> handle();
   std::optional<ParseOutcome> handle_thinning(bool& mine);
@@ -149,14 +149,14 @@ std::optional<ParseOutcome> OptionWalker::handle() {
     args_.skip(1);
   } else if (is("-ilaydir")) {
     if (!args_.has(1)) return missing("directory name");
-    s_.layer_directory = args_.argument(1);
     args_.skip(1);
   } else if (args_.starts_with("-ilay")) {
-    s_.layers = true;
+    // The layer count is optional: a word that starts with a digit, or with '-' and a digit.
     if (is("-ilay") && args_.has(1)) {
       const char* n = args_.argument(1);
       if ((n[0] >= '0' && n[0] <= '9') || (n[0] == '-' && n[1] >= '0' && n[1] <= '9')) {
-        if (!args_.number(1, s_.layer_count)) return fail();
+        int32_t layer_count = 0;
+        if (!args_.number(1, layer_count)) return fail();
         args_.skip(1);
       }
     }
@@ -210,10 +210,10 @@ std::optional<ParseOutcome> OptionWalker::handle_iso(bool& mine) {
     return std::nullopt;
   }
   if (is("-iso_every")) {
-    return read_value(s_.iso_every, "units", NumberRange::positive(), "ERROR: iso_every set to zero\n");
+    return read_value(s_.levels.every, "units", NumberRange::positive(), "ERROR: iso_every set to zero\n");
   }
   if (is("-iso_number")) {
-    return read_value(s_.iso_number, "number", NumberRange::between(1, ISO_VALUES_MAX),
+    return read_value(s_.levels.number, "number", NumberRange::between(1, ISO_VALUES_MAX),
                       "ERROR: iso_number set to zero\n");
   }
   if (is("-iso_range")) return handle_iso_range();
@@ -236,7 +236,7 @@ std::optional<ParseOutcome> OptionWalker::handle_iso_range() {
   // The count is known before a single value is appended, so a range of billions of levels is
   // refused at once instead of after filling memory.
   const double count = std::floor((static_cast<double>(to) - from) / step) + 1.0;
-  if (count > static_cast<double>(ISO_VALUES_MAX) - static_cast<double>(s_.iso_values.size())) {
+  if (count > static_cast<double>(ISO_VALUES_MAX) - static_cast<double>(s_.levels.given.size())) {
     print_message("ERROR: '%s %s %s %s' asks for more than %d iso values\n", args_.option(),
                   args_.argument(1), args_.argument(2), args_.argument(3), ISO_VALUES_MAX);
     return fail();

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
+
+#include "contour/iso_values.h"
 
 // Settings of one run; defaults in the member initialisers.
 struct DriverSettings {
@@ -19,17 +20,13 @@ struct DriverSettings {
   float clean = 0.0f;            // 0 = off
   bool loops_only = false;
   int32_t smooth_passes = 0;
-  float concavity = 50.0f;        // 0 switches the concave hull off
-  float kill = 500.0f;            // 0 switches long-edge killing off
-  std::vector<float> iso_values;  // from -iso and -iso_range, kept for every file
-  double iso_every = 0.0;
-  int32_t iso_number = 0;
+  float concavity = 50.0f;  // 0 switches the concave hull off
+  float kill = 500.0f;      // 0 switches long-edge killing off
+  ContourLevelRequest levels;
+  // Breaklines: refused until they are supported; "-tin" then writes the constrained triangulation.
   bool tin_output = false;
   std::optional<std::string> lakes_file;
   std::optional<std::string> creeks_file;
-  std::optional<std::string> layer_directory;
-  bool layers = false;
-  int32_t layer_count = 2147483647;
 };
 
 // What parsing decided: carry on with the run, or stop with this exit code.
@@ -39,7 +36,8 @@ struct ParseOutcome {
 };
 
 // Parses argv[1..argc-1], skipping words other parsers blanked. Prints the messages of bad or
-// unknown options itself (with the usage text where the tool shows it).
+// unknown options itself (with the usage text where the tool shows it). The attribute-layer
+// options "-ilay" and "-ilaydir" are accepted and have no effect in this tool.
 ParseOutcome parse_driver_options(int argc, char** argv, DriverSettings& settings);
 
 void print_version_banner();

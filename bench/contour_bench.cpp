@@ -56,7 +56,8 @@ void BM_TraceContours(benchmark::State& state) {
   ContourTracer tracer;
   CountingWriter writer;
   for (auto _ : state) {
-    tracer.extract(t.tin.triangles(), t.tin.triangle_count(), t.points.data(), 3, iso, writer, false);
+    tracer.extract(ConstTinView{t.tin.triangles(), t.tin.triangle_count(), t.points.data(), 3}, iso, writer,
+                   false);
     tracer.release_pools();
   }
   state.counters["triangles/s"] = benchmark::Counter(

@@ -83,8 +83,9 @@ void BM_CarveConcaveHull(benchmark::State& state) {
     state.PauseTiming();
     terrain.restore();
     state.ResumeTiming();
-    carve_concave_hull(terrain.tin.triangles(), terrain.tin.triangle_count(), terrain.points.data(), 3,
-                       kConcavity * kConcavity);
+    carve_concave_hull(
+        TinView{terrain.tin.triangles(), terrain.tin.triangle_count(), terrain.points.data(), 3},
+        kConcavity * kConcavity);
   }
   for (int32_t t = 0; t < terrain.tin.triangle_count(); t++) {
     carved += !tin_is_infinite(terrain.pristine[t]) && tin_is_infinite(terrain.tin.triangles()[t]);
@@ -96,7 +97,8 @@ void BM_CarveConcaveHull(benchmark::State& state) {
 void BM_SmoothOnePass(benchmark::State& state) {
   Terrain terrain(static_cast<uint32_t>(state.range(0)));
   for (auto _ : state) {
-    smooth_terrain(terrain.tin.triangles(), terrain.tin.triangle_count(), terrain.points.data(), 3, 1, false);
+    smooth_terrain(TinView{terrain.tin.triangles(), terrain.tin.triangle_count(), terrain.points.data(), 3},
+                   1, false);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * terrain.size());
@@ -109,8 +111,9 @@ void BM_KillLongEdges(benchmark::State& state) {
     state.PauseTiming();
     terrain.restore();
     state.ResumeTiming();
-    killed = kill_long_edge_triangles(terrain.tin.triangles(), terrain.tin.triangle_count(),
-                                      terrain.points.data(), 3, kKill * kKill);
+    killed = kill_long_edge_triangles(
+        TinView{terrain.tin.triangles(), terrain.tin.triangle_count(), terrain.points.data(), 3},
+        kKill * kKill);
   }
   state.counters["killed"] = killed;
   state.SetItemsProcessed(state.iterations() * terrain.size());

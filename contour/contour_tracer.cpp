@@ -29,26 +29,21 @@ void ContourTracer::release_pools() {
   components_.release();
 }
 
-bool ContourTracer::extract(const TINtriangle* triangles, int32_t triangle_count, const float* points,
-                            uint32_t stride, std::span<const float> iso_values, LINEwriter& writer,
+bool ContourTracer::extract(ConstTinView tin, std::span<const float> iso_values, LINEwriter& writer,
                             bool loops_only) {
   if (!std::is_sorted(iso_values.begin(), iso_values.end())) {
     throw std::runtime_error("ERROR: iso values are not sorted");
   }
-  triangles_ = triangles;
-  triangle_count_ = triangle_count;
-  points_ = points;
-  stride_ = stride;
+  tin_ = tin;
   writer_ = &writer;
   loops_only_ = loops_only;
   bool ok = true;
   try {
     maps_.resize(iso_values.size());
-    for (int32_t t = 0; t < triangle_count && ok; t++) {
-      const TINtriangle& tri = triangles[t];
+    for (int32_t t = 0; t < tin.triangle_count && ok; t++) {
+      const TINtriangle& tri = tin.triangles[t];
       if (!is_alive(tri)) continue;
-      const float z[3] = {points[size_t{tri.V[0]} * stride + 2], points[size_t{tri.V[1]} * stride + 2],
-                          points[size_t{tri.V[2]} * stride + 2]};
+      const float z[3] = {tin.vertex(tri.V[0])[2], tin.vertex(tri.V[1])[2], tin.vertex(tri.V[2])[2]};
       // Iso values at or below the lowest vertex classify as mask 0; skipping them by a binary
       // search changes nothing but the cost when there are many elevations. fmin ignores a NaN
       // elevation, which never counts as below anyway.
@@ -86,18 +81,18 @@ bool ContourTracer::extract(const TINtriangle* triangles, int32_t triangle_count
 // Both triangles of an inner edge name it by the smaller of its two codes. An edge whose other
 // side is outside the hull, killed or otherwise unusable is a boundary edge with a negative key.
 void ContourTracer::compute_keys(int32_t t, int32_t keys[3]) const {
-  const TINtriangle& tri = triangles_[t];
+  const TINtriangle& tri = tin_.triangles[t];
   for (int k = 0; k < 3; k++) {
     const int32_t code = 3 * t + k;
     const int32_t n = tri.N[k];
-    const bool valid = n >= 0 && n / 3 < triangle_count_;
-    if (valid && is_alive(triangles_[n / 3])) {
+    const bool valid = n >= 0 && n / 3 < tin_.triangle_count;
+    if (valid && is_alive(tin_.triangles[n / 3])) {
       keys[k] = std::min(code, n);
       continue;
     }
     // The complement of the code seen from the other side names the same two end vertices. Only
     // edge 0 of an infinite triangle has both of them, so anything else falls back to our own code.
-    const TINtriangle* other = valid ? &triangles_[n / 3] : nullptr;
+    const TINtriangle* other = valid ? &tin_.triangles[n / 3] : nullptr;
     const bool usable = other != nullptr && tin_in_use(*other) && (!tin_is_infinite(*other) || n % 3 == 0);
     keys[k] = usable ? ~n : ~code;
   }
@@ -309,12 +304,12 @@ bool ContourTracer::write_vertex(uint32_t v, float h) {
 // A is the end stored later in the point buffer, B the earlier one: whichever triangle asks, the
 // same arithmetic runs and the shared crossing comes out bit-identical.
 void ContourTracer::crossing_point(int32_t key, float h, float& x, float& y) const {
-  const TINtriangle& tri = triangles_[key / 3];
+  const TINtriangle& tri = tin_.triangles[key / 3];
   const int k = key % 3;
   const uint32_t p = tri.V[(k + 2) % 3];
   const uint32_t q = tri.V[(k + 1) % 3];
-  const float* a = points_ + size_t{std::max(p, q)} * stride_;
-  const float* b = points_ + size_t{std::min(p, q)} * stride_;
+  const float* a = tin_.vertex(std::max(p, q));
+  const float* b = tin_.vertex(std::min(p, q));
   const double s = (static_cast<double>(h) - a[2]) / (static_cast<double>(b[2]) - a[2]);
   x = static_cast<float>(s * b[0] + (1.0 - s) * a[0]);
   y = static_cast<float>((1.0 - s) * a[1] + s * b[1]);

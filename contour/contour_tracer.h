@@ -66,14 +66,14 @@ class ContourTracer {
   // tests shrink them to reach the limit.
   explicit ContourTracer(uint32_t first_block = 512, int max_blocks = 16);
 
-  // Traces `triangles[0 .. triangle_count)` at every value of `iso_values` (sorted ascending).
-  // `points` is the point buffer the triangles index, `stride` floats per vertex: x, y, z.
+  // Traces the triangulation at every value of `iso_values` (sorted ascending). Every line is
+  // thinned (set_simplification) and written the moment it is complete, so memory holds only the
+  // open ends of unfinished lines.
   // With `loops_only` open lines are released without being written (they still count).
   // Answers false when the writer failed (the pass stops there); the driver must then still
   // call release_pools(). Throws std::runtime_error("ERROR: malloc for vertex buffer %d failed")
   // (or "component buffer") when a pool cannot grow.
-  bool extract(const TINtriangle* triangles, int32_t triangle_count, const float* points, uint32_t stride,
-               std::span<const float> iso_values, LINEwriter& writer, bool loops_only);
+  bool extract(ConstTinView tin, std::span<const float> iso_values, LINEwriter& writer, bool loops_only);
 
   // Frees both pools; the next file starts with the first block size again.
   void release_pools();
@@ -120,10 +120,7 @@ class ContourTracer {
   ContourStatistics counts_;
 
   // Set for the duration of one extract().
-  const TINtriangle* triangles_ = nullptr;
-  int32_t triangle_count_ = 0;
-  const float* points_ = nullptr;
-  uint32_t stride_ = 0;
+  ConstTinView tin_;
   LINEwriter* writer_ = nullptr;
   bool loops_only_ = false;
 };

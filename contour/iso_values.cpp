@@ -89,9 +89,13 @@ std::span<const float> levels_within(std::span<const float> sorted_levels, std::
   return std::span<const float>(first, last);
 }
 
-void setup_iso_values(std::vector<float>& iso_values, int32_t& iso_number, double iso_every, double min_z,
-                      double max_z, const char* file_name, bool verbose) {
-  if (iso_values.empty() && iso_number == 0) iso_number = 10;
+std::vector<float> contour_levels(const ContourLevelRequest& request, bool first_file, double min_z,
+                                  double max_z, const char* file_name, bool verbose) {
+  const double iso_every = request.every;
+  const bool computed = request.every != 0.0 || request.number != 0;
+  std::vector<float> iso_values;
+  if (first_file || !computed) iso_values = request.given;
+  const int32_t iso_number = request.number != 0 ? request.number : request.given.empty() ? 10 : 0;
   if (iso_every != 0.0 || iso_number != 0) {
     if (!std::isfinite(min_z) || !std::isfinite(max_z)) {
       fail("ERROR: elevation range %g to %g of '%s' is not finite", min_z, max_z, file_name);
@@ -108,7 +112,8 @@ void setup_iso_values(std::vector<float>& iso_values, int32_t& iso_number, doubl
   if (iso_values.empty()) {
     print_message("WARNING: elevation range %g to %g of '%s' does not cross contours.\n", min_z, max_z,
                   file_name);
-    return;
+    return iso_values;
   }
   std::sort(iso_values.begin(), iso_values.end());
+  return iso_values;
 }

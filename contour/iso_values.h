@@ -22,11 +22,24 @@ void append_iso_value(std::vector<float>& iso_values, float value);
 // search, so a list of millions of levels costs nothing where the terrain spans a few.
 std::span<const float> levels_within(std::span<const float> sorted_levels, std::pair<float, float> z_range);
 
-// Fills the list for one file from the header's elevation range and the driver's settings, then
-// sorts it ascending. `iso_number` is the driver's setting: it becomes 10 when neither a list nor
-// a count was given, and stays 10 for the rest of the run. An empty result prints the warning
-// naming `file_name` and means the file yields no contours.
-// Throws std::runtime_error("ERROR: ...") for a negative or non-finite iso_every and for settings
-// that would exceed ISO_VALUES_MAX values.
-void setup_iso_values(std::vector<float>& iso_values, int32_t& iso_number, double iso_every, double min_z,
-                      double max_z, const char* file_name, bool verbose);
+// What the command line asks for: elevations given one by one ("-iso", "-iso_range"), a spacing
+// ("-iso_every") or a count ("-iso_number"); 0 means not given.
+struct ContourLevelRequest {
+  std::vector<float> given;
+  double every = 0.0;
+  int32_t number = 0;
+};
+
+// The contour elevations of one input file, sorted ascending, from the request and the file's
+// elevation range:
+// - a spacing gives the multiples of it from trunc(min_z / every) * every while below max_z;
+// - a count gives that many elevations evenly inside the range;
+// - with neither a spacing, a count nor given elevations, every file gets 10;
+// - the given elevations join every file's list, except that with a spacing or a count they
+//   join the first file's only.
+// Verbose runs print how many elevations there are; an empty result prints the warning naming
+// `file_name` and means the file yields no contours.
+// Throws std::runtime_error("ERROR: ...") for a negative or non-finite spacing, a non-finite
+// range, and requests that would exceed ISO_VALUES_MAX values.
+std::vector<float> contour_levels(const ContourLevelRequest& request, bool first_file, double min_z,
+                                  double max_z, const char* file_name, bool verbose);

@@ -103,8 +103,9 @@ bool is_elevation_locked(const float* vertex) {
   return bits == SMOOTHING_LOCK_BITS;
 }
 
-void carve_concave_hull(TINtriangle* triangles, int32_t triangle_count, const float* points, uint32_t stride,
-                        float concavity_sq) {
+void carve_concave_hull(TinView tin, float concavity_sq) {
+  TINtriangle* triangles = tin.triangles;
+  const int32_t triangle_count = tin.triangle_count;
   // Every nonzero edge is longer than 0, so 0 would carve everything away; it means "off".
   if (!(concavity_sq > 0) || triangle_count <= 0) return;
   TriangleQueue queue(triangle_count);
@@ -114,8 +115,8 @@ void carve_concave_hull(TINtriangle* triangles, int32_t triangle_count, const fl
   while (!queue.empty()) {
     const int32_t g = queue.pop();
     const TINtriangle& G = triangles[g];
-    const float* a = points + size_t{G.V[1]} * stride;
-    const float* b = points + size_t{G.V[2]} * stride;
+    const float* a = tin.vertex(G.V[1]);
+    const float* b = tin.vertex(G.V[2]);
     if (!(squared_distance(a, b) > concavity_sq)) continue;
     const int32_t t = G.N[0] / 3;
     if (tin_is_infinite(triangles[t])) continue;
@@ -123,20 +124,19 @@ void carve_concave_hull(TINtriangle* triangles, int32_t triangle_count, const fl
   }
 }
 
-void smooth_terrain(const TINtriangle* triangles, int32_t triangle_count, float* points, uint32_t stride,
-                    int passes, bool honour_lock) {
+void smooth_terrain(TinView tin, int passes, bool honour_lock) {
   // The weights are single-precision constants widened to double, as the elevations are.
   constexpr double kOwn = 0.9f;
   constexpr double kOther = 0.05f;
-  const bool lockable = honour_lock && stride >= 4;
+  const bool lockable = honour_lock && tin.stride >= 4;
   for (int pass = 0; pass < passes; pass++) {
-    for (int32_t t = 0; t < triangle_count; t++) {
-      const TINtriangle& tri = triangles[t];
+    for (int32_t t = 0; t < tin.triangle_count; t++) {
+      const TINtriangle& tri = tin.triangles[t];
       if (!is_finite_in_use(tri)) continue;
       float* v[3];
       double z[3];
       for (int k = 0; k < 3; k++) {
-        v[k] = points + size_t{tri.V[k]} * stride;
+        v[k] = tin.vertex(tri.V[k]);
         z[k] = v[k][2];
       }
       for (int k = 0; k < 3; k++) {
@@ -147,16 +147,15 @@ void smooth_terrain(const TINtriangle* triangles, int32_t triangle_count, float*
   }
 }
 
-int32_t kill_long_edge_triangles(TINtriangle* triangles, int32_t triangle_count, const float* points,
-                                 uint32_t stride, float kill_sq) {
+int32_t kill_long_edge_triangles(TinView tin, float kill_sq) {
   if (!(kill_sq > 0)) return 0;  // every triangle would have an edge of at least 0
   int32_t killed = 0;
-  for (int32_t t = 0; t < triangle_count; t++) {
-    TINtriangle& tri = triangles[t];
+  for (int32_t t = 0; t < tin.triangle_count; t++) {
+    TINtriangle& tri = tin.triangles[t];
     if (!is_finite_in_use(tri) || (tri.link_or_flags & TIN_KILLED) != 0) continue;
-    const float* p0 = points + size_t{tri.V[0]} * stride;
-    const float* p1 = points + size_t{tri.V[1]} * stride;
-    const float* p2 = points + size_t{tri.V[2]} * stride;
+    const float* p0 = tin.vertex(tri.V[0]);
+    const float* p1 = tin.vertex(tri.V[1]);
+    const float* p2 = tin.vertex(tri.V[2]);
     if (squared_distance(p0, p1) >= kill_sq || squared_distance(p1, p2) >= kill_sq ||
         squared_distance(p0, p2) >= kill_sq) {
       tri.link_or_flags |= TIN_KILLED;

@@ -1,9 +1,8 @@
 // Terrain operations on a finished triangulation, run before contours are traced: carving a
 // concave hull, smoothing elevations and flagging triangles with long edges.
 //
-// All three take the triangle buffer as `triangles[0 .. triangle_count)` (records not in use are
-// skipped) and the point buffer the triangles index, `stride` floats per vertex: x, y, z and, with
-// breaklines, a fourth word that may hold the smoothing lock.
+// All three work on a finished triangulation (TinView, tin/tin.h); with breaklines the fourth word
+// of a vertex may hold the smoothing lock.
 #pragma once
 
 #include <cstdint>
@@ -27,20 +26,17 @@ bool is_elevation_locked(const float* vertex);  // reads the fourth word
 // becomes an infinite triangle of the new hull; neighbour codes stay symmetric and the infinite
 // triangles keep forming the hull ring. `concavity_sq` <= 0 (or NaN) switches carving off.
 // Throws std::runtime_error("ERROR: ...") when the queue of hull triangles cannot be allocated.
-void carve_concave_hull(TINtriangle* triangles, int32_t triangle_count, const float* points, uint32_t stride,
-                        float concavity_sq);
+void carve_concave_hull(TinView tin, float concavity_sq);
 
 // Runs `passes` smoothing passes. Each pass visits the finite triangles in index order and pulls
 // each of its three vertices towards the other two (0.9 of its own elevation, 0.05 of each
 // other's, all read before the triangle writes), so a vertex moves once per triangle it belongs
 // to and later triangles see earlier writes. With `honour_lock` (and stride >= 4) vertices whose
 // fourth word holds SMOOTHING_LOCK_BITS keep their elevation; they are still read.
-void smooth_terrain(const TINtriangle* triangles, int32_t triangle_count, float* points, uint32_t stride,
-                    int passes, bool honour_lock);
+void smooth_terrain(TinView tin, int passes, bool honour_lock);
 
 // Flags with TIN_KILLED every finite triangle with an edge at least as long as the threshold
 // (squared length >= `kill_sq`), so that contours end at it. Answers the number of triangles
 // flagged by this call (triangles flagged before are not counted again). `kill_sq` <= 0 (or NaN)
 // flags nothing.
-int32_t kill_long_edge_triangles(TINtriangle* triangles, int32_t triangle_count, const float* points,
-                                 uint32_t stride, float kill_sq);
+int32_t kill_long_edge_triangles(TinView tin, float kill_sq);

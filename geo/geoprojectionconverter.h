@@ -127,7 +127,9 @@ class GeoProjectionConverter {
  public:
   GeoProjectionConverter();
   ~GeoProjectionConverter();
-  GeoProjectionConverter(const GeoProjectionConverter&) = delete;
+  // A copy is an independent converter with the same projections, datum and units: the driver
+  // georeferences each input on a copy of what the command line set.
+  GeoProjectionConverter(const GeoProjectionConverter&) = default;
   GeoProjectionConverter& operator=(const GeoProjectionConverter&) = delete;
 
   // Output arguments named `described` receive the text the setter produced; nullptr for none.
@@ -275,8 +277,16 @@ class GeoProjectionConverter {
   std::string parameter_file_path(const char* name) const;
 
   GeoEllipsoid ellipsoid;
-  std::unique_ptr<GeoProjectionParameters> source_projection;
-  std::unique_ptr<GeoProjectionParameters> target_projection;
+  // Owns a projection record and copies it along with the converter.
+  struct ProjectionSlot : std::unique_ptr<GeoProjectionParameters> {
+    ProjectionSlot() = default;
+    ProjectionSlot(const ProjectionSlot& other)
+        : std::unique_ptr<GeoProjectionParameters>(other ? std::make_unique<GeoProjectionParameters>(*other)
+                                                         : nullptr) {}
+    ProjectionSlot& operator=(const ProjectionSlot&) = delete;
+  };
+  ProjectionSlot source_projection;
+  ProjectionSlot target_projection;
 
   // Geographic coordinate system and datum (4326 / WGS 84 after construction).
   int gcs_code = 4326;

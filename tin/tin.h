@@ -4,7 +4,9 @@
 // relative to the input's minimum x and y). The TIN never copies or moves them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 // Vertex reference of an infinite triangle's V[0].
@@ -36,6 +38,26 @@ inline bool tin_in_use(const TINtriangle& t) {
 inline bool tin_is_infinite(const TINtriangle& t) {
   return t.V[0] == TIN_NO_VERTEX;
 }
+
+// A finished triangulation as the steps after it see it: the triangle records
+// triangles[0 .. triangle_count) (records not in use are skipped) and the point buffer they index,
+// `stride` floats per vertex: x and y relative to the input's minimum, z, and with breaklines a
+// fourth word. ConstTinView is the read-only form; a TinView converts to it.
+template <class Triangle, class Coordinate>
+struct BasicTinView {
+  Triangle* triangles = nullptr;
+  int32_t triangle_count = 0;
+  Coordinate* points = nullptr;
+  uint32_t stride = 3;
+
+  Coordinate* vertex(uint32_t v) const { return points + static_cast<size_t>(v) * stride; }
+
+  operator BasicTinView<const Triangle, const Coordinate>() const requires(!std::is_const_v<Triangle>) {
+    return {triangles, triangle_count, points, stride};
+  }
+};
+using TinView = BasicTinView<TINtriangle, float>;
+using ConstTinView = BasicTinView<const TINtriangle, const float>;
 
 // Segment tests for a point p already known to be collinear with the segment (a, b). Both compare
 // x, or y when the segment is vertical. Identical endpoints throw std::runtime_error.

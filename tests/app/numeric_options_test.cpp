@@ -186,7 +186,7 @@ TEST_F(NumericOptions, LevelCountsAreCheckedBeforeTheListIsBuilt) {
   std::string a = CM_CONTOURMILL_BIN, b = "-iso_range", c = "0", d = "3000000", e = "1";
   char* argv[] = {a.data(), b.data(), c.data(), d.data(), e.data()};
   ASSERT_TRUE(parse_command_line(5, argv, line).proceed);
-  EXPECT_EQ(line.driver.iso_values.size(), 3000001u);
+  EXPECT_EQ(line.driver.levels.given.size(), 3000001u);
 }
 
 }  // namespace

@@ -21,8 +21,9 @@ using Point = std::pair<float, float>;
 std::vector<RecordedLine> trace(ContourTracer& tracer, const HandTin& tin, const std::vector<float>& iso,
                                 bool loops_only = false) {
   RecordingWriter writer;
-  EXPECT_TRUE(tracer.extract(tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE, iso,
-                             writer, loops_only));
+  EXPECT_TRUE(
+      tracer.extract(ConstTinView{tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE}, iso,
+                     writer, loops_only));
   EXPECT_TRUE(writer.current.vertices.empty()) << "a line was left without end_line";
   return writer.lines;
 }
@@ -405,8 +406,9 @@ TEST(Tracer, WriterFailureIsReportedAndTheTracerStaysUsable) {
   ContourTracer tracer;
   RecordingWriter failing;
   failing.fail_after = 30;
-  EXPECT_FALSE(tracer.extract(grid.tin.triangles.data(), grid.tin.count(), grid.tin.points.data(),
-                              HandTin::STRIDE, iso, failing, false));
+  EXPECT_FALSE(tracer.extract(
+      ConstTinView{grid.tin.triangles.data(), grid.tin.count(), grid.tin.points.data(), HandTin::STRIDE}, iso,
+      failing, false));
   tracer.release_pools();
   // the next file starts clean: same output as a fresh tracer, twice in a row
   const auto first = trace(tracer, grid.tin, iso);
@@ -426,8 +428,9 @@ TEST(Tracer, PoolLimitStopsWithTheBufferMessage) {
   ContourTracer tracer(1, 2);  // blocks of 1 and 2 records, the third (4) is refused
   RecordingWriter writer;
   try {
-    tracer.extract(grid.tin.triangles.data(), grid.tin.count(), grid.tin.points.data(), HandTin::STRIDE, iso,
-                   writer, false);
+    tracer.extract(
+        ConstTinView{grid.tin.triangles.data(), grid.tin.count(), grid.tin.points.data(), HandTin::STRIDE},
+        iso, writer, false);
     FAIL() << "the pool limit was not enforced";
   } catch (const std::runtime_error& e) {
     const std::string message = e.what();
@@ -444,9 +447,10 @@ TEST(Tracer, UnsortedIsoValuesAreRefused) {
   ContourTracer tracer;
   RecordingWriter writer;
   const HandTin tin = one_triangle(0, 10, 10);
-  EXPECT_THROW(tracer.extract(tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE,
-                              std::vector<float>{5, 4}, writer, false),
-               std::runtime_error);
+  EXPECT_THROW(
+      tracer.extract(ConstTinView{tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE},
+                     std::vector<float>{5, 4}, writer, false),
+      std::runtime_error);
 }
 
 // ---- simplification and cleaning ------------------------------------------------------------

@@ -36,13 +36,13 @@ struct TerrainTin {
   int32_t count() const { return tin.triangle_count(); }
   bool finite(int32_t t) const { return tin_in_use(triangle(t)) && !tin_is_infinite(triangle(t)); }
   void carve(float concavity_sq) {
-    carve_concave_hull(triangles(), count(), points.data(), stride, concavity_sq);
+    carve_concave_hull(TinView{triangles(), count(), points.data(), stride}, concavity_sq);
   }
   int32_t kill(float kill_sq) {
-    return kill_long_edge_triangles(triangles(), count(), points.data(), stride, kill_sq);
+    return kill_long_edge_triangles(TinView{triangles(), count(), points.data(), stride}, kill_sq);
   }
   void smooth(int passes, bool honour_lock = false) {
-    smooth_terrain(triangles(), count(), points.data(), stride, passes, honour_lock);
+    smooth_terrain(TinView{triangles(), count(), points.data(), stride}, passes, honour_lock);
   }
 };
 
@@ -122,7 +122,8 @@ void expect_consistent(const TerrainTin& t) {
 std::vector<RecordedLine> trace(const TerrainTin& t, const std::vector<float>& iso) {
   ContourTracer tracer;
   RecordingWriter writer;
-  EXPECT_TRUE(tracer.extract(t.tin.triangles(), t.count(), t.points.data(), t.stride, iso, writer, false));
+  EXPECT_TRUE(tracer.extract(ConstTinView{t.tin.triangles(), t.count(), t.points.data(), t.stride}, iso,
+                             writer, false));
   return writer.lines;
 }
 
@@ -313,7 +314,7 @@ TEST(Smooth, ReadsAllThreeElevationsBeforeWriting) {
   // would get 0.45. The hand-built buffer also holds infinite triangles and a free record with
   // garbage vertex references, which must be skipped.
   HandTin tin = build_tin({0, 0, 10, 4, 0, 0, 0, 4, 0}, {{0, 1, 2}});
-  smooth_terrain(tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE, 1, false);
+  smooth_terrain(TinView{tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE}, 1, false);
   EXPECT_EQ(tin.points[2], 9.0f);
   EXPECT_EQ(tin.points[5], 0.5f);
   EXPECT_EQ(tin.points[8], 0.5f);
@@ -346,7 +347,7 @@ TEST(Smooth, NoisyPlaneFlattensWithEveryPass) {
   auto t = lattice([](int, int) { return true; },
                    [&](float x, float y) { return static_cast<float>(plane(x, y)) + noise(random); });
   std::vector<float> at_once = t->points;
-  smooth_terrain(t->triangles(), t->count(), at_once.data(), t->stride, 3, false);
+  smooth_terrain(TinView{t->triangles(), t->count(), at_once.data(), t->stride}, 3, false);
   double previous = rms_from_plane(*t, plane);
   for (int pass = 1; pass <= 3; pass++) {
     t->smooth(1);
