@@ -10,6 +10,15 @@ ParseOutcome parse_command_line(int argc, char** argv, CommandLine& line) {
   return parse_driver_options(argc, argv, line.driver);
 }
 
+std::string unparse_command_line(const CommandLine& line, bool with_output_names) {
+  std::string text;
+  line.converter.unparse(text);
+  line.input.write_options(text);
+  line.output.unparse(text, with_output_names);
+  unparse_driver_options(line.driver, text);
+  return text;
+}
+
 int run_command_line(CommandLine& line) {
   const DriverSettings& settings = line.driver;
   if (settings.gui) {

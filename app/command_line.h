@@ -3,6 +3,8 @@
 // which report any word nobody took), and the mode the run then takes.
 #pragma once
 
+#include <string>
+
 #include "app/driver_options.h"
 #include "geo/geoprojectionconverter.h"
 #include "lineio/line_output_opener.h"
@@ -18,6 +20,10 @@ struct CommandLine {
 // Parses argv[1 .. argc-1] into `line`, emptying the words each parser consumes. The messages of
 // bad options are printed; the outcome says whether to run and, if not, the exit code.
 ParseOutcome parse_command_line(int argc, char** argv, CommandLine& line);
+
+// The options of all four parts as one command-line text, without input and output names: what a
+// further process needs to run as this one does (the unparse contract of common/option_text.h).
+std::string unparse_command_line(const CommandLine& line, bool with_output_names);
 
 // Chooses the mode after parsing and runs it; answers the exit code.
 int run_command_line(CommandLine& line);

@@ -9,6 +9,7 @@
 
 #include "common/argument_cursor.h"
 #include "common/messages.h"
+#include "common/option_text.h"
 #include "contour/iso_values.h"
 
 namespace {
@@ -207,6 +208,7 @@ std::optional<ParseOutcome> OptionWalker::handle_iso(bool& mine) {
     float value = 0.0f;
     if (auto stop = read_value(value, "value", NumberRange::any())) return stop;
     append_iso(value);
+    s_.levels.given_as.push_back({value, value, 0.0f});
     return std::nullopt;
   }
   if (is("-iso_every")) {
@@ -247,6 +249,7 @@ std::optional<ParseOutcome> OptionWalker::handle_iso_range() {
     if (value > to) break;
     append_iso(static_cast<float>(value));
   }
+  s_.levels.given_as.push_back({from, to, step});
   args_.skip(3);
   return std::nullopt;
 }
@@ -255,6 +258,47 @@ std::optional<ParseOutcome> OptionWalker::handle_iso_range() {
 
 ParseOutcome parse_driver_options(int argc, char** argv, DriverSettings& settings) {
   return OptionWalker(argc, argv, settings).run();
+}
+
+void unparse_driver_options(const DriverSettings& s, std::string& text) {
+  const DriverSettings defaults;
+  if (s.verbose) append_option(text, "-v");
+  if (s.extra_pass) append_option(text, "-extra_pass");
+  if (s.arrival_order) append_option(text, "-arrival_order");
+  const auto setting = [&text](const char* option, auto value, auto default_value) {
+    if (value == default_value) return;
+    append_option(text, option);
+    append_number(text, value);
+  };
+  setting("-simplify", s.simplify_length, defaults.simplify_length);
+  setting("-simplify_area", s.simplify_area, defaults.simplify_area);
+  setting("-clean", s.clean, defaults.clean);
+  if (s.loops_only) append_option(text, "-loops_only");
+  setting("-smooth", static_cast<long long>(s.smooth_passes), 0LL);
+  setting("-concavity", s.concavity, defaults.concavity);
+  setting("-kill", s.kill, defaults.kill);
+  for (const ContourLevelRequest::Given& g : s.levels.given_as) {
+    if (g.step == 0.0f) {
+      append_option(text, "-iso");
+      append_number(text, g.from);
+    } else {
+      append_option(text, "-iso_range");
+      append_number(text, g.from);
+      append_number(text, g.to);
+      append_number(text, g.step);
+    }
+  }
+  setting("-iso_every", s.levels.every, 0.0);
+  setting("-iso_number", static_cast<long long>(s.levels.number), 0LL);
+  if (s.tin_output) append_option(text, "-tin");
+  if (s.lakes_file) {
+    append_option(text, "-lakes");
+    append_word(text, *s.lakes_file);
+  }
+  if (s.creeks_file) {
+    append_option(text, "-creeks");
+    append_word(text, *s.creeks_file);
+  }
 }
 
 void print_version_banner() {

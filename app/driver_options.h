@@ -40,6 +40,11 @@ struct ParseOutcome {
 // options "-ilay" and "-ilaydir" are accepted and have no effect in this tool.
 ParseOutcome parse_driver_options(int argc, char** argv, DriverSettings& settings);
 
+// Appends the options that parse back to `settings` (the unparse contract of common/option_text.h).
+// The mode options ("-gui", "-cores", "-cpu64") are not written: a command line built from the
+// settings runs one normal run.
+void unparse_driver_options(const DriverSettings& settings, std::string& text);
+
 void print_version_banner();
 void print_usage();
 // Prints the usage text and "<press ENTER>", then waits for one key when a person can answer.

@@ -28,6 +28,12 @@ struct ContourLevelRequest {
   std::vector<float> given;
   double every = 0.0;
   int32_t number = 0;
+  // The "-iso" and "-iso_range" options as given (a single value has step 0), so that the request
+  // can be written back as the few words it came from rather than as every value.
+  struct Given {
+    float from = 0.0f, to = 0.0f, step = 0.0f;
+  };
+  std::vector<Given> given_as;
 };
 
 // The contour elevations of one input file, sorted ascending, from the request and the file's

@@ -363,6 +363,17 @@ bool LineOutputOpener::write_prj(const char* name) {
 
 int LineOutputOpener::unparse(char* buffer, std::size_t size, bool with_names) const {
   std::string text;
+  unparse(text, with_names);
+  if (buffer == nullptr || size == 0) return -1;
+  if (text.size() + 1 > size) {
+    buffer[0] = '\0';
+    return -1;
+  }
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return static_cast<int>(text.size());
+}
+
+void LineOutputOpener::unparse(std::string& text, bool with_names) const {
   if (with_names) {
     if (directory) text += "-odir \"" + *directory + "\" ";
     if (given_name || file_name) text += "-o \"" + (given_name ? *given_name : *file_name) + "\" ";
@@ -375,11 +386,4 @@ int LineOutputOpener::unparse(char* buffer, std::size_t size, bool with_names) c
   if (only_2d) text += "-only_2d ";
   if (!kml_clamp_to_ground) text += "-kml_absolute ";
   if (kml_elevation_offset != 0.0f) append_format(text, "-kml_elevation_offset %g ", kml_elevation_offset);
-  if (buffer == nullptr || size == 0) return -1;
-  if (text.size() + 1 > size) {
-    buffer[0] = '\0';
-    return -1;
-  }
-  std::memcpy(buffer, text.c_str(), text.size() + 1);
-  return static_cast<int>(text.size());
 }

@@ -57,6 +57,8 @@ class LineOutputOpener {
   // characters written. When the text does not fit in size bytes the buffer holds the empty string
   // and the answer is -1: a cut command line would silently change what a further process does.
   int unparse(char* buffer, std::size_t size, bool with_names) const;
+  // The same options appended to `text` (the unparse contract of common/option_text.h).
+  void unparse(std::string& text, bool with_names) const;
 
   const char* get_file_name() const { return file_name ? file_name->c_str() : nullptr; }
   const char* get_directory() const { return directory ? directory->c_str() : nullptr; }

@@ -92,6 +92,8 @@ class LASinputOpener {
 
   // Appends the options that reproduce this opener's settings; answers the characters written.
   int write_options(char* buffer, size_t size) const;
+  // The same options appended to `text` (the unparse contract of common/option_text.h).
+  void write_options(std::string& text) const;
 
  private:
   struct FileName {

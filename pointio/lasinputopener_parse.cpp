@@ -633,6 +633,15 @@ const char* LASinputOpener::get_file_name() const {
 
 int LASinputOpener::write_options(char* buffer, size_t size) const {
   std::string s;
+  write_options(s);
+  // Append to what the buffer holds already, never past its end.
+  const size_t used = buffer && size ? std::strlen(buffer) : 0;
+  if (!buffer || used + s.size() + 1 > size) return 0;
+  std::memcpy(buffer + used, s.c_str(), s.size() + 1);
+  return static_cast<int>(s.size());
+}
+
+void LASinputOpener::write_options(std::string& s) const {
   char word[256];
   const auto add = [&](int n) {
     s.append(word, static_cast<size_t>(std::max(0, std::min<int>(n, sizeof word - 1))));
@@ -671,9 +680,4 @@ int LASinputOpener::write_options(char* buffer, size_t size) const {
   if (populate_header_) s += "-populate ";
   if (io_ibuffer_size_ != 262144) add(std::snprintf(word, sizeof word, "-io_ibuffer %u ", io_ibuffer_size_));
   if (temp_file_base_) s += "-temp_files \"" + *temp_file_base_ + "\" ";
-  // Append to what the buffer holds already, never past its end.
-  const size_t used = buffer && size ? std::strlen(buffer) : 0;
-  if (!buffer || used + s.size() + 1 > size) return 0;
-  std::memcpy(buffer + used, s.c_str(), s.size() + 1);
-  return static_cast<int>(s.size());
 }
