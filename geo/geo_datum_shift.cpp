@@ -66,6 +66,7 @@ bool parse_candidate(const std::vector<std::string>& fields, Candidate& c) {
     }
     if (!parse_number(fields[i], v[i])) return false;
   }
+  if (!(v[1] >= 1.0 && v[1] <= 2147483647.0)) return false;  // a code, not any number
   GeoDatumShift& s = c.shift;
   s.code = static_cast<int>(v[1]);
   s.name = fields[2];
@@ -84,7 +85,7 @@ bool parse_candidate(const std::vector<std::string>& fields, Candidate& c) {
   c.north = v[15];
   c.west = v[16];
   c.east = v[17];
-  return s.code > 0;
+  return true;
 }
 
 }  // namespace
