@@ -54,6 +54,9 @@ bool RkpPointDecoder::setup(const RekompDescriptor& descriptor, uint32_t selecti
       return fail("item type %u of version %u cannot be decoded", item.type, item.version);
     record_length_ += item.size;
   }
+  // A LAS record length is a 16-bit field; item lists that add up to more describe no point.
+  if (record_length_ > UINT16_MAX)
+    return fail("items add up to %u bytes, more than a point record holds", record_length_);
   if (layered_ && descriptor.items[0].type != RkpItem::POINT14)
     return fail("layered chunks must start with item type %u", RkpItem::POINT14);
   selection_ = selection;
