@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/messages.h"
+#include "pointio/laspointstages.h"
 #include "pointio/lasreaderlas.h"
 #include "pointio/lasreadermerged.h"
 #include "pointio/lasrequantize.h"
@@ -37,9 +38,39 @@ const char* reader_kind(const std::string& name, bool itxt) {
 LASinputOpener::LASinputOpener() = default;
 LASinputOpener::~LASinputOpener() = default;
 
+void LASinputOpener::set_point_stages(std::unique_ptr<LASpointStages> stages) {
+  stages_ = std::move(stages);
+}
+
+bool LASinputOpener::check_for_overflow() const {
+  return !stages_ || stages_->check_for_overflow();
+}
+
+void LASinputOpener::set_point_stages_on(LASreader& reader) const {
+  if (!stages_) return;
+  stages_->reset();
+  reader.set_stage(LASreader::STAGE_FILTER, stages_->make_filter_stage());
+  reader.set_stage(LASreader::STAGE_TRANSFORM, stages_->make_transform_stage());
+}
+
+// With flight-line numbering every point gets the file's source ID, by an operation of the
+// transform that is replaced for every file (its stage needs no field, so it may join after the
+// open, once the header's ID is known).
+void LASinputOpener::number_flight_line(LASreader& reader) const {
+  if (files_are_flightlines_) {
+    const size_t position = file_name_current_;  // 1-based position of the file just handed out
+    reader.header.file_source_ID =
+        static_cast<uint16_t>(files_are_flightlines_ + files_are_flightlines_index_ + position);
+  }
+  if (!stages_ || !(files_are_flightlines_ || apply_file_source_ID_)) return;
+  stages_->set_point_source(reader.header.file_source_ID);
+  if (!reader.get_stage(LASreader::STAGE_TRANSFORM))
+    reader.set_stage(LASreader::STAGE_TRANSFORM, stages_->make_transform_stage());
+}
+
 // The source of a LAS-family input, with the stages that must be in place before it opens: the
-// requantization the user asked for, then (once they exist) the filter and the transform. The area
-// of interest follows after the open, because it is compared with the source's bounds.
+// requantization the user asked for, then the filter and the transform. The area of interest
+// follows after the open, because it is compared with the source's bounds.
 std::unique_ptr<LASreaderLAS> LASinputOpener::make_las_reader() const {
   auto reader = std::make_unique<LASreaderLAS>();
   if (scale_factor_ || offset_ || auto_reoffset_) {
@@ -47,6 +78,7 @@ std::unique_ptr<LASreaderLAS> LASinputOpener::make_las_reader() const {
                       std::make_unique<LASrequantizeStage>(
                           LASrequantizeStage::Request{scale_factor_, offset_, auto_reoffset_ && !offset_}));
   }
+  set_point_stages_on(*reader);
   return reader;
 }
 
@@ -99,17 +131,14 @@ std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) 
     print_message("ERROR: cannot open lasreaderlas with file name '%s'\n", name.c_str());
     return nullptr;
   }
-  if (files_are_flightlines_) {
-    const size_t position = file_name_current_;  // 1-based position of the file just handed out
-    reader->header.file_source_ID =
-        static_cast<uint16_t>(files_are_flightlines_ + files_are_flightlines_index_ + position);
-  }
+  number_flight_line(*reader);
   apply_area(*reader, true);
   return reader;
 }
 
 std::unique_ptr<LASreader> LASinputOpener::open_merged() {
   auto merged = std::make_unique<LASreaderMerged>();
+  set_point_stages_on(*merged);
   merged->set_scale_factor(scale_factor_);
   merged->set_offset(offset_);
   merged->set_io_ibuffer_size(io_ibuffer_size_);
@@ -144,6 +173,11 @@ std::unique_ptr<LASreader> LASinputOpener::open_stdin() {
   if (!reader->open(stdin, false, LASreaderLAS::kDecompressAll)) {
     print_message("ERROR: cannot open lasreaderlas from stdin \n");
     return nullptr;
+  }
+  if (stages_ && apply_file_source_ID_) {
+    stages_->set_point_source(reader->header.file_source_ID);
+    if (!reader->get_stage(LASreader::STAGE_TRANSFORM))
+      reader->set_stage(LASreader::STAGE_TRANSFORM, stages_->make_transform_stage());
   }
   apply_area(*reader, true);
   return reader;

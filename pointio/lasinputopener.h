@@ -6,10 +6,10 @@
 // A reader is a source followed by stages (pointio/laspointstage.h). open() picks the source by
 // the file name (reader_kind: LAS and compressed files go to LASreaderLAS, other kinds to their
 // own readers once they exist) and make_las_reader sets the stages that must be in place before
-// the source opens (requantize; filter and transform join there); the area of interest is set
-// after the open. A new source kind is one more entry in the kind table and one more branch in
-// open_single that constructs and opens it; reopen() opens it again the same way, and calls
-// reset on the stages of the reader it hands back.
+// the source opens (requantize, and the filter and transform the point stages built from the
+// command line); the area of interest is set after the open. A new source kind is one more entry in the kind
+// table and one more branch in open_single that constructs and opens it; reopen() opens it again the same
+// way, and calls reset on the stages of the reader it hands back.
 #pragma once
 
 #include <array>
@@ -20,6 +20,7 @@
 #include <vector>
 
 class ArgumentCursor;
+class LASpointStages;
 class LASreader;
 class LASreaderLAS;
 
@@ -55,8 +56,13 @@ class LASinputOpener {
   LASinputOpener(const LASinputOpener&) = delete;
   LASinputOpener& operator=(const LASinputOpener&) = delete;
 
-  // Consumes the input options of argv[1..argc-1] by blanking them. Answers false after printing
-  // the message of a missing or invalid argument.
+  // Who builds the filter, transform and ignore set from the command line. Without one, their
+  // options are left for other parsers (and end as words nobody understands).
+  void set_point_stages(std::unique_ptr<LASpointStages> stages);
+  LASpointStages* get_point_stages() const { return stages_.get(); }
+
+  // Consumes the input options of argv[1..argc-1] by blanking them, then lets the point stages
+  // consume theirs. Answers false after printing the message of a missing or invalid argument.
   bool parse(int argc, char** argv, bool accept_ignore = false);
   void usage() const;
 
@@ -77,7 +83,11 @@ class LASinputOpener {
   // The name last handed out, else the first of the list, else none.
   const char* get_file_name() const;
 
+  // The point fields the caller needs; readers add those their stages read.
   void set_decompress_selective(uint32_t mask) { decompress_selective_ = mask; }
+  // False (after one error line per transform operation) when the transform of the input opened
+  // last stored coordinates that did not fit 32-bit integers.
+  bool check_for_overflow() const;
   void set_populate_header(bool populate) { populate_header_ = populate; }
   void set_pipe_on(bool pipe_on) { pipe_on_ = pipe_on; }
   void set_inside_tile(float ll_x, float ll_y, float size) { tile_ = InsideTile{ll_x, ll_y, size}; }
@@ -119,6 +129,10 @@ class LASinputOpener {
   std::unique_ptr<LASreader> open_merged();
   std::unique_ptr<LASreader> open_stdin();
   std::unique_ptr<LASreaderLAS> make_las_reader() const;
+  // Starts the filter and transform again and sets their stages on `reader`.
+  void set_point_stages_on(LASreader& reader) const;
+  // Numbers the points of a single file by its flight line, when asked to.
+  void number_flight_line(LASreader& reader) const;
   bool apply_area(LASreader& reader, bool single_file) const;
 
   uint32_t io_ibuffer_size_ = 262144;
@@ -152,4 +166,5 @@ class LASinputOpener {
   std::optional<InsideRectangle> rectangle_;
 
   uint32_t decompress_selective_ = 0xFFFFFFFF;
+  std::unique_ptr<LASpointStages> stages_;
 };

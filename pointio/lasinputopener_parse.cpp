@@ -13,6 +13,7 @@
 #include "common/messages.h"
 #include "common/numbers.h"
 #include "pointio/lasinputopener.h"
+#include "pointio/laspointstages.h"
 
 namespace {
 
@@ -228,12 +229,14 @@ bool LASinputOpener::parse(int argc, char** argv, bool accept_ignore) {
     if (r == Parsed::kError) return false;
     if (r == Parsed::kHelp) return true;
   }
-  return finish_parse();
+  if (!finish_parse()) return false;
+  return !stages_ || stages_->parse(argc, argv, accept_ignore);
 }
 
 LASinputOpener::Parsed LASinputOpener::parse_files(ArgumentCursor& args) {
   const char* a = args.option();
   if (!std::strcmp(a, "-h") || !std::strcmp(a, "-help")) {
+    if (stages_) stages_->usage();
     print_ignore_help();
     usage();
     return Parsed::kHelp;

@@ -1,0 +1,220 @@
+#include "filter/lastransform.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+#include "common/messages.h"
+#include "filter/detail/operations.h"
+#include "filter/detail/option_args.h"
+#include "pointio/laspoint.h"
+
+using namespace filter_detail;
+
+// Groups of point fields that only some record layouts carry.
+namespace las_unread {
+constexpr uint32_t kExtended = 1;  // the fields of the LAS 1.4 point types, filled by POINT14 records
+constexpr uint32_t kGpsTime = 2, kRgb = 4, kNir = 8, kWavePacket = 16, kAll = 31;
+}  // namespace las_unread
+
+namespace {
+
+const std::unordered_map<std::string_view, const OperationOption*>& option_table() {
+  static const std::unordered_map<std::string_view, const OperationOption*> table = [] {
+    std::unordered_map<std::string_view, const OperationOption*> t;
+    for (auto options : {coordinate_operation_options(), field_operation_options(),
+                         colour_operation_options(), attribute_operation_options()}) {
+      for (const OperationOption& o : options) t.emplace(o.option, &o);
+    }
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+LAStransform::LAStransform() = default;
+LAStransform::~LAStransform() = default;
+
+bool LAStransform::parse(int argc, char** argv) {
+  ArgumentCursor args(argc, argv);
+  while (args.next()) {
+    const char* a = args.option();
+    if (a[0] != '-') continue;
+    if (!std::strcmp(a, "-h") || !std::strcmp(a, "-help")) {
+      usage();
+      return true;
+    }
+    if (!std::strcmp(a, "-filtered_transform")) {
+      filtered_ = true;
+      args.consume(0);
+      continue;
+    }
+    std::unique_ptr<LASoperation> made;
+    const int list_words = parse_comma_list_option(args, made);
+    if (list_words < 0) return false;
+    if (made) {
+      add_operation(std::move(made));
+      args.consume(list_words);
+      continue;
+    }
+    const auto found = option_table().find(a);
+    if (found == option_table().end()) continue;
+    const OperationOption& option = *found->second;
+    const int count = static_cast<int>(std::strlen(option.types));
+    if (option.missing && !args.has(count)) {
+      print_message(option.missing, a);
+      return false;
+    }
+    ArgValues values;
+    if (!read_args(args, option.names, option.types, values)) return false;
+    std::unique_ptr<LASoperation> operation = option.make(values, registers_);
+    if (!operation) return false;
+    add_operation(std::move(operation));
+    args.consume(count);
+  }
+  return true;
+}
+
+bool LAStransform::parse(std::string_view text) {
+  const std::string copy(text);
+  std::vector<std::string> words = split_command_words(copy.c_str());
+  std::vector<char*> argv;
+  static char program[] = "";
+  argv.push_back(program);
+  for (std::string& w : words) argv.push_back(w.data());
+  return parse(static_cast<int>(argv.size()), argv.data());
+}
+
+std::string LAStransform::get_command() const {
+  std::string s;
+  if (filter_) s = filter_->get_command() + "-filtered_transform ";
+  CommandWriter out(s, CommandWriter::kListing);
+  for (const auto& op : operations_) op->write_command(out);
+  return s;
+}
+
+void LAStransform::unparse(std::string& out) const {
+  if (filter_) {
+    filter_->unparse(out);
+    out += "-filtered_transform ";
+  }
+  CommandWriter writer(out, CommandWriter::kExact);
+  for (const auto& op : operations_) op->write_command(writer);
+}
+
+uint32_t LAStransform::get_decompress_selective() const {
+  // The filter of a filtered transform reads its fields too: a reader that decodes only what the
+  // operations read would hand it fields it never filled.
+  uint32_t mask = filter_ ? filter_->get_decompress_selective() : 0u;
+  for (const auto& op : operations_) mask |= op->get_decompress_selective();
+  return mask;
+}
+
+namespace {
+
+// The field groups the records of a point's layout do not carry.
+uint32_t unread_fields_of(const LASpoint& p) {
+  if (p.items.empty()) return 0;
+  uint32_t carried = 0;
+  for (const LASitem& item : p.items) {
+    switch (item.type) {
+      case LASitem::POINT14:
+        carried |= las_unread::kExtended | las_unread::kGpsTime;
+        break;
+      case LASitem::GPSTIME11:
+        carried |= las_unread::kGpsTime;
+        break;
+      case LASitem::RGB12:
+      case LASitem::RGB14:
+        carried |= las_unread::kRgb;
+        break;
+      case LASitem::RGBNIR14:
+        carried |= las_unread::kRgb | las_unread::kNir;
+        break;
+      case LASitem::WAVEPACKET13:
+      case LASitem::WAVEPACKET14:
+        carried |= las_unread::kWavePacket;
+        break;
+      default:
+        break;
+    }
+  }
+  return las_unread::kAll & ~carried;
+}
+
+}  // namespace
+
+void LAStransform::forget_unread_fields(LASpoint& p) {
+  if (unread_fields_ & kLayoutUnknown) {
+    unread_fields_ = unread_fields_of(p);
+    if (!unread_fields_) return;
+  }
+  if (unread_fields_ & las_unread::kExtended) {
+    p.extended_scan_angle = 0;
+    p.extended_scanner_channel = 0;
+    p.extended_classification_flags = 0;
+    p.extended_classification = 0;
+    p.extended_return_number = 1;
+    p.extended_number_of_returns = 1;
+  }
+  if (unread_fields_ & las_unread::kGpsTime) p.gps_time = 0.0;
+  if (unread_fields_ & las_unread::kRgb) p.rgb[0] = p.rgb[1] = p.rgb[2] = 0;
+  if (unread_fields_ & las_unread::kNir) p.rgb[3] = 0;
+  if (unread_fields_ & las_unread::kWavePacket) p.wavepacket = LASwavepacket{};
+}
+
+void LAStransform::reset() {
+  unread_fields_ = kLayoutUnknown;
+  for (auto& op : operations_) op->reset();
+  if (filter_) filter_->reset();
+  registers_ = LASregisters{};
+}
+
+bool LAStransform::check_for_overflow() const {
+  bool fine = true;
+  for (const auto& op : operations_) {
+    if (op->get_overflow() == 0) continue;
+    std::string command = op->get_command();
+    if (!command.empty() && command.back() == ' ') command.pop_back();
+    print_message(
+        "ERROR: total of %" PRId64
+        " overflows caused by '%s': the new coordinates do not fit 32-bit integers with the file's scale "
+        "and offset\n",
+        op->get_overflow(), command.c_str());
+    fine = false;
+  }
+  return fine;
+}
+
+void LAStransform::add_operation(std::unique_ptr<LASoperation> operation) {
+  operations_.push_back(std::move(operation));
+}
+
+bool LAStransform::delete_operation(std::string_view name) {
+  for (auto it = operations_.begin(); it != operations_.end(); ++it) {
+    if (name == (*it)->name()) {
+      operations_.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+void LAStransform::set_filter(std::unique_ptr<LASfilter> filter) {
+  filter_ = std::move(filter);
+  if (!filter_) filtered_ = false;
+}
+
+void LAStransform::set_point_source(uint16_t value) {
+  delete_operation("set_point_source");
+  add_operation(make_set_point_source(value));
+}
+
+void LAStransform::clean() {
+  operations_.clear();
+  filter_.reset();
+  filtered_ = false;
+}

@@ -1,0 +1,88 @@
+#include "filter/detail/option_args.h"
+
+#include <cstring>
+
+#include "common/messages.h"
+
+namespace filter_detail {
+
+std::string nth_name(const char* names, int k) {
+  const char* p = names;
+  for (int i = 0; i < k && p; i++) {
+    p = std::strchr(p, ' ');
+    if (p) p++;
+  }
+  if (!p) return {};
+  const char* end = std::strchr(p, ' ');
+  return end ? std::string(p, static_cast<size_t>(end - p)) : std::string(p);
+}
+
+void print_needs(const char* option, int count, const char* names) {
+  print_message("ERROR: '%s' needs %d argument%s: %s\n", option, count, count == 1 ? "" : "s", names);
+}
+
+void print_needs_but(const char* option, int count, const char* names, const char* word,
+                     const char* bad_name) {
+  print_message("ERROR: '%s' needs %d argument%s: %s but '%s' is no valid %s\n", option, count,
+                count == 1 ? "" : "s", names, word, bad_name);
+}
+
+bool read_args(const ArgumentCursor& args, const char* names, const char* types, ArgValues& out) {
+  const int count = static_cast<int>(std::strlen(types));
+  out.option = args.option();
+  if (!args.has(count)) {
+    print_needs(args.option(), count, names);
+    return false;
+  }
+  for (int k = 0; k < count && k < kMaxArgs; k++) {
+    const char* w = args.argument(k + 1);
+    bool ok = false;
+    switch (types[k]) {
+      case 'F':
+        ok = read_f64(w, out.f64[k]);
+        break;
+      case 'f':
+        ok = read_f32(w, out.f32[k]);
+        break;
+      case 'd':
+        ok = read_i32(w, out.i32[k]);
+        break;
+      case 'u':
+        ok = read_u32(w, out.u32[k]);
+        break;
+      default:
+        out.text[k] = w;
+        ok = *w != '\0';
+        break;
+    }
+    if (!ok) {
+      print_needs_but(args.option(), count, names, w, nth_name(names, k).c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::string> split_command_words(const char* text) {
+  std::vector<std::string> words;
+  const char* p = text;
+  while (p && *p) {
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') p++;
+    if (!*p) break;
+    std::string w;
+    if (*p == '"') {
+      const char* end = std::strchr(p + 1, '"');
+      if (!end) end = p + std::strlen(p);
+      w.assign(p + 1, static_cast<size_t>(end - p - 1));
+      p = *end ? end + 1 : end;
+    } else {
+      const char* start = p;
+      while (*p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r') p++;
+      w.assign(start, static_cast<size_t>(p - start));
+    }
+    words.push_back(std::move(w));
+  }
+  return words;
+}
+
+}  // namespace filter_detail
