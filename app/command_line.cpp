@@ -1,10 +1,14 @@
 #include "app/command_line.h"
 
+#include <memory>
+
 #include "app/contour_run.h"
 #include "common/messages.h"
+#include "filter/lasinputstages.h"
 
 ParseOutcome parse_command_line(int argc, char** argv, CommandLine& line) {
   if (!line.converter.parse(argc, argv)) return {false, 1};
+  line.input.set_point_stages(std::make_unique<LASinputStages>());
   if (!line.input.parse(argc, argv)) return {false, 1};
   if (!line.output.parse(argc, argv)) return {false, 1};
   return parse_driver_options(argc, argv, line.driver);

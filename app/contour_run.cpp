@@ -83,6 +83,9 @@ int ContourRun::process_file() {
   if (!point_capacity(reader, capacity)) return 1;
   PointSet points;
   if (!read_points(*reader, capacity, name, points)) return 1;
+  // A transform that pushed coordinates past the 32-bit integers put points where they do not
+  // belong: no contour may be traced from them.
+  if (!input_.check_for_overflow()) return 1;
   if (reader->is_incomplete()) incomplete_inputs_++;
   reader->close();
   if (!triangulate(points, settings_.arrival_order, name, tin_, timer_)) return 1;
