@@ -19,6 +19,7 @@ std::string unparse_command_line(const CommandLine& line, bool with_output_names
   line.converter.unparse(text);
   line.input.write_options(text);
   line.output.unparse(text, with_output_names);
+  line.input.write_point_stage_options(text);
   unparse_driver_options(line.driver, text);
   return text;
 }

@@ -1,7 +1,8 @@
 #include "filter/command_writer.h"
 
-#include <charconv>
 #include <cstdio>
+
+#include "common/option_text.h"
 
 void CommandWriter::option(std::string_view name) {
   out_ += '-';
@@ -15,21 +16,13 @@ void CommandWriter::word(std::string_view text) {
 }
 
 void CommandWriter::quoted(std::string_view file_name) {
+  if (style_ == kExact) {
+    append_word(out_, file_name);
+    return;
+  }
   out_ += '"';
   out_ += file_name;
   out_ += "\" ";
-}
-
-void CommandWriter::append_exact(double v) {
-  char text[64];
-  const auto r = std::to_chars(text, text + sizeof text, v);
-  out_.append(text, r.ptr);
-}
-
-void CommandWriter::append_exact(float v) {
-  char text[64];
-  const auto r = std::to_chars(text, text + sizeof text, v);
-  out_.append(text, r.ptr);
 }
 
 void CommandWriter::number(double v, const char* listing_format) {
@@ -40,26 +33,20 @@ void CommandWriter::number(double v, const char* listing_format) {
 }
 
 void CommandWriter::value(double v) {
-  if (style_ == kExact)
-    append_exact(v);
-  else
-    number(v, "%lf");
+  if (style_ == kExact) return append_number(out_, v);
+  number(v, "%lf");
   out_ += ' ';
 }
 
 void CommandWriter::value(float v) {
-  if (style_ == kExact)
-    append_exact(v);
-  else
-    number(static_cast<double>(v), "%g");
+  if (style_ == kExact) return append_number(out_, v);
+  number(static_cast<double>(v), "%g");
   out_ += ' ';
 }
 
 void CommandWriter::fixed(float v) {
-  if (style_ == kExact)
-    append_exact(v);
-  else
-    number(static_cast<double>(v), "%f");
+  if (style_ == kExact) return append_number(out_, v);
+  number(static_cast<double>(v), "%f");
   out_ += ' ';
 }
 
@@ -76,10 +63,12 @@ void CommandWriter::value(uint32_t v) {
 void CommandWriter::comma_list(std::span<const double> values) {
   for (size_t i = 0; i < values.size(); i++) {
     if (i) out_ += ',';
-    if (style_ == kExact)
-      append_exact(values[i]);
-    else
+    if (style_ == kExact) {
+      append_number(out_, values[i]);
+      out_.pop_back();  // the blank after the number: the list is one word
+    } else {
       number(values[i], "%lf");
+    }
   }
   out_ += ' ';
 }

@@ -3,9 +3,9 @@
 // arguments, each followed by one blank.
 //
 // The listing style prints numbers the way messages show them ("%lf" for doubles, "%g" for
-// floats). The exact style prints the shortest text that reads back to the same value, so that a
-// command line rebuilt from it (the multi-process run, the graphical panel) gives the very same
-// filter or transform.
+// floats). The exact style follows the unparse contract (common/option_text.h) with the shortest
+// text that reads back to the same value, so that a command line rebuilt from it (the
+// multi-process run, the graphical panel) gives the very same filter or transform.
 
 #include <cstdint>
 #include <span>
@@ -35,8 +35,6 @@ class CommandWriter {
 
  private:
   void number(double v, const char* listing_format);
-  void append_exact(double v);
-  void append_exact(float v);
 
   std::string& out_;
   Style style_;

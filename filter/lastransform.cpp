@@ -79,13 +79,7 @@ bool LAStransform::parse(int argc, char** argv) {
 }
 
 bool LAStransform::parse(std::string_view text) {
-  const std::string copy(text);
-  std::vector<std::string> words = split_command_words(copy.c_str());
-  std::vector<char*> argv;
-  static char program[] = "";
-  argv.push_back(program);
-  for (std::string& w : words) argv.push_back(w.data());
-  return parse(static_cast<int>(argv.size()), argv.data());
+  return parse_text(text, [this](int argc, char** argv) { return parse(argc, argv); });
 }
 
 std::string LAStransform::get_command() const {

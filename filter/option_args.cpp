@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/messages.h"
+#include "common/option_text.h"
 
 namespace filter_detail {
 
@@ -63,26 +64,13 @@ bool read_args(const ArgumentCursor& args, const char* names, const char* types,
   return true;
 }
 
-std::vector<std::string> split_command_words(const char* text) {
-  std::vector<std::string> words;
-  const char* p = text;
-  while (p && *p) {
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') p++;
-    if (!*p) break;
-    std::string w;
-    if (*p == '"') {
-      const char* end = std::strchr(p + 1, '"');
-      if (!end) end = p + std::strlen(p);
-      w.assign(p + 1, static_cast<size_t>(end - p - 1));
-      p = *end ? end + 1 : end;
-    } else {
-      const char* start = p;
-      while (*p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r') p++;
-      w.assign(start, static_cast<size_t>(p - start));
-    }
-    words.push_back(std::move(w));
-  }
-  return words;
+bool parse_text(std::string_view text, const std::function<bool(int, char**)>& parse) {
+  std::vector<std::string> words = split_command_words(text);
+  std::vector<char*> argv;
+  static char program[] = "";
+  argv.push_back(program);
+  for (std::string& w : words) argv.push_back(w.data());
+  return parse(static_cast<int>(argv.size()), argv.data());
 }
 
 }  // namespace filter_detail

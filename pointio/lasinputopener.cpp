@@ -42,6 +42,10 @@ void LASinputOpener::set_point_stages(std::unique_ptr<LASpointStages> stages) {
   stages_ = std::move(stages);
 }
 
+void LASinputOpener::write_point_stage_options(std::string& text) const {
+  if (stages_) stages_->unparse(text);
+}
+
 bool LASinputOpener::check_for_overflow() const {
   return !stages_ || stages_->check_for_overflow();
 }

@@ -104,6 +104,9 @@ class LASinputOpener {
   int write_options(char* buffer, size_t size) const;
   // The same options appended to `text` (the unparse contract of common/option_text.h).
   void write_options(std::string& text) const;
+  // The filter, transform and ignore options appended to `text` (the same contract), written back
+  // exactly.
+  void write_point_stage_options(std::string& text) const;
 
  private:
   struct FileName {

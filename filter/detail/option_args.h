@@ -4,8 +4,9 @@
 // the messages are those the filter and transform options have always printed.
 
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "common/argument_cursor.h"
 #include "common/numbers.h"
@@ -58,8 +59,7 @@ void print_needs_but(const char* option, int count, const char* names, const cha
 // The k-th (from 0) blank-separated name of `names`.
 std::string nth_name(const char* names, int k);
 
-// Splits a command text into words at blanks and tabs; a double-quoted part is one word without
-// its quotes (file names written by get_command).
-std::vector<std::string> split_command_words(const char* text);
+// Parses the words of a command text (common/option_text.h) as an argument vector with `parse`.
+bool parse_text(std::string_view text, const std::function<bool(int, char**)>& parse);
 
 }  // namespace filter_detail

@@ -70,6 +70,23 @@ TEST(CommandLineText, WrittenBackItParsesToTheSameSettings) {
   }
 }
 
+TEST(CommandLineText, FilterAndTransformOptionsComeBackExactly) {
+  CommandLine line;
+  ASSERT_TRUE(
+      parse_words({"-keep_class", "2", "8", "-drop_z_below", "0.1234567891", "-keep_point_source", "3", "7",
+                   "-translate_z", "-0.3", "-scale_intensity", "1.1", "-keep_class", "2", "-owkt"},
+                  line));
+  const std::string text = unparse_command_line(line, false);
+  // The second class list does not join the first, which is no longer the last criterion.
+  EXPECT_EQ(
+      text,
+      "-keep_classification_mask 260 -drop_z_below 0.1234567891 -keep_point_source 3 -keep_point_source 7 "
+      "-filter_and -keep_classification_mask 4 -translate_z -0.3 -scale_intensity 1.1 ");
+  CommandLine again;
+  ASSERT_TRUE(parse_words(split_command_words(text), again));
+  EXPECT_EQ(unparse_command_line(again, false), text);
+}
+
 TEST(CommandLineText, RangesStayRangesAndDefaultsStayUnwritten) {
   CommandLine line;
   ASSERT_TRUE(parse_words({"-iso_range", "0", "3000000", "1", "-concavity", "50", "-cores", "4"}, line));
