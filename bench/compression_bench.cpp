@@ -3,6 +3,7 @@
 // decoded at once. Run with --benchmark_counters_tabular=true.
 //   build/release/bench/compression_bench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include <map>
 #include <string>
@@ -35,6 +36,10 @@ void decode(benchmark::State& state, const char* name) {
   const unsigned threads = static_cast<unsigned>(state.range(1));
   std::vector<uint8_t> record(f.descriptor->record_length());
   uint64_t points = 0;
+  // CPU time of all threads: with several, what a core costs per point, whatever else the machine
+  // is running.
+  timespec cpu_start;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu_start);
   for (auto _ : state) {
     RkpPointDecoder decoder;
     MemoryByteSource source(f.bytes.data(), f.bytes.size());
@@ -46,7 +51,12 @@ void decode(benchmark::State& state, const char* name) {
     benchmark::DoNotOptimize(record.data());
     points += n;
   }
+  timespec cpu_end;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu_end);
+  const double cpu =
+      double(cpu_end.tv_sec - cpu_start.tv_sec) + 1e-9 * double(cpu_end.tv_nsec - cpu_start.tv_nsec);
   state.counters["points/s"] = benchmark::Counter(double(points), benchmark::Counter::kIsRate);
+  state.counters["points/cpu-s"] = double(points) / cpu;
 }
 
 void BM_Type1ChunkedV2_ahn3(benchmark::State& s) {

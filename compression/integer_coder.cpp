@@ -30,14 +30,14 @@ void IntegerCoder::init(bool for_decoder) {
   if (magnitude_.empty()) {
     magnitude_.reserve(contexts_);
     for (uint32_t i = 0; i < contexts_; i++) magnitude_.emplace_back(corrector_bits_ + 1, for_decoder);
-    corrector_.resize(size_t(corrector_bits_) + 1);
-    for (uint32_t i = 1; i <= corrector_bits_; i++) {
-      corrector_[i] = std::make_unique<SymbolModel>(1u << std::min(i, bits_high_), for_decoder);
+    corrector_.reserve(size_t(corrector_bits_) + 1);
+    for (uint32_t i = 0; i <= corrector_bits_; i++) {
+      corrector_.emplace_back(1u << std::min(std::max(i, 1u), bits_high_), for_decoder);
     }
   }
   for (SymbolModel& m : magnitude_) m.init();
   corrector_bit_.init();
-  for (uint32_t i = 1; i <= corrector_bits_; i++) corrector_[i]->init();
+  for (uint32_t i = 1; i <= corrector_bits_; i++) corrector_[i].init();
 }
 
 void IntegerCoder::compress(RangeEncoder& enc, int32_t prediction, int32_t real, uint32_t context) {
@@ -62,10 +62,10 @@ void IntegerCoder::compress(RangeEncoder& enc, int32_t prediction, int32_t real,
     const uint32_t c =
         static_cast<uint32_t>(corrector < 0 ? corrector + (int64_t(1) << k_) - 1 : corrector - 1);
     if (k_ <= bits_high_) {
-      enc.encode_symbol(*corrector_[k_], c);
+      enc.encode_symbol(corrector_[k_], c);
     } else {
       const uint32_t k1 = k_ - bits_high_;
-      enc.encode_symbol(*corrector_[k_], c >> k1);
+      enc.encode_symbol(corrector_[k_], c >> k1);
       enc.write_bits(k1, c & ((1u << k1) - 1));
     }
   }

@@ -29,10 +29,10 @@ class IntegerCoder {
       c = dec.decode_bit(corrector_bit_);
     } else if (k_ < 32) {
       if (k_ <= bits_high_) {
-        c = dec.decode_symbol(*corrector_[k_]);
+        c = dec.decode_symbol(corrector_[k_]);
       } else {
         const uint32_t k1 = k_ - bits_high_;
-        c = dec.decode_symbol(*corrector_[k_]);
+        c = dec.decode_symbol(corrector_[k_]);
         c = (c << k1) | dec.read_bits(k1);
       }
       // The class k holds correctors 2^(k-1) + 1 .. 2^k and -(2^k - 1) .. -2^(k-1).
@@ -77,7 +77,7 @@ class IntegerCoder {
   int32_t corrector_min_ = 0;
   int32_t corrector_max_ = 0;
   uint32_t k_ = 0;
-  std::vector<SymbolModel> magnitude_;                   // one per context
-  BitModel corrector_bit_;                               // corrector of class 0
-  std::vector<std::unique_ptr<SymbolModel>> corrector_;  // index 1 .. corrector_bits
+  std::vector<SymbolModel> magnitude_;  // one per context
+  BitModel corrector_bit_;              // corrector of class 0
+  std::vector<SymbolModel> corrector_;  // index 1 .. corrector_bits (index 0 unused)
 };

@@ -7,7 +7,7 @@ bash tools/install-deps.sh
 jobs=${JOBS:-2}
 fuzz_seconds=${FUZZ_SECONDS:-40}
 # The compressed-stream fuzzers are many small targets (the chunk table and one per item decoder).
-rkp_fuzz_seconds=${RKP_FUZZ_SECONDS:-10}
+rkp_fuzz_seconds=${RKP_FUZZ_SECONDS:-6}
 
 echo "== formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
