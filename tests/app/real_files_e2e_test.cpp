@@ -125,6 +125,30 @@ TEST(RealFiles, CompressedFilesCutShortNeverPassForComplete) {
   }
 }
 
+// A damaged chunk is found before any of its points reaches the triangulation: the points of the
+// chunks before it are contoured, the run fails and says where.
+TEST(RealFiles, ACorruptChunkStopsTheRunBeforeItsPoints) {
+  const fs::path data = CM_SHARED_DATA_DIR;
+  if (!fs::exists(data / "autzen-trim.rkp")) GTEST_SKIP() << "no real point files at " << data;
+  TempDir dir("real_rkp_corrupt");
+  std::string bytes = read_file(data / "autzen-trim.rkp");
+  // The second of the three chunks holds the middle of the file's coded points.
+  bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x5A);
+  {
+    std::ofstream out(dir / "damaged.rkp", std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  const ToolRun run =
+      run_tool(CM_CONTOURMILL_BIN, {"-i", "damaged.rkp", "-owkt", "-stdout", "-iso_every", "5"}, dir.path());
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("ERROR: 'chunk with index 1 of 3 is corrupt' after 50000 of 110000 points"),
+            std::string::npos)
+      << run.err;
+  std::vector<WktLine> lines;
+  ASSERT_TRUE(parse_wkt_lines(run.out, lines));
+  EXPECT_FALSE(lines.empty());
+}
+
 struct BadFile {
   const char* name;
   int exit_code;
