@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "pointio/lasreaderlas.h"
-#include "tests/pointio/las_test_writer.h"
+#include "tools/las_writer.h"
 
 namespace {
 

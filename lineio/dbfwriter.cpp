@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/messages.h"
-#include "lineio/byte_order.h"
+#include "lineio/detail/byte_order.h"
 
 namespace {
 constexpr int kFloatFieldLength = 20;

@@ -8,7 +8,7 @@
 #include <new>
 
 #include "common/messages.h"
-#include "lineio/byte_order.h"
+#include "lineio/detail/byte_order.h"
 
 namespace {
 constexpr std::int64_t kHeaderWords = 50;

@@ -1,4 +1,4 @@
-#include "pointio/lasheaderreader.h"
+#include "pointio/detail/lasheaderreader.h"
 
 #include <algorithm>
 #include <bit>

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "common/messages.h"
-#include "pointio/lasheaderreader.h"
-#include "pointio/lasrecordreader_compressed.h"
+#include "pointio/detail/lasheaderreader.h"
+#include "pointio/detail/lasrecordreader_compressed.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "pointio/lasrecordreader_compressed.h"
+#include "pointio/detail/lasrecordreader_compressed.h"
 
 #include <algorithm>
 #include <string_view>

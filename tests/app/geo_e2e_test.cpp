@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "run_tool.h"
-#include "tests/pointio/las_test_writer.h"
+#include "tools/las_writer.h"
 #include "wkt_reader.h"
 
 namespace {

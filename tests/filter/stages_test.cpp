@@ -10,9 +10,9 @@
 
 #include "filter/lasinputstages.h"
 #include "filter_test_util.h"
-#include "pointio/las_test_writer.h"
 #include "pointio/lasinputopener.h"
 #include "pointio/lasreader.h"
+#include "tools/las_writer.h"
 
 namespace {
 

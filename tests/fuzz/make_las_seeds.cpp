@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "las_test_writer.h"
+#include "tools/las_writer.h"
 
 int main(int argc, char** argv) {
   const std::string dir = argc > 1 ? argv[1] : ".";

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "las_test_writer.h"
 #include "pointio/lasreaderlas.h"
 #include "pointio/lasrecordreader.h"
 #include "pointio/lasrequantize.h"
+#include "tools/las_writer.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "las_test_writer.h"
 #include "pointio/lasreader.h"
+#include "tools/las_writer.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #pragma once
-// Self-contained writer of small LAS files for tests (header only, no project dependencies).
+// Self-contained writer of small LAS files for tests, fuzz seeds and benchmarks (header only, no
+// project dependencies).
 //
 //   las_test::Options o;                 // LAS 1.2, point format 0, scale 0.01, offset 0
 //   o.point_data_format = 1;
