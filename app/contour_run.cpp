@@ -13,11 +13,7 @@
 #include "pointio/lasinputopener.h"
 #include "pointio/lasreader.h"
 
-namespace {
-
-constexpr const char* kSupportLine = "       contact Quorvane support for assistance\n";
-
-}  // namespace
+namespace {}  // namespace
 
 ContourRun::ContourRun(const DriverSettings& settings, const GeoProjectionConverter& converter,
                        LASinputOpener& input, LineOutputOpener& output)

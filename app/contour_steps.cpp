@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr const char* kSupportLine = "       contact Quorvane support for assistance\n";
 constexpr uint32_t kStride = PointSet::kStride;
 
 double seconds_since(std::clock_t start) {

@@ -22,6 +22,9 @@ class MessageSink {
   virtual void write(std::string_view text) = 0;
 };
 
+// The indented line that follows the fatal errors that send the user to the maker's support.
+inline constexpr const char* kSupportLine = "       contact Quorvane support for assistance\n";
+
 void print_message(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void print_message_text(std::string_view text);
 

@@ -17,11 +17,6 @@
 
 #include "contour/contour_pool.h"
 
-struct ChainLinks {
-  uint32_t a = NO_RECORD;
-  uint32_t b = NO_RECORD;
-};
-
 namespace line_thinning_detail {
 
 template <class Chain>

@@ -145,9 +145,9 @@ class LASinputOpener {
   std::vector<FileName> neighbor_file_names_;
 
   bool merged_ = false, stored_ = false, pipe_on_ = false, use_stdin_ = false, unique_ = false;
-  bool comma_not_point_ = false, populate_header_ = false;
+  bool populate_header_ = false;
   float buffer_size_ = 0.0f;
-  std::optional<std::string> temp_file_base_;
+  std::optional<std::string> temp_file_base_;  // written back; the buffered reader will use it
 
   std::optional<std::array<double, 3>> scale_factor_;  // a 0 entry keeps that axis
   std::optional<std::array<double, 3>> offset_;
@@ -157,6 +157,8 @@ class LASinputOpener {
   int32_t files_are_flightlines_index_ = -1;
   bool apply_file_source_ID_ = false;
 
+  // Parsed now and read by the text, ASC and other readers once they exist.
+  bool comma_not_point_ = false;
   std::optional<std::string> parse_string_;
   uint32_t skip_lines_ = 0;
   bool itxt_ = false, ipts_ = false, iptx_ = false, iptx_transform_ = false;

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr const char* kSupportLine = "       contact Quorvane support for assistance\n";
-
 template <class T>
 T load(const uint8_t* p) {
   T v;

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr const char* kSupportLine = "       contact Quorvane support for assistance\n";
-
 // The stream as the byte source of the compressed point decoder, which refills from it in blocks.
 class StreamSource : public ByteSource {
  public:

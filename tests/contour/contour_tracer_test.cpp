@@ -65,16 +65,21 @@ HandTin one_triangle(float z0, float z1, float z2) {
   return build_tin({0, 0, z0, 4, 0, z1, 0, 4, z2}, {{0, 1, 2}});
 }
 
-TEST(SingleTriangle, VertexAtIsoValueWithOthersAboveGivesNothing) {
-  EXPECT_TRUE(trace(one_triangle(5, 7, 9), {5}).empty());
-}
-
-TEST(SingleTriangle, FlatSurfaceAtIsoValueGivesNothing) {
-  EXPECT_TRUE(trace(one_triangle(3, 3, 3), {3}).empty());
-}
-
-TEST(SingleTriangle, IsoValuesOutsideTheRangeGiveNothing) {
-  EXPECT_TRUE(trace(one_triangle(3, 4, 5), {1, 2, 6}).empty());
+// A triangle is cut only by a level with a vertex below it and a vertex at or above it.
+TEST(SingleTriangle, LevelsThatDoNotCutGiveNothing) {
+  struct Case {
+    const char* name;
+    float z[3];
+    std::vector<float> iso;
+  };
+  const Case cases[] = {
+      {"vertex at the level, the others above", {5, 7, 9}, {5}},
+      {"flat surface at the level", {3, 3, 3}, {3}},
+      {"levels below and above the triangle", {3, 4, 5}, {1, 2, 6}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(trace(one_triangle(c.z[0], c.z[1], c.z[2]), c.iso).empty()) << c.name;
+  }
 }
 
 TEST(SingleTriangle, VertexAtIsoValueBetweenBelowAndAboveStartsTheSegmentThere) {

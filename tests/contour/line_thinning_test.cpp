@@ -9,6 +9,12 @@
 
 namespace {
 
+// The links of a hand-made line's vertex.
+struct ChainLinks {
+  uint32_t a = NO_RECORD;
+  uint32_t b = NO_RECORD;
+};
+
 using Xy = std::array<float, 2>;
 
 // A hand-made chain. Inner vertices alternate which link points forward, as the tracer's do.

@@ -358,36 +358,23 @@ TEST(Smooth, NoisyPlaneFlattensWithEveryPass) {
   EXPECT_EQ(t->points, at_once) << "three passes at once differ from three single passes";
 }
 
-// What a pass must do, written out plainly: triangles in index order, each reading its three
-// elevations before writing them.
-void replay_pass(const TerrainTin& t, std::vector<float>& z) {
-  for (int32_t i = 0; i < t.count(); i++) {
-    if (!t.finite(i)) continue;
-    const uint32_t* v = t.triangle(i).V;
-    const double z0 = z[v[0]], z1 = z[v[1]], z2 = z[v[2]];
-    z[v[0]] = static_cast<float>(double{0.9f} * z0 + double{0.05f} * (z1 + z2));
-    z[v[1]] = static_cast<float>(double{0.9f} * z1 + double{0.05f} * (z0 + z2));
-    z[v[2]] = static_cast<float>(double{0.9f} * z2 + double{0.05f} * (z0 + z1));
-  }
-}
-
-TEST(Smooth, SpikeMovesOncePerTriangleInIndexOrder) {
-  const uint32_t spike = 10 * (kSide + 1) + 10;  // the centre of the row-ordered lattice
-  auto t = lattice([](int, int) { return true; },
-                   [](float x, float y) { return x == 10 && y == 10 ? 10.0f : 0.0f; });
-  std::vector<float> z(t->size());
-  for (uint32_t v = 0; v < t->size(); v++) z[v] = t->z(v);
-  int incident = 0;
-  for (int32_t i = 0; i < t->count(); i++) {
-    const uint32_t* v = t->triangle(i).V;
-    incident += t->finite(i) && (v[0] == spike || v[1] == spike || v[2] == spike);
-  }
-  ASSERT_GE(incident, 4);
-  for (int pass = 1; pass <= 2; pass++) {
-    t->smooth(1);
-    replay_pass(*t, z);
-    for (uint32_t v = 0; v < t->size(); v++) ASSERT_EQ(t->z(v), z[v]) << "vertex " << v << " pass " << pass;
-  }
+TEST(Smooth, LaterTrianglesSeeEarlierWritesAndSharedVerticesMoveOncePerTriangle) {
+  // A square of two triangles, t0 = (0, 1, 2) and t1 = (0, 2, 3), with a 20 m corner at vertex 2.
+  // Worked by hand with the single-precision weights 0.9f and 0.05f, every store rounded to float:
+  //   t0: v0 = v1 = 0.05f * 20 = 1.0000000149 -> 1, v2 = 0.9f * 20 = 17.9999995 -> 18
+  //   t1 sees v0 = 1 and v2 = 18:
+  //       v0 = 0.9f * 1 + 0.05f * 18 = 1.79999999 -> 1.8f
+  //       v2 = 0.9f * 18 + 0.05f * 1 = 16.2499996 -> 16.25
+  //       v3 = 0.05f * (1 + 18) = 0.950000014 -> 0.95f
+  // Had t1 read the elevations as they were before the pass, v3 would be 1.
+  HandTin tin = build_tin({0, 0, 0, 4, 0, 0, 4, 4, 20, 0, 4, 0}, {{0, 1, 2}, {0, 2, 3}});
+  ASSERT_EQ(tin.find(0, 1, 2), 0);
+  ASSERT_EQ(tin.find(0, 2, 3), 1);
+  smooth_terrain(TinView{tin.triangles.data(), tin.count(), tin.points.data(), HandTin::STRIDE}, 1, false);
+  EXPECT_EQ(tin.points[2], 1.8f);
+  EXPECT_EQ(tin.points[5], 1.0f);
+  EXPECT_EQ(tin.points[8], 16.25f);
+  EXPECT_EQ(tin.points[11], 0.95f);
 }
 
 TEST(Smooth, LockKeepsAnElevationThatIsStillRead) {

@@ -19,6 +19,7 @@
 namespace {
 
 using lineio_test::read_text;
+using lineio_test::run_command;
 
 const std::string kStyles =
     "  <Style id=\"yellow\">\n"
@@ -227,16 +228,6 @@ TEST_F(KMLwriterTest, OpenerAppliesTheKmlOptions) {
                                  kPlacemarkEnd + kFooter;
     EXPECT_EQ(read_text(name), expected);
   }
-}
-
-std::string run_command(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char chunk[4096];
-  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
-  pclose(pipe);
-  return out;
 }
 
 struct Point {

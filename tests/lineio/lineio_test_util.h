@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -20,6 +21,17 @@ inline std::string make_scratch_dir() {
   const char* made = mkdtemp(buffer.data());
   EXPECT_NE(made, nullptr);
   return made ? std::string(made) : std::string(testing::TempDir());
+}
+
+// What a shell command prints on standard output (an independent reader such as ogrinfo).
+inline std::string run_command(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char chunk[4096];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+  pclose(pipe);
+  return out;
 }
 
 inline std::vector<std::uint8_t> read_bytes(const std::string& name) {

@@ -21,6 +21,7 @@ using lineio_test::le16;
 using lineio_test::le32;
 using lineio_test::le64f;
 using lineio_test::read_bytes;
+using lineio_test::run_command;
 
 // Expected bytes, encoded independently of the writer.
 struct Bytes {
@@ -345,16 +346,6 @@ TEST_F(SHPwriterTest, WriteFailureInAnyOfTheThreeFilesMakesCloseAnswerFalse) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("ERROR: cannot write to '" + full_name + "'\n"), std::string::npos) << err;
   }
-}
-
-std::string run_command(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char chunk[4096];
-  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
-  pclose(pipe);
-  return out;
 }
 
 // An independent reader must open what we write without complaint.
