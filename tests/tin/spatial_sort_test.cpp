@@ -154,22 +154,19 @@ TEST(HilbertSort, EqualPlacesKeepTheirOrderAndStayTogether) {
   }
 }
 
-TEST(HilbertSort, ConsecutivePointsLieClose) {
-  // A cluster far smaller than one top-level cell is ordered along its own curve: its order is
-  // the one it gets alone, and neighbours in the order are near each other.
-  std::vector<Point> cluster = random_points(4000, 5.0, 5.0 + 1e-4, 9);
-  const std::vector<Point> alone = sorted(cluster);
-  cluster.push_back({-1e5f, 3e5f, 0.0f});
-  std::vector<Point> with_outlier = sorted(cluster);
-  with_outlier.erase(
-      std::find_if(with_outlier.begin(), with_outlier.end(), [](const Point& p) { return p.x < 0; }));
-  ASSERT_TRUE(same_xy(alone, with_outlier));
+TEST(HilbertSort, ConsecutivePointsLieCloseEvenInsideOneCell) {
+  // A cluster far smaller than one cell of the curve over the whole box is ordered along a finer
+  // curve of its own, so neighbours in the order are near each other there too.
+  std::vector<Point> points = random_points(4000, 5.0, 5.0 + 1e-4, 9);
+  points.push_back({-1e5f, 3e5f, 0.0f});
+  std::vector<Point> out = sorted(points);
+  out.erase(std::find_if(out.begin(), out.end(), [](const Point& p) { return p.x < 0; }));
   double total = 0;
-  for (size_t i = 1; i < alone.size(); i++) {
-    total += static_cast<double>(std::hypot(alone[i].x - alone[i - 1].x, alone[i].y - alone[i - 1].y));
+  for (size_t i = 1; i < out.size(); i++) {
+    total += static_cast<double>(std::hypot(out[i].x - out[i - 1].x, out[i].y - out[i - 1].y));
   }
-  // A random order would step about half the cluster's width each time.
-  EXPECT_LT(total / static_cast<double>(alone.size()), 0.1 * 1e-4);
+  // Kept in arrival (random) order, a step would be about half the cluster's width.
+  EXPECT_LT(total / static_cast<double>(out.size()), 0.05 * 1e-4);
 }
 
 TEST(HilbertSort, LeavesTheLeadingVerticesAndOtherWordsAlone) {
