@@ -11,19 +11,11 @@ inline double TINpredicates::orient2d_inline(double ax, double ay, double bx, do
   const double detleft = (ax - cx) * (by - cy);
   const double detright = (ay - cy) * (bx - cx);
   const double det = detleft - detright;
-  double detsum;
-  // Opposite signs (or a zero term) cannot cancel: the rounded difference has the right sign.
-  if (detleft > 0.0) {
-    if (detright <= 0.0) return det;
-    detsum = detleft + detright;
-  } else if (detleft < 0.0) {
-    if (detright >= 0.0) return det;
-    detsum = -detleft - detright;
-  } else {
-    return det;
-  }
+  // With opposite signs (or a zero term) |det| is detsum itself, far above the bound, so one test
+  // serves every case; the walk's signs are too random for branches on them to be predicted.
+  const double detsum = std::fabs(detleft) + std::fabs(detright);
   const double errbound = ccwerrboundA_ * detsum;
-  if (det >= errbound || -det >= errbound) [[likely]]
+  if (std::fabs(det) >= errbound) [[likely]]
     return det;
   const double pa[2] = {ax, ay}, pb[2] = {bx, by}, pc[2] = {cx, cy};
   return orient2dadapt(pa, pb, pc, detsum);
