@@ -44,8 +44,8 @@ bool TIN::clean(uint32_t n, const float* points, uint32_t stride, TINinsertion i
   const uint64_t want = 2 * static_cast<uint64_t>(n);
   announced_ = 0;
   added_ = 0;
-  // Neighbour codes are 3 * index + edge in a signed 32-bit word.
-  if (3 * want > static_cast<uint64_t>(INT32_MAX) || stride < 2 || (n > 0 && points == nullptr)) {
+  // Neighbour codes are 3 * index + edge in a signed 32-bit word, the link record's included.
+  if (3 * want + 2 > static_cast<uint64_t>(INT32_MAX) || stride < 2 || (n > 0 && points == nullptr)) {
     print_message("ERROR (TINclean): failed malloc for %lld TINtriangles.\n", static_cast<long long>(want));
     return false;
   }
@@ -53,7 +53,7 @@ bool TIN::clean(uint32_t n, const float* points, uint32_t stride, TINinsertion i
     triangles_.reset();
     capacity_ = 0;
     // Sorted points touch the triangles in the order they were made, which 4 KiB pages serve well.
-    triangles_ = tin_allocate_huge<TINtriangle>(want, insertion == TINinsertion::kDelayed);
+    triangles_ = tin_allocate_huge<TINtriangle>(want + 1, insertion == TINinsertion::kDelayed);
     if (!triangles_) {
       print_message("ERROR (TINclean): failed malloc for %lld TINtriangles.\n", static_cast<long long>(want));
       return false;
@@ -73,6 +73,7 @@ bool TIN::clean(uint32_t n, const float* points, uint32_t stride, TINinsertion i
   announced_ = n;
   free_head_ = 0;
   triangle_count_ = 0;
+  chained_ = 0;
   walk_start_ = 0;
   delay_pos_ = 0;
   started_ = false;
@@ -222,6 +223,7 @@ bool TIN::try_first_triangle(uint32_t a, uint32_t b, uint32_t c) {
   t[3] = TINtriangle{{TIN_NO_VERTEX, b, a}, {2, 8, 4}, TIN_IN_USE};
   free_head_ = 4;
   triangle_count_ = 4;
+  chained_ = 4;
   walk_start_ = 0;
   started_ = true;
   return true;
@@ -257,6 +259,15 @@ void TIN::insert_point(uint32_t v, uint32_t pos) {
   grid_record(p, walk_start_);
 }
 
+// Writes the links of the never used records from q on, a block at a time ahead of their use, so
+// that taking a record never needs to ask whether its link was written. Answers the new end.
+int32_t TIN::chain_free_records(int32_t q) {
+  constexpr int32_t kBlock = 4096;
+  const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t{q} + kBlock, capacity_));
+  for (int32_t r = q; r < end; r++) triangles_[r].link_or_flags = r + 1;
+  return end;
+}
+
 void TIN::grow_cavity() {
   auto grown = std::make_unique<int32_t[]>(cavity_capacity_ + kStackGrowth);
   std::copy(cavity_.get(), cavity_.get() + cavity_size_, grown.get());
@@ -287,6 +298,7 @@ void TIN::insert_cavity(uint32_t v, int32_t t) {
   uint32_t size = 0;
   int32_t head = free_head_;
   int32_t count = triangle_count_;
+  int32_t chained = chained_;
   auto reserve = [&](uint32_t more) {
     if (cavity_capacity_ - size >= more) return;
     cavity_size_ = size;
@@ -298,7 +310,11 @@ void TIN::insert_cavity(uint32_t v, int32_t t) {
   tri[t].link_or_flags = head;
   head = t;
 
-  int32_t first = -1, first_link = 0, prev = -1, prev_open = 0;
+  // The first new triangle links to the spare record past the buffer, as if that were the one
+  // before it; the spare then tells which edge of the first closes the fan, with no branch for
+  // "first or not" in the loop.
+  const int32_t spare = static_cast<int32_t>(capacity_);
+  int32_t prev = spare, prev_open = 0;
   while (size > 0) {
     const int32_t code = stack[--size];
     const int32_t s = code / 3;
@@ -331,9 +347,10 @@ void TIN::insert_cavity(uint32_t v, int32_t t) {
       throw std::runtime_error("ERROR: maxed out allocated triangle buffer of size " +
                                std::to_string(capacity_));
     }
+    if (q >= chained) [[unlikely]]
+      chained = chain_free_records(q);
     TINtriangle& Q = tri[q];
-    // From triangle_count_ on, the free records link to the next one without saying so.
-    head = q < count ? Q.link_or_flags : q + 1;
+    head = Q.link_or_flags;
     count = std::max(count, head);
     const uint32_t from[4] = {S.V[0], S.V[1], S.V[2], v};
     Q.V[0] = from[kFrom[i][0]];
@@ -342,21 +359,18 @@ void TIN::insert_cavity(uint32_t v, int32_t t) {
     Q.link_or_flags = TIN_IN_USE;
     S.N[i] = 3 * q + kFace[i];
     Q.N[kFace[i]] = code;
-    if (prev < 0) {
-      first = q;
-      first_link = kLink[i];
-    } else {
-      Q.N[kLink[i]] = 3 * prev + prev_open;
-      tri[prev].N[prev_open] = 3 * q + kLink[i];
-    }
+    Q.N[kLink[i]] = 3 * prev + prev_open;
+    tri[prev].N[prev_open] = 3 * q + kLink[i];
     prev = q;
     prev_open = kOpen[i];
   }
-  tri[first].N[first_link] = 3 * prev + prev_open;
-  tri[prev].N[prev_open] = 3 * first + first_link;
+  const int32_t first_code = tri[spare].N[0];
+  tri[first_code / 3].N[first_code % 3] = 3 * prev + prev_open;
+  tri[prev].N[prev_open] = first_code;
   cavity_size_ = 0;
   free_head_ = head;
   triangle_count_ = count;
+  chained_ = chained;
   walk_start_ = prev;
 }
 

@@ -97,6 +97,7 @@ class TIN {
   int32_t locate(const float* p, int32_t start) const;
   int32_t hull_walk(const float* p, int32_t t) const;
   void insert_cavity(uint32_t v, int32_t t);
+  int32_t chain_free_records(int32_t q);
   void grow_cavity();
   uint32_t next_random();
 
@@ -119,12 +120,14 @@ class TIN {
   TINinsertion insertion_ = TINinsertion::kDelayed;
 
   // The free list runs through the records' link words; every record from triangle_count_ on is
-  // free and links to the next one. Those links are implied rather than written, so a fresh buffer
-  // is never swept and its pages are first touched by the triangles that use them.
+  // free and links to the next one. Those links are written only shortly before the records are
+  // used (up to chained_), so a fresh buffer is never swept and its pages are first touched by the
+  // triangles that use them. One spare record past the capacity serves insert_cavity.
   TINhugeArray<TINtriangle> triangles_;
-  uint32_t capacity_ = 0;  // records in triangles_ (2n)
+  uint32_t capacity_ = 0;  // records in triangles_ (2n), without the spare
   int32_t free_head_ = 0;
   int32_t triangle_count_ = 0;  // exceeds every index in use
+  int32_t chained_ = 0;         // links are written below this index, never below the count
   int32_t walk_start_ = 0;
 
   std::vector<uint32_t> waiting_;  // immediate insertion: the points before the first triangle
