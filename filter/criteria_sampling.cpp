@@ -95,12 +95,13 @@ class ThinWithGrid final : public LAScriterion {
   GridOccupancy grid_;
 };
 
-// Keeps the returns of the first pulse seen in every time slot: the points whose GPS time equals
-// the first time stored for their slot.
-class ThinPulsesWithTime final : public LAScriterion {
+// Thinning by GPS time slots. By pulses it keeps the returns of the first pulse seen in every
+// slot: the points whose GPS time equals the first time stored for their slot. By points it keeps
+// the first point of every slot.
+class ThinWithTime final : public LAScriterion {
  public:
-  explicit ThinPulsesWithTime(double spacing) : spacing_(spacing) {}
-  const char* name() const override { return "thin_pulses_with_time"; }
+  ThinWithTime(bool pulses, double spacing) : pulses_(pulses), spacing_(spacing) {}
+  const char* name() const override { return pulses_ ? "thin_pulses_with_time" : "thin_points_with_time"; }
   void write_command(CommandWriter& out) const override {
     out.option(name());
     out.value(spacing_);
@@ -109,32 +110,13 @@ class ThinPulsesWithTime final : public LAScriterion {
   bool filter(const LASpoint& p) override {
     bool inserted = false;
     const double first = slots_.find_or_insert(slot_of(p.gps_time, spacing_), p.gps_time, inserted);
-    return !inserted && first != p.gps_time;
+    if (inserted) return false;
+    return !pulses_ || first != p.gps_time;
   }
   void reset() override { slots_.clear(); }
 
  private:
-  double spacing_;
-  SlotTable slots_;
-};
-
-class ThinPointsWithTime final : public LAScriterion {
- public:
-  explicit ThinPointsWithTime(double spacing) : spacing_(spacing) {}
-  const char* name() const override { return "thin_points_with_time"; }
-  void write_command(CommandWriter& out) const override {
-    out.option(name());
-    out.value(spacing_);
-  }
-  uint32_t get_decompress_selective() const override { return las_fields::kGpsTime; }
-  bool filter(const LASpoint& p) override {
-    bool inserted = false;
-    slots_.find_or_insert(slot_of(p.gps_time, spacing_), 0.0, inserted);
-    return !inserted;
-  }
-  void reset() override { slots_.clear(); }
-
- private:
+  bool pulses_;
   double spacing_;
   SlotTable slots_;
 };
@@ -154,9 +136,9 @@ std::unique_ptr<LAScriterion> every_nth(const ArgValues& a, bool keep) {
   return std::make_unique<EveryNth>(keep, a.u32[0]);
 }
 
-std::unique_ptr<LAScriterion> thin_pulses(const ArgValues& a) {
+std::unique_ptr<LAScriterion> thin_with_time(const ArgValues& a, bool pulses) {
   if (!positive(a, a.f64[0], "time spacing")) return nullptr;
-  return std::make_unique<ThinPulsesWithTime>(a.f64[0]);
+  return std::make_unique<ThinWithTime>(pulses, a.f64[0]);
 }
 
 const CriterionOption kOptions[] = {
@@ -167,13 +149,11 @@ const CriterionOption kOptions[] = {
        if (!positive(a, static_cast<double>(a.f32[0]), "grid spacing")) return nullptr;
        return std::make_unique<ThinWithGrid>(a.f32[0]);
      }},
-    {"-thin_pulses_with_time", "time spacing", "F", thin_pulses},
-    {"-thin_with_time", "time spacing", "F", thin_pulses},
+    {"-thin_pulses_with_time", "time spacing", "F",
+     [](const ArgValues& a) { return thin_with_time(a, true); }},
+    {"-thin_with_time", "time spacing", "F", [](const ArgValues& a) { return thin_with_time(a, true); }},
     {"-thin_points_with_time", "time spacing", "F",
-     [](const ArgValues& a) -> std::unique_ptr<LAScriterion> {
-       if (!positive(a, a.f64[0], "time spacing")) return nullptr;
-       return std::make_unique<ThinPointsWithTime>(a.f64[0]);
-     }},
+     [](const ArgValues& a) { return thin_with_time(a, false); }},
 };
 
 }  // namespace

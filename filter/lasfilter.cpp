@@ -17,14 +17,9 @@ namespace {
 
 // The options that have a table entry, by their word.
 const std::unordered_map<std::string_view, const CriterionOption*>& option_table() {
-  static const std::unordered_map<std::string_view, const CriterionOption*> table = [] {
-    std::unordered_map<std::string_view, const CriterionOption*> t;
-    for (auto options : {coordinate_criterion_options(), return_criterion_options(),
-                         value_criterion_options(), sampling_criterion_options()}) {
-      for (const CriterionOption& o : options) t.emplace(o.option, &o);
-    }
-    return t;
-  }();
+  static const auto table =
+      index_options<CriterionOption>({coordinate_criterion_options(), return_criterion_options(),
+                                      value_criterion_options(), sampling_criterion_options()});
   return table;
 }
 

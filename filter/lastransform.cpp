@@ -21,15 +21,11 @@ constexpr uint32_t kGpsTime = 2, kRgb = 4, kNir = 8, kWavePacket = 16, kAll = 31
 
 namespace {
 
+// The options that have a table entry, by their word.
 const std::unordered_map<std::string_view, const OperationOption*>& option_table() {
-  static const std::unordered_map<std::string_view, const OperationOption*> table = [] {
-    std::unordered_map<std::string_view, const OperationOption*> t;
-    for (auto options : {coordinate_operation_options(), field_operation_options(),
-                         colour_operation_options(), attribute_operation_options()}) {
-      for (const OperationOption& o : options) t.emplace(o.option, &o);
-    }
-    return t;
-  }();
+  static const auto table =
+      index_options<OperationOption>({coordinate_operation_options(), field_operation_options(),
+                                      colour_operation_options(), attribute_operation_options()});
   return table;
 }
 

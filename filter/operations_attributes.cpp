@@ -34,11 +34,6 @@ struct IndexValue {
   }
 };
 
-struct AttributeIndex {
-  uint32_t index;
-  void write(CommandWriter& out) const { out.value(index); }
-};
-
 // A register and what the operation needs of the transform's registers.
 struct Register {
   LASregisters* registers;

@@ -157,27 +157,6 @@ class TranslateRawXYAtRandom final : public LASoperation {
   uint32_t seed_ = 0;
 };
 
-struct AttributeIndex {
-  uint32_t index;
-  void write(CommandWriter& out) const { out.value(index); }
-};
-
-struct ScaledAttribute {
-  uint32_t index;
-  float scale;
-  void write(CommandWriter& out) const {
-    out.value(index);
-    out.value(scale);
-  }
-};
-
-struct RegisterIndex {
-  const LASregisters* registers;
-  uint32_t index;
-  void write(CommandWriter& out) const { out.value(index); }
-  double get() const { return registers->reg[index]; }
-};
-
 std::unique_ptr<LASoperation> copy_register(const ArgValues& a, LASregisters& r, const char* name, int axis) {
   if (!valid_register(a.option, a.u32[0])) return nullptr;
   const RegisterIndex args{&r, a.u32[0]};

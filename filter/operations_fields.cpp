@@ -94,27 +94,6 @@ std::unique_ptr<LASoperation> map_field(const ArgValues& a, MapOperation::Field 
 
 constexpr const char* kMapCannotOpen = "ERROR: '%s' needs text file with map but '%s' cannot be opened\n";
 
-struct RegisterIndex {
-  const LASregisters* registers;
-  uint32_t index;
-  void write(CommandWriter& out) const { out.value(index); }
-  double get() const { return registers->reg[index]; }
-};
-
-struct AttributeIndex {
-  uint32_t index;
-  void write(CommandWriter& out) const { out.value(index); }
-};
-
-struct ScaledAttribute {
-  uint32_t index;
-  float scale;
-  void write(CommandWriter& out) const {
-    out.value(index);
-    out.value(scale);
-  }
-};
-
 // A value below a bound, above it or between two, that sets a class.
 struct ClassifyRule {
   double a, b;  // b only for between

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "filter/lasoperation.h"
+#include "filter/lastransform.h"
 #include "pointio/laspoint.h"
 
 namespace filter_detail {
@@ -120,6 +121,29 @@ struct Three {
     write_value(out, b);
     write_value(out, c);
   }
+};
+
+// The argument records of the operations on attributes and registers.
+struct AttributeIndex {
+  uint32_t index;
+  void write(CommandWriter& out) const { out.value(index); }
+};
+
+struct ScaledAttribute {
+  uint32_t index;
+  float scale;
+  void write(CommandWriter& out) const {
+    out.value(index);
+    out.value(scale);
+  }
+};
+
+// A register of the transform, read by the operation.
+struct RegisterIndex {
+  const LASregisters* registers;
+  uint32_t index;
+  void write(CommandWriter& out) const { out.value(index); }
+  double get() const { return registers->reg[index]; }
 };
 
 // An operation that applies Apply(args, point, overflow) to every point.

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "common/argument_cursor.h"
 #include "common/numbers.h"
@@ -58,6 +61,17 @@ void print_needs_but(const char* option, int count, const char* names, const cha
 
 // The k-th (from 0) blank-separated name of `names`.
 std::string nth_name(const char* names, int k);
+
+// The options of several tables by their words, for the parsers' look-up.
+template <class Option>
+std::unordered_map<std::string_view, const Option*> index_options(
+    std::initializer_list<std::span<const Option>> tables) {
+  std::unordered_map<std::string_view, const Option*> index;
+  for (std::span<const Option> table : tables) {
+    for (const Option& o : table) index.emplace(o.option, &o);
+  }
+  return index;
+}
 
 // Parses the words of a command text (common/option_text.h) as an argument vector with `parse`.
 bool parse_text(std::string_view text, const std::function<bool(int, char**)>& parse);
