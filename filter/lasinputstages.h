@@ -26,11 +26,11 @@ class LASinputStages final : public LASpointStages {
   bool check_for_overflow() const override;
   void unparse(std::string& out) const override;
 
+  // What the command line built; none where it asked for nothing (or the filter went into the
+  // transform with -filtered_transform).
   LASfilter* filter() const { return filter_.get(); }
   LAStransform* transform() const { return transform_.get(); }
-  const LASfilter* get_filter() const { return filter_.get(); }
-  const LAStransform* get_transform() const { return transform_.get(); }
-  const LASignore* get_ignore() const { return ignore_.get(); }
+  LASignore* ignore() const { return ignore_.get(); }
 
  private:
   std::unique_ptr<LASfilter> filter_;

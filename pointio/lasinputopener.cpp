@@ -46,6 +46,11 @@ void LASinputOpener::write_point_stage_options(std::string& text) const {
   if (stages_) stages_->unparse(text);
 }
 
+uint32_t LASinputOpener::fields_to_decode() const {
+  // The stages set on a reader add the fields they read themselves; the ignore set has no stage.
+  return decompress_selective_ | (stages_ ? stages_->get_decompress_selective() : 0u);
+}
+
 bool LASinputOpener::check_for_overflow() const {
   return !stages_ || stages_->check_for_overflow();
 }
@@ -131,7 +136,7 @@ std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) 
     return nullptr;
   }
   std::unique_ptr<LASreaderLAS> reader = make_las_reader();
-  if (!reader->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
+  if (!reader->open(name.c_str(), io_ibuffer_size_, false, fields_to_decode())) {
     print_message("ERROR: cannot open lasreaderlas with file name '%s'\n", name.c_str());
     return nullptr;
   }
@@ -208,7 +213,7 @@ bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader) {
   }
   const std::string name = file_name_ ? *file_name_ : file_names_.front().name;
   std::unique_ptr<LASreaderLAS> again = make_las_reader();
-  if (!again->open(name.c_str(), io_ibuffer_size_, false, decompress_selective_)) {
+  if (!again->open(name.c_str(), io_ibuffer_size_, false, fields_to_decode())) {
     print_message("ERROR: cannot reopen lasreaderlas with file name '%s'\n", name.c_str());
     return false;
   }

@@ -132,6 +132,8 @@ class LASinputOpener {
   std::unique_ptr<LASreader> open_merged();
   std::unique_ptr<LASreader> open_stdin();
   std::unique_ptr<LASreaderLAS> make_las_reader() const;
+  // The caller's fields and those the filter, transform and ignore set read.
+  uint32_t fields_to_decode() const;
   // Starts the filter and transform again and sets their stages on `reader`.
   void set_point_stages_on(LASreader& reader) const;
   // Numbers the points of a single file by its flight line, when asked to.

@@ -27,9 +27,9 @@ TEST(InputStages, FilteredTransformTakesTheFilter) {
   ASSERT_TRUE(s.parse(args.argc(), args.argv(), false));
   EXPECT_EQ(args.left(), "");
   EXPECT_EQ(s.filter(), nullptr);
-  ASSERT_NE(s.get_transform(), nullptr);
-  ASSERT_NE(s.get_transform()->get_filter(), nullptr);
-  EXPECT_EQ(s.get_transform()->get_command(),
+  ASSERT_NE(s.transform(), nullptr);
+  ASSERT_NE(s.transform()->get_filter(), nullptr);
+  EXPECT_EQ(s.transform()->get_command(),
             "-keep_classification_mask 4 -filtered_transform -set_user_data 7 ");
   // The transform's operation reads nothing, but its filter reads the class.
   EXPECT_EQ(s.get_decompress_selective(), 2u);
@@ -92,7 +92,7 @@ TEST(IgnoreSet, ParsesItsOptionsAndIgnoresThosePoints) {
   LASinputStages s;
   ASSERT_TRUE(s.parse(args.argc(), args.argv(), true));
   EXPECT_EQ(args.left(), "-i x.las");
-  const LASignore& ignore = *s.get_ignore();
+  const LASignore& ignore = *s.ignore();
   TestPoint legacy(1), extended(7);
   legacy.point.classification = 7;
   EXPECT_TRUE(ignore.ignore(legacy.point));
