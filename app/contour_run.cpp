@@ -112,10 +112,10 @@ int ContourRun::process_file() {
 
 void ContourRun::report_feet(const FileGeoreference& geo) const {
   if (!geo.feet_from_file() || !geo.feet() || !settings_.verbose) return;
-  print_message("switching kill from %g meters to %g feet\n", settings_.kill,
-                settings_.kill * geo_units::kFeetPerMeterRounded);
-  print_message("switching concavity from %g meters to %g feet\n", settings_.concavity,
-                settings_.concavity * geo_units::kFeetPerMeterRounded);
+  print_message("switching kill from %g meters to %g feet\n", double{settings_.kill},
+                double{settings_.kill} * geo_units::kFeetPerMeterRounded);
+  print_message("switching concavity from %g meters to %g feet\n", double{settings_.concavity},
+                double{settings_.concavity} * geo_units::kFeetPerMeterRounded);
 }
 
 std::unique_ptr<LINEwriter> ContourRun::open_writer(FileGeoreference& geo, const LASheader& header) {

@@ -61,17 +61,18 @@ void print_statistics(const ContourStatistics& c, const DriverSettings& settings
   const auto n = [](int64_t v) { return static_cast<long long>(v); };
   if (settings.simplify_area != 0.0f) {
     print_message("simplified away %lld segments with '-simplify_area %g'\n", n(c.area_removed),
-                  settings.simplify_area);
+                  double{settings.simplify_area});
   }
   if (settings.simplify_length != 0.0f) {
     print_message("simplified away %lld segments (including %lld lines and %lld loops) with '-simplify %g'\n",
-                  n(c.length_removed), n(c.lines_vanished), n(c.loops_vanished), settings.simplify_length);
+                  n(c.length_removed), n(c.lines_vanished), n(c.loops_vanished),
+                  double{settings.simplify_length});
   }
   if (settings.clean != 0.0f) {
     print_message(
         "cleaned away %lld lines with %lld segments and %lld loops with %lld segments with '-clean %g'\n",
         n(c.lines_cleaned), n(c.line_segments_cleaned), n(c.loops_cleaned), n(c.loop_segments_cleaned),
-        settings.clean);
+        double{settings.clean});
   }
   print_message("output %lld lines with %lld segments and %lld loops with %lld segments\n", n(c.lines),
                 n(c.line_segments), n(c.loops), n(c.loop_segments));
@@ -198,8 +199,8 @@ void carve_and_smooth(TinView tin, const TerrainSettings& terrain, StepTimer& ti
   if (terrain.concavity_sq != 0.0f) {
     carve_concave_hull(tin, terrain.concavity_sq);
     if (timer.verbose()) {
-      print_message("growing concave hull with concavity %g took %g sec.\n", std::sqrt(terrain.concavity_sq),
-                    timer.step_seconds());
+      print_message("growing concave hull with concavity %g took %g sec.\n",
+                    double{std::sqrt(terrain.concavity_sq)}, timer.step_seconds());
     }
   }
   if (terrain.smooth_passes != 0) {
@@ -215,12 +216,13 @@ void carve_and_smooth(TinView tin, const TerrainSettings& terrain, StepTimer& ti
 void kill_long_edges(TinView tin, const TerrainSettings& terrain, StepTimer& timer, int64_t& killed_total) {
   if (!(terrain.kill_sq > 0.0f)) return;
   if (timer.verbose()) {
-    print_message("killing triangles with edges longer than %g units ... \n", std::sqrt(terrain.kill_sq));
+    print_message("killing triangles with edges longer than %g units ... \n",
+                  double{std::sqrt(terrain.kill_sq)});
   }
   killed_total += kill_long_edge_triangles(tin, terrain.kill_sq);
   if (timer.verbose() && killed_total != 0) {
     print_message("killed %lld triangles with '-kill %g'\n", static_cast<long long>(killed_total),
-                  std::sqrt(terrain.kill_sq));
+                  double{std::sqrt(terrain.kill_sq)});
   }
 }
 

@@ -237,7 +237,7 @@ std::optional<ParseOutcome> OptionWalker::handle_iso_range() {
   if (step <= 0.0f) return fail_with_usage_wait("ERROR: iso_step smaller or equal to zero\n");
   // The count is known before a single value is appended, so a range of billions of levels is
   // refused at once instead of after filling memory.
-  const double count = std::floor((static_cast<double>(to) - from) / step) + 1.0;
+  const double count = std::floor((double{to} - double{from}) / double{step}) + 1.0;
   if (count > static_cast<double>(ISO_VALUES_MAX) - static_cast<double>(s_.levels.given.size())) {
     print_message("ERROR: '%s %s %s %s' asks for more than %d iso values\n", args_.option(),
                   args_.argument(1), args_.argument(2), args_.argument(3), ISO_VALUES_MAX);
@@ -245,8 +245,8 @@ std::optional<ParseOutcome> OptionWalker::handle_iso_range() {
   }
   // Each value is computed from its index, so long ranges do not accumulate rounding drift.
   for (uint64_t k = 0;; k++) {
-    const double value = static_cast<double>(from) + static_cast<double>(k) * step;
-    if (value > to) break;
+    const double value = double{from} + static_cast<double>(k) * double{step};
+    if (value > double{to}) break;
     append_iso(static_cast<float>(value));
   }
   s_.levels.given_as.push_back({from, to, step});

@@ -52,7 +52,8 @@ void BM_TraceContours(benchmark::State& state) {
   const int iso_count = static_cast<int>(state.range(1));
   Terrain& t = terrain(n);
   std::vector<float> iso;
-  for (int i = 0; i < iso_count; i++) iso.push_back(-45.0f + 100.0f * static_cast<float>(i) / iso_count);
+  for (int i = 0; i < iso_count; i++)
+    iso.push_back(-45.0f + 100.0f * static_cast<float>(i) / static_cast<float>(iso_count));
   ContourTracer tracer;
   CountingWriter writer;
   for (auto _ : state) {

@@ -222,7 +222,7 @@ bool ContourTracer::complete_line(uint32_t start, LineKind kind, float h) {
       return true;
     }
   }
-  if (simplification_.clean != 0.0f && chain_length(chain, start) < simplification_.clean) {
+  if (simplification_.clean != 0.0f && chain_length(chain, start) < double{simplification_.clean}) {
     const int64_t vertex_count = chain_vertex_count(chain, start);
     release_chain(start);
     if (loop) {
@@ -310,7 +310,7 @@ void ContourTracer::crossing_point(int32_t key, float h, float& x, float& y) con
   const uint32_t q = tri.V[(k + 1) % 3];
   const float* a = tin_.vertex(std::max(p, q));
   const float* b = tin_.vertex(std::min(p, q));
-  const double s = (static_cast<double>(h) - a[2]) / (static_cast<double>(b[2]) - a[2]);
-  x = static_cast<float>(s * b[0] + (1.0 - s) * a[0]);
-  y = static_cast<float>((1.0 - s) * a[1] + s * b[1]);
+  const double s = (double{h} - double{a[2]}) / (double{b[2]} - double{a[2]});
+  x = static_cast<float>(s * double{b[0]} + (1.0 - s) * double{a[0]});
+  y = static_cast<float>((1.0 - s) * double{a[1]} + s * double{b[1]});
 }

@@ -59,7 +59,8 @@ Point2 at(const Chain& chain, uint32_t v) {
 
 // Twice the area of the triangle p, q, r.
 inline double doubled_area(Point2 p, Point2 q, Point2 r) {
-  return std::fabs((double{q.y} - r.y) * (double{p.x} - q.x) - (double{p.y} - q.y) * (double{q.x} - r.x));
+  return std::fabs((double{q.y} - double{r.y}) * (double{p.x} - double{q.x}) -
+                   (double{p.y} - double{q.y}) * (double{q.x} - double{r.x}));
 }
 
 }  // namespace line_thinning_detail
@@ -127,8 +128,8 @@ int64_t thin_by_distance(Chain& chain, uint32_t start, double threshold) {
   while (cur != NO_RECORD && cur != start) {
     const uint32_t next = step(chain, cur, last_kept);
     const Point2 p = at(chain, cur);
-    const double dx = double{p.x} - reference.x;
-    const double dy = double{p.y} - reference.y;
+    const double dx = double{p.x} - double{reference.x};
+    const double dy = double{p.y} - double{reference.y};
     if (std::sqrt(dx * dx + dy * dy) < threshold) {
       removed++;
       if (next == NO_RECORD) {
@@ -161,7 +162,7 @@ double chain_length(Chain& chain, uint32_t start) {
     const Point2 q = at(chain, cur);
     const float dx = q.x - p.x;
     const float dy = q.y - p.y;
-    length += std::sqrt(double{dx} * dx + double{dy} * dy);
+    length += std::sqrt(double{dx} * double{dx} + double{dy} * double{dy});
     if (cur == start) break;
     const uint32_t next = step(chain, cur, prev);
     prev = cur;

@@ -135,7 +135,8 @@ bool KMLwriter::add_vertex(float x, float y, float z) {
     file.print("     <coordinates>\n");
     line_closed = false;
   }
-  write_coordinate(x + x_offset, y + y_offset, z + z_offset + kml_elevation_offset);
+  write_coordinate(double{x} + x_offset, double{y} + y_offset,
+                   double{z} + z_offset + double{kml_elevation_offset});
   return !file.failed();
 }
 

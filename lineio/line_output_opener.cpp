@@ -385,5 +385,6 @@ void LineOutputOpener::unparse(std::string& text, bool with_names) const {
   if (use_stdout) text += "-stdout ";
   if (only_2d) text += "-only_2d ";
   if (!kml_clamp_to_ground) text += "-kml_absolute ";
-  if (kml_elevation_offset != 0.0f) append_format(text, "-kml_elevation_offset %g ", kml_elevation_offset);
+  if (kml_elevation_offset != 0.0f)
+    append_format(text, "-kml_elevation_offset %g ", double{kml_elevation_offset});
 }

@@ -263,7 +263,7 @@ bool SHPwriter::end_line() {
 }
 
 bool SHPwriter::write_record_and_attributes() {
-  const double z_mid = (static_cast<double>(record_min[2]) + record_max[2]) * 0.5 + z_shift();
+  const double z_mid = (double{record_min[2]} + double{record_max[2]}) * 0.5 + z_shift();
   if (!write_shape_record()) return false;
   if (!dbf_writer) return true;
   if (z_attribute) dbf_writer->set_float(0, z_mid, -1);
@@ -299,7 +299,7 @@ bool SHPwriter::begin_record(std::int64_t content_length) {
   }
   const double offset[3] = {x_offset, y_offset, z_shift()};
   for (int i = 0; i < 3; i++) {
-    const double lo = record_min[i] + offset[i], hi = record_max[i] + offset[i];
+    const double lo = double{record_min[i]} + offset[i], hi = double{record_max[i]} + offset[i];
     if (record_count == 0) {
       file_min[i] = lo;
       file_max[i] = hi;
@@ -314,23 +314,23 @@ bool SHPwriter::begin_record(std::int64_t content_length) {
   put_i32_be(record_count);
   put_i32_be(static_cast<std::int32_t>(content_length));
   put_i32_le(shape_type);
-  put_f64_le(record_min[0] + x_offset);
-  put_f64_le(record_min[1] + y_offset);
-  put_f64_le(record_max[0] + x_offset);
-  put_f64_le(record_max[1] + y_offset);
+  put_f64_le(double{record_min[0]} + x_offset);
+  put_f64_le(double{record_min[1]} + y_offset);
+  put_f64_le(double{record_max[0]} + x_offset);
+  put_f64_le(double{record_max[1]} + y_offset);
   return true;
 }
 
 void SHPwriter::put_points_and_z(std::int64_t n) {
   const std::size_t count = static_cast<std::size_t>(n);
   for (std::size_t i = 0; i < count; i++) {
-    put_f64_le(points[3 * i] + x_offset);
-    put_f64_le(points[3 * i + 1] + y_offset);
+    put_f64_le(double{points[3 * i]} + x_offset);
+    put_f64_le(double{points[3 * i + 1]} + y_offset);
   }
   const double dz = z_shift();
-  put_f64_le(record_min[2] + dz);
-  put_f64_le(record_max[2] + dz);
-  for (std::size_t i = 0; i < count; i++) put_f64_le(points[3 * i + 2] + dz);
+  put_f64_le(double{record_min[2]} + dz);
+  put_f64_le(double{record_max[2]} + dz);
+  for (std::size_t i = 0; i < count; i++) put_f64_le(double{points[3 * i + 2]} + dz);
   put_f64_le(kNoMeasure);
   put_f64_le(kNoMeasure);
   for (std::size_t i = 0; i < count; i++) put_f64_le(kNoMeasure);

@@ -22,17 +22,18 @@ bool TXTwriter::open(const char* file_name) {
 
 bool TXTwriter::add_vertex(float x, float y, float z) {
   line_closed = false;
-  if (only_2d) return file.print("%.11g,%.11g\n", x + x_offset, y + y_offset);
-  return file.print("%.11g,%.11g,%.11g\n", x + x_offset, y + y_offset, z + z_offset);
+  if (only_2d) return file.print("%.11g,%.11g\n", double{x} + x_offset, double{y} + y_offset);
+  return file.print("%.11g,%.11g,%.11g\n", double{x} + x_offset, double{y} + y_offset, double{z} + z_offset);
 }
 
 bool TXTwriter::add_segment(float x1, float y1, float z1, float x2, float y2, float z2) {
   if (only_2d) {
-    return file.print("%.11g,%.11g,%.11g,%.11g\n", x1 + x_offset, y1 + y_offset, x2 + x_offset,
-                      y2 + y_offset);
+    return file.print("%.11g,%.11g,%.11g,%.11g\n", double{x1} + x_offset, double{y1} + y_offset,
+                      double{x2} + x_offset, double{y2} + y_offset);
   }
-  return file.print("%.11g,%.11g,%.11g,%.11g,%.11g,%.11g\n", x1 + x_offset, y1 + y_offset, z1 + z_offset,
-                    x2 + x_offset, y2 + y_offset, z2 + z_offset);
+  return file.print("%.11g,%.11g,%.11g,%.11g,%.11g,%.11g\n", double{x1} + x_offset, double{y1} + y_offset,
+                    double{z1} + z_offset, double{x2} + x_offset, double{y2} + y_offset,
+                    double{z2} + z_offset);
 }
 
 bool TXTwriter::end_line() {

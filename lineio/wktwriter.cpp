@@ -21,15 +21,15 @@ bool WKTwriter::open(const char* file_name) {
 }
 
 bool WKTwriter::add_vertex(float x, float y, float /*z*/) {
-  xy.push_back(x + x_offset);
-  xy.push_back(y + y_offset);
+  xy.push_back(double{x} + x_offset);
+  xy.push_back(double{y} + y_offset);
   return true;
 }
 
 bool WKTwriter::add_segment(float x1, float y1, float /*z1*/, float x2, float y2, float /*z2*/) {
   bool ok = xy.empty() || end_line();
-  return file.print("LINESTRING(%.15g %.15g, %.15g %.15g)\n", x1 + x_offset, y1 + y_offset, x2 + x_offset,
-                    y2 + y_offset) &&
+  return file.print("LINESTRING(%.15g %.15g, %.15g %.15g)\n", double{x1} + x_offset, double{y1} + y_offset,
+                    double{x2} + x_offset, double{y2} + y_offset) &&
          ok;
 }
 

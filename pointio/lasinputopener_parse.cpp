@@ -650,7 +650,8 @@ void LASinputOpener::write_options(std::string& s) const {
     s.append(word, static_cast<size_t>(std::max(0, std::min<int>(n, sizeof word - 1))));
   };
   if (tile_)
-    add(std::snprintf(word, sizeof word, "-inside_tile %g %g %g ", tile_->ll_x, tile_->ll_y, tile_->size));
+    add(std::snprintf(word, sizeof word, "-inside_tile %g %g %g ", double{tile_->ll_x}, double{tile_->ll_y},
+                      double{tile_->size}));
   else if (circle_)
     add(std::snprintf(word, sizeof word, "-inside_circle %lf %lf %lf ", circle_->center_x, circle_->center_y,
                       circle_->radius));

@@ -142,7 +142,7 @@ bool LASpoint::init(const LASquantizer* quantizer_in, const std::vector<LASitem>
 void LASpoint::zero() {
   const uint8_t keep_type = extended_point_type;
   static_cast<LASpointFields&>(*this) = LASpointFields{};
-  extended_point_type = keep_type;
+  extended_point_type = keep_type & 3;
   std::fill(extra_bytes.begin(), extra_bytes.end(), uint8_t{0});
   coordinates[0] = coordinates[1] = coordinates[2] = 0.0;
 }

@@ -21,7 +21,8 @@ class TileStage : public AreaStage {
   Verdict process(LASpoint& p) override {
     const double x = p.get_x();
     const double y = p.get_y();
-    return ll_x_ <= x && x < ur_x_ && ll_y_ <= y && y < ur_y_ ? Verdict::keep : Verdict::drop;
+    return double{ll_x_} <= x && x < double{ur_x_} && double{ll_y_} <= y && y < double{ur_y_} ? Verdict::keep
+                                                                                              : Verdict::drop;
   }
 
  private:
@@ -148,8 +149,8 @@ bool LASreader::overlaps_source(double min_x, double min_y, double max_x, double
 }
 
 bool LASreader::inside_tile(float ll_x, float ll_y, float size) {
-  const double max_x = double(ll_x) + size - header.x_scale_factor;
-  const double max_y = double(ll_y) + size - header.y_scale_factor;
+  const double max_x = double{ll_x} + double{size} - header.x_scale_factor;
+  const double max_y = double{ll_y} + double{size} - header.y_scale_factor;
   const bool any = overlaps_source(ll_x, ll_y, max_x, max_y);
   set_area(INSIDE_TILE, ll_x, ll_y, max_x, max_y, std::make_unique<TileStage>(any, ll_x, ll_y, size));
   return true;

@@ -63,25 +63,25 @@ void las_unpack_point14(const uint8_t* r, LASpointFields& p) {
   p.intensity = load<uint16_t>(r + 12);
   const uint8_t return_number = r[14] & 0x0F;
   const uint8_t number_of_returns = r[14] >> 4;
-  p.extended_return_number = return_number;
-  p.extended_number_of_returns = number_of_returns;
+  p.extended_return_number = return_number & 0x0F;
+  p.extended_number_of_returns = number_of_returns & 0x0F;
   if (number_of_returns >= 8) {
     p.number_of_returns = 7;
-    p.return_number = return_number <= 6 ? return_number : (return_number < number_of_returns ? 6 : 7);
+    p.return_number = return_number <= 6 ? return_number & 7 : (return_number < number_of_returns ? 6 : 7);
   } else {
     p.number_of_returns = number_of_returns & 7;
     p.return_number = return_number & 7;
   }
   const uint8_t flags = r[15];
   p.scan_direction_flag = (flags >> 6) & 1;
-  p.edge_of_flight_line = (flags >> 7) & 1;
+  p.edge_of_flight_line = (flags & 0x80) != 0;
   p.synthetic_flag = flags & 1;
   p.keypoint_flag = (flags >> 1) & 1;
   p.withheld_flag = (flags >> 2) & 1;
   p.extended_classification_flags = flags & 0x0F;
   p.extended_scanner_channel = (flags >> 4) & 3;
   p.extended_classification = r[16];
-  p.classification = r[16] < 32 ? r[16] : 0;
+  p.classification = r[16] < 32 ? r[16] & 0x1F : 0;
   p.user_data = r[17];
   p.extended_scan_angle = load<int16_t>(r + 18);
   const float degrees = p.extended_scan_angle * 0.006f;

@@ -94,9 +94,9 @@ void generate(const Options& o, Quantized& q) {
       y = unit(rng) * o.size;
     } else {
       const uint64_t line = i / per_line, k = i % per_line;
-      const double along = (line % 2 == 0 ? k : per_line - 1 - k) * spacing;
+      const double along = static_cast<double>(line % 2 == 0 ? k : per_line - 1 - k) * spacing;
       x = std::clamp(along + (unit(rng) - 0.5) * 2.0 * o.jitter, 0.0, o.size);
-      y = std::clamp(line * spacing + (unit(rng) - 0.5) * 2.0 * o.jitter, 0.0, o.size);
+      y = std::clamp(static_cast<double>(line) * spacing + (unit(rng) - 0.5) * 2.0 * o.jitter, 0.0, o.size);
     }
     if (i % o.parts == o.part) add_point(o, q, x, y, surface_z(o.surface, x, y, o.size));
   }

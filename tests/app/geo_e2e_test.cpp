@@ -261,8 +261,8 @@ TEST(Options, BadProjectionOptionsStopTheRun) {
 TEST(Files, GeoKeyDirectoryLongerThanItsRecordUsesTheKeysItHas) {
   TempDir dir("geo_keys_lie");
   std::vector<uint8_t> keys;
-  for (const uint16_t word : {1, 1, 0, 500,  // directory: version 1.1.0, 500 keys claimed
-                              1024, 0, 1, 1, 3072, 0, 1, 32614, 3076, 0, 1, 9001}) {
+  for (const int word : {1, 1, 0, 500,  // directory: version 1.1.0, 500 keys claimed
+                         1024, 0, 1, 1, 3072, 0, 1, 32614, 3076, 0, 1, 9001}) {
     keys.push_back(static_cast<uint8_t>(word & 0xff));
     keys.push_back(static_cast<uint8_t>(word >> 8));
   }

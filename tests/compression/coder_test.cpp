@@ -194,8 +194,10 @@ TEST(IntegerCoder, RandomValuesInEveryWidthAndContext) {
     const uint32_t mask = bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
     for (int i = 0; i < 5000; i++) {
       const uint32_t scale = 1u << (rng() % 32);
-      const uint32_t prediction = rng() & mask;
-      const uint32_t real = (i % 3 == 0 ? prediction + rng() % scale : rng()) & mask;
+      const uint32_t prediction = static_cast<uint32_t>(rng()) & mask;
+      const uint32_t real =
+          (i % 3 == 0 ? prediction + static_cast<uint32_t>(rng() % scale) : static_cast<uint32_t>(rng())) &
+          mask;
       values.emplace_back(static_cast<int32_t>(prediction), static_cast<int32_t>(real), rng() % 3);
     }
     IntegerCoder e(bits, 3), d(bits, 3);
@@ -243,7 +245,7 @@ TEST(RangeCoder, MixedModelsEndExactlyAtTheBlockEnd) {
     for (int i = 0; i < n; i++) {
       const int kind = int(rng() % 4);
       const uint32_t skew = rng() % 8;  // from uniform to nearly constant
-      uint32_t v = rng();
+      uint32_t v = static_cast<uint32_t>(rng());
       if (kind == 0) v = (v % 8) < skew ? 0 : 1;
       if (kind == 1) v = (v % 8) < skew ? 3 : v % 300;
       if (kind == 2) v = (v % 8) < skew ? 7 : v % 12;

@@ -114,7 +114,7 @@ TEST(Seek, EveryTargetDeliversThePointSequentialReadingDelivers) {
     std::mt19937 rng(7);
     std::vector<uint8_t> record(e.length);
     for (int k = 0; k < 60; k++) {
-      const uint32_t target = k == 0 ? 2999 : rng() % 3000;
+      const uint32_t target = k == 0 ? 2999 : static_cast<uint32_t>(rng() % 3000);
       ASSERT_TRUE(decoder.seek(target)) << target;
       for (uint32_t i = target; i < std::min(target + 3, 3000u); i++) {
         ASSERT_TRUE(decoder.read(record.data())) << i << " " << (decoder.error() ? decoder.error() : "");

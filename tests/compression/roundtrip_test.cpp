@@ -48,13 +48,13 @@ void round_trip(const RekompDescriptor& source, const std::vector<uint8_t>& reco
   writer.init(&file);
   const uint32_t length = d.record_length();
   std::mt19937 rng(points);
-  uint32_t in_chunk = 0, chunk_length = 1 + rng() % 3000;
+  uint32_t in_chunk = 0, chunk_length = 1 + static_cast<uint32_t>(rng() % 3000);
   for (uint64_t i = 0; i < points; i++) {
     if (layout.chunk_size == RekompDescriptor::kVaryingChunks && layout.compressor != 1 &&
         ++in_chunk > chunk_length) {
       ASSERT_TRUE(writer.chunk());
       in_chunk = 1;
-      chunk_length = 1 + rng() % 3000;
+      chunk_length = 1 + static_cast<uint32_t>(rng() % 3000);
     }
     writer.write(records.data() + i * length);
   }
@@ -128,7 +128,7 @@ std::vector<uint8_t> synthetic_point14(uint32_t points, uint32_t record_length, 
     store_le(r + 4, static_cast<int32_t>(rng() % 1000));
     store_le(r + 8, static_cast<int32_t>(1000 + rng() % 50));
     store_le(r + 12, static_cast<uint16_t>(rng() % 4 ? 300 : rng()));
-    const uint32_t n = 1 + rng() % 15;
+    const uint32_t n = 1 + static_cast<uint32_t>(rng() % 15);
     r[14] = static_cast<uint8_t>((1 + rng() % n) | (n << 4));
     r[15] =
         static_cast<uint8_t>((rng() % 16 == 0 ? rng() : 0) & 0xCF) | static_cast<uint8_t>((rng() % 4) << 4);
@@ -137,7 +137,7 @@ std::vector<uint8_t> synthetic_point14(uint32_t points, uint32_t record_length, 
     store_le(r + 18, static_cast<int16_t>(rng() % 10 ? -100 : int(rng() % 30000) - 15000));
     store_le(r + 20, static_cast<uint16_t>(rng() % 50 ? 7 : rng()));
     const int sequence = int(rng() % 4);
-    if (rng() % 3) times[sequence] += (rng() % 100) * 1e-5;
+    if (rng() % 3) times[sequence] += static_cast<double>(rng() % 100) * 1e-5;
     if (rng() % 500 == 0) times[sequence] += 1e7;
     store_le(r + 22, times[sequence]);
     for (uint32_t b = 30; b < record_length; b++)
@@ -147,7 +147,7 @@ std::vector<uint8_t> synthetic_point14(uint32_t points, uint32_t record_length, 
 }
 
 TEST(LayeredRoundTrip, ChannelsReturnsAndTimeSequencesInBothVersions) {
-  for (uint16_t version : {3, 4}) {
+  for (const uint16_t version : {uint16_t{3}, uint16_t{4}}) {
     RekompDescriptor d;
     d.compressor = RekompDescriptor::LAYERED_CHUNKED;
     d.items = {{RkpItem::POINT14, 30, version},
@@ -179,12 +179,12 @@ TEST(LegacyRoundTrip, EveryItemVersionOnSyntheticPoints) {
     uint8_t* r = records.data() + size_t(i) * length;
     for (uint32_t b = 0; b < length; b++) r[b] = static_cast<uint8_t>(rng() % 4 ? b : rng());
     const int s = int(rng() % 4);
-    times[s] += rng() % 7 ? 0.001 * (rng() % 3) : 1e9;
+    times[s] += rng() % 7 ? 0.001 * static_cast<double>(rng() % 3) : 1e9;
     store_le(r + 20, times[s]);
     store_le(r + 49, static_cast<uint64_t>(i) * (rng() % 3 ? 29 : 1000003));  // wave packet offsets
   }
-  for (uint16_t version : {1, 2}) {
-    for (uint16_t compressor : {1, 2}) {
+  for (const uint16_t version : {uint16_t{1}, uint16_t{2}}) {
+    for (const uint16_t compressor : {uint16_t{1}, uint16_t{2}}) {
       SCOPED_TRACE(testing::Message() << "version " << version << " compressor " << compressor);
       round_trip(d, records, points, {compressor, version, compressor == 1 ? 0u : 777u});
     }

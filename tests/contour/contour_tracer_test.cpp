@@ -42,7 +42,7 @@ double signed_area(const RecordedLine& line) {
   for (size_t i = 0; i + 1 < line.vertices.size(); i++) {
     const auto& p = line.vertices[i];
     const auto& q = line.vertices[i + 1];
-    area += double{p[0]} * q[1] - double{q[0]} * p[1];
+    area += double{p[0]} * double{q[1]} - double{q[0]} * double{p[1]};
   }
   return 0.5 * area;
 }
@@ -108,8 +108,8 @@ TEST(SingleTriangle, OneCrossingIsAnOpenLineWithTheLowerGroundOnItsLeft) {
     expect_simple(lines[0], 4);
     for (uint32_t k = 0; k < 3; k++) {
       const float* p = tin.point(k);
-      const double cross = (double{v[1][0]} - v[0][0]) * (double{p[1]} - v[0][1]) -
-                           (double{v[1][1]} - v[0][1]) * (double{p[0]} - v[0][0]);
+      const double cross = (double{v[1][0]} - double{v[0][0]}) * (double{p[1]} - double{v[0][1]}) -
+                           (double{v[1][1]} - double{v[0][1]}) * (double{p[0]} - double{v[0][0]});
       if (p[2] < 4) {
         EXPECT_GT(cross, 0) << "low vertex " << k << " not on the left";
       } else {
@@ -150,7 +150,7 @@ void expect_one_loop_per_value(const std::vector<RecordedLine>& lines, const std
     const float h = line.vertices[0][2];
     elevations.insert(h);
     expect_simple(line, h);
-    EXPECT_GT(orientation * signed_area(line), 0) << "wrong orientation at " << h;
+    EXPECT_GT(double{orientation} * signed_area(line), 0) << "wrong orientation at " << h;
     const float r = radius_at_zero - std::fabs(h) / slope;
     for (const auto& v : line.vertices) {
       // a chord of at most a cell diagonal sags less than a quarter cell inside the circle
@@ -246,9 +246,9 @@ std::map<float, std::vector<Segment>> expected_segments(const HandTin& tin, cons
         const float* a = tin.point(u);
         const float* b = tin.point(w);
         if ((a[2] < h) == (b[2] < h)) continue;
-        const double s = (double{h} - a[2]) / (double{b[2]} - a[2]);
-        crossings.push_back(
-            {static_cast<float>(s * b[0] + (1 - s) * a[0]), static_cast<float>((1 - s) * a[1] + s * b[1])});
+        const double s = (double{h} - double{a[2]}) / (double{b[2]} - double{a[2]});
+        crossings.push_back({static_cast<float>(s * double{b[0]} + (1 - s) * double{a[0]}),
+                             static_cast<float>((1 - s) * double{a[1]} + s * double{b[1]})});
       }
       if (crossings.size() == 2) out[h].push_back(make_segment(crossings[0], crossings[1]));
     }
@@ -330,10 +330,10 @@ TEST(Chaining, OpenLinesEndOnlyOnBoundaryEdges) {
       const float* a = grid.tin.point(u);
       const float* b = grid.tin.point(w);
       if ((a[2] < h) == (b[2] < h)) continue;
-      const double s = (double{h} - a[2]) / (double{b[2]} - a[2]);
-      allowed.insert(
-          {h,
-           {static_cast<float>(s * b[0] + (1 - s) * a[0]), static_cast<float>((1 - s) * a[1] + s * b[1])}});
+      const double s = (double{h} - double{a[2]}) / (double{b[2]} - double{a[2]});
+      allowed.insert({h,
+                      {static_cast<float>(s * double{b[0]} + (1 - s) * double{a[0]}),
+                       static_cast<float>((1 - s) * double{a[1]} + s * double{b[1]})}});
     }
   }
   const auto ends = open_line_ends(grid.tin, iso);
@@ -477,8 +477,8 @@ Polyline polyline_of(const RecordedLine& line) {
 }
 
 double doubled_area(Point a, Point b, Point c) {
-  return std::fabs((double{b.second} - c.second) * (double{a.first} - b.first) -
-                   (double{a.second} - b.second) * (double{b.first} - c.first));
+  return std::fabs((double{b.second} - double{c.second}) * (double{a.first} - double{b.first}) -
+                   (double{a.second} - double{b.second}) * (double{b.first} - double{c.first}));
 }
 
 int64_t reference_area_thinning(Polyline& line, double threshold) {
@@ -503,8 +503,8 @@ int64_t reference_area_thinning(Polyline& line, double threshold) {
 int64_t reference_distance_thinning(Polyline& line, double threshold) {
   std::vector<Point> kept{line.points[0]};
   for (size_t i = 1; i < line.points.size(); i++) {
-    const double dx = double{line.points[i].first} - kept.back().first;
-    const double dy = double{line.points[i].second} - kept.back().second;
+    const double dx = double{line.points[i].first} - double{kept.back().first};
+    const double dy = double{line.points[i].second} - double{kept.back().second};
     if (std::sqrt(dx * dx + dy * dy) >= threshold) kept.push_back(line.points[i]);
   }
   const int64_t removed = static_cast<int64_t>(line.points.size() - kept.size());
@@ -520,7 +520,7 @@ double reference_length(const Polyline& line) {
     const Point q = line.points[(i + 1) % n];
     const float dx = q.first - p.first;
     const float dy = q.second - p.second;
-    length += std::sqrt(double{dx} * dx + double{dy} * dy);
+    length += std::sqrt(double{dx} * double{dx} + double{dy} * double{dy});
   }
   return length;
 }
@@ -555,7 +555,7 @@ TEST(Simplification, TracerMatchesThinningOfTheUnsimplifiedLines) {
         }
       }
       const int64_t segments = static_cast<int64_t>(p.points.size()) - (p.loop ? 0 : 1);
-      const bool cleaned = s.clean != 0 && reference_length(p) < s.clean;
+      const bool cleaned = s.clean != 0 && reference_length(p) < double{s.clean};
       if (cleaned) {
         (p.loop ? expected.loops_cleaned : expected.lines_cleaned)++;
         (p.loop ? expected.loop_segments_cleaned : expected.line_segments_cleaned) += segments;

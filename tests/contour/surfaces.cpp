@@ -26,8 +26,8 @@ HandTin build_tin(std::vector<float> points, const std::vector<std::array<uint32
     const float* a = tin.point(v[0]);
     const float* b = tin.point(v[1]);
     const float* c = tin.point(v[2]);
-    const double area =
-        (double{b[0]} - a[0]) * (double{c[1]} - a[1]) - (double{b[1]} - a[1]) * (double{c[0]} - a[0]);
+    const double area = (double{b[0]} - double{a[0]}) * (double{c[1]} - double{a[1]}) -
+                        (double{b[1]} - double{a[1]}) * (double{c[0]} - double{a[0]});
     if (area < 0) std::swap(v[1], v[2]);
     tin.triangles.push_back(TINtriangle{{v[0], v[1], v[2]}, {-1, -1, -1}, TIN_IN_USE});
   }

@@ -78,8 +78,8 @@ std::unique_ptr<TerrainTin> lattice(const std::function<bool(int, int)>& keep,
 }
 
 double signed_area(const float* a, const float* b, const float* c) {
-  return 0.5 *
-         ((double{b[0]} - a[0]) * (double{c[1]} - a[1]) - (double{b[1]} - a[1]) * (double{c[0]} - a[0]));
+  return 0.5 * ((double{b[0]} - double{a[0]}) * (double{c[1]} - double{a[1]}) -
+                (double{b[1]} - double{a[1]}) * (double{c[0]} - double{a[0]}));
 }
 
 // Every neighbour code points back and names the same two vertices, finite triangles turn
@@ -136,7 +136,9 @@ std::vector<RecordedLine> trace(const TerrainTin& t, const std::vector<float>& i
 struct Notch {
   const char* name;
   float x0, x1, y0, y1;
-  bool contains(double x, double y) const { return x0 < x && x < x1 && y0 < y && y < y1; }
+  bool contains(double x, double y) const {
+    return double{x0} < x && x < double{x1} && double{y0} < y && y < double{y1};
+  }
   double area() const {  // of the notch inside the tile
     return (std::fmin(x1, kSide) - std::fmax(x0, 0)) * (std::fmin(y1, kSide) - std::fmax(y0, 0));
   }
@@ -175,7 +177,7 @@ int segments_in_notch(const std::vector<RecordedLine>& lines, const Notch& notch
     for (size_t i = 0; i + 1 < line.vertices.size(); i++) {
       const auto& p = line.vertices[i];
       const auto& q = line.vertices[i + 1];
-      inside += notch.contains(0.5 * (double{p[0]} + q[0]), 0.5 * (double{p[1]} + q[1]));
+      inside += notch.contains(0.5 * (double{p[0]} + double{q[0]}), 0.5 * (double{p[1]} + double{q[1]}));
     }
   }
   return inside;
@@ -197,8 +199,8 @@ TEST_P(ConcaveHull, CarvesExactlyTheNotchAndContoursEndAtIt) {
     const TINtriangle& tri = t->triangle(i);
     double cx = 0, cy = 0;
     for (uint32_t v : tri.V) {
-      cx += t->vertex(v)[0] / 3.0;
-      cy += t->vertex(v)[1] / 3.0;
+      cx += double{t->vertex(v)[0]} / 3.0;
+      cy += double{t->vertex(v)[1]} / 3.0;
     }
     EXPECT_FALSE(notch.contains(cx, cy)) << "triangle " << i << " in the notch survived";
   }
@@ -334,7 +336,7 @@ TEST(Smooth, LevelSurfaceStaysBitForBit) {
 double rms_from_plane(const TerrainTin& t, const std::function<double(double, double)>& plane) {
   double sum = 0;
   for (uint32_t v = 0; v < t.size(); v++) {
-    const double d = t.z(v) - plane(t.vertex(v)[0], t.vertex(v)[1]);
+    const double d = double{t.z(v)} - plane(t.vertex(v)[0], t.vertex(v)[1]);
     sum += d * d;
   }
   return std::sqrt(sum / t.size());

@@ -526,7 +526,7 @@ void vary(LASpoint& p, std::mt19937& rng) {
   p.user_data = static_cast<uint8_t>(rng());
   p.point_source_ID = static_cast<uint16_t>(rng());
   p.scan_angle_rank = static_cast<int8_t>(static_cast<int>(rng() % 181) - 90);
-  p.gps_time = (rng() % 1000000) * 0.001;
+  p.gps_time = static_cast<double>(rng() % 1000000) * 0.001;
   for (auto& c : p.rgb) c = static_cast<uint16_t>(rng());
 }
 

@@ -9,7 +9,10 @@ int main(int argc, char** argv) {
   const std::string dir = argc > 1 ? argv[1] : ".";
   const std::vector<las_test::Point> pts = {{1.5, 2.5, 3.5}, {10.0, 20.0, 30.0}, {-4.0, 5.0, -6.0}};
   std::vector<uint8_t> geo;
-  for (uint16_t v : {1, 1, 0, 1, 1024, 0, 1, 2}) las_test::append(geo, uint16_t(v));
+  for (uint16_t v : {uint16_t{1}, uint16_t{1}, uint16_t{0}, uint16_t{1}, uint16_t{1024}, uint16_t{0},
+                     uint16_t{1}, uint16_t{2}}) {
+    las_test::append(geo, v);
+  }
 
   las_test::Options o;
   bool ok = las_test::write_file(dir + "/las12_fmt0.las", las_test::build(o, pts));

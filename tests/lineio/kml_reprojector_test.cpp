@@ -22,13 +22,13 @@ struct Point {
 class RecordingWriter : public LINEwriter {
  public:
   bool add_vertex(float x, float y, float z) override {
-    points.push_back({x + x_offset, y + y_offset, z + z_offset});
+    points.push_back({double{x} + x_offset, double{y} + y_offset, double{z} + z_offset});
     events += 'v';
     return true;
   }
   bool add_segment(float x1, float y1, float z1, float x2, float y2, float z2) override {
-    points.push_back({x1 + x_offset, y1 + y_offset, z1 + z_offset});
-    points.push_back({x2 + x_offset, y2 + y_offset, z2 + z_offset});
+    points.push_back({double{x1} + x_offset, double{y1} + y_offset, double{z1} + z_offset});
+    points.push_back({double{x2} + x_offset, double{y2} + y_offset, double{z2} + z_offset});
     events += 's';
     return true;
   }
@@ -73,7 +73,7 @@ std::vector<Vertex> vertices(const SourceCase& c) {
 }
 
 Point absolute(const SourceCase& c, const Vertex& v) {
-  return {v.x + c.offset.x, v.y + c.offset.y, v.z + c.offset.z};
+  return {double{v.x} + c.offset.x, double{v.y} + c.offset.y, double{v.z} + c.offset.z};
 }
 
 // What PROJ makes of the absolute points (or the points themselves for an identity source).
