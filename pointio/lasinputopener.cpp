@@ -9,6 +9,7 @@
 #include "pointio/lasreaderlas.h"
 #include "pointio/lasreadermerged.h"
 #include "pointio/lasrequantize.h"
+#include "pointio/spatialindex.h"
 
 namespace {
 
@@ -91,6 +92,14 @@ std::unique_ptr<LASreaderLAS> LASinputOpener::make_las_reader() const {
   return reader;
 }
 
+// A LAX file next to a LAS-family file replaces an index the file carries itself; it only matters
+// when an area of interest is set.
+void LASinputOpener::attach_lax_index(LASreader& reader, const std::string& name) const {
+  if (!tile_ && !circle_ && !rectangle_) return;
+  auto index = std::make_unique<LASspatialIndex>();
+  if (index->read(name)) reader.set_index(std::move(index));
+}
+
 bool LASinputOpener::apply_area(LASreader& reader, bool single_file) const {
   if (single_file) {
     if (rectangle_)
@@ -141,6 +150,7 @@ std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) 
     return nullptr;
   }
   number_flight_line(*reader);
+  attach_lax_index(*reader, name);
   apply_area(*reader, true);
   return reader;
 }
@@ -218,6 +228,7 @@ bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader) {
     return false;
   }
   again->header.file_source_ID = reader->header.file_source_ID;
+  attach_lax_index(*again, name);
   apply_area(*again, true);
   reader = std::move(again);
   return true;

@@ -139,6 +139,7 @@ class LASinputOpener {
   // Numbers the points of a single file by its flight line, when asked to.
   void number_flight_line(LASreader& reader) const;
   bool apply_area(LASreader& reader, bool single_file) const;
+  void attach_lax_index(LASreader& reader, const std::string& name) const;
 
   uint32_t io_ibuffer_size_ = 262144;
   std::vector<FileName> file_names_;

@@ -97,9 +97,27 @@ void LASreader::bind_stages() {
   update_stage_order();
 }
 
+void LASreader::set_index(std::unique_ptr<LASspatialIndex> index) {
+  index_ = std::move(index);
+  indexed_ = false;
+}
+
 bool LASreader::read_point_through_stages() {
   if (keeps_none_) return false;
+  if (indexed_) return read_point_through_index();
   while (read_point_unfiltered()) {
+    int s = 0;
+    while (s < stage_count_ && order_[static_cast<size_t>(s)]->process(point) == LASpointStage::Verdict::keep)
+      s++;
+    if (s == stage_count_) return true;
+  }
+  return false;
+}
+
+// The index positions the reader at each candidate in turn; every candidate passes all stages.
+bool LASreader::read_point_through_index() {
+  while (index_->seek_next(*this)) {
+    if (!read_point_unfiltered()) continue;
     int s = 0;
     while (s < stage_count_ && order_[static_cast<size_t>(s)]->process(point) == LASpointStage::Verdict::keep)
       s++;
@@ -116,6 +134,7 @@ bool LASreader::inside_none() {
     header.max_y = orig_max_y_;
     inside_ = INSIDE_NONE;
   }
+  indexed_ = false;
   set_stage(STAGE_AREA, nullptr);
   return true;
 }
@@ -152,6 +171,8 @@ bool LASreader::inside_tile(float ll_x, float ll_y, float size) {
   const double max_x = double{ll_x} + double{size} - header.x_scale_factor;
   const double max_y = double{ll_y} + double{size} - header.y_scale_factor;
   const bool any = overlaps_source(ll_x, ll_y, max_x, max_y);
+  indexed_ = any && index_;
+  if (indexed_) index_->intersect_tile(ll_x, ll_y, size);  // no cell: no candidate, no point
   set_area(INSIDE_TILE, ll_x, ll_y, max_x, max_y, std::make_unique<TileStage>(any, ll_x, ll_y, size));
   return true;
 }
@@ -160,6 +181,8 @@ bool LASreader::inside_circle(double center_x, double center_y, double radius) {
   const double min_x = center_x - radius, min_y = center_y - radius;
   const double max_x = center_x + radius, max_y = center_y + radius;
   const bool any = overlaps_source(min_x, min_y, max_x, max_y);
+  indexed_ = any && index_;
+  if (indexed_) index_->intersect_circle(center_x, center_y, radius);
   set_area(INSIDE_CIRCLE, min_x, min_y, max_x, max_y,
            std::make_unique<CircleStage>(any, center_x, center_y, radius));
   return true;
@@ -167,6 +190,8 @@ bool LASreader::inside_circle(double center_x, double center_y, double radius) {
 
 bool LASreader::inside_rectangle(double min_x, double min_y, double max_x, double max_y) {
   const bool any = overlaps_source(min_x, min_y, max_x, max_y);
+  indexed_ = any && index_;
+  if (indexed_) index_->intersect_rectangle(min_x, min_y, max_x, max_y);
   set_area(INSIDE_RECTANGLE, min_x, min_y, max_x, max_y,
            std::make_unique<RectangleStage>(any, min_x, min_y, max_x, max_y));
   return true;

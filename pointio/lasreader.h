@@ -17,6 +17,7 @@
 #include "pointio/lasheader.h"
 #include "pointio/laspoint.h"
 #include "pointio/laspointstage.h"
+#include "pointio/spatialindex.h"
 
 class LASreader {
  public:
@@ -79,6 +80,11 @@ class LASreader {
   // Starts the stages' per-pass state again, before another pass over the same source.
   void reset_stages();
 
+  // Attaches a spatial index (or none), replacing the previous one. With an index, the areas set
+  // afterwards read only the runs of points it names. Set it before the area.
+  void set_index(std::unique_ptr<LASspatialIndex> index);
+  LASspatialIndex* get_index() const { return index_.get(); }
+
   int64_t get_npoints() const { return npoints; }
   // True once reading stopped early on a damaged source (truncated points, a failed decode):
   // the points delivered are fewer than the source announced.
@@ -99,6 +105,7 @@ class LASreader {
 
  private:
   bool read_point_through_stages();
+  bool read_point_through_index();
   void update_stage_order();
   bool overlaps_source(double min_x, double min_y, double max_x, double max_y) const;
   // Saves the header bounds once and rewrites them to the area.
@@ -109,6 +116,9 @@ class LASreader {
   std::array<LASpointStage*, STAGE_SLOTS> order_{};  // the set stages, in slot order
   int stage_count_ = 0;
   bool keeps_none_ = false;  // a stage can keep no point at all
+
+  std::unique_ptr<LASspatialIndex> index_;
+  bool indexed_ = false;  // the area reads the runs the index named
 
   Inside inside_ = INSIDE_NONE;
   double orig_min_x_ = 0, orig_min_y_ = 0, orig_max_x_ = 0, orig_max_y_ = 0;

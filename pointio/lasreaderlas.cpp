@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/messages.h"
+#include "compression/rekomp_descriptor.h"
 #include "pointio/detail/lasheaderreader.h"
 #include "pointio/detail/lasrecordreader_compressed.h"
 
@@ -100,8 +101,46 @@ bool LASreaderLAS::open_stream(ByteStreamIn* stream, bool peek_only, uint32_t de
     header.point_data_format &= 0x7F;
   }
   if (!prepare_point(decompress_selective | stage_field_mask())) return false;
+  read_embedded_index();
   bind_stages();
   return true;
+}
+
+// A compressed file may carry its spatial index after the points, in a special EVLR that the
+// compression record points at. A damaged one is dropped without a word: the file reads as well
+// without it.
+void LASreaderLAS::read_embedded_index() {
+  RekompDescriptor descriptor;
+  const auto& payload = header.compression_vlr_payload;
+  if (!payload || !descriptor.parse(payload->data(), payload->size())) return;
+  const int64_t count = descriptor.number_of_special_evlrs;
+  const int64_t offset = descriptor.offset_to_special_evlrs;
+  if (count <= 0 || offset < int64_t{header.offset_to_point_data} || !stream_->is_seekable()) return;
+  const int64_t here = stream_->tell();
+  try {
+    if (!stream_->seek(offset)) throw ByteStreamError{kEndOfData};
+    for (int64_t i = 0; i < count; i++) {
+      const int64_t start = stream_->tell();
+      if (stream_size_ >= 0 && start + 60 > stream_size_) throw ByteStreamError{kEndOfData};
+      uint8_t fields[20];
+      stream_->get_bytes(fields, 20);  // reserved, user_id, record_id
+      const bool is_index = std::strncmp(reinterpret_cast<const char*>(fields + 2), "Quorvane", 16) == 0 &&
+                            load<uint16_t>(fields + 18) == 30;
+      uint8_t length_bytes[8];
+      stream_->get64_le(length_bytes);
+      const int64_t length = load<int64_t>(length_bytes);
+      if (is_index) {
+        auto index = std::make_unique<LASspatialIndex>();
+        MessageCollector silence;
+        if (stream_->skip_bytes(32) && index->read(*stream_)) set_index(std::move(index));
+        break;
+      }
+      if (length < 0 || !stream_->seek(start + 60 + length)) throw ByteStreamError{kEndOfData};
+    }
+  } catch (const ByteStreamError&) {
+    print_message("ERROR: trying to read %u internal EVLRs. ignoring ...\n", static_cast<uint32_t>(count));
+  }
+  stream_->seek(here);
 }
 
 bool LASreaderLAS::prepare_point(uint32_t field_mask) {

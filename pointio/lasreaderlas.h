@@ -52,6 +52,7 @@ class LASreaderLAS : public LASreader {
   bool open_stream(ByteStreamIn* stream, bool peek_only, uint32_t decompress_selective);
   // Chooses the record decoder and prepares the point for its items.
   bool prepare_point(uint32_t field_mask);
+  void read_embedded_index();
 
   std::unique_ptr<FILE, FileCloser> file_;  // set when this reader opened the file by name
   std::string file_name_;
