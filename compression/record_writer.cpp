@@ -28,14 +28,24 @@ bool CompressedRecordWriter::setup(const RekompDescriptor& descriptor) {
   return true;
 }
 
+void CompressedRecordWriter::set_sink(Sink sink, int64_t base) {
+  sink_ = std::move(sink);
+  base_ = base;
+}
+
 void CompressedRecordWriter::init(std::vector<uint8_t>* out) {
   out_ = out;
+  flushed_ = 0;
+  table_pointer_pending_ = false;
+  sink_ok_ = true;
   chunk_bytes_.clear();
   chunk_points_.clear();
   chunk_count_ = 0;
   if (!pointwise_) {
     table_pointer_ = out->size();
+    // -1 until done() knows where the table is; a stream that cannot seek back keeps it so.
     out->resize(out->size() + 8);
+    store_le(out->data() + table_pointer_, int64_t{-1});
   }
   chunk_start_ = out->size();
 }
@@ -68,6 +78,16 @@ void CompressedRecordWriter::close_chunk() {
   chunk_points_.push_back(chunk_count_);
   chunk_start_ = out_->size();
   chunk_count_ = 0;
+  flush_finished();
+}
+
+// Only between chunks: no encoder then refers back into the vector.
+void CompressedRecordWriter::flush_finished() {
+  if (!sink_ || chunk_start_ == 0) return;
+  if (!sink_(out_->data(), chunk_start_)) sink_ok_ = false;
+  out_->erase(out_->begin(), out_->begin() + static_cast<std::ptrdiff_t>(chunk_start_));
+  flushed_ += chunk_start_;
+  chunk_start_ = 0;
 }
 
 bool CompressedRecordWriter::chunk() {
@@ -78,8 +98,19 @@ bool CompressedRecordWriter::chunk() {
 
 void CompressedRecordWriter::done() {
   close_chunk();
-  if (pointwise_) return;
-  store_le(out_->data() + table_pointer_, static_cast<int64_t>(out_->size()));
-  write_chunk_table(*out_, chunk_bytes_, chunk_points_,
-                    descriptor_.chunk_size == RekompDescriptor::kVaryingChunks);
+  if (!pointwise_) {
+    table_position_ = base_ + static_cast<int64_t>(flushed_ + out_->size());
+    if (table_pointer_ >= flushed_) {
+      store_le(out_->data() + (table_pointer_ - flushed_), table_position_);
+    } else {
+      table_pointer_pending_ = true;
+    }
+    write_chunk_table(*out_, chunk_bytes_, chunk_points_,
+                      descriptor_.chunk_size == RekompDescriptor::kVaryingChunks);
+  }
+  if (sink_ && !out_->empty()) {
+    if (!sink_(out_->data(), out_->size())) sink_ok_ = false;
+    flushed_ += out_->size();
+    out_->clear();
+  }
 }

@@ -64,8 +64,24 @@ bool ByteStreamOutArray::grow_to(int64_t capacity) {
   return true;
 }
 
+// The buffer at least doubles when it grows, so writing n bytes costs O(n) copies in all; a fixed
+// step would copy the whole buffer again every few kilobytes.
+bool ByteStreamOutArray::reserve_for(int64_t end) {
+  if (end <= get_capacity()) return true;
+  return grow_to(std::max<int64_t>(end, std::max<int64_t>(2 * get_capacity(), 4096)));
+}
+
+std::vector<uint8_t> ByteStreamOutArray::take_data() {
+  data_.resize(static_cast<size_t>(size_));
+  data_.shrink_to_fit();
+  std::vector<uint8_t> taken = std::move(data_);
+  data_.clear();
+  size_ = curr_ = 0;
+  return taken;
+}
+
 bool ByteStreamOutArray::put_byte(uint8_t byte) {
-  if (curr_ == get_capacity() && !grow_to(get_capacity() + 4096)) return false;
+  if (!reserve_for(curr_ + 1)) return false;
   data_[static_cast<size_t>(curr_)] = byte;
   if (curr_ == size_) size_++;
   curr_++;
@@ -73,7 +89,7 @@ bool ByteStreamOutArray::put_byte(uint8_t byte) {
 }
 
 bool ByteStreamOutArray::put_bytes(const uint8_t* bytes, uint32_t num_bytes) {
-  if (curr_ + num_bytes > get_capacity() && !grow_to(get_capacity() + num_bytes + 4096)) return false;
+  if (!reserve_for(curr_ + num_bytes)) return false;
   if (num_bytes) std::memcpy(data_.data() + curr_, bytes, num_bytes);
   curr_ += num_bytes;
   size_ = std::max(size_, curr_);

@@ -44,8 +44,8 @@ class ByteStreamOutFile : public ByteStreamOut {
   FILE* file_;
 };
 
-// Writes into an owned, growable buffer. size is the highest position ever written, so seeking
-// back and overwriting a header does not shorten the data.
+// Writes into an owned buffer that grows geometrically. size is the highest position ever
+// written, so seeking back and overwriting a header does not shorten the data.
 class ByteStreamOutArray : public ByteStreamOut {
  public:
   explicit ByteStreamOutArray(int64_t initial_capacity = 1024);
@@ -65,9 +65,12 @@ class ByteStreamOutArray : public ByteStreamOut {
   const uint8_t* get_data() const { return data_.data(); }
   int64_t get_size() const { return size_; }
   int64_t get_capacity() const { return static_cast<int64_t>(data_.size()); }
+  // Hands over the written bytes (trimmed to the size) and leaves the stream empty.
+  std::vector<uint8_t> take_data();
 
  private:
   bool grow_to(int64_t capacity);
+  bool reserve_for(int64_t end);
 
   std::vector<uint8_t> data_;  // data_.size() is the capacity
   int64_t size_ = 0;

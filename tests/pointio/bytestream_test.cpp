@@ -127,18 +127,26 @@ TEST(ByteStreamInFile, StandardInputIsNotSeekable) {
   EXPECT_FALSE(out.is_seekable());
 }
 
-TEST(ByteStreamOutArray, GrowsBy4096AndTracksSize) {
+TEST(ByteStreamOutArray, GrowsGeometricallyAndTracksSize) {
   ByteStreamOutArray out(0);
   std::vector<int64_t> capacities;
-  for (int i = 0; i < 10000; i++) {
+  for (int i = 0; i < 40000; i++) {
     ASSERT_TRUE(out.put_byte(uint8_t(i)));
     if (capacities.empty() || capacities.back() != out.get_capacity())
       capacities.push_back(out.get_capacity());
   }
-  EXPECT_EQ(capacities, (std::vector<int64_t>{4096, 8192, 12288}));
-  EXPECT_EQ(out.get_size(), 10000);
-  EXPECT_EQ(out.tell(), 10000);
-  EXPECT_EQ(out.get_data()[9999], uint8_t(9999 % 256));
+  EXPECT_EQ(capacities, (std::vector<int64_t>{4096, 8192, 16384, 32768, 65536}));
+  EXPECT_EQ(out.get_size(), 40000);
+  EXPECT_EQ(out.tell(), 40000);
+  EXPECT_EQ(out.get_data()[39999], uint8_t(39999 % 256));
+  // A large block grows the buffer to what it needs at once.
+  std::vector<uint8_t> block(200000, 7);
+  ASSERT_TRUE(out.put_bytes(block.data(), uint32_t(block.size())));
+  EXPECT_EQ(out.get_capacity(), 240000);
+  const std::vector<uint8_t> taken = out.take_data();
+  EXPECT_EQ(taken.size(), 240000u);
+  EXPECT_EQ(taken[40000], 7);
+  EXPECT_EQ(out.get_size(), 0);
 }
 
 TEST(ByteStreamOutArray, OverwriteAfterSeekKeepsSizeAndReadsBack) {
