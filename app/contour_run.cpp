@@ -1,5 +1,6 @@
 #include "app/contour_run.h"
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "geo/geo_units.h"
 #include "geo/geoprojectionconverter.h"
 #include "lineio/line_output_opener.h"
+#include "lineio/linewriter_clipper.h"
 #include "lineio/linewriter_reprojector.h"
 #include "pointio/lasinputopener.h"
 #include "pointio/lasreader.h"
@@ -31,6 +33,12 @@ int ContourRun::run() {
   }
   if (settings_.lakes_file || settings_.creeks_file) {
     print_message("ERROR: breaklines ('-lakes', '-creeks') are not supported yet\n");
+    return 1;
+  }
+  // Points piped on and contours on standard output would interleave into one unusable stream.
+  if (input_.is_pipe_on() && output_.get_use_stdout()) {
+    print_message(
+        "ERROR: '-pipe_on' and '-stdout' would both write to standard output. use only one of them\n");
     return 1;
   }
   input_.set_decompress_selective(1);
@@ -74,6 +82,7 @@ int ContourRun::process_file() {
   report_feet(geo);
   std::unique_ptr<LINEwriter> writer = open_writer(geo, reader->header);
   if (!writer) return 1;
+  if (settings_.clip_to_tile) writer = clip_to_tile(std::move(writer), reader->main_header());
 
   PointCapacity capacity;
   if (!point_capacity(reader, capacity)) return 1;
@@ -108,6 +117,27 @@ int ContourRun::process_file() {
   }
   if (!output_.get_use_stdout()) output_.set_file_name(nullptr);
   return 0;
+}
+
+// The tile: the file's tiling record, else the grid square that holds its centre, else its
+// bounding box.
+std::unique_ptr<LINEwriter> ContourRun::clip_to_tile(std::unique_ptr<LINEwriter> writer,
+                                                     const LASheader& main) const {
+  double min_x = main.min_x, min_y = main.min_y, max_x = main.max_x, max_y = main.max_y;
+  if (main.vlr_gridpatch) {
+    min_x = main.vlr_gridpatch->min_x, max_x = main.vlr_gridpatch->max_x;
+    min_y = main.vlr_gridpatch->min_y, max_y = main.vlr_gridpatch->max_y;
+  } else if (settings_.clip_tile_size > 0) {
+    const double size = settings_.clip_tile_size;
+    min_x = std::floor((main.min_x + main.max_x) / 2 / size) * size;
+    min_y = std::floor((main.min_y + main.max_y) / 2 / size) * size;
+    max_x = min_x + size;
+    max_y = min_y + size;
+  }
+  if (settings_.verbose) {
+    print_message("clipping contours to the tile [%g %g / %g %g]\n", min_x, min_y, max_x, max_y);
+  }
+  return std::make_unique<LINEwriterClipper>(std::move(writer), min_x, min_y, max_x, max_y);
 }
 
 void ContourRun::report_feet(const FileGeoreference& geo) const {
@@ -168,7 +198,8 @@ bool ContourRun::point_capacity(std::unique_ptr<LASreader>& reader, PointCapacit
     }
     count++;
   }
-  if (!input_.reopen(reader)) {
+  // A buffered tile keeps its buffer for the pass that makes the contours.
+  if (!input_.reopen(reader, true)) {
     print_message("ERROR: could not re-open lasreader\n");
     return false;
   }

@@ -38,6 +38,11 @@ const char* const kUsageLines[] = {
 const char* const kHelpLines[] = {
     "Order of TIN Insertion",
     "  -arrival_order (as the points are read, instead of sorted along a Hilbert curve)",
+    "Seamless Contours of a Tiled Survey",
+    "  -trim_to_tile (clip to the tile: its tiling record, else its bounding box)",
+    "  -trim_to_tile 1000 (clip to the 1000 by 1000 grid square that holds the tile)",
+    "  contourmill -i tiles/*.las -buffered 30 -trim_to_tile 1000 -iso_every 1 -owkt",
+    "  (every tile with a 30 m buffer of its neighbours; the lines of adjacent tiles meet)",
 };
 
 // Smoothing converges within a few dozen passes; a count in the millions would only run for hours.
@@ -142,6 +147,13 @@ std::optional<ParseOutcome> OptionWalker::handle() {
     // accepted for compatibility with the suite's other tools; nothing to do here
   } else if (is("-loops_only")) {
     s_.loops_only = true;
+  } else if (is("-trim_to_tile")) {
+    s_.clip_to_tile = true;
+    // The grid size is optional: a word that starts with a digit.
+    if (args_.has(1) && args_.argument(1)[0] >= '0' && args_.argument(1)[0] <= '9') {
+      if (!args_.number(1, s_.clip_tile_size, NumberRange::positive())) return fail();
+      args_.skip(1);
+    }
   } else if (is("-tin")) {
     s_.tin_output = true;
   } else if (is("-lakes") || is("-creeks")) {
@@ -274,6 +286,10 @@ void unparse_driver_options(const DriverSettings& s, std::string& text) {
   setting("-simplify_area", s.simplify_area, defaults.simplify_area);
   setting("-clean", s.clean, defaults.clean);
   if (s.loops_only) append_option(text, "-loops_only");
+  if (s.clip_to_tile) {
+    append_option(text, "-trim_to_tile");
+    if (s.clip_tile_size > 0) append_number(text, s.clip_tile_size);
+  }
   setting("-smooth", static_cast<long long>(s.smooth_passes), 0LL);
   setting("-concavity", s.concavity, defaults.concavity);
   setting("-kill", s.kill, defaults.kill);

@@ -19,6 +19,11 @@ struct DriverSettings {
   float simplify_area = 0.0f;    // 0 = off
   float clean = 0.0f;            // 0 = off
   bool loops_only = false;
+  // Contours are clipped to the tile of the main file (with -buffered, the file without its
+  // buffer): its tiling record's square, else the square of a grid of this size that holds the
+  // file's centre (0: the file's bounding box).
+  bool clip_to_tile = false;
+  double clip_tile_size = 0.0;
   int32_t smooth_passes = 0;
   float concavity = 50.0f;  // 0 switches the concave hull off
   float kill = 500.0f;      // 0 switches long-edge killing off

@@ -122,17 +122,15 @@ std::unique_ptr<LASreader> LASinputOpener::open() {
   if (file_name_current_ >= file_names_.size()) return nullptr;
   bool has_ids = false;
   for (const auto& f : file_names_) has_ids = has_ids || f.info.has_id;
-  if (merged_ && (file_names_.size() > 1 || has_ids)) return open_merged();
-  if (stored_ || pipe_on_ || is_buffered()) {
-    file_name_current_++;
-    print_message("ERROR: '%s' input is not available in this build\n", stored_    ? "-stored"
-                                                                        : pipe_on_ ? "-pipe_on"
-                                                                                   : "-buffered");
-    return nullptr;
-  }
+  if (merged_ && (file_names_.size() > 1 || has_ids)) return wrap(open_merged(), "merged");
+  if (is_buffered()) return wrap(open_buffered(), "buffered");
   const std::string& name = file_names_[file_name_current_++].name;
   file_name_ = name;
-  return open_single(name);
+  return wrap(open_single(name), reader_kind(name, itxt_));
+}
+
+const char* LASinputOpener::las_kind_of(const std::string& name) const {
+  return reader_kind(name, itxt_);
 }
 
 std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) {
@@ -199,16 +197,18 @@ std::unique_ptr<LASreader> LASinputOpener::open_stdin() {
       reader->set_stage(LASreader::STAGE_TRANSFORM, stages_->make_transform_stage());
   }
   apply_area(*reader, true);
-  return reader;
+  return wrap(std::move(reader), "las");
 }
 
-bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader) {
+bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader, bool remain_buffered) {
   if (!reader) {
     print_message("ERROR: pointer to LASreader is NULL\n");
     return false;
   }
   reader->close();
   reader->reset_stages();
+  bool wrapped_ok = false;
+  if (reopen_wrapped(reader, remain_buffered, wrapped_ok)) return wrapped_ok;
   if (file_names_.empty()) {
     print_message("ERROR: no lasreader input specified\n");
     return false;

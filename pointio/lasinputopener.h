@@ -23,6 +23,7 @@ class ArgumentCursor;
 class LASpointStages;
 class LASreader;
 class LASreaderLAS;
+struct LASquantizer;
 
 // What a file list can say about one file beyond its name.
 struct LASfileListEntry {
@@ -69,8 +70,9 @@ class LASinputOpener {
   // The next input: the next file of the list, all files merged, or standard input. None when
   // everything was handed out or the open failed (with its message printed).
   std::unique_ptr<LASreader> open();
-  // Rewinds `reader` (a reader this opener handed out) to its first point for another pass.
-  bool reopen(std::unique_ptr<LASreader>& reader);
+  // Rewinds `reader` (a reader this opener handed out) to its first point for another pass. A
+  // buffered reader keeps its buffer points only with remain_buffered.
+  bool reopen(std::unique_ptr<LASreader>& reader, bool remain_buffered = false);
 
   bool active() const { return file_name_current_ < file_names_.size() || use_stdin_; }
   void reset();
@@ -90,6 +92,7 @@ class LASinputOpener {
   bool check_for_overflow() const;
   void set_populate_header(bool populate) { populate_header_ = populate; }
   void set_pipe_on(bool pipe_on) { pipe_on_ = pipe_on; }
+  bool is_pipe_on() const { return pipe_on_; }
   void set_inside_tile(float ll_x, float ll_y, float size) { tile_ = InsideTile{ll_x, ll_y, size}; }
   void set_inside_circle(double x, double y, double r) { circle_ = InsideCircle{x, y, r}; }
   void set_inside_rectangle(double min_x, double min_y, double max_x, double max_y) {
@@ -130,6 +133,13 @@ class LASinputOpener {
 
   std::unique_ptr<LASreader> open_single(const std::string& name);
   std::unique_ptr<LASreader> open_merged();
+  // The wrapping readers (pointio/lasinputopener_wrapped.cpp).
+  std::unique_ptr<LASreader> open_buffered();
+  std::unique_ptr<LASreader> open_buffered_source(const std::string& name,
+                                                  const LASquantizer* quantization) const;
+  std::unique_ptr<LASreader> wrap(std::unique_ptr<LASreader> reader, const char* kind);
+  bool reopen_wrapped(std::unique_ptr<LASreader>& reader, bool remain_buffered, bool& ok);
+  const char* las_kind_of(const std::string& name) const;
   std::unique_ptr<LASreader> open_stdin();
   std::unique_ptr<LASreaderLAS> make_las_reader() const;
   // The caller's fields and those the filter, transform and ignore set read.

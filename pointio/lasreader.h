@@ -64,6 +64,9 @@ class LASreader {
   // The most point records the source can really deliver, or -1 when it cannot tell (a pipe).
   // Callers that size buffers from npoints cap them with it; a header count may lie.
   virtual int64_t max_points_in_file() const { return npoints; }
+  // The header of the reader's own file: a buffered reader answers its main file's, without the
+  // buffer around it; readers that wrap another answer the wrapped one's.
+  virtual const LASheader& main_header() const { return header; }
 
   // What every consumer calls: the next point that passes every stage.
   bool read_point() {

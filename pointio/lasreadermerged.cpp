@@ -203,7 +203,11 @@ bool LASreaderMerged::read_point_unfiltered() {
       p_count++;
       return true;
     }
-    incomplete = incomplete || reader_->is_incomplete();
+    // The merged cloud lacks the rest of this file: say which, the run ends with an error.
+    if (reader_->is_incomplete()) {
+      print_message("ERROR: merged file '%s' could not be read to its end\n", file_names_[current_].c_str());
+      incomplete = true;
+    }
     reader_->close();
     reader_.reset();
     if (current_ + 1 < file_names_.size() && !open_file(current_ + 1)) return false;
