@@ -142,6 +142,14 @@ bool LASwriterLAS::open_stream(ByteStreamOut* stream, const LASheader* header, u
                   header_.point_data_record_length);
     return false;
   }
+  // The record must hold the items of its point type: a shorter one cannot be written.
+  uint32_t item_bytes = 0;
+  for (const LASitem& item : items_) item_bytes += item.size;
+  if (item_bytes != header_.point_data_record_length) {
+    print_message("ERROR: point type %d of size %d not supported\n", format,
+                  header_.point_data_record_length);
+    return false;
+  }
   record_.assign(header_.point_data_record_length, 0);
   encoder_.reset();
   descriptor_payload_.clear();

@@ -112,6 +112,74 @@ TEST(Buffered, AMergedOrNeighbourFileCutShortStopsTheRunWithItsName) {
       << merged.err;
 }
 
+// Rewrites a LAS file with another version, point type, offset or compression.
+void convert(const std::filesystem::path& from, const std::filesystem::path& to, uint8_t version_minor,
+             uint8_t point_type, double x_offset, uint32_t compressor) {
+  LASreaderLAS reader;
+  ASSERT_TRUE(reader.open(from.c_str()));
+  LASheader h = reader.header;
+  h.version_minor = version_minor;
+  h.point_data_format = point_type;
+  h.point_data_record_length = point_type == 6 ? 30 : (point_type == 1 ? 28 : 20);
+  h.x_offset = x_offset;
+  LASwriterLAS writer;
+  ASSERT_TRUE(writer.open(to.c_str(), &h, compressor));
+  LASpoint& p = reader.point;
+  while (reader.read_point()) {
+    const double x = p.get_x();
+    p.X = static_cast<int32_t>(std::lround((x - x_offset) / h.x_scale_factor));
+    ASSERT_TRUE(writer.write_point(p));
+  }
+  writer.update_header(&h, true);
+  ASSERT_GT(writer.close(), 0);
+}
+
+TEST(Merged, ALasAnRkpAndALas14FileGiveTheContoursOfOneFileOfAllTheirPoints) {
+  TempDir dir("tiles_merged");
+  generate(dir, "all.las");
+  for (int k = 0; k < 3; k++) {
+    generate(dir, "part" + std::to_string(k) + ".las", {"--part", std::to_string(k) + "/3"});
+  }
+  convert(dir / "part1.las", dir / "part1.rkp", 2, 1, 0.0, LASwriterLAS::CHUNKED);
+  convert(dir / "part2.las", dir / "part2_14.las", 4, 6, 500000.0, LASwriterLAS::NONE);
+  const ToolRun whole = contours(dir, {"-i", "all.las"});
+  ASSERT_EQ(whole.exit_code, 0) << whole.err;
+  const ToolRun merged = contours(dir, {"-i", "part0.las", "part1.rkp", "part2_14.las", "-merged"});
+  ASSERT_EQ(merged.exit_code, 0) << merged.err;
+  EXPECT_FALSE(whole.out.empty());
+  EXPECT_EQ(merged.out, whole.out);
+  EXPECT_NE(merged.err.find("WARNING: files have different point types: 0 vs 6"), std::string::npos)
+      << merged.err;
+}
+
+TEST(Merged, FilesFarApartWidenTheOffsetAndScale) {
+  TempDir dir("tiles_far");
+  generate(dir, "near.las");
+  // At 0.01 m, 30,000 km apart fit 32-bit integers around the centre; 60,000 km need 0.1 m.
+  const struct {
+    double east;
+    const char* message;
+  } cases[] = {
+      {30000000.0,
+       "WARNING: i changed x_offset from 500000 to 1.52502e+07 to accommodate enlarged bounding box"},
+      {60000000.0,
+       "WARNING: i changed x_scale_factor from 0.01 to 0.1 to accommodate enlarged bounding box"}};
+  for (const auto& c : cases) {
+    LASreaderLAS reader;
+    ASSERT_TRUE(reader.open((dir / "near.las").c_str()));
+    LASheader h = reader.header;
+    h.x_offset = c.east;
+    LASwriterLAS writer;
+    ASSERT_TRUE(writer.open((dir / "far.las").c_str(), &h));
+    while (reader.read_point()) ASSERT_TRUE(writer.write_point(reader.point));
+    writer.update_header(&h, true);
+    ASSERT_GT(writer.close(), 0);
+    const ToolRun run = contours(dir, {"-i", "near.las", "far.las", "-merged"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+}
+
 // Contour lines of a PolyLineZ Shapefile, read from the bytes: x, y and the level of each.
 struct ShapeLine {
   std::vector<std::array<double, 2>> xy;

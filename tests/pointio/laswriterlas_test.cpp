@@ -227,6 +227,10 @@ TEST(LASwriterLAS, FailedWritesAndBadHeadersAreErrors) {
   bad.point_data_format = 11;
   EXPECT_FALSE(writer.open(&array, &bad));
   EXPECT_NE(messages.text().find("ERROR: unknown point type 11 with point size 20"), std::string::npos);
+  LASheader short_record;
+  short_record.point_data_format = 1;  // 28 bytes a point, but the header says 20
+  EXPECT_FALSE(writer.open(&array, &short_record));
+  EXPECT_NE(messages.text().find("ERROR: point type 1 of size 20 not supported"), std::string::npos);
 
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   LASheader header;
