@@ -10,6 +10,7 @@
 #include "common/messages.h"
 #include "pointio/lasreaderlas.h"
 #include "pointio/lasrequantize.h"
+#include "pointio/spatialindex.h"
 
 namespace {
 
@@ -183,12 +184,54 @@ bool LASreaderMerged::open_file(size_t index) {
     reader_.reset();
     return false;
   }
+  apply_area(*reader_, file_names_[index]);
   if (files_are_flightlines_) {
     const int64_t id =
         int64_t{files_are_flightlines_} + files_are_flightlines_index_ + static_cast<int64_t>(index) + 1;
     reader_->header.file_source_ID = static_cast<uint16_t>(id);
   }
   return true;
+}
+
+void LASreaderMerged::apply_area(LASreader& reader, const std::string& name) const {
+  if (area_ == INSIDE_NONE) return;
+  auto index = std::make_unique<LASspatialIndex>();
+  if (index->read(name)) reader.set_index(std::move(index));
+  const double* a = area_values_;
+  if (area_ == INSIDE_TILE) {
+    reader.inside_tile(static_cast<float>(a[0]), static_cast<float>(a[1]), static_cast<float>(a[2]));
+  } else if (area_ == INSIDE_CIRCLE) {
+    reader.inside_circle(a[0], a[1], a[2]);
+  } else {
+    reader.inside_rectangle(a[0], a[1], a[2], a[3]);
+  }
+}
+
+bool LASreaderMerged::inside_none() {
+  area_ = INSIDE_NONE;
+  if (reader_) reader_->inside_none();
+  return LASreader::inside_none();
+}
+
+bool LASreaderMerged::inside_tile(float ll_x, float ll_y, float size) {
+  area_ = INSIDE_TILE;
+  area_values_[0] = ll_x, area_values_[1] = ll_y, area_values_[2] = size;
+  if (reader_) apply_area(*reader_, file_names_[current_]);
+  return LASreader::inside_tile(ll_x, ll_y, size);
+}
+
+bool LASreaderMerged::inside_circle(double center_x, double center_y, double radius) {
+  area_ = INSIDE_CIRCLE;
+  area_values_[0] = center_x, area_values_[1] = center_y, area_values_[2] = radius;
+  if (reader_) apply_area(*reader_, file_names_[current_]);
+  return LASreader::inside_circle(center_x, center_y, radius);
+}
+
+bool LASreaderMerged::inside_rectangle(double min_x, double min_y, double max_x, double max_y) {
+  area_ = INSIDE_RECTANGLE;
+  area_values_[0] = min_x, area_values_[1] = min_y, area_values_[2] = max_x, area_values_[3] = max_y;
+  if (reader_) apply_area(*reader_, file_names_[current_]);
+  return LASreader::inside_rectangle(min_x, min_y, max_x, max_y);
 }
 
 bool LASreaderMerged::read_point_unfiltered() {

@@ -33,6 +33,13 @@ class LASreaderMerged : public LASreader {
   // Starts again with the first file.
   bool reopen();
 
+  // The area also goes to every file as it is opened, with the file's own spatial index, so a
+  // file the area misses is not read and the others only where their index says.
+  bool inside_none() override;
+  bool inside_tile(float ll_x, float ll_y, float size) override;
+  bool inside_circle(double center_x, double center_y, double radius) override;
+  bool inside_rectangle(double min_x, double min_y, double max_x, double max_y) override;
+
   int32_t get_format() const override;
   bool seek(int64_t) override { return false; }
   ByteStreamIn* get_stream() const override { return nullptr; }
@@ -48,6 +55,7 @@ class LASreaderMerged : public LASreader {
   void merge_header(const LASheader& h, bool first);
   void fit_quantization();
   bool open_file(size_t index);
+  void apply_area(LASreader& reader, const std::string& name) const;
 
   std::vector<std::string> file_names_;
   std::vector<FileExtent> extents_;
@@ -58,5 +66,7 @@ class LASreaderMerged : public LASreader {
   int32_t files_are_flightlines_index_ = -1;
   bool apply_file_source_ID_ = false;
   size_t current_ = 0;
+  Inside area_ = INSIDE_NONE;
+  double area_values_[4] = {0, 0, 0, 0};
   std::unique_ptr<LASreaderLAS> reader_;
 };

@@ -67,6 +67,27 @@ TEST(SpatialIndex, AreaQueriesWithALaxFileGiveTheSameContours) {
   EXPECT_EQ(damaged.out, without[0]);
 }
 
+TEST(SpatialIndex, MergedFilesUseTheirOwnIndices) {
+  TempDir dir("tiles_lax_merged");
+  generate(dir, "a.las", {"--clip", "500000", "4000000", "500150", "4000300"});
+  generate(dir, "b.las", {"--clip", "500150", "4000000", "500300", "4000300"});
+  const std::vector<std::string> args = {"-i",     "a.las",   "b.las",  "-merged", "-inside",
+                                         "500100", "4000100", "500200", "4000200"};
+  const ToolRun without = contours(dir, args);
+  ASSERT_EQ(without.exit_code, 0) << without.err;
+  const ToolRun index = run_tool(CM_LAXINDEX_BIN, {"a.las", "b.las"}, dir.path());
+  ASSERT_EQ(index.exit_code, 0) << index.err;
+  const ToolRun with = contours(dir, args);
+  ASSERT_EQ(with.exit_code, 0) << with.err;
+  EXPECT_FALSE(with.out.empty());
+  EXPECT_EQ(with.out, without.out);
+  std::filesystem::resize_file(dir / "b.lax", 50);
+  const ToolRun damaged = contours(dir, args);
+  EXPECT_EQ(damaged.out, without.out);
+  EXPECT_NE(damaged.err.find("ERROR (LASspatialIndex): cannot read 'b.lax'"), std::string::npos)
+      << damaged.err;
+}
+
 TEST(PipeOnAndStored, PointsPassedOnEqualTheInputAndStoredPassesGiveTheSameContours) {
   TempDir dir("tiles_pipe");
   generate(dir, "t.las");

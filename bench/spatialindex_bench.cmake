@@ -1,0 +1,2 @@
+add_executable(spatialindex_bench ${CMAKE_CURRENT_LIST_DIR}/spatialindex_bench.cpp)
+target_link_libraries(spatialindex_bench PRIVATE benchmark::benchmark cm_pointio cm_tool_headers cm_warnings)
