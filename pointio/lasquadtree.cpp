@@ -43,7 +43,7 @@ void LASquadtree::setup(uint32_t new_levels, float new_min_x, float new_max_x, f
   max_x = new_max_x;
   min_y = new_min_y;
   max_y = new_max_y;
-  subdivided_.clear();
+  clear_adaptive();
   result_.clear();
 }
 
@@ -170,6 +170,7 @@ void LASquadtree::cell_bounds(uint32_t cell, float& cmin_x, float& cmax_x, float
 
 void LASquadtree::register_cell(uint32_t cell) {
   if (!is_cell(cell)) return;
+  adaptive_ = true;
   subdivided_.erase(cell);
   uint32_t level = level_of(cell);
   uint32_t local = cell - level_offset(level);

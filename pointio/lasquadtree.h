@@ -34,10 +34,15 @@ class LASquadtree {
   // The cell's rectangle, computed with the same single-precision splits as the queries.
   void cell_bounds(uint32_t cell, float& min_x, float& max_x, float& min_y, float& max_y) const;
 
-  // Marks a stored cell: it is a leaf, and every ancestor is subdivided.
+  // Marks a stored cell: it is a leaf, and every ancestor is subdivided. Once one cell is marked,
+  // queries descend only into subdivided cells, so an index whose cells do not reach the deepest
+  // level (or that has none) never makes a query list 4^levels cells that hold nothing.
   void register_cell(uint32_t cell);
-  void clear_adaptive() { subdivided_.clear(); }
-  bool is_adaptive() const { return !subdivided_.empty(); }
+  void clear_adaptive() {
+    subdivided_.clear();
+    adaptive_ = false;
+  }
+  bool is_adaptive() const { return adaptive_; }
 
   // The global indices of the leaf cells that can hold points of the area (see the .cpp for the
   // border rules). The result stays valid until the next query.
@@ -58,6 +63,7 @@ class LASquadtree {
   void descend(const Area& area, uint32_t level, uint32_t local, float cmin_x, float cmax_x, float cmin_y,
                float cmax_y);
   bool is_subdivided(uint32_t level, uint32_t local) const;
+  bool adaptive_ = false;
 
   // Subdivided cells by global index. A set, not a bit array: its size follows the cells the file
   // really stores, so a hostile index near the top of the numbering cannot inflate it.

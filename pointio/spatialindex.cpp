@@ -157,7 +157,10 @@ bool LASspatialIndex::read(ByteStreamIn& stream) {
     interval_ = LASinterval();
     return false;
   }
+  // An index without cells still answers from its own cells only: none.
+  quadtree_.clear_adaptive();
   for (const auto& [index, cell] : interval_.cells()) quadtree_.register_cell(index);
+  if (interval_.cells().empty()) quadtree_.register_cell(0);
   return true;
 }
 
