@@ -34,6 +34,17 @@ const char* reader_kind(const std::string& name, bool itxt) {
   return "txt";
 }
 
+// The kind as messages name it: "LAS", "TXT", ...
+const char* kind_label(const char* kind) {
+  static const char* const kLabels[][2] = {{"las", "LAS"}, {"bin", "BIN"},   {"shp", "SHP"},
+                                           {"asc", "ASC"}, {"bil", "BIL"},   {"dtm", "DTM"},
+                                           {"ply", "PLY"}, {"qfit", "QFIT"}, {"txt", "TXT"}};
+  for (const auto& label : kLabels) {
+    if (std::strcmp(label[0], kind) == 0) return label[1];
+  }
+  return kind;
+}
+
 }  // namespace
 
 LASinputOpener::LASinputOpener() = default;
@@ -161,10 +172,13 @@ std::unique_ptr<LASreader> LASinputOpener::open_merged() {
   merged->set_io_ibuffer_size(io_ibuffer_size_);
   merged->set_files_are_flightlines(files_are_flightlines_, files_are_flightlines_index_);
   merged->set_apply_file_source_ID(apply_file_source_ID_);
+  // The first file fixes the kind of the merged cloud; files of other kinds are skipped.
+  const char* list_kind = reader_kind(file_names_.front().name, itxt_);
   for (const auto& f : file_names_) {
-    if (std::strcmp(reader_kind(f.name, itxt_), "las") != 0) {
-      print_message("ERROR: cannot mix %s with LAS. skipping '%s' ...\n", reader_kind(f.name, itxt_),
-                    f.name.c_str());
+    const char* kind = reader_kind(f.name, itxt_);
+    if (std::strcmp(kind, list_kind) != 0) {
+      print_message("ERROR: cannot mix %s with %s. skipping '%s' ...\n", kind_label(kind),
+                    kind_label(list_kind), f.name.c_str());
       continue;
     }
     merged->add_file_name(f.name);

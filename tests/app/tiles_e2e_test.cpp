@@ -173,6 +173,18 @@ TEST(Merged, ALasAnRkpAndALas14FileGiveTheContoursOfOneFileOfAllTheirPoints) {
       << merged.err;
 }
 
+TEST(Merged, TheFirstFileFixesTheKindAndOthersAreSkipped) {
+  TempDir dir("tiles_mix");
+  generate(dir, "a.las");
+  std::ofstream(dir / "points.txt") << "500010 4000010 100\n500020 4000010 101\n500010 4000020 102\n";
+  const ToolRun alone = contours(dir, {"-i", "a.las"});
+  const ToolRun mixed = contours(dir, {"-i", "a.las", "points.txt", "-merged"});
+  ASSERT_EQ(mixed.exit_code, 0) << mixed.err;
+  EXPECT_NE(mixed.err.find("ERROR: cannot mix TXT with LAS. skipping 'points.txt' ..."), std::string::npos)
+      << mixed.err;
+  EXPECT_EQ(mixed.out, alone.out);
+}
+
 TEST(Merged, FilesFarApartWidenTheOffsetAndScale) {
   TempDir dir("tiles_far");
   generate(dir, "near.las");
