@@ -184,7 +184,7 @@ bool LASinterval::merge_cells(const std::vector<uint32_t>& cells) {
       current.end = next.end;
     }
   }
-  merged_.resize(out + 1);
+  if (!merged_.empty()) merged_.resize(out + 1);  // a cell may be stored without runs
   uint64_t total = 0;
   for (const Run& run : merged_) total += uint64_t{run.end} - run.start + 1;
   total_ = saturated(total);

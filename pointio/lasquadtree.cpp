@@ -171,7 +171,7 @@ void LASquadtree::cell_bounds(uint32_t cell, float& cmin_x, float& cmax_x, float
 void LASquadtree::register_cell(uint32_t cell) {
   if (!is_cell(cell)) return;
   adaptive_ = true;
-  subdivided_.erase(cell);
+  stored_.insert(cell);
   uint32_t level = level_of(cell);
   uint32_t local = cell - level_offset(level);
   while (level > 0) {
@@ -179,10 +179,6 @@ void LASquadtree::register_cell(uint32_t cell) {
     local >>= 2;
     if (!subdivided_.insert(level_offset(level) + local).second) break;
   }
-}
-
-bool LASquadtree::is_subdivided(uint32_t level, uint32_t local) const {
-  return subdivided_.count(level_offset(level) + local) != 0;
 }
 
 const std::vector<uint32_t>& LASquadtree::intersect_rectangle(double r_min_x, double r_min_y, double r_max_x,
@@ -224,18 +220,21 @@ void LASquadtree::collect(const Area& area) {
 // right one to be safe; both rules together never miss a cell.
 void LASquadtree::descend(const Area& area, uint32_t level, uint32_t local, float cmin_x, float cmax_x,
                           float cmin_y, float cmax_y) {
-  const bool leaf = level == levels || (is_adaptive() && !is_subdivided(level, local));
-  if (leaf) {
+  const uint32_t cell = level_offset(level) + local;
+  const bool subdivided = level < levels && (!adaptive_ || subdivided_.count(cell) != 0);
+  if (!subdivided || stored_.count(cell) != 0) {
+    // A leaf, or a stored cell that has stored descendants too.
+    bool meets = true;
     if (area.circle) {
       // The nearest point of the cell to the centre must lie inside the circle.
       const double nx = std::clamp(area.center_x, double(cmin_x), double(cmax_x));
       const double ny = std::clamp(area.center_y, double(cmin_y), double(cmax_y));
       const double dx = area.center_x - nx, dy = area.center_y - ny;
-      if (dx * dx + dy * dy >= area.radius * area.radius) return;
+      meets = dx * dx + dy * dy < area.radius * area.radius;
     }
-    result_.push_back(level_offset(level) + local);
-    return;
+    if (meets) result_.push_back(cell);
   }
+  if (!subdivided) return;
   const float mid_x = (cmin_x + cmax_x) / 2.0f;
   const float mid_y = (cmin_y + cmax_y) / 2.0f;
   const double split_x = mid_x, split_y = mid_y;

@@ -34,12 +34,15 @@ class LASquadtree {
   // The cell's rectangle, computed with the same single-precision splits as the queries.
   void cell_bounds(uint32_t cell, float& min_x, float& max_x, float& min_y, float& max_y) const;
 
-  // Marks a stored cell: it is a leaf, and every ancestor is subdivided. Once one cell is marked,
-  // queries descend only into subdivided cells, so an index whose cells do not reach the deepest
-  // level (or that has none) never makes a query list 4^levels cells that hold nothing.
+  // Marks a stored cell: every ancestor is subdivided. Once one cell is marked, queries descend
+  // only into subdivided cells, so an index whose cells do not reach the deepest level (or that
+  // has none) never makes a query list 4^levels cells that hold nothing. A stored cell that is
+  // also an ancestor of another stored cell (no writer makes one, a damaged file may) is listed
+  // as well as its descendants, whatever the order of marking, so no stored run is lost.
   void register_cell(uint32_t cell);
   void clear_adaptive() {
     subdivided_.clear();
+    stored_.clear();
     adaptive_ = false;
   }
   bool is_adaptive() const { return adaptive_; }
@@ -62,11 +65,11 @@ class LASquadtree {
   void collect(const Area& area);
   void descend(const Area& area, uint32_t level, uint32_t local, float cmin_x, float cmax_x, float cmin_y,
                float cmax_y);
-  bool is_subdivided(uint32_t level, uint32_t local) const;
   bool adaptive_ = false;
 
   // Subdivided cells by global index. A set, not a bit array: its size follows the cells the file
   // really stores, so a hostile index near the top of the numbering cannot inflate it.
   std::unordered_set<uint32_t> subdivided_;
+  std::unordered_set<uint32_t> stored_;
   std::vector<uint32_t> result_;
 };

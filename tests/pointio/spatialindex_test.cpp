@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -71,6 +72,30 @@ TEST(LASquadtree, RootBordersFollowTheHalfOpenArea) {
   EXPECT_EQ(std::count(cells.begin(), cells.end(), tree.cell_at(3.5, 3.5)), 1);
 }
 
+TEST(LASquadtree, AdaptiveQueriesListEveryStoredCellAndNoEmptyDepths) {
+  auto sorted = [](std::vector<uint32_t> cells) {
+    std::sort(cells.begin(), cells.end());
+    return cells;
+  };
+  // Cell 1 and its child 5 both stored, as a damaged file may have them: both are listed, with the
+  // leaves beside them, whichever is marked first.
+  const std::vector<uint32_t> expected = {1, 2, 3, 4, 5, 6, 7, 8};
+  for (bool ancestor_first : {true, false}) {
+    LASquadtree tree;
+    tree.setup(15, 0, 100, 0, 100);
+    tree.register_cell(ancestor_first ? 1 : 5);
+    tree.register_cell(ancestor_first ? 5 : 1);
+    EXPECT_EQ(sorted(tree.intersect_rectangle(0, 0, 100, 100)), expected) << ancestor_first;
+    EXPECT_EQ(sorted(tree.intersect_tile(0, 0, 100)), expected) << ancestor_first;
+    EXPECT_EQ(sorted(tree.intersect_circle(50, 50, 100)), expected) << ancestor_first;
+  }
+  // Fifteen levels declared, only the root stored: one cell, not 4^15.
+  LASquadtree tree;
+  tree.setup(15, 0, 100, 0, 100);
+  tree.register_cell(0);
+  EXPECT_EQ(tree.intersect_rectangle(10, 10, 20, 20), std::vector<uint32_t>{0});
+}
+
 TEST(LASinterval, MergesRunsWithinTheThreshold) {
   struct Case {
     LASinterval::Run a, b;
@@ -90,6 +115,14 @@ TEST(LASinterval, MergesRunsWithinTheThreshold) {
   }
   LASinterval empty;
   EXPECT_FALSE(empty.merge_cells({4}));
+  // A cell stored without runs is found but holds nothing to read.
+  LASinterval runless;
+  runless.cells()[4].full = 7;
+  ASSERT_TRUE(runless.merge_cells({4}));
+  EXPECT_TRUE(runless.merged_runs().empty());
+  EXPECT_EQ(runless.get_total(), 0u);
+  uint32_t start = 0, end = 0;
+  EXPECT_FALSE(runless.next_run(start, end));
 }
 
 TEST(LASkdtreeRectangles, FindsExactlyTheOverlappingRectanglesInOrder) {
@@ -203,6 +236,16 @@ TEST(LASspatialIndexFile, DamagedIndicesAreReportedNeverTrusted) {
   for (size_t cut = 0; cut < bytes.size(); cut++) {
     EXPECT_FALSE(index_from(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(cut)))) << cut;
   }
+}
+
+TEST(LASspatialIndexFile, AnIndexWithoutCellsFindsNothingQuickly) {
+  auto bytes = lax_image(true, 15, 0, 1, 0, 5);
+  bytes.resize(64);
+  std::memset(bytes.data() + 60, 0, 4);  // number of cells
+  auto index = index_from(bytes);
+  ASSERT_TRUE(index);
+  EXPECT_FALSE(index->intersect_rectangle(0, 0, 100, 100));
+  EXPECT_FALSE(index->intersect_circle(50, 50, 10));
 }
 
 // Points in scan lines over a square, like an airborne strip; x, y, z as quantized integers.
