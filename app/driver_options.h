@@ -32,6 +32,8 @@ struct DriverSettings {
   bool tin_output = false;
   std::optional<std::string> lakes_file;
   std::optional<std::string> creeks_file;
+  // Field by field, the mode options included.
+  bool operator==(const DriverSettings&) const = default;
 };
 
 // What parsing decided: carry on with the run, or stop with this exit code.

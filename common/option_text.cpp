@@ -1,6 +1,7 @@
 #include "common/option_text.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace {
 
@@ -20,13 +21,20 @@ void append_option(std::string& text, std::string_view option) {
 }
 
 void append_word(std::string& text, std::string_view word) {
-  if (word.empty() || word.find(' ') != std::string_view::npos) {
-    text += '"';
-    text.append(word);
-    text += "\" ";
+  if (word.empty() || word.front() == '"' || word.find(' ') != std::string_view::npos) {
+    append_quoted(text, word);
   } else {
     append_option(text, word);
   }
+}
+
+void append_quoted(std::string& text, std::string_view word) {
+  text += '"';
+  for (char c : word) {
+    if (c == '"') text += '"';
+    text += c;
+  }
+  text += "\" ";
 }
 
 void append_number(std::string& text, double value) {
@@ -41,6 +49,32 @@ void append_number(std::string& text, long long value) {
   append_shortest(text, value);
 }
 
+void append_number_in_form(std::string& text, double value, const char* form) {
+  char digits[512];  // "%lf" of the largest double has 316 digits
+  const int n = std::snprintf(digits, sizeof digits, form, value);
+  double back = 0.0;
+  if (n > 0 && static_cast<size_t>(n) < sizeof digits &&
+      std::from_chars(digits, digits + n, back).ptr == digits + n && back == value) {
+    text.append(digits, static_cast<size_t>(n));
+    text += ' ';
+  } else {
+    append_number(text, value);
+  }
+}
+
+void append_number_in_form(std::string& text, float value, const char* form) {
+  char digits[512];
+  const int n = std::snprintf(digits, sizeof digits, form, static_cast<double>(value));
+  float back = 0.0f;
+  if (n > 0 && static_cast<size_t>(n) < sizeof digits &&
+      std::from_chars(digits, digits + n, back).ptr == digits + n && back == value) {
+    text.append(digits, static_cast<size_t>(n));
+    text += ' ';
+  } else {
+    append_number(text, value);
+  }
+}
+
 std::vector<std::string> split_command_words(std::string_view text) {
   std::vector<std::string> words;
   size_t i = 0;
@@ -50,14 +84,22 @@ std::vector<std::string> split_command_words(std::string_view text) {
       continue;
     }
     std::string word;
-    bool quoted = false;
-    for (; i < text.size() && (quoted || text[i] != ' '); i++) {
-      if (text[i] == '"') {
-        quoted = !quoted;
-      } else {
+    if (text[i] == '"') {
+      for (i++; i < text.size(); i++) {
+        if (text[i] == '"') {
+          if (i + 1 < text.size() && text[i + 1] == '"') {
+            word += '"';
+            i++;
+            continue;
+          }
+          i++;
+          break;
+        }
         word += text[i];
       }
     }
+    // An unquoted word, or what follows a closing quote up to the next blank.
+    for (; i < text.size() && text[i] != ' '; i++) word += text[i];
     words.push_back(std::move(word));
   }
   return words;

@@ -32,8 +32,10 @@ struct ContourLevelRequest {
   // can be written back as the few words it came from rather than as every value.
   struct Given {
     float from = 0.0f, to = 0.0f, step = 0.0f;
+    bool operator==(const Given&) const = default;
   };
   std::vector<Given> given_as;
+  bool operator==(const ContourLevelRequest&) const = default;
 };
 
 // The contour elevations of one input file, sorted ascending, from the request and the file's

@@ -534,7 +534,9 @@ void append_projection(std::string& options, const GeoProjectionParameters& p, c
   }
 }
 
-const char* feet_option(geo_units::LengthUnit unit, const char* feet, const char* survey_feet) {
+const char* unit_option(geo_units::LengthUnit unit, const char* meter, const char* feet,
+                        const char* survey_feet) {
+  if (unit == geo_units::LengthUnit::meter) return meter;
   return unit == geo_units::LengthUnit::foot ? feet : survey_feet;
 }
 
@@ -561,12 +563,15 @@ int GeoProjectionConverter::unparse(std::string& options) const {
       }
     }
   }
-  if (source_coordinate_unit_set && coordinates2meter != 1.0) {
-    append(options, "%s", feet_option(get_coordinate_unit(GeoSide::source), "-feet", "-surveyfeet"));
-  }
-  if (source_elevation_unit_set && elevation2meter != 1.0) {
+  // Meters stated on the command line are written too: they override a file's feet.
+  if (source_coordinate_unit_set) {
     append(options, "%s",
-           feet_option(get_elevation_unit(GeoSide::source), "-elevation_feet", "-elevation_surveyfeet"));
+           unit_option(get_coordinate_unit(GeoSide::source), "-meter", "-feet", "-surveyfeet"));
+  }
+  if (source_elevation_unit_set) {
+    append(options, "%s",
+           unit_option(get_elevation_unit(GeoSide::source), "-elevation_meter", "-elevation_feet",
+                       "-elevation_surveyfeet"));
   }
   if (vertical_geokey == kGeoVerticalNavd88) {
     const NamedCode* geoid = find_code(kNavd88Geoids, vertical_geoid);
@@ -594,14 +599,15 @@ void GeoOptionParser::unparse_target(const GeoProjectionConverter& geo, std::str
   } else if (geo.target_utm_auto) {
     append(options, "-target_utm auto");
   }
-  if (geo.meter2coordinates != 1.0) {
+  if (geo.target_coordinate_unit_set) {
     append(options, "%s",
-           feet_option(geo.get_coordinate_unit(GeoSide::target), "-target_feet", "-target_surveyfeet"));
+           unit_option(geo.get_coordinate_unit(GeoSide::target), "-target_meter", "-target_feet",
+                       "-target_surveyfeet"));
   }
-  if (geo.meter2elevation != 1.0) {
+  if (geo.target_elevation_unit_set) {
     append(options, "%s",
-           feet_option(geo.get_elevation_unit(GeoSide::target), "-target_elevation_feet",
-                       "-target_elevation_surveyfeet"));
+           unit_option(geo.get_elevation_unit(GeoSide::target), "-target_elevation_meter",
+                       "-target_elevation_feet", "-target_elevation_surveyfeet"));
   }
   if (geo.target_precision != 0.0) append(options, "-target_precision %lf", geo.target_precision);
   if (geo.target_elevation_precision != 0.0) {

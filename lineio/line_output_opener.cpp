@@ -12,6 +12,7 @@
 
 #include "common/argument_cursor.h"
 #include "common/messages.h"
+#include "common/option_text.h"
 #include "geo/geoprojectionconverter.h"
 #include "lineio/kmlwriter.h"
 #include "lineio/output_file.h"
@@ -375,9 +376,18 @@ int LineOutputOpener::unparse(char* buffer, std::size_t size, bool with_names) c
 
 void LineOutputOpener::unparse(std::string& text, bool with_names) const {
   if (with_names) {
-    if (directory) text += "-odir \"" + *directory + "\" ";
-    if (given_name || file_name) text += "-o \"" + (given_name ? *given_name : *file_name) + "\" ";
-    if (appendix) text += "-odix \"" + *appendix + "\" ";
+    if (directory) {
+      append_option(text, "-odir");
+      append_quoted(text, *directory);
+    }
+    if (given_name || file_name) {
+      append_option(text, "-o");
+      append_quoted(text, given_name ? *given_name : *file_name);
+    }
+    if (appendix) {
+      append_option(text, "-odix");
+      append_quoted(text, *appendix);
+    }
     if (cut != 0) append_format(text, "-ocut %u ", cut);
     text += "-o" + format + " ";
     if (dbf) text += "-odbf ";
@@ -385,6 +395,8 @@ void LineOutputOpener::unparse(std::string& text, bool with_names) const {
   if (use_stdout) text += "-stdout ";
   if (only_2d) text += "-only_2d ";
   if (!kml_clamp_to_ground) text += "-kml_absolute ";
-  if (kml_elevation_offset != 0.0f)
-    append_format(text, "-kml_elevation_offset %g ", double{kml_elevation_offset});
+  if (kml_elevation_offset != 0.0f) {
+    append_option(text, "-kml_elevation_offset");
+    append_number_in_form(text, kml_elevation_offset, "%g");
+  }
 }

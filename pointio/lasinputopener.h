@@ -111,6 +111,15 @@ class LASinputOpener {
   // exactly.
   void write_point_stage_options(std::string& text) const;
 
+  // What a multi-process run hands each of its children besides the options above: the file, its
+  // flight-line number and the buffering around it.
+  const std::string& file_name_at(size_t index) const { return file_names_[index].name; }
+  uint32_t get_files_are_flightlines() const { return files_are_flightlines_; }
+  // The "-faf_index" given, less one (-1 without it).
+  int32_t get_files_are_flightlines_index() const { return files_are_flightlines_index_; }
+  float get_buffer_size() const { return buffer_size_; }
+  const std::optional<std::string>& get_temp_file_base() const { return temp_file_base_; }
+
  private:
   struct FileName {
     std::string name;
@@ -125,6 +134,7 @@ class LASinputOpener {
   Parsed parse_text_input(ArgumentCursor& args, bool accept_ignore);
   Parsed parse_text_values(ArgumentCursor& args);
   bool finish_parse();
+  void write_text_input_options(std::string& s) const;
 
   bool add_file_names_from_list(const char* list_file, bool neighbors);
   bool add_neighbor_file_name(const std::string& name, const LASfileListEntry& info = {});

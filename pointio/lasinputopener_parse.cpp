@@ -12,6 +12,7 @@
 #include "common/argument_cursor.h"
 #include "common/messages.h"
 #include "common/numbers.h"
+#include "common/option_text.h"
 #include "pointio/lasinputopener.h"
 #include "pointio/laspointstages.h"
 
@@ -645,43 +646,91 @@ int LASinputOpener::write_options(char* buffer, size_t size) const {
 }
 
 void LASinputOpener::write_options(std::string& s) const {
-  char word[256];
-  const auto add = [&](int n) {
-    s.append(word, static_cast<size_t>(std::max(0, std::min<int>(n, sizeof word - 1))));
+  // Each number in its documented form unless that form would change it (a tile corner of
+  // 4830000.5 in "%g", a scale of 1e-7 in "%lf"): a further run must read exactly these settings.
+  const auto option_with = [&s](const char* option, const char* form, auto... values) {
+    append_option(s, option);
+    (append_number_in_form(s, values, form), ...);
   };
   if (tile_)
-    add(std::snprintf(word, sizeof word, "-inside_tile %g %g %g ", double{tile_->ll_x}, double{tile_->ll_y},
-                      double{tile_->size}));
+    option_with("-inside_tile", "%g", tile_->ll_x, tile_->ll_y, tile_->size);
   else if (circle_)
-    add(std::snprintf(word, sizeof word, "-inside_circle %lf %lf %lf ", circle_->center_x, circle_->center_y,
-                      circle_->radius));
+    option_with("-inside_circle", "%lf", circle_->center_x, circle_->center_y, circle_->radius);
   else if (rectangle_)
-    add(std::snprintf(word, sizeof word, "-inside_rectangle %lf %lf %lf %lf ", rectangle_->min_x,
-                      rectangle_->min_y, rectangle_->max_x, rectangle_->max_y));
+    option_with("-inside_rectangle", "%lf", rectangle_->min_x, rectangle_->min_y, rectangle_->max_x,
+                rectangle_->max_y);
   if (stored_) s += "-stored ";
   if (merged_) s += "-merged ";
   if (files_are_flightlines_) {
     if (files_are_flightlines_ == 1)
       s += "-faf ";
     else
-      add(std::snprintf(word, sizeof word, "-faf %d ", static_cast<int>(files_are_flightlines_)));
+      s += "-faf " + std::to_string(files_are_flightlines_) + " ";
   }
   if (apply_file_source_ID_) s += "-apply_file_source_ID ";
   if (scale_factor_) {
     const auto& f = *scale_factor_;
     if (f[2] != 0 && (f[0] != 0 || f[1] != 0))
-      add(std::snprintf(word, sizeof word, "-rescale %lf %lf %lf ", f[0], f[1], f[2]));
+      option_with("-rescale", "%lf", f[0], f[1], f[2]);
     else if (f[2] != 0)
-      add(std::snprintf(word, sizeof word, "-rescale_z %lf ", f[2]));
+      option_with("-rescale_z", "%lf", f[2]);
     else if (f[0] != 0 && f[1] != 0)
-      add(std::snprintf(word, sizeof word, "-rescale_xy %lf %lf ", f[0], f[1]));
+      option_with("-rescale_xy", "%lf", f[0], f[1]);
   }
   if (offset_)
-    add(std::snprintf(word, sizeof word, "-reoffset %lf %lf %lf ", (*offset_)[0], (*offset_)[1],
-                      (*offset_)[2]));
+    option_with("-reoffset", "%lf", (*offset_)[0], (*offset_)[1], (*offset_)[2]);
   else if (auto_reoffset_)
     s += "-auto_reoffset ";
   if (populate_header_) s += "-populate ";
-  if (io_ibuffer_size_ != 262144) add(std::snprintf(word, sizeof word, "-io_ibuffer %u ", io_ibuffer_size_));
-  if (temp_file_base_) s += "-temp_files \"" + *temp_file_base_ + "\" ";
+  if (io_ibuffer_size_ != 262144) s += "-io_ibuffer " + std::to_string(io_ibuffer_size_) + " ";
+  if (temp_file_base_) {
+    append_option(s, "-temp_files");
+    append_quoted(s, *temp_file_base_);
+  }
+  write_text_input_options(s);
+}
+
+// How text and raster inputs are read: without these a further run would read the same text
+// file with other fields, or an ASC grid with the wrong decimal separator.
+void LASinputOpener::write_text_input_options(std::string& s) const {
+  if (comma_not_point_) s += "-comma_not_point ";
+  if (itxt_) s += "-itxt ";
+  if (ipts_) s += "-ipts ";
+  if (iptx_) s += "-iptx ";
+  if (iptx_transform_) s += "-iptx_transform ";
+  if (parse_string_) {
+    append_option(s, "-iparse");
+    append_word(s, *parse_string_);
+  }
+  if (skip_lines_) s += "-iskip " + std::to_string(skip_lines_) + " ";
+  const auto value_unless = [&s](const char* option, float value, float unset) {
+    if (value == unset) return;
+    append_option(s, option);
+    append_number(s, value);
+  };
+  value_unless("-itranslate_intensity", translate_intensity_, 0.0f);
+  value_unless("-iscale_intensity", scale_intensity_, 1.0f);
+  value_unless("-itranslate_scan_angle", translate_scan_angle_, 0.0f);
+  value_unless("-iscale_scan_angle", scale_scan_angle_, 1.0f);
+  for (const LAStextAttribute& attribute : attributes_) {
+    append_option(s, "-iadd_extra");
+    append_number(s, static_cast<long long>(attribute.data_type));
+    append_word(s, attribute.name);
+    append_word(s, attribute.description);
+    // The optional values are positional: write them up to the last one that is not its default.
+    // A zero offset is written as "0.0", the one zero word the parser takes for it.
+    const double values[] = {attribute.scale, attribute.offset, attribute.pre_scale, attribute.pre_offset,
+                             attribute.no_data};
+    const double defaults[] = {1.0, 0.0, 1.0, 0.0, 2e307};
+    int last = -1;
+    for (int k = 0; k < 5; k++) {
+      if (values[k] != defaults[k]) last = k;
+    }
+    for (int k = 0; k <= last; k++) {
+      if (values[k] == 0.0)
+        s += "0.0 ";
+      else
+        append_number(s, values[k]);
+    }
+  }
 }

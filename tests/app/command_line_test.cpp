@@ -108,3 +108,32 @@ TEST(CommandLineText, WordsWithBlanksStayOneWord) {
 }
 
 }  // namespace
+
+namespace {
+
+// Quotes in names survive the round trip, wherever they stand.
+TEST(CommandLineText, QuotesInWordsComeBack) {
+  const std::vector<std::string> words = {
+      "a \"quoted\" description", "\"lead", "mid\"dle", "end\" ", "\"\"", "$HOME 'x'", "D:\\tiles\\"};
+  std::string text;
+  for (const std::string& word : words) append_word(text, word);
+  append_quoted(text, "plain");
+  append_quoted(text, "x\" y");
+  std::vector<std::string> expected = words;
+  expected.push_back("plain");
+  expected.push_back("x\" y");
+  EXPECT_EQ(split_command_words(text), expected) << text;
+}
+
+// Numbers keep their documented form unless that form would change them.
+TEST(CommandLineText, DocumentedNumberFormsOnlyWhenExact) {
+  std::string text;
+  append_number_in_form(text, 0.01, "%lf");
+  append_number_in_form(text, 1e-7, "%lf");
+  append_number_in_form(text, 4830000.5f, "%g");
+  append_number_in_form(text, 1000.0f, "%g");
+  append_number_in_form(text, 17.123456f, "%g");
+  EXPECT_EQ(text, "0.010000 1e-07 4830000.5 1000 17.123455 ");  // the float nearest 17.123456
+}
+
+}  // namespace

@@ -36,14 +36,14 @@ INSTANTIATE_TEST_SUITE_P(
         ConsumeCase{"-utm 49L -etrs89", "", "-etrs89 -utm 49s "},
         ConsumeCase{"-epsg 32632", "", "-epsg 32632 "},
         ConsumeCase{"-target_epsg 32633 -keep_class 2", "-keep_class 2", "-target_epsg 32633 "},
-        ConsumeCase{"-sp83 CA_I", "", "-epsg 26941 "},
+        ConsumeCase{"-sp83 CA_I", "", "-epsg 26941 -meter "},
         ConsumeCase{"-target_sp27 AL_E", "", "-target_epsg 26729 -target_surveyfeet "},
         // Codes that left the EPSG register are set from the zone table and written as parameters.
         ConsumeCase{
             "-sp27 MI_N", "",
             "-nad27 -lcc 609601.219200 0.000000 m 44.783333 -87.000000 45.483333 47.083333 -surveyfeet "},
         ConsumeCase{"-ellipsoid 5 -tm 500000 0 meter 0 -93 0.99996", "",
-                    "-ellipsoid 5 -tm 500000.000000 0.000000 m 0.000000 -93.000000 0.999960 "},
+                    "-ellipsoid 5 -tm 500000.000000 0.000000 m 0.000000 -93.000000 0.999960 -meter "},
         ConsumeCase{"-ellipsoid 11", "", ""}, ConsumeCase{"-grs80 -longlat", "", "-grs80 -longlat "},
         ConsumeCase{"-wgs72 -latlong -elevation_feet", "", "-wgs72 -latlong -elevation_feet "},
         ConsumeCase{"-nad83_csrs -ecef -vertical_navd88_geoid12b", "",
@@ -56,20 +56,22 @@ INSTANTIATE_TEST_SUITE_P(
         ConsumeCase{"-vertical_navd29", "", "-vertical_ngvd29 "},
         ConsumeCase{"-vertical_navd88_geoid12", "", "-vertical_navd88_geoid12 "},
         ConsumeCase{"-vertical_navd88_geoid12b -vertical_dhhn2016", "", "-vertical_dhhn2016 "},
-        ConsumeCase{"-vertical_foo -vertical_epsg 5703", "-vertical_foo", "-vertical_epsg 5703 "},
+        ConsumeCase{"-vertical_foo -vertical_epsg 5703", "-vertical_foo",
+                    "-elevation_meter -vertical_epsg 5703 "},
         ConsumeCase{"-vertical_epsg 5215", "", "-vertical_evrf2007 "},
         ConsumeCase{
             "-lcc 1640416.666667 0 survey_feet 47 -120.833333 47.5 48.733333", "",
             "-wgs84 -lcc 500000.000000 0.000000 m 47.000000 -120.833333 47.500000 48.733333 -surveyfeet "},
         ConsumeCase{"-aeac 0 0 m 23 -96 29.5 45.5", "",
-                    "-wgs84 -aeac 0.000000 0.000000 m 23.000000 -96.000000 29.500000 45.500000 "},
+                    "-wgs84 -aeac 0.000000 0.000000 m 23.000000 -96.000000 29.500000 45.500000 -meter "},
         ConsumeCase{"-transverse_mercator 500000 0 m 0 9 0.9996", "",
-                    "-wgs84 -tm 500000.000000 0.000000 m 0.000000 9.000000 0.999600 "},
+                    "-wgs84 -tm 500000.000000 0.000000 m 0.000000 9.000000 0.999600 -meter "},
         ConsumeCase{"-target_transverse_mercator 1 2", "-target_transverse_mercator 1 2", ""},
         ConsumeCase{"-target_tm 1500000 0 feet 47 -120.833333 0.99996", "",
                     "-target_tm 457200.000000 0.000000 m 47.000000 -120.833333 0.999960 -target_feet "},
-        ConsumeCase{"-target_lcc 609601.22 0 meter 33.75 -79 34.33333 36.16666", "",
-                    "-target_lcc 609601.220000 0.000000 m 33.750000 -79.000000 34.333330 36.166660 "},
+        ConsumeCase{
+            "-target_lcc 609601.22 0 meter 33.75 -79 34.33333 36.16666", "",
+            "-target_lcc 609601.220000 0.000000 m 33.750000 -79.000000 34.333330 36.166660 -target_meter "},
         ConsumeCase{"-target_aeac 1 2 ft 3 4 5 6", "",
                     "-target_aeac 0.304800 0.609600 m 3.000000 4.000000 5.000000 6.000000 -target_feet "},
         ConsumeCase{"-target_utm auto -target_precision 0.01 -target_elevation_precision 0.001", "",
@@ -82,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "-target_ecef -target_surveyfeet -target_elevation_feet "},
         ConsumeCase{"-feet -elevation_survey_feet", "", "-feet -elevation_surveyfeet "},
         ConsumeCase{"-surveyfeet -meter -elevation_feet -elevation_meter -target_survey_feet -target_meter",
-                    "", ""},
+                    "", "-meter -elevation_meter -target_meter "},
         ConsumeCase{"-v -utm 32n", "-v", "-wgs84 -utm 32n "}, ConsumeCase{"-h -utm 32n", "-h -utm 32n", ""}));
 
 struct UtmCase {
