@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/contour_run.h"
+#include "app/multi_process_run.h"
 #include "common/messages.h"
 #include "filter/lasinputstages.h"
 
@@ -11,7 +12,12 @@ ParseOutcome parse_command_line(int argc, char** argv, CommandLine& line) {
   line.input.set_point_stages(std::make_unique<LASinputStages>());
   if (!line.input.parse(argc, argv)) return {false, 1};
   if (!line.output.parse(argc, argv)) return {false, 1};
-  return parse_driver_options(argc, argv, line.driver);
+  const ParseOutcome outcome = parse_driver_options(argc, argv, line.driver);
+  // The other parsers emptied their words and the driver its mode options; the rest is its own.
+  for (int k = 1; k < argc; k++) {
+    if (argv[k][0] != '\0') line.driver_words.emplace_back(argv[k]);
+  }
+  return outcome;
 }
 
 std::string unparse_command_line(const CommandLine& line, bool with_output_names) {
@@ -30,11 +36,13 @@ int run_command_line(CommandLine& line) {
     print_message("ERROR: the graphical front-end is not available in this build\n");
     return 1;
   }
+  if (settings.cpu64 && settings.verbose) {
+    // The 64-bit sibling that "-cpu64" asks for is this program: it runs as it is.
+    print_message("'-cpu64': this program is the 64-bit build. running it as it is\n");
+  }
   if (settings.cores > 1) {
     if (line.input.file_name_number() > 1 && !line.input.is_merged()) {
-      print_message("ERROR: the multi-process run ('-cores %d') is not available in this build\n",
-                    settings.cores);
-      return 1;
+      return run_multi_process(line, settings.cores);
     }
     if (line.input.file_name_number() > 1) {
       print_message("WARNING: input files merged on-the-fly. ignoring '-cores %d' ...\n", settings.cores);
@@ -42,10 +50,6 @@ int run_command_line(CommandLine& line) {
       print_message("WARNING: only %u input file(s). ignoring '-cores %d' ...\n",
                     line.input.file_name_number(), settings.cores);
     }
-  }
-  if (settings.cpu64) {
-    print_message("ERROR: handing the run to a 64-bit build ('-cpu64') is not available in this build\n");
-    return 1;
   }
   return ContourRun(line.driver, line.converter, line.input, line.output).run();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/driver_options.h"
 #include "geo/geoprojectionconverter.h"
@@ -15,6 +16,9 @@ struct CommandLine {
   LASinputOpener input;
   LineOutputOpener output;
   DriverSettings driver;
+  // The words of the driver's own options as typed, without the mode options "-cores" and
+  // "-cpu64": what a multi-process run hands its children after the other parts' options.
+  std::vector<std::string> driver_words;
 };
 
 // Parses argv[1 .. argc-1] into `line`, emptying the words each parser consumes. The messages of

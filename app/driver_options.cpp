@@ -43,7 +43,15 @@ const char* const kHelpLines[] = {
     "  -trim_to_tile 1000 (clip to the 1000 by 1000 grid square that holds the tile)",
     "  contourmill -i tiles/*.las -buffered 30 -trim_to_tile 1000 -iso_every 1 -owkt",
     "  (every tile with a 30 m buffer of its neighbours; the lines of adjacent tiles meet)",
+    "Many Input Files on Several Cores",
+    "  -cores 4 (runs this program once per input file, at most 4 at a time, 1 to 128;",
+    "            each line a run prints starts with its input's name; exit code 1 and one",
+    "            line per failed input when any fails; ignored with -merged or one file)",
+    "  -cpu64 (accepted: this program is the 64-bit build)",
 };
+
+// The most children a multi-process run starts at a time.
+constexpr int32_t kMaxCores = 128;
 
 // Smoothing converges within a few dozen passes; a count in the millions would only run for hours.
 constexpr int32_t kMaxSmoothPasses = 1000;
@@ -134,7 +142,7 @@ std::optional<ParseOutcome> OptionWalker::handle() {
       print_message("ERROR: '%s' needs 1 argument: number\n", a);
       return fail();
     }
-    if (!args_.number(1, s_.cores, NumberRange::positive())) return fail();
+    if (!args_.number(1, s_.cores, NumberRange::between(1, kMaxCores))) return fail();
     args_.consume(1);
   } else if (is("-cpu64")) {
     s_.cpu64 = true;
