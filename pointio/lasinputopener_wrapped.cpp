@@ -1,6 +1,8 @@
 // Opening the readers that wrap others: a main file buffered with its neighbours, and the stored
 // and pipe-on readers around whatever was opened.
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "common/messages.h"
 #include "pointio/lasinputopener.h"
@@ -33,6 +35,13 @@ std::vector<size_t> overlapping(const List& list, double min_x, double min_y, do
   uint32_t index = 0;
   while (tree.get_overlap(index)) found.push_back(index);
   return found;
+}
+
+// Whether two names reach the same file, however they are spelled.
+bool same_file(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
 }
 
 }  // namespace
@@ -96,8 +105,12 @@ std::unique_ptr<LASreader> LASinputOpener::open_buffered() {
   for (size_t i : pick(file_names_)) {
     if (i != current) ok = ok && buffered->add_neighbor_file_name(file_names_[i].name);
   }
-  for (size_t i : pick(neighbor_file_names_))
-    ok = ok && buffered->add_neighbor_file_name(neighbor_file_names_[i].name);
+  // A neighbour list shared by the runs of every tile (as a multi-process run writes it) names
+  // each main file too; reading that file again would double its points within the buffer.
+  for (size_t i : pick(neighbor_file_names_)) {
+    if (!same_file(neighbor_file_names_[i].name, main.name))
+      ok = ok && buffered->add_neighbor_file_name(neighbor_file_names_[i].name);
+  }
   set_point_stages_on(*buffered);
   if (!ok || !buffered->open()) {
     print_message("ERROR: cannot open lasreaderbuffered with %d file names\n",

@@ -183,23 +183,53 @@ TEST(MultiProcess, StandardOutputKeepsTheInputOrder) {
   EXPECT_TRUE(parallel.out == sequential.out) << "the outputs differ";
 }
 
-// The neighbour list of a buffered run lies in the -temp_files folder while the children run and
-// is gone afterwards, whatever the children did.
-TEST(MultiProcess, BufferedRunListsItsFilesInTheTempFolderAndRemovesTheList) {
-  TempDir dir("mp_buffered");
-  make_tile(dir.path(), "a.las", 2000, 1);
-  make_tile(dir.path(), "b.las", 2000, 2);
-  fs::create_directories(dir / "temp");
-  const ToolRun run = run_tool(
-      CM_CONTOURMILL_BIN,
-      {"-i", "a.las", "b.las", "-buffered", "10", "-temp_files", "temp", "-faf", "-owkt", "-cores", "2"},
-      dir.path());
-  // Buffered reading is refused by the children for now; their messages name their inputs.
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_TRUE(has_line_starting(run.err, "a.las: ERROR: '-buffered' input is not available")) << run.err;
-  EXPECT_TRUE(has_line_starting(run.err, "ERROR: the run on 'b.las' failed: exit code 1\n")) << run.err;
-  EXPECT_TRUE(fs::is_empty(dir / "temp"));
-  EXPECT_TRUE(files_with(dir.path(), ".txt").empty());
+// Adjacent tiles, each buffered with its neighbours' points, on two cores give the files of the
+// same buffered run in one process; the neighbour list lies in the -temp_files folder and is gone
+// afterwards.
+TEST(MultiProcess, BufferedTilesEqualTheBufferedRunInOneProcess) {
+  TempDir parallel("mp_buffered"), one("mp_buffered_one");
+  const std::vector<std::vector<std::string>> clips = {{"500000", "4000000", "500150", "4000150"},
+                                                       {"500150", "4000000", "500300", "4000150"},
+                                                       {"500000", "4000150", "500150", "4000300"},
+                                                       {"500150", "4000150", "500300", "4000300"}};
+  std::vector<std::string> args = {"-i"};
+  for (size_t k = 0; k < clips.size(); k++) {
+    const std::string name = "t" + std::to_string(k) + ".las";
+    std::vector<std::string> gen = {"--surface", "sample", "--points", "40000", "--size",
+                                    "300",       "--out",  name,       "--clip"};
+    gen.insert(gen.end(), clips[k].begin(), clips[k].end());
+    const ToolRun made = run_tool(CM_LASGEN_BIN, gen, parallel.path());
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+    fs::copy_file(parallel / name, one / name);
+    args.push_back(name);
+  }
+  fs::create_directories(parallel / "temp");
+  fs::create_directories(one / "temp");
+  args.insert(args.end(),
+              {"-buffered", "10", "-temp_files", "temp", "-faf", "-owkt", "-iso_every", "1", "-v"});
+  const ToolRun single = run_tool(CM_CONTOURMILL_BIN, args, one.path());
+  ASSERT_EQ(single.exit_code, 0) << single.err;
+  args.insert(args.end(), {"-cores", "2"});
+  const ToolRun run = run_tool(CM_CONTOURMILL_BIN, args, parallel.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+
+  // The run in one process reads the tiles in turn, each with the buffer points of its neighbours.
+  std::vector<std::string> added;
+  const std::string adding = "LASreaderBuffered: adding ";
+  for (size_t at = single.err.find(adding); at != std::string::npos; at = single.err.find(adding, at + 1)) {
+    added.push_back(single.err.substr(at, single.err.find('\n', at) + 1 - at));
+  }
+  ASSERT_EQ(added.size(), clips.size()) << single.err;
+  for (size_t k = 0; k < clips.size(); k++) {
+    const std::string name = "t" + std::to_string(k);
+    EXPECT_NE(added[k], adding + "0 buffer points.\n");
+    EXPECT_TRUE(has_line_starting(run.err, name + ".las: " + added[k])) << added[k] << run.err;
+    const std::string lines = read_file(parallel / (name + ".wkt"));
+    EXPECT_FALSE(lines.empty());
+    EXPECT_TRUE(lines == read_file(one / (name + ".wkt"))) << name;
+  }
+  EXPECT_TRUE(fs::is_empty(parallel / "temp"));
+  EXPECT_TRUE(files_with(parallel.path(), ".txt").empty());
 }
 
 pid_t start_in_background(const std::vector<std::string>& args, const fs::path& dir, const fs::path& err) {
