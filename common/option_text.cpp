@@ -13,6 +13,22 @@ void append_shortest(std::string& text, T value) {
   text += ' ';
 }
 
+// `value` in the printf `form` when reading that text back gives `value` again, else in the
+// shortest form that does.
+template <class T>
+void append_in_form_if_exact(std::string& text, T value, const char* form) {
+  char digits[512];  // "%lf" of the largest double has 316 digits
+  const int n = std::snprintf(digits, sizeof digits, form, static_cast<double>(value));
+  T back{};
+  if (n > 0 && static_cast<size_t>(n) < sizeof digits &&
+      std::from_chars(digits, digits + n, back).ptr == digits + n && back == value) {
+    text.append(digits, static_cast<size_t>(n));
+    text += ' ';
+  } else {
+    append_shortest(text, value);
+  }
+}
+
 }  // namespace
 
 void append_option(std::string& text, std::string_view option) {
@@ -50,29 +66,11 @@ void append_number(std::string& text, long long value) {
 }
 
 void append_number_in_form(std::string& text, double value, const char* form) {
-  char digits[512];  // "%lf" of the largest double has 316 digits
-  const int n = std::snprintf(digits, sizeof digits, form, value);
-  double back = 0.0;
-  if (n > 0 && static_cast<size_t>(n) < sizeof digits &&
-      std::from_chars(digits, digits + n, back).ptr == digits + n && back == value) {
-    text.append(digits, static_cast<size_t>(n));
-    text += ' ';
-  } else {
-    append_number(text, value);
-  }
+  append_in_form_if_exact(text, value, form);
 }
 
 void append_number_in_form(std::string& text, float value, const char* form) {
-  char digits[512];
-  const int n = std::snprintf(digits, sizeof digits, form, static_cast<double>(value));
-  float back = 0.0f;
-  if (n > 0 && static_cast<size_t>(n) < sizeof digits &&
-      std::from_chars(digits, digits + n, back).ptr == digits + n && back == value) {
-    text.append(digits, static_cast<size_t>(n));
-    text += ' ';
-  } else {
-    append_number(text, value);
-  }
+  append_in_form_if_exact(text, value, form);
 }
 
 std::vector<std::string> split_command_words(std::string_view text) {
