@@ -129,7 +129,9 @@ int run_multi_process(CommandLine& line, int cores) {
   ChildProcesses::Settings settings;
   settings.program = *program;
   settings.at_a_time = std::min<size_t>(static_cast<size_t>(cores), jobs.size());
-  settings.spool_standard_output = line.output.get_use_stdout();
+  // Contours (-stdout) or points passed on (-pipe_on) of children running side by side would
+  // interleave on one standard output.
+  settings.spool_standard_output = line.output.get_use_stdout() || line.input.is_pipe_on();
   settings.spool_directory = temp_directory(line, standard_temp_directory());
   if (verbose) {
     print_message("running %zu input files in %zu processes at a time with '%s'\n", jobs.size(),

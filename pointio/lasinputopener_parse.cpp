@@ -660,6 +660,7 @@ void LASinputOpener::write_options(std::string& s) const {
     option_with("-inside_rectangle", "%lf", rectangle_->min_x, rectangle_->min_y, rectangle_->max_x,
                 rectangle_->max_y);
   if (stored_) s += "-stored ";
+  if (pipe_on_) s += "-pipe_on ";  // without it a further run would keep the points to itself
   if (merged_) s += "-merged ";
   if (files_are_flightlines_) {
     if (files_are_flightlines_ == 1)

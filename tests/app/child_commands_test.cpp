@@ -150,6 +150,7 @@ class ChildCommands : public ::testing::Test {
       parent.input.write_options(parent_options);
       child.input.write_options(child_options);
       EXPECT_EQ(child_options, parent_options);
+      EXPECT_EQ(child.input.is_pipe_on(), parent.input.is_pipe_on());
       std::string parent_stages, child_stages;
       parent.input.write_point_stage_options(parent_stages);
       child.input.write_point_stage_options(child_stages);
@@ -222,7 +223,7 @@ TEST_F(ChildCommands, InputOptions) {
   check_children_match({"-inside", "-10", "-10", "40.0000001", "30", "-rescale_xy", "0.001", "0.001"});
   check_children_match({"-faf", "3", "-faf_index", "5", "-rescale_z", "0.0001"});
   check_children_match({"-faf", "-temp_files", (dir_ / "tmp \"base\" x").string()});
-  check_children_match({"-apply_file_source_ID", "-stored"});
+  check_children_match({"-apply_file_source_ID", "-stored", "-pipe_on", "-owkt"});
   check_children_match({"-buffered", "50", "-faf"});
   check_children_match({"-iparse",
                         "xyz i",

@@ -183,6 +183,25 @@ TEST(MultiProcess, StandardOutputKeepsTheInputOrder) {
   EXPECT_TRUE(parallel.out == sequential.out) << "the outputs differ";
 }
 
+// Points passed on to standard output come file after file, as from one run after another.
+TEST(MultiProcess, PointsPassedOnKeepTheInputOrder) {
+  TempDir dir("mp_pipe_on");
+  std::vector<std::string> args = {"-i"};
+  for (int k = 0; k < 3; k++) {
+    const std::string name = "p" + std::to_string(k) + ".las";
+    make_tile(dir.path(), name, 2000 + 6000 * (2 - k), k);  // the first tile takes longest
+    args.push_back(name);
+  }
+  args.insert(args.end(), {"-pipe_on", "-owkt", "-iso_every", "2"});
+  const ToolRun sequential = run_tool(CM_CONTOURMILL_BIN, args, dir.path());
+  ASSERT_EQ(sequential.exit_code, 0) << sequential.err;
+  args.insert(args.end(), {"-cores", "3"});
+  const ToolRun parallel = run_tool(CM_CONTOURMILL_BIN, args, dir.path());
+  ASSERT_EQ(parallel.exit_code, 0) << parallel.err;
+  EXPECT_GT(sequential.out.size(), 3u * 2000u * 20u);
+  EXPECT_TRUE(parallel.out == sequential.out) << "the points passed on differ";
+}
+
 // Adjacent tiles, each buffered with its neighbours' points, on two cores give the files of the
 // same buffered run in one process; the neighbour list lies in the -temp_files folder and is gone
 // afterwards.
