@@ -22,7 +22,7 @@ class IntegerCoder {
   void init_decompressor() { init(true); }
   void init_compressor() { init(false); }
 
-  int32_t decompress(RangeDecoder& dec, int32_t prediction, uint32_t context = 0) {
+  [[gnu::always_inline]] int32_t decompress(RangeDecoder& dec, int32_t prediction, uint32_t context = 0) {
     k_ = dec.decode_symbol(magnitude_[context]);
     uint32_t c;
     if (k_ == 0) {
@@ -35,12 +35,10 @@ class IntegerCoder {
         c = dec.decode_symbol(corrector_[k_]);
         c = (c << k1) | dec.read_bits(k1);
       }
-      // The class k holds correctors 2^(k-1) + 1 .. 2^k and -(2^k - 1) .. -2^(k-1).
-      if (c >= (1u << (k_ - 1))) {
-        c += 1;
-      } else {
-        c -= (1u << k_) - 1;
-      }
+      // The class k holds correctors 2^(k-1) + 1 .. 2^k and -(2^k - 1) .. -2^(k-1). The sign is
+      // as unpredictable as the data, so it is applied with a mask rather than a branch.
+      const uint32_t negative = 0u - static_cast<uint32_t>(c < (1u << (k_ - 1)));
+      c = c + 1 - ((1u << k_) & negative);
     } else {
       c = static_cast<uint32_t>(corrector_min_);
     }

@@ -7,8 +7,11 @@ bool SymbolModel::init(const uint32_t* initial_counts) {
     if (symbols_ < 2 || symbols_ > kMaxSymbols) return false;
     uint32_t table_bits = 0;
     if (decoder_ && symbols_ > 16) {
+      // About four cells per symbol: the symbols that matter are the likely ones, and a cell
+      // that one of them covers alone needs no search at all, so nearly every lookup ends at the
+      // table. The size is capped to keep the models of a chunk within the first-level cache.
       table_bits = 3;
-      while (symbols_ > (1u << (table_bits + 2))) table_bits++;
+      while (table_bits < kSymbolTableMaxBits && symbols_ > (1u << (table_bits - 2))) table_bits++;
       table_size = 1u << table_bits;
       table_shift = kSymbolLengthShift - table_bits;
       storage_.assign(2 * size_t(symbols_) + table_size + 2, 0);
@@ -20,9 +23,13 @@ bool SymbolModel::init(const uint32_t* initial_counts) {
     distribution = storage_.data();
     counts = distribution + symbols_;
   }
+  // The first update adds its cycle to the total, so the cycle starts as the sum of the counts.
   total_count = 0;
-  update_cycle = symbols_;
-  for (uint32_t k = 0; k < symbols_; k++) counts[k] = initial_counts ? initial_counts[k] : 1;
+  update_cycle = 0;
+  for (uint32_t k = 0; k < symbols_; k++) {
+    counts[k] = initial_counts ? initial_counts[k] : 1;
+    update_cycle += counts[k];
+  }
   update();
   update_cycle = symbols_until_update = (symbols_ + 6) >> 1;
   return true;
@@ -45,15 +52,19 @@ void SymbolModel::update() {
       sum += counts[k];
     }
   } else {
+    // table[t] is the last symbol whose range starts at or below cell t.
     uint32_t s = 0;
     for (uint32_t k = 0; k < symbols_; k++) {
       distribution[k] = (scale * sum) >> (31 - kSymbolLengthShift);
       sum += counts[k];
       const uint32_t w = distribution[k] >> table_shift;
-      while (s < w) table[++s] = k - 1;
+      if (w > s) {
+        std::fill(table + s + 1, table + w + 1, k - 1);
+        s = w;
+      }
     }
     table[0] = 0;
-    while (s <= table_size) table[++s] = symbols_ - 1;
+    std::fill(table + s + 1, table + table_size + 2, symbols_ - 1);
   }
   update_cycle = std::min((5 * update_cycle) >> 2, (symbols_ + 6) << 3);
   symbols_until_update = update_cycle;

@@ -11,6 +11,7 @@ inline constexpr uint32_t kBitModelMaxCount = 1u << kBitModelLengthShift;
 inline constexpr uint32_t kSymbolLengthShift = 15;
 inline constexpr uint32_t kSymbolMaxCount = 1u << kSymbolLengthShift;
 inline constexpr uint32_t kMaxSymbols = 2048;
+inline constexpr uint32_t kSymbolTableMaxBits = 8;
 
 class SymbolModel {
  public:
@@ -23,8 +24,8 @@ class SymbolModel {
   SymbolModel(const SymbolModel&) = delete;
   SymbolModel& operator=(const SymbolModel&) = delete;
 
-  // Resets the statistics (every symbol counted once, or the given counts). False, and the model
-  // stays unusable, unless 2 <= symbols <= 2048.
+  // Resets the statistics (every symbol counted once, or the given counts, each at least 1 and
+  // together at most 2^15). False, and the model stays unusable, unless 2 <= symbols <= 2048.
   bool init(const uint32_t* initial_counts = nullptr);
   void update();
 

@@ -62,7 +62,7 @@ class RangeDecoder {
       // which half holds the symbol is as unpredictable as the data.
       while (n > s + 1) {
         const uint32_t mid = (s + n) >> 1;
-        const bool above = m.distribution[mid] > dv;
+        const bool above = __builtin_expect_with_probability(m.distribution[mid] > dv, true, 0.5);
         n = above ? mid : n;
         s = above ? s : mid;
       }
@@ -75,7 +75,7 @@ class RangeDecoder {
       uint32_t mid = n >> 1;
       do {
         const uint32_t z = length_ * m.distribution[mid];
-        const bool above = z > value_;
+        const bool above = __builtin_expect_with_probability(z > value_, true, 0.5);
         n = above ? mid : n;
         y = above ? z : y;
         s = above ? s : mid;
@@ -91,20 +91,14 @@ class RangeDecoder {
   }
 
   // Raw bits, 1 to 32 of them; more than 19 are sent as the low 16 bits first.
-  uint32_t read_bits(uint32_t bits) {
-    if (bits > 19) {
+  [[gnu::always_inline]] uint32_t read_bits(uint32_t bits) {
+    if (bits > 19) [[unlikely]] {
       const uint32_t low = read_short();
-      const uint32_t high = read_bits(bits - 16);
-      return (high << 16) | low;
+      return (read_few_bits(bits - 16) << 16) | low;
     }
-    length_ >>= bits;
-    const uint32_t sym = value_ / length_;
-    value_ -= sym * length_;
-    if (length_ < kRangeMinLength) renormalize();
-    if (sym >= (1u << bits)) throw CodecError{kCodecCorrupt};
-    return sym;
+    return read_few_bits(bits);
   }
-  uint32_t read_short() {
+  [[gnu::always_inline]] uint32_t read_short() {
     length_ >>= 16;
     const uint32_t sym = value_ / length_;
     value_ -= sym * length_;
@@ -112,17 +106,27 @@ class RangeDecoder {
     if (sym >= (1u << 16)) throw CodecError{kCodecCorrupt};
     return sym;
   }
-  uint32_t read_int() {
+  [[gnu::always_inline]] uint32_t read_int() {
     const uint32_t low = read_short();
     return (read_short() << 16) | low;
   }
-  uint64_t read_int64() {
+  [[gnu::always_inline]] uint64_t read_int64() {
     const uint64_t low = read_int();
     return (uint64_t(read_int()) << 32) | low;
   }
 
  private:
-  void renormalize() {
+  // 1 to 19 bits.
+  [[gnu::always_inline]] uint32_t read_few_bits(uint32_t bits) {
+    length_ >>= bits;
+    const uint32_t sym = value_ / length_;
+    value_ -= sym * length_;
+    if (length_ < kRangeMinLength) renormalize();
+    if (sym >= (1u << bits)) throw CodecError{kCodecCorrupt};
+    return sym;
+  }
+
+  [[gnu::always_inline]] void renormalize() {
     do {
       value_ = (value_ << 8) | input_->get_byte();
       length_ <<= 8;

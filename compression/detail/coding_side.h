@@ -14,13 +14,14 @@ struct DecodeSide {
   static constexpr bool kEncode = false;
   RangeDecoder* coder;
 
-  uint32_t symbol(SymbolModel& m, uint32_t) { return coder->decode_symbol(m); }
-  uint32_t bit(BitModel& m, uint32_t) { return coder->decode_bit(m); }
-  int32_t integer(IntegerCoder& ic, int32_t prediction, int32_t, uint32_t context = 0) {
+  [[gnu::always_inline]] uint32_t symbol(SymbolModel& m, uint32_t) { return coder->decode_symbol(m); }
+  [[gnu::always_inline]] uint32_t bit(BitModel& m, uint32_t) { return coder->decode_bit(m); }
+  [[gnu::always_inline]] int32_t integer(IntegerCoder& ic, int32_t prediction, int32_t,
+                                         uint32_t context = 0) {
     return ic.decompress(*coder, prediction, context);
   }
-  uint32_t raw_int(uint32_t) { return coder->read_int(); }
-  uint64_t raw_int64(uint64_t) { return coder->read_int64(); }
+  [[gnu::always_inline]] uint32_t raw_int(uint32_t) { return coder->read_int(); }
+  [[gnu::always_inline]] uint64_t raw_int64(uint64_t) { return coder->read_int64(); }
 };
 
 struct EncodeSide {

@@ -25,8 +25,14 @@ class LegacyDecoder final : public ItemDecoder {
   LegacyDecoder(RangeDecoder* decoder, uint32_t size) : codec_(size, true), decoder_(decoder) {}
   void init(ByteInput&, const uint8_t* item, uint32_t&) override { codec_.init(item, true); }
   void read(uint8_t* item, uint32_t&) override {
-    DecodeSide side{decoder_};
+    // The codec decodes with a copy on the stack whose address never leaves the inlined code, so
+    // the coder's value and length stay in registers: through the shared decoder every store into
+    // the item or a model could overwrite them as far as the compiler knows, and they would be
+    // reloaded after each. A throw abandons the chunk, so the copy need not be written back then.
+    RangeDecoder local = *decoder_;
+    DecodeSide side{&local};
     codec_.code(side, item);
+    *decoder_ = local;
   }
 
  private:

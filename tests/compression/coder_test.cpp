@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 #include "compression/integer_coder.h"
 #include "compression/models.h"
@@ -98,14 +99,34 @@ TEST(SymbolModel, RefusesAlphabetsOutsideTwoTo2048) {
   EXPECT_FALSE(SymbolModel(1).init());
   EXPECT_FALSE(SymbolModel(2049).init());
   EXPECT_TRUE(SymbolModel(2048).init());
-  SymbolModel big(32);
-  ASSERT_TRUE(big.init());
-  EXPECT_EQ(big.table_size, 8u);  // 32 symbols: 3 table bits
-  EXPECT_EQ(big.table_shift, 12u);
-  SymbolModel bigger(33);
-  ASSERT_TRUE(bigger.init());
-  EXPECT_EQ(bigger.table_size, 16u);
+  SymbolModel small(16);
+  ASSERT_TRUE(small.init());
+  EXPECT_EQ(small.table, nullptr);
   EXPECT_EQ(SymbolModel(33, false).table, nullptr);
+}
+
+// The decoder's lookup table must bracket the symbol of every scaled value: table[t] <= symbol <=
+// table[t + 1] for the cell t the value falls in, whatever the counts and the table's size.
+TEST(SymbolModel, LookupTableBracketsTheSymbolOfEveryValue) {
+  for (uint32_t symbols : {17u, 33u, 64u, 256u, 516u, 2048u}) {
+    for (uint32_t skew : {0u, 1u, 2u}) {
+      std::vector<uint32_t> counts(symbols, 1);
+      for (uint32_t k = 0; k < symbols; k++) {
+        if (skew == 1) counts[k] = k < 3 ? 5000 : 1;        // nearly all in the first symbols
+        if (skew == 2) counts[k] = (k * 7919u) % 13u + 1u;  // ragged
+      }
+      SymbolModel m(symbols);
+      ASSERT_TRUE(m.init(counts.data()));
+      ASSERT_NE(m.table, nullptr);
+      uint32_t symbol = 0;
+      for (uint32_t dv = 0; dv < kSymbolMaxCount; dv++) {
+        while (symbol + 1 < symbols && m.distribution[symbol + 1] <= dv) symbol++;
+        const uint32_t t = dv >> m.table_shift;
+        ASSERT_LE(m.table[t], symbol) << symbols << " symbols, skew " << skew << ", value " << dv;
+        ASSERT_GE(m.table[t + 1], symbol) << symbols << " symbols, skew " << skew << ", value " << dv;
+      }
+    }
+  }
 }
 
 struct CorrectorCase {
