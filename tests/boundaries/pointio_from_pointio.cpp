@@ -1,0 +1,2 @@
+// Must compile: the control of detail_from_outside.cpp.
+#include "pointio/lasreader.h"
