@@ -11,21 +11,6 @@
 
 using namespace filter_detail;
 
-void LASignore::usage() {
-  static const char* const lines[] = {"Ignore points based on classifications.\n",
-                                      "  -ignore_class 7\n",
-                                      "  -ignore_class 0 1 7 33\n",
-                                      "Ignore points based on return type.\n",
-                                      "  -ignore_first -ignore_first_of_many\n",
-                                      "  -ignore_last -ignore_last_of_many\n",
-                                      "  -ignore_intermediate\n",
-                                      "  -ignore_single\n",
-                                      "Ignore points based on flags.\n",
-                                      "  -ignore_synthetic -ignore_keypoint\n",
-                                      "  -ignore_withheld -ignore_overlap\n"};
-  for (const char* line : lines) print_message_text(line);
-}
-
 bool LASignore::parse(int argc, char** argv) {
   static const struct {
     const char* option;

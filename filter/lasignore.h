@@ -1,6 +1,7 @@
 #pragma once
 // The ignore set: points that layers of attribute modifications leave alone, by class, by return
-// and by flag. Built from the -ignore_... options where a tool accepts them.
+// and by flag. Built from the -ignore_... options where a tool accepts them; their help is printed
+// by the input opener with its own.
 
 #include <array>
 #include <cstdint>
@@ -10,7 +11,6 @@ class LASpoint;
 
 class LASignore {
  public:
-  static void usage();
   // Consumes the -ignore_... options of argv[1..argc-1]. Answers false after printing the message
   // of a bad one (an unknown -ignore_ word included).
   bool parse(int argc, char** argv);
