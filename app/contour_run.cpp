@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/file_georeference.h"
+#include "app/tin_output.h"
 #include "common/messages.h"
 #include "contour/iso_values.h"
 #include "geo/geo_units.h"
@@ -19,7 +20,12 @@ namespace {}  // namespace
 
 ContourRun::ContourRun(const DriverSettings& settings, const GeoProjectionConverter& converter,
                        LASinputOpener& input, LineOutputOpener& output)
-    : settings_(settings), user_geo_(converter), input_(input), output_(output), timer_(settings.verbose) {}
+    : settings_(settings),
+      user_geo_(converter),
+      input_(input),
+      output_(output),
+      timer_(settings.verbose),
+      breaklines_(settings) {}
 
 const char* ContourRun::input_name() const {
   return input_.get_file_name() ? input_.get_file_name() : "stdin";
@@ -31,8 +37,11 @@ int ContourRun::run() {
     print_usage();
     return 1;
   }
-  if (settings_.lakes_file || settings_.creeks_file) {
-    print_message("ERROR: breaklines ('-lakes', '-creeks') are not supported yet\n");
+  // The triangle file's name comes from the contour file's: standard output has none.
+  if (settings_.tin_output && output_.get_use_stdout()) {
+    print_message(
+        "ERROR: '-tin' writes the triangles to a file named after the contour output. it cannot be used with "
+        "'-stdout'\n");
     return 1;
   }
   // Points piped on and contours on standard output would interleave into one unusable stream.
@@ -84,6 +93,9 @@ int ContourRun::process_file() {
   if (!writer) return 1;
   if (settings_.clip_to_tile) writer = clip_to_tile(std::move(writer), reader->main_header());
 
+  // Breakline files are checked before the points are read, so a bad one stops the run at once.
+  uint32_t breakline_points = 0;
+  if (!breaklines_.count(breakline_points, timer_)) return 1;
   PointCapacity capacity;
   if (!point_capacity(reader, capacity)) return 1;
   PointSet points;
@@ -92,17 +104,28 @@ int ContourRun::process_file() {
   // belong: no contour may be traced from them.
   if (!input_.check_for_overflow()) return 1;
   if (reader->is_incomplete()) incomplete_inputs_++;
+  const double scale_x = reader->header.x_scale_factor, scale_y = reader->header.y_scale_factor;
   reader->close();
-  if (!triangulate(points, settings_.arrival_order, name, tin_, timer_)) return 1;
+  const bool constrained = breakline_points > 0;
+  if (constrained) {
+    if (!triangulate_with_breaklines(points, breakline_points, breaklines_, settings_.arrival_order, scale_x,
+                                     scale_y, name, ctin_, timer_)) {
+      return 1;
+    }
+  } else if (!triangulate(points, settings_.arrival_order, name, tin_, timer_)) {
+    return 1;
+  }
+  const TinView tin = constrained ? points.view(ctin_) : points.view(tin_);
+  if (settings_.tin_output && !write_tin_output(tin, points, name)) return 1;
   writer->set_offset(points.origin_x, points.origin_y, 0.0);
 
   const TerrainSettings terrain = terrain_settings(settings_, geo.feet());
-  carve_and_smooth(points.view(tin_), terrain, timer_);
+  carve_and_smooth(tin, terrain, timer_);
   const std::vector<float> levels =
       contour_levels(settings_.levels, first_file_, points.min_z, points.max_z, name, settings_.verbose);
-  kill_long_edges(points.view(tin_), terrain, timer_, killed_triangles_);
-  if (!trace_and_write(tracer_, points.view(tin_), levels_within(levels, points.z_range()), settings_,
-                       *writer, name, timer_)) {
+  kill_long_edges(tin, terrain, timer_, killed_triangles_);
+  if (!trace_and_write(tracer_, tin, levels_within(levels, points.z_range()), settings_, *writer, name,
+                       timer_)) {
     return 1;
   }
 
@@ -110,6 +133,7 @@ int ContourRun::process_file() {
   output_.set_converter(nullptr);
   first_file_ = false;
   tin_.release();
+  ctin_.release();
   tracer_.release_pools();
   if (settings_.verbose) {
     print_message("done with '%s'. total time %g sec.\n",
@@ -117,6 +141,20 @@ int ContourRun::process_file() {
   }
   if (!output_.get_use_stdout()) output_.set_file_name(nullptr);
   return 0;
+}
+
+bool ContourRun::write_tin_output(ConstTinView tin, const PointSet& points, const char* name) {
+  const std::string file_name = tin_file_name(output_.get_file_name() ? output_.get_file_name() : "output");
+  uint32_t written = 0;
+  if (!write_tin(tin, points.origin_x, points.origin_y, file_name, written)) {
+    print_message("ERROR: writing the triangulation of '%s' failed\n", name);
+    return false;
+  }
+  if (settings_.verbose) {
+    print_message("outputting TIN with %u faces to '%s' took %g sec.\n", written, file_name.c_str(),
+                  timer_.step_seconds());
+  }
+  return true;
 }
 
 // The tile: the file's tiling record, else the grid square that holds its centre, else its

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/breaklines.h"
 #include "app/contour_steps.h"
 #include "app/driver_options.h"
 #include "contour/contour_tracer.h"
+#include "tin/ctin.h"
 #include "tin/delaunay.h"
 
 class FileGeoreference;
@@ -48,6 +50,11 @@ class ContourRun {
   uint32_t incomplete_inputs_ = 0;  // inputs that ended before their announced points
   int64_t killed_triangles_ = 0;    // over the whole run
   StepTimer timer_;
+  // Writes the triangulation when "-tin" asks for it. False after the message.
+  bool write_tin_output(ConstTinView tin, const PointSet& points, const char* name);
+
   TIN tin_;
+  CTIN ctin_;
+  Breaklines breaklines_;
   ContourTracer tracer_;
 };

@@ -83,7 +83,7 @@ void print_statistics(const ContourStatistics& c, const DriverSettings& settings
 // A NaN elevation is compared with no level, so it leaves every level in play.
 std::pair<float, float> PointSet::z_range() const {
   float low = std::numeric_limits<float>::infinity(), high = -low;
-  for (size_t i = 2; i < static_cast<size_t>(count) * kStride; i += kStride) {
+  for (size_t i = 2; i < static_cast<size_t>(count) * stride; i += stride) {
     const float z = buffer[i];
     if (std::isnan(z))
       return {-std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity()};
@@ -208,7 +208,8 @@ void carve_and_smooth(TinView tin, const TerrainSettings& terrain, StepTimer& ti
       print_message("smoothing terrain with %d passes because of '-smooth %d'\n", terrain.smooth_passes,
                     terrain.smooth_passes);
     }
-    smooth_terrain(tin, terrain.smooth_passes, false);
+    // Breakline vertices (locked in their fourth word) keep the elevations of their files.
+    smooth_terrain(tin, terrain.smooth_passes, tin.stride >= 4);
     if (timer.verbose()) print_message("smoothing took %g sec.\n", timer.step_seconds());
   }
 }

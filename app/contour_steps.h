@@ -1,6 +1,7 @@
 // The steps of one input file's run, in the order ContourRun takes them:
 //
-//   read_points -> triangulate -> (breaklines, later) -> carve_and_smooth -> contour_levels
+//   read_points -> triangulate (with breaklines: triangulate_with_breaklines) -> carve_and_smooth ->
+//   contour_levels
 //   -> kill_long_edges -> trace_and_write (each line is thinned and written as soon as it is
 //   complete)
 //
@@ -19,6 +20,7 @@
 #include "contour/contour_tracer.h"
 #include "lineio/linewriter.h"
 #include "pointio/lasreader.h"
+#include "tin/ctin.h"
 #include "tin/delaunay.h"
 #include "tin/tin.h"
 
@@ -40,7 +42,10 @@ class StepTimer {
 // The kept points of one input, stored once, as the TIN and the tracer see them.
 struct PointSet {
   static constexpr uint32_t kStride = 3;
-  std::vector<float> buffer;  // x, y relative to the origin (single precision), z absolute
+  // x, y relative to the origin (single precision), z absolute; with breaklines a fourth word
+  // for the constrained TIN and then the smoothing lock.
+  std::vector<float> buffer;
+  uint32_t stride = kStride;
   uint32_t count = 0;
   // The header's minimum x and y, or the first point when the header's box does not hold the
   // points (a far-away origin would leave a float no detail).
@@ -49,7 +54,8 @@ struct PointSet {
   // when they leave it.
   double min_z = 0.0, max_z = 0.0;
 
-  TinView view(TIN& tin) { return {tin.triangles(), tin.triangle_count(), buffer.data(), kStride}; }
+  TinView view(TIN& tin) { return {tin.triangles(), tin.triangle_count(), buffer.data(), stride}; }
+  TinView view(CTIN& tin) { return {tin.triangles(), tin.triangle_count(), buffer.data(), stride}; }
   // The elevations as the tracer sees them (single precision, after smoothing).
   std::pair<float, float> z_range() const;
 };

@@ -28,7 +28,7 @@ struct DriverSettings {
   float concavity = 50.0f;  // 0 switches the concave hull off
   float kill = 500.0f;      // 0 switches long-edge killing off
   ContourLevelRequest levels;
-  // Breaklines: refused until they are supported; "-tin" then writes the constrained triangulation.
+  // "-tin" writes each input's triangulation beside its contours; lakes and creeks constrain it.
   bool tin_output = false;
   std::optional<std::string> lakes_file;
   std::optional<std::string> creeks_file;

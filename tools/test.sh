@@ -42,7 +42,7 @@ for target in build/fuzz/tests/fuzz/fuzz_*; do
   [ -d "$seeds" ] || seeds="tests/fuzz/corpus_$(echo "${name#fuzz_}" | cut -d_ -f1)"
   [ -d "$seeds" ] || seeds=""
   seconds=$fuzz_seconds
-  case "$name" in fuzz_rkp_*) seconds=$rkp_fuzz_seconds ;; fuzz_lax) seconds=${LAX_FUZZ_SECONDS:-10} ;; esac
+  case "$name" in fuzz_rkp_*) seconds=$rkp_fuzz_seconds ;; fuzz_lax) seconds=${LAX_FUZZ_SECONDS:-10} ;; fuzz_breakline_shp) seconds=${BREAKLINE_FUZZ_SECONDS:-8} ;; esac
   echo "-- $name"
   "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" $seeds 2>&1 | tail -n 12
 done
