@@ -36,7 +36,10 @@ inline int32_t wrap_mul(int32_t a, int32_t b) {
 }
 
 // The median of five kept by an exact replacement rule (not a sliding window): the stream
-// depends on this rule, not on a true median.
+// depends on this rule, not on a true median. The five values stay sorted; a new value replaces
+// the largest while high is set and the smallest otherwise, and high then says on which side of
+// the old median the value fell. Written as minima and maxima, so it runs without branches: which
+// value is replaced is as unpredictable as the data.
 struct Median5 {
   int32_t values[5];
   bool high;
@@ -46,52 +49,20 @@ struct Median5 {
   }
   int32_t get() const { return values[2]; }
   void add(int32_t v) {
-    if (high) {
-      if (v < values[2]) {
-        values[4] = values[3];
-        values[3] = values[2];
-        if (v < values[0]) {
-          values[2] = values[1];
-          values[1] = values[0];
-          values[0] = v;
-        } else if (v < values[1]) {
-          values[2] = values[1];
-          values[1] = v;
-        } else {
-          values[2] = v;
-        }
-      } else {
-        if (v < values[3]) {
-          values[4] = values[3];
-          values[3] = v;
-        } else {
-          values[4] = v;
-        }
-        high = false;
-      }
-    } else {
-      if (values[2] < v) {
-        values[0] = values[1];
-        values[1] = values[2];
-        if (values[4] < v) {
-          values[2] = values[3];
-          values[3] = values[4];
-          values[4] = v;
-        } else if (values[3] < v) {
-          values[2] = values[3];
-          values[3] = v;
-        } else {
-          values[2] = v;
-        }
-      } else {
-        if (values[1] < v) {
-          values[0] = values[1];
-          values[1] = v;
-        } else {
-          values[0] = v;
-        }
-        high = true;
-      }
-    }
+    const int32_t* kept = values + (high ? 0 : 1);
+    const int32_t b0 = kept[0], b1 = kept[1], b2 = kept[2], b3 = kept[3];
+    // Replacing the largest keeps high while the value is below the median; replacing the
+    // smallest sets it when the value is not above the median.
+    high = (v < values[2]) | (!high & (v == values[2]));
+    values[0] = min_of(b0, v);
+    values[1] = min_of(b1, max_of(b0, v));
+    values[2] = min_of(b2, max_of(b1, v));
+    values[3] = min_of(b3, max_of(b2, v));
+    values[4] = max_of(b3, v);
   }
+
+ private:
+  // The compiler would branch on some of these; masks keep them branch-free.
+  static int32_t min_of(int32_t a, int32_t b) { return b ^ ((a ^ b) & -static_cast<int32_t>(a < b)); }
+  static int32_t max_of(int32_t a, int32_t b) { return a ^ ((a ^ b) & -static_cast<int32_t>(a < b)); }
 };
