@@ -6,10 +6,11 @@ bool SymbolModel::init(const uint32_t* initial_counts) {
   if (storage_.empty()) {
     if (symbols_ < 2 || symbols_ > kMaxSymbols) return false;
     uint32_t table_bits = 0;
-    if (decoder_ && symbols_ > 16) {
+    if (decoder_) {
       // About four cells per symbol: the symbols that matter are the likely ones, and a cell
       // that one of them covers alone needs no search at all, so nearly every lookup ends at the
       // table. The size is capped to keep the models of a chunk within the first-level cache.
+      // Small alphabets get a table too, so that decoding never chooses between two searches.
       table_bits = 3;
       while (table_bits < kSymbolTableMaxBits && symbols_ > (1u << (table_bits - 2))) table_bits++;
       table_size = 1u << table_bits;

@@ -15,7 +15,7 @@ inline constexpr uint32_t kSymbolTableMaxBits = 8;
 
 class SymbolModel {
  public:
-  // Decoder models of more than 16 symbols get a lookup table that replaces the bisection.
+  // Decoder models get a lookup table that replaces most of the bisection.
   explicit SymbolModel(uint32_t symbols, bool for_decoder = true)
       : symbols_(symbols), decoder_(for_decoder) {}
   // The pointers refer into storage_, whose heap block moves along with it.
@@ -33,7 +33,7 @@ class SymbolModel {
   uint32_t last_symbol() const { return symbols_ - 1; }
 
   // Cumulative frequencies scaled to 2^15 (distribution[0] == 0), symbol counts and, for decoder
-  // models of more than 16 symbols, the table that maps the top bits of a value to the first
+  // models, the table that maps the top bits of a value to the first
   // symbol to try. They share one allocation.
   uint32_t* distribution = nullptr;
   uint32_t* counts = nullptr;

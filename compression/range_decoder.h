@@ -52,7 +52,7 @@ class RangeDecoder {
 
   [[gnu::always_inline]] uint32_t decode_symbol(SymbolModel& m) {
     uint32_t s, x, y = length_;
-    if (m.table != nullptr) {
+    if (m.table != nullptr) [[likely]] {
       length_ >>= kSymbolLengthShift;
       const uint32_t dv = value_ / length_;
       const uint32_t t = dv >> m.table_shift;

@@ -65,7 +65,6 @@ TEST(SymbolModel, FreshDistributionAndFirstUpdate) {
   EXPECT_EQ(std::vector<uint32_t>(m.distribution, m.distribution + 5),
             (std::vector<uint32_t>{0, 6553, 13107, 19660, 26214}));
   EXPECT_EQ(m.symbols_until_update, 5u);  // (5 + 6) >> 1
-  EXPECT_EQ(m.table, nullptr);
   std::vector<uint8_t> out;
   RangeEncoder enc;
   enc.init(&out);
@@ -99,16 +98,13 @@ TEST(SymbolModel, RefusesAlphabetsOutsideTwoTo2048) {
   EXPECT_FALSE(SymbolModel(1).init());
   EXPECT_FALSE(SymbolModel(2049).init());
   EXPECT_TRUE(SymbolModel(2048).init());
-  SymbolModel small(16);
-  ASSERT_TRUE(small.init());
-  EXPECT_EQ(small.table, nullptr);
-  EXPECT_EQ(SymbolModel(33, false).table, nullptr);
+  EXPECT_EQ(SymbolModel(33, false).table, nullptr);  // encoders need no table
 }
 
 // The decoder's lookup table must bracket the symbol of every scaled value: table[t] <= symbol <=
 // table[t + 1] for the cell t the value falls in, whatever the counts and the table's size.
 TEST(SymbolModel, LookupTableBracketsTheSymbolOfEveryValue) {
-  for (uint32_t symbols : {17u, 33u, 64u, 256u, 516u, 2048u}) {
+  for (uint32_t symbols : {2u, 6u, 17u, 33u, 64u, 256u, 516u, 2048u}) {
     for (uint32_t skew : {0u, 1u, 2u}) {
       std::vector<uint32_t> counts(symbols, 1);
       for (uint32_t k = 0; k < symbols; k++) {
