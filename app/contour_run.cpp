@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/file_georeference.h"
+#include "app/output_plan.h"
 #include "app/tin_output.h"
 #include "common/messages.h"
 #include "contour/iso_values.h"
@@ -50,6 +51,7 @@ int ContourRun::run() {
         "ERROR: '-pipe_on' and '-stdout' would both write to standard output. use only one of them\n");
     return 1;
   }
+  if (!check_output_plan(input_, output_)) return 1;
   input_.set_decompress_selective(1);
   input_.set_populate_header(true);
   extra_pass_ = settings_.extra_pass;
@@ -75,9 +77,10 @@ int ContourRun::run() {
 
 int ContourRun::process_file() {
   timer_.start_file();
+  const unsigned long errors_before = error_message_count();
   std::unique_ptr<LASreader> reader = input_.open();
   if (!reader) {
-    print_message("ERROR: cannot open lasreader\n");
+    if (error_message_count() == errors_before) print_message("ERROR: cannot open lasreader\n");
     print_usage_and_wait();
     return 1;
   }
@@ -89,9 +92,11 @@ int ContourRun::process_file() {
     print_message("WARNING: cannot use the georeferencing of '%s'. no .prj file is written\n", name);
   }
   report_feet(geo);
-  std::unique_ptr<LINEwriter> writer = open_writer(geo, reader->header);
-  if (!writer) return 1;
-  if (settings_.clip_to_tile) writer = clip_to_tile(std::move(writer), reader->main_header());
+  // KML needs its way to WGS 84 settled before any work: a run that cannot place the points must
+  // stop before it reads them.
+  GeoDatumShift kml_shift;
+  if (output_.format_is("kml") && !geo.prepare_kml(reader->header, name, settings_.verbose, kml_shift))
+    return 1;
 
   // Breakline files are checked before the points are read, so a bad one stops the run at once.
   uint32_t breakline_points = 0;
@@ -117,13 +122,19 @@ int ContourRun::process_file() {
   }
   const TinView tin = constrained ? points.view(ctin_) : points.view(tin_);
   if (settings_.tin_output && !write_tin_output(tin, points, name)) return 1;
-  writer->set_offset(points.origin_x, points.origin_y, 0.0);
 
   const TerrainSettings terrain = terrain_settings(settings_, geo.feet());
   carve_and_smooth(tin, terrain, timer_);
   const std::vector<float> levels =
       contour_levels(settings_.levels, first_file_, points.min_z, points.max_z, name, settings_.verbose);
   kill_long_edges(tin, terrain, timer_, killed_triangles_);
+  // The output is opened only now that everything that can fail before tracing has been checked.
+  // It is written under a temporary name and takes its place when it is complete, so a run that
+  // fails while tracing leaves an existing file untouched.
+  std::unique_ptr<LINEwriter> writer = open_writer(geo, kml_shift);
+  if (!writer) return 1;
+  if (settings_.clip_to_tile) writer = clip_to_tile(std::move(writer), reader->main_header());
+  writer->set_offset(points.origin_x, points.origin_y, 0.0);
   if (!trace_and_write(tracer_, tin, levels_within(levels, points.z_range()), settings_, *writer, name,
                        timer_)) {
     return 1;
@@ -144,6 +155,8 @@ int ContourRun::process_file() {
 }
 
 bool ContourRun::write_tin_output(ConstTinView tin, const PointSet& points, const char* name) {
+  // The contour output is opened later, but its name is the triangle file's base now.
+  if (!output_.is_active()) output_.make_file_name(input_.get_file_name());
   const std::string file_name = tin_file_name(output_.get_file_name() ? output_.get_file_name() : "output");
   uint32_t written = 0;
   if (!write_tin(tin, points.origin_x, points.origin_y, file_name, written)) {
@@ -186,22 +199,16 @@ void ContourRun::report_feet(const FileGeoreference& geo) const {
                 double{settings_.concavity} * geo_units::kFeetPerMeterRounded);
 }
 
-std::unique_ptr<LINEwriter> ContourRun::open_writer(FileGeoreference& geo, const LASheader& header) {
-  // KML needs its way to WGS 84 settled before its file is opened: a run that cannot place the
-  // points must not leave a document of styles behind.
-  const bool kml = output_.format_is("kml");
-  GeoDatumShift kml_shift;
-  if (kml && !geo.prepare_kml(header, input_name(), settings_.verbose, kml_shift)) return nullptr;
+std::unique_ptr<LINEwriter> ContourRun::open_writer(FileGeoreference& geo, const GeoDatumShift& kml_shift) {
   if (!output_.is_active()) output_.make_file_name(input_.get_file_name());
   // The .prj beside a Shapefile describes this file's georeferencing.
   output_.set_converter(&geo.converter());
   std::unique_ptr<LINEwriter> writer = output_.open_writer(false);
   if (!writer) {
-    print_message("ERROR: cannot open linewriter\n");
     print_usage_and_wait();
     return nullptr;
   }
-  if (!kml) return writer;
+  if (!output_.format_is("kml")) return writer;
   return std::make_unique<LINEwriterReprojector>(geo.converter(), std::move(writer), kml_shift);
 }
 

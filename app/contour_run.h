@@ -13,6 +13,7 @@
 #include "tin/delaunay.h"
 
 class FileGeoreference;
+struct GeoDatumShift;
 class GeoProjectionConverter;
 class LASinputOpener;
 class LineOutputOpener;
@@ -32,9 +33,9 @@ class ContourRun {
   // Reports when the thresholds switch to feet because the file is in feet.
   void report_feet(const FileGeoreference& geo) const;
   // The writer of the current file's contours (for KML wrapped in a reprojector to WGS 84 that
-  // uses `geo`); none after the message.
+  // uses `geo` and `kml_shift`); none after the message.
+  std::unique_ptr<LINEwriter> open_writer(FileGeoreference& geo, const GeoDatumShift& kml_shift);
   std::unique_ptr<LINEwriter> clip_to_tile(std::unique_ptr<LINEwriter> writer, const LASheader& main) const;
-  std::unique_ptr<LINEwriter> open_writer(FileGeoreference& geo, const LASheader& header);
   // How many points may arrive; answers false after a fatal message. With -extra_pass the reader
   // is read once to count the points it keeps, then rewound.
   bool point_capacity(std::unique_ptr<LASreader>& reader, PointCapacity& capacity);

@@ -230,6 +230,7 @@ void kill_long_edges(TinView tin, const TerrainSettings& terrain, StepTimer& tim
 bool trace_and_write(ContourTracer& tracer, ConstTinView tin, std::span<const float> levels,
                      const DriverSettings& settings, LINEwriter& writer, const char* input_name,
                      StepTimer& timer) {
+  const unsigned long errors_before = error_message_count();
   bool ok = true;
   if (!levels.empty()) ok = tracer.extract(tin, levels, writer, settings.loops_only);
   if (timer.verbose()) {
@@ -237,7 +238,11 @@ bool trace_and_write(ContourTracer& tracer, ConstTinView tin, std::span<const fl
     print_message("computing and outputting isolines and isoloops took %g sec for '%s.\n",
                   timer.step_seconds(), input_name);
   }
-  ok = writer.close() && ok;
-  if (!ok) print_message("ERROR: writing contours of '%s' failed\n", input_name);
+  // A failed write leaves the output as it was before the run: the writer closes only after
+  // every line was written, and it puts its files in place only when they are complete.
+  ok = ok && writer.close();
+  if (!ok && error_message_count() == errors_before) {
+    print_message("ERROR: writing contours of '%s' failed\n", input_name);
+  }
   return ok;
 }

@@ -13,15 +13,25 @@ class StandardErrorSink : public MessageSink {
 
 StandardErrorSink standard_error_sink;
 MessageSink* current_sink = &standard_error_sink;
+unsigned long error_messages = 0;
+
+void deliver(std::string_view text) {
+  if (text.starts_with("ERROR")) error_messages++;
+  current_sink->write(text);
+}
 
 }  // namespace
+
+unsigned long error_message_count() {
+  return error_messages;
+}
 
 MessageSink& current_message_sink() {
   return *current_sink;
 }
 
 void print_message_text(std::string_view text) {
-  current_sink->write(text);
+  deliver(text);
 }
 
 void print_message(const char* format, ...) {
@@ -39,13 +49,13 @@ void print_message(const char* format, ...) {
   }
   if (static_cast<size_t>(length) < sizeof buffer) {
     va_end(again);
-    current_sink->write(std::string_view(buffer, static_cast<size_t>(length)));
+    deliver(std::string_view(buffer, static_cast<size_t>(length)));
     return;
   }
   std::vector<char> large(static_cast<size_t>(length) + 1);
   std::vsnprintf(large.data(), large.size(), format, again);
   va_end(again);
-  current_sink->write(std::string_view(large.data(), static_cast<size_t>(length)));
+  deliver(std::string_view(large.data(), static_cast<size_t>(length)));
 }
 
 ScopedMessageSink::ScopedMessageSink(MessageSink& sink) : previous_(current_sink) {

@@ -28,6 +28,11 @@ inline constexpr const char* kSupportLine = "       contact Quorvane support for
 void print_message(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void print_message_text(std::string_view text);
 
+// How many messages beginning with "ERROR" were printed so far, whatever the sink. A failing run
+// shows one "ERROR:" line, for its cause: a caller whose callee failed prints its own, more
+// general error only when the count shows that the callee printed none.
+unsigned long error_message_count();
+
 // The sink that messages go to now (standard error unless one was installed).
 MessageSink& current_message_sink();
 

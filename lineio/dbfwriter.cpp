@@ -13,9 +13,8 @@ constexpr int kFloatFieldLength = 20;
 constexpr int kMaxU16 = 65535;
 }  // namespace
 
-DBFwriter::~DBFwriter() {
-  if (file.is_open()) close();
-}
+// A table destroyed before close() leaves no file behind.
+DBFwriter::~DBFwriter() = default;
 
 bool DBFwriter::open(const char* file_name) {
   const std::size_t length = file_name == nullptr ? 0 : std::strlen(file_name);
@@ -109,6 +108,14 @@ bool DBFwriter::write_record() {
 }
 
 bool DBFwriter::close() {
+  return finish() && file.commit();
+}
+
+bool DBFwriter::commit() {
+  return file.commit();
+}
+
+bool DBFwriter::finish() {
   if (!file.is_open()) return false;
   if (!header_written) write_header();
   std::uint8_t count[4];
@@ -118,5 +125,5 @@ bool DBFwriter::close() {
   file.write(count, sizeof count);
   file.seek_end();
   header_written = false;
-  return file.close();
+  return file.finish();
 }

@@ -28,8 +28,11 @@ class DBFwriter {
   bool write_record();
   // Ends the table with 0x0A, patches the record count and closes. A table without records still
   // gets its header, so the file is a valid empty table. Answers false without a file or when any
-  // write failed.
+  // write failed. The table takes the place of its name only when it is complete.
   bool close();
+  // The two halves of close(), for a table that appears together with its Shapefile.
+  bool finish();
+  bool commit();
 
   std::int32_t get_record_count() const { return record_count; }
 

@@ -63,9 +63,8 @@ char* append_fixed(char* p, char* end, double value, int decimals) {
 
 }  // namespace
 
-KMLwriter::~KMLwriter() {
-  if (file.is_open()) close();
-}
+// A writer destroyed before close() leaves no file behind (see OutputFile).
+KMLwriter::~KMLwriter() = default;
 
 bool KMLwriter::open(const char* file_name, bool one_per_line) {
   if (file_name == nullptr) {

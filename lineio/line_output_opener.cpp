@@ -144,6 +144,7 @@ bool LineOutputOpener::parse(int argc, char* argv[]) {
     }
     if (args.is("-otxt") || args.is("-okml") || args.is("-owkt") || args.is("-oshp")) {
       set_format(args.option() + 2);
+      format_stated = true;
     } else if (args.is("-odbf")) {
       dbf = true;
     } else if (args.is("-stdout")) {
@@ -156,6 +157,37 @@ bool LineOutputOpener::parse(int argc, char* argv[]) {
       continue;
     }
     args.consume(0);
+  }
+  return check_output();
+}
+
+// What the output options ask for must be writable before any input is read: a run must not
+// find out after hours of work that it has no place for its result.
+bool LineOutputOpener::check_output() {
+  if (given_name && name_problem != nullptr) {
+    if (!format_stated) {
+      print_message("ERROR: %s. file name '%s' must end in\n", name_problem, given_name->c_str());
+      print_message("       *.shp *.kml *.wkt *.txt\n");
+      return false;
+    }
+    print_message("WARNING: %s of '%s'. writing it in the '-o%s' format as named\n", name_problem,
+                  given_name->c_str(), format.c_str());
+  }
+  if (extension() == nullptr || format == "pef") {
+    print_message("ERROR: cannot write the '%s' format. use -oshp, -okml, -owkt or -otxt\n", format.c_str());
+    return false;
+  }
+  if (format == "shp") {
+    if (use_stdout && !given_name) {
+      print_message("ERROR: a shapefile cannot go to standard output. name it with '-o'\n");
+      return false;
+    }
+    const char* name = get_file_name();
+    const std::size_t length = name ? std::strlen(name) : 0;
+    if (name != nullptr && (length < 4 || std::strcmp(name + length - 4, ".shp") != 0)) {
+      print_message("ERROR: the shapefile name '%s' does not end in *.shp\n", name);
+      return false;
+    }
   }
   return true;
 }
@@ -189,25 +221,22 @@ void LineOutputOpener::derive_file_name() {
 void LineOutputOpener::set_file_name(const char* name) {
   file_name.reset();
   given_name.reset();
+  name_problem = nullptr;
   if (name == nullptr) return;
   static const char* const kEndings[][2] = {
       {".shp", "shp"}, {".SHP", "shp"}, {".kml", "kml"}, {".KML", "kml"}, {".wkt", "wkt"},
       {".WKT", "wkt"}, {".txt", "txt"}, {".TXT", "txt"}, {".pef", "pef"}, {".PEF", "pef"}};
   const std::size_t length = std::strlen(name);
-  const char* problem = "bad file name";
+  name_problem = "bad file name";
   if (length > 4) {
-    problem = "unknown file format";
+    name_problem = "unknown file format";
     for (const auto& ending : kEndings) {
       if (std::strcmp(name + length - 4, ending[0]) == 0) {
         set_format(ending[1]);
-        problem = nullptr;
+        name_problem = nullptr;
         break;
       }
     }
-  }
-  if (problem != nullptr) {
-    print_message("ERROR: %s. file name '%s' must end in\n", problem, name);
-    print_message("       *.shp *.kml *.wkt *.txt *.pef\n");
   }
   given_name = name;
   derive_file_name();
@@ -295,21 +324,22 @@ bool LineOutputOpener::format_is(const char* word) const {
 std::unique_ptr<LINEwriter> LineOutputOpener::open_writer(bool flag) {
   const char* name = file_name ? file_name->c_str() : nullptr;
   std::unique_ptr<LINEwriter> writer;
+  // Each writer names the file and the cause when it cannot open; that one line is the message.
   if (format == "shp") {
     auto shp = std::make_unique<SHPwriter>();
-    if (!shp->open(name, 13, 0, flag, dbf)) {
-      print_message("ERROR: cannot open SHPwriter\n");
-      return nullptr;
-    }
-    if (converter != nullptr) write_prj(name);
+    if (!shp->open(name, 13, 0, flag, dbf)) return nullptr;
+    std::string wkt;
+    if (converter != nullptr && prj_text(wkt) && !shp->add_prj(wkt)) return nullptr;
     writer = std::move(shp);
   } else if (format == "kml" || format == "txt" || format == "wkt") {
-    const char* kind = format == "kml" ? "KML" : (format == "txt" ? "TXT" : "WKT");
-    bool opened = false;
     // Without a name the text writers would fall back to standard output unasked.
     if (!use_stdout && name == nullptr) {
-      print_message("ERROR: no file name for the %s output\n", kind);
-    } else if (format == "kml") {
+      print_message("ERROR: no file name for the %s output\n",
+                    format == "kml" ? "KML" : (format == "txt" ? "TXT" : "WKT"));
+      return nullptr;
+    }
+    bool opened = false;
+    if (format == "kml") {
       auto kml = std::make_unique<KMLwriter>();
       kml->set_clamp_to_ground(kml_clamp_to_ground);
       kml->set_elevation_offset(kml_elevation_offset);
@@ -324,28 +354,32 @@ std::unique_ptr<LINEwriter> LineOutputOpener::open_writer(bool flag) {
       opened = wkt->open(use_stdout ? nullptr : name);
       writer = std::move(wkt);
     }
-    if (!opened) {
-      print_message("ERROR: cannot open %swriter\n", kind);
-      return nullptr;
-    }
+    if (!opened) return nullptr;
   } else {
+    print_message("ERROR: cannot write the '%s' format. use -oshp, -okml, -owkt or -otxt\n", format.c_str());
     return nullptr;
   }
   writer->only_2d = only_2d;
   return writer;
 }
 
-bool LineOutputOpener::write_prj(const char* name) {
+bool LineOutputOpener::prj_text(std::string& wkt) const {
   if (converter == nullptr) {
     print_message("ERROR: cannot produce prj file without geoprojectionconverter\n");
     return false;
   }
   if (!converter->has_projection(GeoSide::source)) return false;
-  std::string wkt;
   if (!converter->get_ogc_wkt(wkt, GeoSide::source)) {
-    print_message("ERROR: cannot get prj string from geoprojectionconverter\n");
+    // The contours are still good; only their georeferencing cannot be told.
+    print_message("WARNING: cannot get prj string from geoprojectionconverter. no .prj file is written\n");
     return false;
   }
+  return true;
+}
+
+bool LineOutputOpener::write_prj(const char* name) {
+  std::string wkt;
+  if (!prj_text(wkt)) return false;
   if (name == nullptr) name = get_file_name();
   if (name == nullptr) {
     print_message("ERROR: cannot produce prj file without file name\n");
@@ -355,7 +389,7 @@ bool LineOutputOpener::write_prj(const char* name) {
   replace_extension(prj_name, "prj");
   OutputFile file;
   if (!file.open(prj_name.c_str(), "w")) {
-    print_message("ERROR: cannot open '%s' for write\n", prj_name.c_str());
+    print_message("ERROR: cannot open '%s' for write: %s\n", prj_name.c_str(), file.error_text().c_str());
     return false;
   }
   file.write(wkt.data(), wkt.size());

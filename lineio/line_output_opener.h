@@ -25,7 +25,10 @@ class GeoProjectionConverter;
 class LineOutputOpener {
  public:
   // Consumes the options it knows by emptying their words. Fails for a missing option argument, an
-  // invalid -odir directory and an -ocut count that is not a non-negative integer.
+  // invalid -odir directory, an -ocut count that is not a non-negative integer, and an output that
+  // could not be written: an -o name whose extension names no format (unless a format option
+  // states one: then a warning and the name is used as given), a format without a writer, and a
+  // Shapefile name not ending in ".shp" or a Shapefile on standard output.
   bool parse(int argc, char* argv[]);
   void usage() const;
 
@@ -44,10 +47,11 @@ class LineOutputOpener {
   bool is_active() const { return file_name.has_value() || use_stdout; }
   bool format_is(const char* word) const;
 
-  // The writer for the format, owned by the caller, or none after its "ERROR: ..." lines (no message
-  // for formats without a writer). flag: a Shapefile's use-a-DBFwriter setting, a KML file's
-  // one-placemark-per-line setting. A KML writer gets the clamp-to-ground mode and the elevation
-  // offset of the options; its vertices must already be longitude/latitude.
+  // The writer for the format, owned by the caller, or none after one "ERROR: ..." line. flag: a
+  // Shapefile's use-a-DBFwriter setting, a KML file's one-placemark-per-line setting. A KML writer
+  // gets the clamp-to-ground mode and the elevation offset of the options; its vertices must
+  // already be longitude/latitude. A Shapefile gets the .prj of the attached converter's source
+  // projection; it appears together with the other files when the writer closes.
   std::unique_ptr<LINEwriter> open_writer(bool flag);
   // Writes the converter's source projection as OGC WKT into name (else file_name) with its
   // extension replaced by "prj".
@@ -75,6 +79,9 @@ class LineOutputOpener {
 
  private:
   void derive_file_name();
+  bool check_output();
+  // The OGC WKT of the converter's source projection; false (silently without a projection).
+  bool prj_text(std::string& wkt) const;
   const char* extension() const;
 
   std::optional<std::string> directory;
@@ -83,6 +90,8 @@ class LineOutputOpener {
   std::optional<std::string> appendix;
   std::uint32_t cut = 0;
   std::string format = "shp";
+  bool format_stated = false;          // a format option was given
+  const char* name_problem = nullptr;  // what is wrong with the -o name's extension
   bool dbf = false;
   bool use_stdout = false;
   bool only_2d = false;

@@ -34,9 +34,8 @@ int points_per_element_of(int shape_type) {
 }
 }  // namespace
 
-SHPwriter::~SHPwriter() {
-  if (is_open) close();
-}
+// A writer destroyed before close() leaves no file behind: its files' temporaries go with it.
+SHPwriter::~SHPwriter() = default;
 
 std::int64_t SHPwriter::content_length_words(int shape_type, std::int64_t elements) {
   switch (shape_type) {
@@ -104,7 +103,7 @@ bool SHPwriter::open(const char* name, int type, int max_elems, bool use_dbf_wri
   other.back() = 'x';
   if (!shx_file.open(other.c_str(), "wb")) {
     print_message("ERROR: cannot open SHX file '%s'\n", name);
-    shp_file.close();
+    shp_file.discard();
     return false;
   }
   dbf_writer.reset();
@@ -112,8 +111,8 @@ bool SHPwriter::open(const char* name, int type, int max_elems, bool use_dbf_wri
     other.replace(length - 3, 3, "dbf");
     if (!plain_dbf_file.open(other.c_str(), "wb")) {
       print_message("ERROR: cannot open DBF file '%s'\n", name);
-      shp_file.close();
-      shx_file.close();
+      shp_file.discard();
+      shx_file.discard();
       return false;
     }
   } else {
@@ -127,8 +126,8 @@ bool SHPwriter::open(const char* name, int type, int max_elems, bool use_dbf_wri
     }
     if (!ok) {
       dbf_writer.reset();
-      shp_file.close();
-      shx_file.close();
+      shp_file.discard();
+      shx_file.discard();
       return false;
     }
   }
@@ -371,6 +370,18 @@ bool SHPwriter::write_shape_record() {
   return finish_record(content_length);
 }
 
+bool SHPwriter::add_prj(std::string_view wkt) {
+  if (!is_open) return false;
+  std::string name = file_name;
+  name.replace(name.size() - 3, 3, "prj");
+  if (!prj_file.open(name.c_str(), "w")) {
+    print_message("ERROR: cannot open '%s' for write: %s\n", name.c_str(), prj_file.error_text().c_str());
+    return false;
+  }
+  prj_file.write(wkt.data(), wkt.size());
+  return !prj_file.failed();
+}
+
 bool SHPwriter::complete_plain_dbf() {
   std::uint8_t header[33] = {};
   header[0] = 3;
@@ -386,7 +397,7 @@ bool SHPwriter::complete_plain_dbf() {
   for (std::int64_t left = record_count; left > 0; left -= static_cast<std::int64_t>(sizeof blanks)) {
     plain_dbf_file.write(blanks, static_cast<std::size_t>(std::min<std::int64_t>(left, sizeof blanks)));
   }
-  return plain_dbf_file.close();
+  return plain_dbf_file.finish();
 }
 
 bool SHPwriter::close() {
@@ -396,18 +407,26 @@ bool SHPwriter::close() {
   max_elements = 0;
   write_header(shp_file, file_length);
   write_header(shx_file, kHeaderWords + 4 * static_cast<std::int64_t>(record_count));
-  ok = shp_file.close() && ok;
-  ok = shx_file.close() && ok;
-  if (dbf_writer) {
-    ok = dbf_writer->close() && ok;
-    dbf_writer.reset();
-  } else {
-    ok = complete_plain_dbf() && ok;
-  }
-  is_open = false;
   if (failed) {
     print_message("ERROR: shapefile '%s' lacks records that could not be written\n", file_name.c_str());
     ok = false;
   }
+  // The files appear together or not at all: each is finished first, and only when all of them
+  // are complete do they replace what was there.
+  ok = ok && shp_file.finish();
+  ok = ok && shx_file.finish();
+  ok = ok && (dbf_writer ? dbf_writer->finish() : complete_plain_dbf());
+  ok = ok && prj_file.finish();
+  ok = ok && shp_file.commit() && shx_file.commit();
+  ok = ok && (dbf_writer ? dbf_writer->commit() : plain_dbf_file.commit());
+  ok = ok && prj_file.commit();
+  if (!ok) {
+    shp_file.discard();
+    shx_file.discard();
+    plain_dbf_file.discard();
+    prj_file.discard();
+  }
+  dbf_writer.reset();
+  is_open = false;
   return ok;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lineio/dbfwriter.h"
@@ -43,8 +44,12 @@ class SHPwriter : public LINEwriter {
   bool add_segment(float, float, float, float, float, float) override { return true; }
   // Writes the record being built (nothing when it holds no element) and its .dbf record.
   bool end_line() override;
+  // Writes `wkt` as the .prj beside the .shp; it takes its place together with the other files.
+  // False (after the message) when the file cannot be created.
+  bool add_prj(std::string_view wkt);
   // Writes a pending record, patches file lengths and bounding boxes into both headers and
-  // completes the .dbf.
+  // completes the .dbf. The files (.shp, .shx, .dbf and a .prj) take their places only when all
+  // of them are complete; otherwise none of them is replaced.
   bool close() override;
 
   int get_shape_type() const { return shape_type; }
@@ -97,6 +102,7 @@ class SHPwriter : public LINEwriter {
   OutputFile shp_file;
   OutputFile shx_file;
   OutputFile plain_dbf_file;
+  OutputFile prj_file;
   std::unique_ptr<DBFwriter> dbf_writer;
   std::vector<std::uint8_t> record;  // the record being encoded
   std::size_t record_pos = 0;

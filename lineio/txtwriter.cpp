@@ -4,9 +4,8 @@
 
 #include "common/messages.h"
 
-TXTwriter::~TXTwriter() {
-  if (file.is_open()) close();
-}
+// A writer destroyed before close() leaves no file behind (see OutputFile).
+TXTwriter::~TXTwriter() = default;
 
 bool TXTwriter::open(const char* file_name) {
   if (file_name == nullptr) {

@@ -5,9 +5,8 @@
 
 #include "common/messages.h"
 
-WKTwriter::~WKTwriter() {
-  if (file.is_open()) close();
-}
+// A writer destroyed before close() leaves no file behind (see OutputFile).
+WKTwriter::~WKTwriter() = default;
 
 bool WKTwriter::open(const char* file_name) {
   if (file_name == nullptr) {

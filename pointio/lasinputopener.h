@@ -84,6 +84,10 @@ class LASinputOpener {
   uint32_t file_name_number() const { return static_cast<uint32_t>(file_names_.size()); }
   // The name last handed out, else the first of the list, else none.
   const char* get_file_name() const;
+  // The index-th input file name, in the order the files are handed out (index < file_name_number()).
+  const std::string& get_file_name(uint32_t index) const { return file_names_[index].name; }
+  // Every file the run reads points from: the inputs and their neighbours.
+  std::vector<std::string> read_file_names() const;
 
   // The point fields the caller needs; readers add those their stages read.
   void set_decompress_selective(uint32_t mask) { decompress_selective_ = mask; }

@@ -629,6 +629,13 @@ void LASinputOpener::reset() {
   file_name_.reset();
 }
 
+std::vector<std::string> LASinputOpener::read_file_names() const {
+  std::vector<std::string> names;
+  for (const FileName& f : file_names_) names.push_back(f.name);
+  for (const FileName& f : neighbor_file_names_) names.push_back(f.name);
+  return names;
+}
+
 const char* LASinputOpener::get_file_name() const {
   if (file_name_) return file_name_->c_str();
   if (!file_names_.empty()) return file_names_.front().name.c_str();

@@ -181,8 +181,10 @@ bool LASreaderLAS::read_point_unfiltered() {
     }
     incomplete = true;
     if (reader_->warning()) print_message("WARNING: '%s' for '%s'\n", reader_->warning(), file_name_.c_str());
+    // Reading stops but the run goes on with the points read; the run reports the incomplete
+    // input as its error at the end, so this is the warning that names the file and the cause.
     if (reader_->error()) {
-      print_message("ERROR: '%s' after %u of %u points for '%s'\n", reader_->error(),
+      print_message("WARNING: '%s' after %u of %u points for '%s'\n", reader_->error(),
                     static_cast<uint32_t>(p_count), static_cast<uint32_t>(npoints), file_name_.c_str());
     } else {
       print_message("WARNING: end-of-file after %u of %u points for '%s'\n", static_cast<uint32_t>(p_count),
@@ -194,7 +196,8 @@ bool LASreaderLAS::read_point_unfiltered() {
     checked_end_ = true;
     if (!reader_->check_end()) {
       incomplete = true;
-      print_message("ERROR: '%s' when reaching end of encoding\n", reader_->error() ? reader_->error() : "");
+      print_message("WARNING: '%s' when reaching end of encoding\n",
+                    reader_->error() ? reader_->error() : "");
       p_count--;
     }
     if (reader_->warning()) print_message("WARNING: '%s'\n", reader_->warning());

@@ -137,16 +137,41 @@ INSTANTIATE_TEST_SUITE_P(
                   ""},
         ParseCase{"unknown_extension",
                   {"-o", "lines.dat"},
-                  true,
+                  false,
                   {"", ""},
                   "ERROR: unknown file format. file name 'lines.dat' must end in\n"
-                  "       *.shp *.kml *.wkt *.txt *.pef\n"},
+                  "       *.shp *.kml *.wkt *.txt\n"},
+        ParseCase{"unknown_extension_with_format",
+                  {"-o", "lines.dat", "-otxt"},
+                  true,
+                  {"", "", ""},
+                  "WARNING: unknown file format of 'lines.dat'. writing it in the '-otxt' format as named\n"},
         ParseCase{"short_name",
                   {"-o", ".shp"},
-                  true,
+                  false,
                   {"", ""},
                   "ERROR: bad file name. file name '.shp' must end in\n"
-                  "       *.shp *.kml *.wkt *.txt *.pef\n"}),
+                  "       *.shp *.kml *.wkt *.txt\n"},
+        ParseCase{"no_writer",
+                  {"-o", "a.pef"},
+                  false,
+                  {"", ""},
+                  "ERROR: cannot write the 'pef' format. use -oshp, -okml, -owkt or -otxt\n"},
+        ParseCase{"shapefile_upper_case",
+                  {"-o", "A.SHP"},
+                  false,
+                  {"", ""},
+                  "ERROR: the shapefile name 'A.SHP' does not end in *.shp\n"},
+        ParseCase{"shapefile_named_otherwise",
+                  {"-o", "a.txt", "-oshp"},
+                  false,
+                  {"", "", ""},
+                  "ERROR: the shapefile name 'a.txt' does not end in *.shp\n"},
+        ParseCase{"shapefile_to_stdout",
+                  {"-stdout"},
+                  false,
+                  {""},
+                  "ERROR: a shapefile cannot go to standard output. name it with '-o'\n"}),
     [](const testing::TestParamInfo<ParseCase>& case_info) { return std::string(case_info.param.label); });
 
 TEST(LineOutputOpenerTest, ParsedValuesReachTheFields) {
@@ -205,11 +230,11 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{{"-odir", "D:\\", "-o", "sub\\t.shp"}, nullptr, "D:/t.shp", "shp"},
         NameCase{{"-o", "lines.shp", "-odix", "_a", "-odix", "_b"}, nullptr, "lines_b.shp", "shp"},
         NameCase{{"-o", "lines.shp", "-okml"}, nullptr, "lines.shp", "kml"},
-        NameCase{{"-o", "LINES.SHP"}, nullptr, "LINES.SHP", "shp"},
+        NameCase{{"-o", "LINES.SHP", "-otxt"}, nullptr, "LINES.SHP", "txt"},
         NameCase{{"-okml", "-o", "c.TXT"}, nullptr, "c.TXT", "txt"},
-        NameCase{{"-o", "lines.dat"}, nullptr, "lines.dat", "shp"},
+        NameCase{{"-o", "lines.dat", "-owkt"}, nullptr, "lines.dat", "wkt"},
         NameCase{{"-o", "a.shp", "-ocut", "5"}, nullptr, "a.shp", "shp"},
-        NameCase{{"-o", "dir/abc", "-ocut", "9"}, nullptr, "dir/a", "shp"},
+        NameCase{{"-o", "dir/abc", "-ocut", "9", "-otxt"}, nullptr, "dir/a", "txt"},
         NameCase{{}, "tile_01.las", "tile_01.shp", "shp"},
         NameCase{{"-okml"}, "tile_01.las", "tile_01.kml", "kml"},
         NameCase{{"-odix", "_iso", "-odir", "D:"}, "data\\tile_01.las", "D:/tile_01_iso.shp", "shp"},
@@ -300,19 +325,11 @@ TEST(LineOutputOpenerTest, OpenWriterPicksTheFormatOrExplainsWhyNot) {
       {{"-otxt", "-stdout"}, true, ""},
       {{"-o", dir + "/a.kml"}, true, ""},
       {{"-okml", "-stdout"}, true, ""},
-      {{"-okml"}, false, "ERROR: no file name for the KML output\nERROR: cannot open KMLwriter\n"},
-      {{"-o", dir + "/no/a.kml"},
-       false,
-       "ERROR: cannot open KML file '" + dir + "/no/a.kml'\nERROR: cannot open KMLwriter\n"},
-      {{"-o", dir + "/a.pef"}, false, ""},
-      {{"-stdout"}, false, "ERROR: a shapefile needs a file name\nERROR: cannot open SHPwriter\n"},
-      {{"-otxt"}, false, "ERROR: no file name for the TXT output\nERROR: cannot open TXTwriter\n"},
-      {{"-o", dir + "/no/a.wkt"},
-       false,
-       "ERROR: cannot open WKT file '" + dir + "/no/a.wkt'\nERROR: cannot open WKTwriter\n"},
-      {{"-o", dir + "/A.SHP"},
-       false,
-       "ERROR: the shapefile name '" + dir + "/A.SHP' does not end in *.shp\nERROR: cannot open SHPwriter\n"},
+      {{"-okml"}, false, "ERROR: no file name for the KML output\n"},
+      {{"-o", dir + "/no/a.kml"}, false, "ERROR: cannot open KML file '" + dir + "/no/a.kml'\n"},
+      {{"-otxt"}, false, "ERROR: no file name for the TXT output\n"},
+      {{"-o", dir + "/no/a.wkt"}, false, "ERROR: cannot open WKT file '" + dir + "/no/a.wkt'\n"},
+      {{"-o", dir + "/no/a.shp"}, false, "ERROR: cannot open SHP file '" + dir + "/no/a.shp'\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words.back());
@@ -350,7 +367,7 @@ TEST(LineOutputOpenerTest, PrjFileComesFromTheAttachedConverter) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "ERROR: cannot produce prj file without file name\n"
             "ERROR: cannot open '" +
-                dir + "/no/a.prj' for write\n");
+                dir + "/no/a.prj' for write: No such file or directory\n");
 
   ASSERT_TRUE(parse_words(opener, {"-o", dir + "/lines.shp"}));
   auto writer = open_with(opener, &err);

@@ -121,7 +121,8 @@ TEST_F(TextWriterTest, EmptyOutputSegmentsAndPendingLines) {
     ASSERT_TRUE(wkt.add_segment(4, 5, 6, 7, 8, 9));
     ASSERT_TRUE(wkt.add_vertex(7, 8, 9));
     ASSERT_TRUE(wkt.add_vertex(1, 1, 9));
-    // Destruction closes both writers.
+    EXPECT_TRUE(txt.close());  // ends the open lines
+    EXPECT_TRUE(wkt.close());
   }
   EXPECT_EQ(read_text(txt_name), "1,2,3,4,5,6\n1,2,4,5\n7,8\n#\n");
   EXPECT_EQ(read_text(wkt_name),

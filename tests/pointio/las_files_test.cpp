@@ -468,11 +468,11 @@ TEST(BadFiles, EachGivesAClearErrorOrACorrectPartialRead) {
       {"bad/zero-bounds-pointwise.rkp", true, 1065, ""},
       {"bad/bad-vlr-count.las", true, 10,
        "WARNING: only 0 bytes until point block after reading 2 of 3 vlrs. skipping remaining vlrs ...\n"},
-      {"bad/count-without-points.las", true, 0, "ERROR: 'end-of-file' after 0 of 1065 points for '"},
-      {"bad/garbage-vlr-count.las", true, 718, "ERROR: 'end-of-file' after 718 of 719 points for '"},
+      {"bad/count-without-points.las", true, 0, "WARNING: 'end-of-file' after 0 of 1065 points for '"},
+      {"bad/garbage-vlr-count.las", true, 718, "WARNING: 'end-of-file' after 718 of 719 points for '"},
       {"bad/long-header.las", true, 1, ""},
       {"bad/no-points.las", true, 0, ""},
-      {"bad/truncated-points.las", true, 1064, "ERROR: 'end-of-file' after 1064 of 1065 points for '"},
+      {"bad/truncated-points.las", true, 1064, "WARNING: 'end-of-file' after 1064 of 1065 points for '"},
   };
   std::set<std::string> covered;
   for (const BadFile& c : cases) {

@@ -117,7 +117,7 @@ const std::vector<HeaderCase>& header_cases() {
          put<uint32_t>(b, las_test::kNumberOfPointRecords, 1000000);
          return b;
        },
-       true, "ERROR: 'end-of-file' after 3 of 1000000 points for ''\n", 3},
+       true, "WARNING: 'end-of-file' after 3 of 1000000 points for ''\n", 3},
       {"VlrLengthPastPointBlock",
        [] {
          las_test::Options o;
