@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   try {
     const int exit_code = run(argc, argv);
     // A script must be able to trust the exit code: a run that printed an error did not succeed.
-    return exit_code == 0 && error_message_count() != 0 ? 1 : exit_code;
+    return exit_code == 0 && run_error_message_count() != 0 ? 1 : exit_code;
   } catch (const std::exception& e) {
     // Fatal conditions deep inside a module arrive here with their complete message.
     print_message("%s\n", e.what());

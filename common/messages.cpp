@@ -14,9 +14,11 @@ class StandardErrorSink : public MessageSink {
 StandardErrorSink standard_error_sink;
 MessageSink* current_sink = &standard_error_sink;
 unsigned long error_messages = 0;
+unsigned long run_error_messages = 0;
 
 void deliver(std::string_view text) {
   if (text.starts_with("ERROR")) error_messages++;
+  if (text.starts_with("ERROR:")) run_error_messages++;
   current_sink->write(text);
 }
 
@@ -24,6 +26,10 @@ void deliver(std::string_view text) {
 
 unsigned long error_message_count() {
   return error_messages;
+}
+
+unsigned long run_error_message_count() {
+  return run_error_messages;
 }
 
 MessageSink& current_message_sink() {

@@ -32,6 +32,10 @@ void print_message_text(std::string_view text);
 // shows one "ERROR:" line, for its cause: a caller whose callee failed prints its own, more
 // general error only when the count shows that the callee printed none.
 unsigned long error_message_count();
+// How many of them began "ERROR:". Those are the run's own errors; a module that names itself in
+// brackets ("ERROR (LASspatialIndex): ...") may be one the run recovers from, such as a damaged spatial
+// index read around, and its caller decides whether the run failed.
+unsigned long run_error_message_count();
 
 // The sink that messages go to now (standard error unless one was installed).
 MessageSink& current_message_sink();

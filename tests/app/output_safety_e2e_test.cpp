@@ -160,6 +160,45 @@ TEST(OutputSafety, AFailedWriteLeavesTheExistingOutputUntouched) {
   }
 }
 
+// Failures found before tracing (a KML without georeferencing, a Shapefile companion or .prj that
+// cannot be written) stop the run with the earlier outputs as they were.
+TEST(OutputSafety, AFailureBeforeWritingLeavesTheExistingOutputsUntouched) {
+  TempDir dir("safe_before");
+  make_tile(dir, "t.las");
+  struct Case {
+    std::vector<std::string> options;
+    std::vector<std::string> existing;
+    std::string blocker;  // a folder where a companion file would go
+    std::string error;
+  };
+  const std::vector<Case> cases = {
+      {{"-okml"}, {"t.kml"}, "", "ERROR: cannot parse or guess georeferencing"},
+      {{"-oshp"}, {"t.shp", "t.dbf"}, "t.shx", "ERROR: cannot open SHX file"},
+      {{"-oshp", "-utm", "10T"}, {"t.shp", "t.shx", "t.dbf"}, "t.prj", "ERROR: cannot open 't.prj'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options[0] + " " + c.blocker);
+    for (const std::string& f : c.existing) std::ofstream(dir / f) << "earlier result of " << f;
+    if (!c.blocker.empty()) fs::create_directory(dir / c.blocker);
+    std::set<std::string> before = names_in(dir.path());
+    std::vector<std::string> args = {"-i", "t.las"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const ToolRun run = run_tool(CM_CONTOURMILL_BIN, args, dir.path());
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(error_lines(run.err), 1) << run.err;
+    EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
+    for (const std::string& f : c.existing) EXPECT_EQ(read_file(dir / f), "earlier result of " + f);
+    std::set<std::string> after = names_in(dir.path());
+    for (auto* names : {&before, &after}) {
+      names->erase("tool.stdout");
+      names->erase("tool.stderr");
+    }
+    EXPECT_EQ(after, before);
+    for (const std::string& f : c.existing) fs::remove(dir / f);
+    if (!c.blocker.empty()) fs::remove(dir / c.blocker);
+  }
+}
+
 // A file that ends before its announced points gives the contours of the points it has, in a
 // complete output file, and the run fails.
 TEST(OutputSafety, AnInputThatEndsEarlyGetsCompleteContoursAndFails) {

@@ -41,4 +41,18 @@ TEST(Messages, DefaultSinkWritesStandardErrorUnchanged) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "WARNING: 1 point\n");
 }
 
+// Every error counts against duplicate messages; only the run's own "ERROR:" lines make it fail.
+TEST(Messages, ErrorsAreCounted) {
+  MessageCollector messages;
+  const unsigned long errors = error_message_count();
+  const unsigned long run_errors = run_error_message_count();
+  print_message("WARNING: not an error\n");
+  print_message("ERROR (LASspatialIndex): cannot read 't.lax'\n");
+  EXPECT_EQ(error_message_count(), errors + 1);
+  EXPECT_EQ(run_error_message_count(), run_errors);
+  print_message_text("ERROR: no input specified\n");
+  EXPECT_EQ(error_message_count(), errors + 2);
+  EXPECT_EQ(run_error_message_count(), run_errors + 1);
+}
+
 }  // namespace
