@@ -4,6 +4,7 @@
 
 #include "app/contour_run.h"
 #include "app/multi_process_run.h"
+#include "app/output_plan.h"
 #include "common/messages.h"
 #include "filter/lasinputstages.h"
 
@@ -42,6 +43,11 @@ int run_command_line(CommandLine& line) {
   }
   if (settings.cores > 1) {
     if (line.input.file_name_number() > 1 && !line.input.is_merged()) {
+      // Every child names its output after its own input; two of them must not write one file,
+      // nor one write a file another reads.
+      LineOutputOpener children_output = line.output;
+      children_output.set_file_name(nullptr);
+      if (!check_output_plan(line.input, children_output)) return 1;
       return run_multi_process(line, settings.cores);
     }
     if (line.input.file_name_number() > 1) {

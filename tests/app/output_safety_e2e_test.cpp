@@ -124,6 +124,13 @@ TEST(OutputSafety, InputsWithTheSameNameCannotShareAnOutputFolder) {
       << run.err;
   EXPECT_NE(run.err.find("-odix"), std::string::npos);
   EXPECT_TRUE(fs::is_empty(dir / "out"));
+  // The children of a multi-process run would clash the same way.
+  const ToolRun children = run_tool(
+      CM_CONTOURMILL_BIN, {"-i", "d1/a.las", "d2/a.las", "-odir", "out", "-owkt", "-cores", "2"}, dir.path());
+  EXPECT_EQ(children.exit_code, 1);
+  EXPECT_EQ(error_lines(children.err), 1) << children.err;
+  EXPECT_NE(children.err.find("would both write 'out/a.wkt'"), std::string::npos) << children.err;
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
 
   // Each beside its own input, the two outputs are distinct.
   const ToolRun beside = run_tool(CM_CONTOURMILL_BIN, {"-i", "d1/a.las", "d2/a.las", "-owkt"}, dir.path());
