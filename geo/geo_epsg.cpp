@@ -1,6 +1,8 @@
 // EPSG codes: the ones known by heart and the parameter files pcs.csv, gcs.csv and vertcs.csv.
 #include "geo/geo_epsg.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -445,9 +447,15 @@ int geo_settable_gcs(const std::string& gcs_path, int code, bool by_datum) {
 
 std::string GeoProjectionConverter::parameter_file_path(const char* name) const {
   const size_t cut = program_path.find_last_of("/\\:");
-  // A program started through the search path has no folder in its name; "." is the best guess.
-  const std::string folder = cut == std::string::npos ? std::string(".") : program_path.substr(0, cut);
-  return folder + "/serf/geo/" + name;
+  if (cut != std::string::npos) return program_path.substr(0, cut) + "/serf/geo/" + name;
+  // A program started through the search path has no folder in its name: the files lie beside
+  // the real executable, wherever the link that started it is.
+  std::string executable(4096, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", executable.data(), executable.size());
+  if (length <= 0 || static_cast<size_t>(length) >= executable.size())
+    return std::string("./serf/geo/") + name;
+  executable.resize(static_cast<size_t>(length));
+  return executable.substr(0, executable.find_last_of('/')) + "/serf/geo/" + name;
 }
 
 // ---- geographic coordinate systems ----

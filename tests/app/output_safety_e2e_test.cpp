@@ -272,4 +272,21 @@ TEST(OutputSafety, AFailingRunPrintsOneErrorLine) {
   }
 }
 
+// Started through a link in a folder on PATH, from another folder, the program still finds its
+// EPSG tables beside its real executable.
+TEST(Installation, ALinkOnThePathFindsTheTables) {
+  TempDir dir("install_path");
+  make_tile(dir, "t.las");
+  fs::create_directories(dir / "bin");
+  fs::create_symlink(fs::absolute(CM_CONTOURMILL_BIN), dir / "bin" / "contourmill");
+  const std::string cmd = "cd " + shell_quote(dir.path().string()) + " && PATH=" +
+                          shell_quote((dir / "bin").string()) +
+                          ":/usr/bin:/bin contourmill -i t.las -oshp -epsg 2994 2> err.txt";
+  const int status = std::system(cmd.c_str());
+  const std::string err = read_file(dir / "err.txt");
+  EXPECT_EQ(WEXITSTATUS(status), 0) << err;
+  EXPECT_EQ(err.find("ERROR"), std::string::npos) << err;
+  EXPECT_TRUE(fs::exists(dir / "t.prj"));
+}
+
 }  // namespace
