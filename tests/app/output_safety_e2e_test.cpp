@@ -279,8 +279,8 @@ TEST(Installation, ALinkOnThePathFindsTheTables) {
   make_tile(dir, "t.las");
   fs::create_directories(dir / "bin");
   fs::create_symlink(fs::absolute(CM_CONTOURMILL_BIN), dir / "bin" / "contourmill");
-  const std::string cmd = "cd " + shell_quote(dir.path().string()) + " && PATH=" +
-                          shell_quote((dir / "bin").string()) +
+  const std::string cmd = "cd " + shell_quote(dir.path().string()) +
+                          " && PATH=" + shell_quote((dir / "bin").string()) +
                           ":/usr/bin:/bin contourmill -i t.las -oshp -epsg 2994 2> err.txt";
   const int status = std::system(cmd.c_str());
   const std::string err = read_file(dir / "err.txt");
