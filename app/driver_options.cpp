@@ -41,6 +41,7 @@ const char* const kHelpLines[] = {
     "Seamless Contours of a Tiled Survey",
     "  -trim_to_tile (clip to the tile: its tiling record, else its bounding box)",
     "  -trim_to_tile 1000 (clip to the 1000 by 1000 grid square that holds the tile)",
+    "  cm_laxindex tiles/*.las (a LAX index beside each tile: neighbours are read near it only)",
     "  contourmill -i tiles/*.las -buffered 30 -trim_to_tile 1000 -iso_every 1 -owkt",
     "  (every tile with a 30 m buffer of its neighbours; the lines of adjacent tiles meet)",
     "Many Input Files on Several Cores",
