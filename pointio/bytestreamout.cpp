@@ -1,5 +1,7 @@
 #include "pointio/bytestreamout.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -18,6 +20,17 @@ bool put_reversed(ByteStreamOut& out, const uint8_t* bytes) {
 }
 
 }  // namespace
+
+// Standard output is seekable only when it was redirected to a regular file that is not
+// appended to: a header written first can then be corrected at the end, as for a named file.
+ByteStreamOutFile::ByteStreamOutFile(FILE* file) : file_(file), seekable_(file != stdout) {
+  if (file == stdout) {
+    struct stat st {};
+    const int fd = fileno(file);
+    const int flags = fcntl(fd, F_GETFL);
+    seekable_ = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flags != -1 && (flags & O_APPEND) == 0;
+  }
+}
 
 bool ByteStreamOutFile::put_byte(uint8_t byte) {
   return fputc(byte, file_) == byte;

@@ -26,7 +26,7 @@ class ByteStreamOut {
 // Writes to a C stdio file; the file stays owned by whoever opened it.
 class ByteStreamOutFile : public ByteStreamOut {
  public:
-  explicit ByteStreamOutFile(FILE* file) : file_(file) {}
+  explicit ByteStreamOutFile(FILE* file);
   bool put_byte(uint8_t byte) override;
   bool put_bytes(const uint8_t* bytes, uint32_t num_bytes) override;
   bool put16_le(const uint8_t* bytes) override { return put_bytes(bytes, 2); }
@@ -35,13 +35,14 @@ class ByteStreamOutFile : public ByteStreamOut {
   bool put16_be(const uint8_t* bytes) override;
   bool put32_be(const uint8_t* bytes) override;
   bool put64_be(const uint8_t* bytes) override;
-  bool is_seekable() const override { return file_ != stdout; }
+  bool is_seekable() const override { return seekable_; }
   int64_t tell() const override;
   bool seek(int64_t position) override;
   bool seek_end() override;
 
  private:
   FILE* file_;
+  bool seekable_;
 };
 
 // Writes into an owned buffer that grows geometrically. size is the highest position ever

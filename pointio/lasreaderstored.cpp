@@ -129,3 +129,7 @@ void LASreaderStored::close(bool) {
 int64_t LASreaderStored::stored_bytes() const {
   return out_ ? out_->get_size() : static_cast<int64_t>(stored_.size());
 }
+
+int64_t LASreaderStored::allocated_bytes() const {
+  return out_ ? out_->get_capacity() : static_cast<int64_t>(stored_.capacity());
+}

@@ -35,8 +35,10 @@ class LASreaderStored : public LASreader {
   bool read_point_unfiltered() override;
   const LASheader& main_header() const override { return main_header_; }
 
-  // Bytes of the compressed points held in memory.
+  // Bytes of the compressed points held in memory, and the bytes allocated to hold them (while the
+  // first pass writes, the buffer may be up to twice what it holds).
   int64_t stored_bytes() const;
+  int64_t allocated_bytes() const;
 
  private:
   bool finish_first_pass();

@@ -37,13 +37,23 @@ TEST(SpatialIndex, AreaQueriesWithALaxFileGiveTheSameContours) {
   const std::vector<std::vector<std::string>> areas = {{"-inside", "500050", "4000100", "500200", "4000170"},
                                                        {"-inside_tile", "500100", "4000100", "100"},
                                                        {"-inside_circle", "500150", "4000150", "60"}};
+  // The points each area delivers, passed on as LAS, and its contours.
+  const auto points_inside = [&](const std::vector<std::string>& area) {
+    std::vector<std::string> args = {"-i", "t.las", "-pipe_on", "-owkt", "-o", "piped.wkt"};
+    args.insert(args.end(), area.begin(), area.end());
+    const ToolRun run = run_tool(CM_CONTOURMILL_BIN, args, dir.path());
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    return independent_las::parse(std::vector<uint8_t>(run.out.begin(), run.out.end()));
+  };
   std::vector<std::string> without;
+  std::vector<independent_las::File> points_without;
   for (const auto& area : areas) {
     std::vector<std::string> args = {"-i", "t.las"};
     args.insert(args.end(), area.begin(), area.end());
     const ToolRun run = contours(dir, args);
     ASSERT_EQ(run.exit_code, 0) << run.err;
     without.push_back(run.out);
+    points_without.push_back(points_inside(area));
   }
   const ToolRun index = run_tool(CM_LAXINDEX_BIN, {"t.las"}, dir.path());
   ASSERT_EQ(index.exit_code, 0) << index.err;
@@ -55,7 +65,24 @@ TEST(SpatialIndex, AreaQueriesWithALaxFileGiveTheSameContours) {
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_FALSE(run.out.empty());
     EXPECT_EQ(run.out, without[a]) << areas[a][0];
+    // The same points in the same order, though the index skipped most of the file.
+    const independent_las::File with = points_inside(areas[a]);
+    ASSERT_EQ(with.error, "") << areas[a][0];
+    ASSERT_GT(with.records.size(), 1000u) << areas[a][0];
+    ASSERT_EQ(with.records.size(), points_without[a].records.size()) << areas[a][0];
+    for (size_t i = 0; i < with.records.size(); i++)
+      ASSERT_EQ(with.records[i].bytes, points_without[a].records[i].bytes) << areas[a][0] << " " << i;
   }
+  // Through a pipe the header cannot be corrected; the records are all there all the same.
+  const std::string command = shell_quote(CM_CONTOURMILL_BIN) + " -i t.las -pipe_on -owkt -o piped.wkt " +
+                              "-inside 500050 4000100 500200 4000170 | cat > piped.las";
+  const ToolRun piped = run_tool("/bin/sh", {"-c", command}, dir.path());
+  ASSERT_EQ(piped.exit_code, 0) << piped.err;
+  const size_t kept = points_without[0].records.size();
+  EXPECT_NE(piped.err.find("cannot update header from 200000 to " + std::to_string(kept) + " points"),
+            std::string::npos)
+      << piped.err;
+  EXPECT_EQ(std::filesystem::file_size(dir / "piped.las"), 227 + 20 * kept);
   // A damaged index is reported and ignored.
   std::filesystem::resize_file(dir / "t.lax", 70);
   std::vector<std::string> args = {"-i", "t.las"};
@@ -257,7 +284,7 @@ std::vector<ShapeLine> read_shapefile(const std::filesystem::path& path) {
   return lines;
 }
 
-// A generated terrain of 1000 m by 1000 m cut into a 5 by 5 tiling of 200 m squares: the inner
+// A generated terrain of 500 m by 500 m cut into a 5 by 5 tiling of 100 m squares: the inner
 // 3 by 3 are compared, the ring around them gives them neighbours on every side.
 class SeamlessTiles : public testing::Test {
  protected:
