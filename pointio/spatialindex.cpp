@@ -91,6 +91,9 @@ void LASspatialIndex::complete(uint32_t minimum_points, uint32_t merge_gap) {
       }
       cells[parents + parent] = std::move(merged);
     }
+    // A parent whose children are all subdivided holds no stored child, yet it is subdivided too:
+    // its own parent must not become a stored cell above the stored cells below it.
+    for (const auto& [child, keeps] : parent_keeps_children) next_keeps[child >> 2] = true;
     parent_keeps_children = std::move(next_keeps);
   }
   for (auto& [index, cell] : cells) {

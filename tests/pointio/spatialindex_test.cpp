@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -236,6 +237,36 @@ TEST(LASspatialIndexFile, DamagedIndicesAreReportedNeverTrusted) {
   for (size_t cut = 0; cut < bytes.size(); cut++) {
     EXPECT_FALSE(index_from(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(cut)))) << cut;
   }
+}
+
+TEST(LASspatialIndexBuild, NoStoredCellLiesAboveAnotherStoredCell) {
+  // Four dense clusters fill every quarter of the lower left quadrant down to the deepest level;
+  // a few points spread over the other three quadrants are joined upwards. The root must not take
+  // them over the clusters' cells.
+  std::vector<std::array<double, 2>> points;
+  for (const double cx : {60.0, 310.0}) {
+    for (const double cy : {60.0, 310.0}) {
+      for (int i = 0; i < 8000; i++) points.push_back({cx + (i % 100) * 0.5, cy + (i / 100) * 0.3});
+    }
+  }
+  for (int i = 0; i < 300; i++) points.push_back({500.0 + (i % 20) * 24.0, (i / 20) * 66.0});
+  LASspatialIndex index;
+  index.prepare(0, 0, 1000, 1000, points.size());
+  ASSERT_EQ(index.get_quadtree().levels, 3u);
+  for (uint32_t i = 0; i < points.size(); i++) index.add(points[i][0], points[i][1], i);
+  index.complete();
+  const LASquadtree& tree = index.get_quadtree();
+  const auto& cells = index.get_interval().cells();
+  uint64_t full = 0;
+  for (const auto& [cell, data] : cells) {
+    full += data.full;
+    uint32_t level = tree.level_of(cell), local = cell - LASquadtree::level_offset(level);
+    while (level > 0) {
+      level--, local >>= 2;
+      EXPECT_EQ(cells.count(LASquadtree::level_offset(level) + local), 0u) << "above " << cell;
+    }
+  }
+  EXPECT_EQ(full, points.size());
 }
 
 TEST(LASspatialIndexFile, AnIndexWithoutCellsFindsNothingQuickly) {
