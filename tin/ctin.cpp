@@ -9,12 +9,13 @@
 #include <utility>
 
 #include "common/messages.h"
+#include "tin/detail/cavity_fan.h"
 #include "tin/predicates_inline.h"
 
 namespace {
 
-constexpr int kNext[3] = {1, 2, 0};
-constexpr int kPrev[3] = {2, 0, 1};
+using tin_detail::kFanFace, tin_detail::kFanFrom, tin_detail::kFanLink, tin_detail::kFanOpen;
+using tin_detail::kNext, tin_detail::kPrev;
 constexpr int32_t kConstraintBits = 7;
 // Marks a triangle crossed by the segment being inserted, until it is reused.
 constexpr int32_t kCrossed = 1 << 6;
@@ -256,17 +257,8 @@ CTIN::Added CTIN::insert_located(uint32_t v, const CTINlocation& where, uint32_t
 
 // Bowyer-Watson restricted by the constraints: a triangle joins the hole only across an edge that
 // is not constrained, so no constrained edge is ever removed. The stack order visits the boundary
-// edges in turn around the hole, so each new triangle links to the previous one:
-//
-//   i | new triangle Q   | Q's edge facing S | linked to previous | open for next
-//   0 | p, S2, S1        | 0                 | 1                  | 2
-//   1 | S0, S2, p        | 2                 | 0                  | 1
-//   2 | S0, p, S1        | 1                 | 2                  | 0
+// edges in turn around the hole (the fan of tin/detail/cavity_fan.h).
 void CTIN::insert_cavity(uint32_t v, int32_t t) {
-  static constexpr int kFace[3] = {0, 2, 1};
-  static constexpr int kLink[3] = {1, 0, 2};
-  static constexpr int kOpen[3] = {2, 1, 0};
-  static constexpr int kFrom[3][3] = {{3, 2, 1}, {0, 2, 3}, {0, 3, 1}};
   TINtriangle* tri = triangles_.get();
   const float* p = vertex(v);
   // The hole never crosses a constrained edge, so it lies in one region: inside a lake or not.
@@ -306,22 +298,22 @@ void CTIN::insert_cavity(uint32_t v, int32_t t) {
     if (!tin_is_infinite(S) || i == 0) Q.link_or_flags |= lake;
     const uint32_t from[4] = {S.V[0], S.V[1], S.V[2], v};
     for (int k = 0; k < 3; k++) {
-      Q.V[k] = from[kFrom[i][k]];
+      Q.V[k] = from[kFanFrom[i][k]];
       set_incident(Q.V[k], q);
     }
     // The edge facing S keeps its constraint; the two edges to p are new and free.
-    if (constrained(S, i)) Q.link_or_flags |= 1 << kFace[i];
-    S.N[i] = 3 * q + kFace[i];
-    Q.N[kFace[i]] = code;
+    if (constrained(S, i)) Q.link_or_flags |= 1 << kFanFace[i];
+    S.N[i] = 3 * q + kFanFace[i];
+    Q.N[kFanFace[i]] = code;
     if (prev < 0) {
       first = q;
-      first_link = kLink[i];
+      first_link = kFanLink[i];
     } else {
-      Q.N[kLink[i]] = 3 * prev + prev_open;
-      tri[prev].N[prev_open] = 3 * q + kLink[i];
+      Q.N[kFanLink[i]] = 3 * prev + prev_open;
+      tri[prev].N[prev_open] = 3 * q + kFanLink[i];
     }
     prev = q;
-    prev_open = kOpen[i];
+    prev_open = kFanOpen[i];
   }
   tri[first].N[first_link] = 3 * prev + prev_open;
   tri[prev].N[prev_open] = 3 * first + first_link;

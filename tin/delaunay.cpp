@@ -8,12 +8,13 @@
 #include <utility>
 
 #include "common/messages.h"
+#include "tin/detail/cavity_fan.h"
 #include "tin/predicates_inline.h"
 
 namespace {
 
-constexpr int kNext[3] = {1, 2, 0};
-constexpr int kPrev[3] = {2, 0, 1};
+using tin_detail::kFanFace, tin_detail::kFanFrom, tin_detail::kFanLink, tin_detail::kFanOpen;
+using tin_detail::kNext, tin_detail::kPrev;
 
 // Compared coordinate of a segment test: x, or y for a vertical segment.
 int segment_axis(const float* a, const float* b, const char* who) {
@@ -277,19 +278,8 @@ void TIN::grow_cavity() {
 
 // Bowyer-Watson: remove every triangle whose circumcircle holds p (or, for the outside, whose hull
 // edge sees p) and connect each boundary edge of the hole to p. The stack order visits boundary
-// edges in turn around the hole, so each new triangle links to the previous one:
-//
-//   i | new triangle Q   | Q's edge facing S | linked to previous | open for next
-//   0 | p, S2, S1        | 0                 | 1                  | 2
-//   1 | S0, S2, p        | 2                 | 0                  | 1
-//   2 | S0, p, S1        | 1                 | 2                  | 0
+// edges in turn around the hole (the fan of tin/detail/cavity_fan.h).
 void TIN::insert_cavity(uint32_t v, int32_t t) {
-  static constexpr int kFace[3] = {0, 2, 1};
-  static constexpr int kLink[3] = {1, 0, 2};
-  static constexpr int kOpen[3] = {2, 1, 0};
-  // Q's vertices by i, as indices into (S.V[0], S.V[1], S.V[2], p): a table instead of a branch
-  // on i, which no predictor gets right.
-  static constexpr int kFrom[3][3] = {{3, 2, 1}, {0, 2, 3}, {0, 3, 1}};
   TINtriangle* tri = triangles_.get();
   const float* p = vertex(v);
   const double px = p[0], py = p[1];
@@ -353,16 +343,16 @@ void TIN::insert_cavity(uint32_t v, int32_t t) {
     head = Q.link_or_flags;
     count = std::max(count, head);
     const uint32_t from[4] = {S.V[0], S.V[1], S.V[2], v};
-    Q.V[0] = from[kFrom[i][0]];
-    Q.V[1] = from[kFrom[i][1]];
-    Q.V[2] = from[kFrom[i][2]];
+    Q.V[0] = from[kFanFrom[i][0]];
+    Q.V[1] = from[kFanFrom[i][1]];
+    Q.V[2] = from[kFanFrom[i][2]];
     Q.link_or_flags = TIN_IN_USE;
-    S.N[i] = 3 * q + kFace[i];
-    Q.N[kFace[i]] = code;
-    Q.N[kLink[i]] = 3 * prev + prev_open;
-    tri[prev].N[prev_open] = 3 * q + kLink[i];
+    S.N[i] = 3 * q + kFanFace[i];
+    Q.N[kFanFace[i]] = code;
+    Q.N[kFanLink[i]] = 3 * prev + prev_open;
+    tri[prev].N[prev_open] = 3 * q + kFanLink[i];
     prev = q;
-    prev_open = kOpen[i];
+    prev_open = kFanOpen[i];
   }
   const int32_t first_code = tri[spare].N[0];
   tri[first_code / 3].N[first_code % 3] = 3 * prev + prev_open;
