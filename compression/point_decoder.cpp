@@ -1,6 +1,7 @@
 #include "compression/point_decoder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -61,7 +62,10 @@ bool RkpPointDecoder::setup(const RekompDescriptor& descriptor, uint32_t selecti
     return fail("layered chunks must start with item type %u", RkpItem::POINT14);
   selection_ = selection;
   threads_ = pointwise_ ? 1 : std::max(1u, threads);
-  const size_t workers = threads_ > 1 ? threads_ + 1 : 1;
+  // With several threads, a whole round of chunks can be decoded ahead while the previous round
+  // waits to be read, so no core idles between rounds: twice the threads, the chunk being read
+  // included.
+  const size_t workers = threads_ > 1 ? 2 * size_t(threads_) : 1;
   for (size_t i = 0; i < workers; i++)
     workers_.push_back(std::make_unique<ChunkWorker>(descriptor.items, layered_, selection));
   results_.assign(workers, MemoryResult{});
@@ -242,6 +246,19 @@ void RkpPointDecoder::launch(uint32_t chunk) {
   pending_.push_back({chunk, std::async(std::launch::async, job)});
 }
 
+void RkpPointDecoder::keep_cores_busy(uint32_t chunk) {
+  unsigned running = 0;
+  for (const Pending& p : pending_)
+    if (p.done.wait_for(std::chrono::seconds(0)) != std::future_status::ready) running++;
+  // A worker holds its chunk's records until the reader has moved past that chunk.
+  uint32_t ahead = pending_.empty() ? chunk : pending_.back().chunk;
+  while (running < threads_ && ahead + 1 < chunk + workers_.size() && ahead + 1 < table_.chunks() &&
+         in_memory(ahead + 1) && firsts_[ahead + 1] < number_of_points_) {
+    launch(++ahead);
+    running++;
+  }
+}
+
 void RkpPointDecoder::cancel_pending() {
   for (Pending& p : pending_) p.done.wait();
   pending_.clear();
@@ -291,27 +308,16 @@ bool RkpPointDecoder::next_chunk() {
   available_ = position_ = 0;
   if (!in_memory(chunk)) return begin_streaming(chunk);
 
-  bool ready = false;
-  if (!pending_.empty() && pending_.front().chunk == chunk) {
-    pending_.front().done.get();
-    pending_.pop_front();
-    ready = true;
-  } else {
+  if (pending_.empty() || pending_.front().chunk != chunk) {
     cancel_pending();
     launch(chunk);
-    ready = threads_ == 1;
   }
-  // Keep the other cores busy with the chunks ahead.
   if (threads_ > 1) {
-    uint32_t ahead = pending_.empty() ? chunk : pending_.back().chunk;
-    while (ahead + 1 < chunk + 1 + threads_ && ahead + 1 < table_.chunks() && in_memory(ahead + 1) &&
-           firsts_[ahead + 1] < number_of_points_) {
-      launch(++ahead);
-    }
-  }
-  if (!ready) {
+    keep_cores_busy(chunk);
     pending_.front().done.get();
     pending_.pop_front();
+    // The chunks launched with this one are usually done by now too.
+    keep_cores_busy(chunk);
   }
   const MemoryResult& result = results_[chunk % workers_.size()];
   const ChunkWorker& worker = *workers_[chunk % workers_.size()];

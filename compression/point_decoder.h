@@ -78,6 +78,8 @@ class RkpPointDecoder {
   bool in_memory(uint32_t chunk) const;
   void load_chunk_bytes(uint32_t chunk, ChunkWorker& worker);
   void launch(uint32_t chunk);
+  // Starts the chunks after this one until threads_ of them are decoding at once.
+  void keep_cores_busy(uint32_t chunk);
   void decode_in_memory(uint32_t chunk, ChunkWorker& worker, MemoryResult& result) const;
   void cancel_pending();
   bool begin_streaming(uint32_t chunk);
