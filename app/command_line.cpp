@@ -33,10 +33,6 @@ std::string unparse_command_line(const CommandLine& line, bool with_output_names
 
 int run_command_line(CommandLine& line) {
   const DriverSettings& settings = line.driver;
-  if (settings.gui) {
-    print_message("ERROR: the graphical front-end is not available in this build\n");
-    return 1;
-  }
   if (settings.cpu64 && settings.verbose) {
     // The 64-bit sibling that "-cpu64" asks for is this program: it runs as it is.
     print_message("'-cpu64': this program is the 64-bit build. running it as it is\n");

@@ -29,5 +29,6 @@ ParseOutcome parse_command_line(int argc, char** argv, CommandLine& line);
 // further process needs to run as this one does (the unparse contract of common/option_text.h).
 std::string unparse_command_line(const CommandLine& line, bool with_output_names);
 
-// Chooses the mode after parsing and runs it; answers the exit code.
+// Chooses the mode after parsing (a normal or a multi-process run) and runs it; answers the exit
+// code. "-gui" is the caller's to handle: the panel lives in a library of its own.
 int run_command_line(CommandLine& line);
