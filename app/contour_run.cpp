@@ -223,6 +223,9 @@ bool ContourRun::point_capacity(std::unique_ptr<LASreader>& reader, PointCapacit
   // really arrive, so a lying count cannot claim gigabytes.
   const int64_t available = reader->max_points_in_file();
   capacity.count_proven = available >= 0;
+  // A source read without a counting pass (text on standard input) knows its count only at the
+  // end; its buffer grows with the points that arrive.
+  if (!capacity.count_proven && npoints == 0) capacity.capacity = UINT32_MAX;
   if (capacity.count_proven && available < npoints) {
     print_message("WARNING: '%s' announces %lld points but holds at most %lld\n", input_name(),
                   static_cast<long long>(npoints), static_cast<long long>(available));

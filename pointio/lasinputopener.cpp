@@ -24,7 +24,9 @@ const ReaderKind kKinds[] = {
     {"dtm", {".dtm", ".DTM"}}, {"ply", {".ply", ".PLY"}}, {"qfit", {".qi", ".QI"}},
 };
 
-const char* reader_kind(const std::string& name, bool itxt) {
+}  // namespace
+
+const char* las_reader_kind(const std::string& name, bool itxt) {
   if (itxt) return "txt";
   for (const auto& kind : kKinds) {
     for (const char* p : kind.patterns) {
@@ -33,6 +35,8 @@ const char* reader_kind(const std::string& name, bool itxt) {
   }
   return "txt";
 }
+
+namespace {
 
 // The kind as messages name it: "LAS", "TXT", ...
 const char* kind_label(const char* kind) {
@@ -94,12 +98,7 @@ void LASinputOpener::number_flight_line(LASreader& reader) const {
 // follows after the open, because it is compared with the source's bounds.
 std::unique_ptr<LASreaderLAS> LASinputOpener::make_las_reader() const {
   auto reader = std::make_unique<LASreaderLAS>();
-  if (scale_factor_ || offset_ || auto_reoffset_) {
-    reader->set_stage(LASreader::STAGE_REQUANTIZE,
-                      std::make_unique<LASrequantizeStage>(
-                          LASrequantizeStage::Request{scale_factor_, offset_, auto_reoffset_ && !offset_}));
-  }
-  set_point_stages_on(*reader);
+  set_stages_before_open(*reader, true, auto_reoffset_);
   return reader;
 }
 
@@ -109,6 +108,17 @@ void LASinputOpener::attach_lax_index(LASreader& reader, const std::string& name
   if (!tile_ && !circle_ && !rectangle_) return;
   auto index = std::make_unique<LASspatialIndex>();
   if (index->read(name)) reader.set_index(std::move(index));
+}
+
+// Sources that parse real coordinates quantize them with the requested scale and offset
+// themselves; those that read integers (LAS, BIN, QFIT) re-express them in a requantize stage.
+void LASinputOpener::set_stages_before_open(LASreader& reader, bool requantize, bool auto_offset) const {
+  if (requantize && (scale_factor_ || offset_ || auto_offset)) {
+    reader.set_stage(LASreader::STAGE_REQUANTIZE,
+                     std::make_unique<LASrequantizeStage>(
+                         LASrequantizeStage::Request{scale_factor_, offset_, auto_offset && !offset_}));
+  }
+  set_point_stages_on(reader);
 }
 
 bool LASinputOpener::apply_area(LASreader& reader, bool single_file) const {
@@ -137,30 +147,31 @@ std::unique_ptr<LASreader> LASinputOpener::open() {
   if (is_buffered()) return wrap(open_buffered(), "buffered");
   const std::string& name = file_names_[file_name_current_++].name;
   file_name_ = name;
-  return wrap(open_single(name), reader_kind(name, itxt_));
+  return wrap(open_single(name), las_reader_kind(name, itxt_));
 }
 
 const char* LASinputOpener::las_kind_of(const std::string& name) const {
-  return reader_kind(name, itxt_);
+  return las_reader_kind(name, itxt_);
 }
 
 std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) {
-  const char* kind = reader_kind(name, itxt_);
-  if (std::strcmp(kind, "las") != 0) {
-    print_message(
-        "ERROR: cannot open lasreader%s with file name '%s': this input format is not available in "
-        "this build\n",
-        kind, name.c_str());
-    return nullptr;
-  }
-  std::unique_ptr<LASreaderLAS> reader = make_las_reader();
-  if (!reader->open(name.c_str(), io_ibuffer_size_, false, fields_to_decode())) {
-    print_message("ERROR: cannot open lasreaderlas with file name '%s'\n", name.c_str());
+  const char* kind = las_reader_kind(name, itxt_);
+  std::unique_ptr<LASreader> reader = open_source(kind, name);
+  if (!reader) {
+    print_message("ERROR: cannot open lasreader%s with file name '%s'\n", kind, name.c_str());
     return nullptr;
   }
   number_flight_line(*reader);
   attach_lax_index(*reader, name);
   apply_area(*reader, true);
+  return reader;
+}
+
+// The source of one file of the kind its name names; none after printing why it cannot be opened.
+std::unique_ptr<LASreader> LASinputOpener::open_source(const char* kind, const std::string& name) {
+  if (std::strcmp(kind, "las") != 0) return open_other_source(kind, name);
+  std::unique_ptr<LASreaderLAS> reader = make_las_reader();
+  if (!reader->open(name.c_str(), io_ibuffer_size_, false, fields_to_decode())) return nullptr;
   return reader;
 }
 
@@ -173,9 +184,9 @@ std::unique_ptr<LASreader> LASinputOpener::open_merged() {
   merged->set_files_are_flightlines(files_are_flightlines_, files_are_flightlines_index_);
   merged->set_apply_file_source_ID(apply_file_source_ID_);
   // The first file fixes the kind of the merged cloud; files of other kinds are skipped.
-  const char* list_kind = reader_kind(file_names_.front().name, itxt_);
+  const char* list_kind = las_reader_kind(file_names_.front().name, itxt_);
   for (const auto& f : file_names_) {
-    const char* kind = reader_kind(f.name, itxt_);
+    const char* kind = las_reader_kind(f.name, itxt_);
     if (std::strcmp(kind, list_kind) != 0) {
       print_message("ERROR: cannot mix %s with %s. skipping '%s' ...\n", kind_label(kind),
                     kind_label(list_kind), f.name.c_str());
@@ -196,14 +207,20 @@ std::unique_ptr<LASreader> LASinputOpener::open_merged() {
 std::unique_ptr<LASreader> LASinputOpener::open_stdin() {
   use_stdin_ = false;
   populate_header_ = true;
+  std::unique_ptr<LASreader> reader;
   if (itxt_) {
-    print_message("ERROR: cannot open lasreadertxt from stdin: text input is not available in this build\n");
-    return nullptr;
-  }
-  std::unique_ptr<LASreaderLAS> reader = make_las_reader();
-  if (!reader->open(stdin, false, LASreaderLAS::kDecompressAll)) {
-    print_message("ERROR: cannot open lasreaderlas from stdin \n");
-    return nullptr;
+    reader = open_text_stdin();
+    if (!reader) {
+      print_message("ERROR: cannot open lasreadertxt from stdin \n");
+      return nullptr;
+    }
+  } else {
+    std::unique_ptr<LASreaderLAS> las = make_las_reader();
+    if (!las->open(stdin, false, LASreaderLAS::kDecompressAll)) {
+      print_message("ERROR: cannot open lasreaderlas from stdin \n");
+      return nullptr;
+    }
+    reader = std::move(las);
   }
   if (stages_ && apply_file_source_ID_) {
     stages_->set_point_source(reader->header.file_source_ID);
@@ -236,6 +253,11 @@ bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader, bool remain_buff
     return true;
   }
   const std::string name = file_name_ ? *file_name_ : file_names_.front().name;
+  if (std::strcmp(las_reader_kind(name, itxt_), "las") != 0) {
+    if (!reopen_other_source(reader, name)) return false;
+    apply_area(*reader, true);
+    return true;
+  }
   std::unique_ptr<LASreaderLAS> again = make_las_reader();
   if (!again->open(name.c_str(), io_ibuffer_size_, false, fields_to_decode())) {
     print_message("ERROR: cannot reopen lasreaderlas with file name '%s'\n", name.c_str());

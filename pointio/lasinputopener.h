@@ -23,7 +23,13 @@ class ArgumentCursor;
 class LASpointStages;
 class LASreader;
 class LASreaderLAS;
+class LASreaderTXT;
 struct LASquantizer;
+
+// The kind of source a file name selects ("las", "bin", "shp", "asc", "bil", "dtm", "ply",
+// "qfit" or "txt"): the first of the kinds whose ending appears anywhere in the name; with
+// `itxt` every name is text.
+const char* las_reader_kind(const std::string& name, bool itxt);
 
 // What a file list can say about one file beyond its name.
 struct LASfileListEntry {
@@ -146,6 +152,13 @@ class LASinputOpener {
                     const LASfileListEntry& info);
 
   std::unique_ptr<LASreader> open_single(const std::string& name);
+  std::unique_ptr<LASreader> open_source(const char* kind, const std::string& name);
+  // The sources other than LAS (pointio/lasinputopener_sources.cpp).
+  std::unique_ptr<LASreader> open_other_source(const char* kind, const std::string& name);
+  std::unique_ptr<LASreader> open_text_stdin();
+  // Opens `reader` (not a LAS source) again for another pass; may replace it.
+  bool reopen_other_source(std::unique_ptr<LASreader>& reader, const std::string& name);
+  std::unique_ptr<LASreaderTXT> make_text_reader() const;
   std::unique_ptr<LASreader> open_merged();
   // The wrapping readers (pointio/lasinputopener_wrapped.cpp).
   std::unique_ptr<LASreader> open_buffered();
@@ -162,6 +175,9 @@ class LASinputOpener {
   void set_point_stages_on(LASreader& reader) const;
   // Numbers the points of a single file by its flight line, when asked to.
   void number_flight_line(LASreader& reader) const;
+  // The stages a source needs before it opens: requantization when it reads integers, then the
+  // filter and the transform.
+  void set_stages_before_open(LASreader& reader, bool requantize, bool auto_offset) const;
   bool apply_area(LASreader& reader, bool single_file) const;
   void attach_lax_index(LASreader& reader, const std::string& name) const;
 
