@@ -30,6 +30,11 @@ bool BufferedInput::at_end() {
   return begin_ == end_ && !fill();
 }
 
+void BufferedInput::warn_long_line() const {
+  print_message("WARNING: line %llu of '%s' is longer than %zu characters. skipping ...\n",
+                static_cast<unsigned long long>(line_number_), file_->name().c_str(), kMaxLineLength);
+}
+
 bool BufferedInput::next_line(std::string_view& line) {
   size_t scanned = 0;  // bytes after begin_ known to hold no line end
   bool skipping = false;
@@ -49,14 +54,17 @@ bool BufferedInput::next_line(std::string_view& line) {
         continue;
       }
       line_number_++;
+      if (length > kMaxLineLength) {
+        warn_long_line();
+        continue;
+      }
       line = std::string_view(data + start, length);
       if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
       return true;
     }
     if (!skipping && available > kMaxLineLength) {
       line_number_++;
-      print_message("WARNING: line %llu of '%s' is longer than %zu characters. skipping ...\n",
-                    static_cast<unsigned long long>(line_number_), file_->name().c_str(), kMaxLineLength);
+      warn_long_line();
       skipping = true;
     }
     if (skipping) {

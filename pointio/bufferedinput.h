@@ -38,6 +38,7 @@ class BufferedInput {
  private:
   // Appends more input to the buffered bytes; false when nothing more comes.
   bool fill();
+  void warn_long_line() const;
 
   std::unique_ptr<DecompressingFile> file_;
   std::vector<char> buffer_;

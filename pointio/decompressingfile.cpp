@@ -39,7 +39,8 @@ const char* kind_name(ArchiveKind kind) {
 // A file descriptor read with read(2); the descriptor is closed unless it is standard input.
 class PlainFile : public DecompressingFile {
  public:
-  PlainFile(std::string name, int fd, bool piped) : DecompressingFile(std::move(name)), fd_(fd), piped_(piped) {
+  PlainFile(std::string name, int fd, bool piped)
+      : DecompressingFile(std::move(name)), fd_(fd), piped_(piped) {
     struct stat st;
     if (!piped_ && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) size_ = static_cast<int64_t>(st.st_size);
   }
@@ -168,7 +169,7 @@ class ArchiveFile : public DecompressingFile {
         in_entry_ = false;
         continue;
       }
-      if (n == ARCHIVE_WARN) continue;
+      // A warning here is a damaged entry (a CRC that does not match), not a note to go on.
       report("cannot decompress");
       return -1;
     }

@@ -18,8 +18,8 @@ std::unique_ptr<LASreaderTXT> LASinputOpener::make_text_reader() const {
   reader->set_scale_factor(scale_factor_);
   reader->set_offset(offset_);
   for (const LAStextAttribute& a : attributes_) {
-    if (!reader->add_attribute(a.data_type, a.name, a.description, a.scale, a.offset, a.pre_scale, a.pre_offset,
-                               a.no_data)) {
+    if (!reader->add_attribute(a.data_type, a.name, a.description, a.scale, a.offset, a.pre_scale,
+                               a.pre_offset, a.no_data)) {
       return nullptr;
     }
   }

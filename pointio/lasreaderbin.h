@@ -43,6 +43,6 @@ class LASreaderBIN : public LASreader {
   bool new_records_ = false;  // version 20020715: 20-byte records
   bool has_time_ = false, has_color_ = false;
   uint32_t record_size_ = 16;
-  uint32_t announced_ = 0;  // the header's point count, for messages
+  uint32_t announced_ = 0;         // the header's point count, for messages
   LASquantizer source_quantizer_;  // the file's own scale and offset
 };

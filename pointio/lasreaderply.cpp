@@ -163,7 +163,8 @@ bool LASreaderPLY::prepare_header(int point_type) {
   if (type < 0 || type > 10 || !set_point_type(header, point, static_cast<uint8_t>(type))) return false;
   record_.assign(ply_.record_size, 0);
   if (ply_.format == PLYheader::kAscii) {
-    return parser_.compile(parse_string_, type, header, std::vector<TXTattributePrescale>(), TXTvalueAdjustments());
+    return parser_.compile(parse_string_, type, header, std::vector<TXTattributePrescale>(),
+                           TXTvalueAdjustments());
   }
   return true;
 }
@@ -220,8 +221,8 @@ bool LASreaderPLY::next_vertex(BufferedInput& input, int64_t& left, double xyz[3
       if (input.read(record_.data(), record_.size()) != record_.size()) {
         if (!input.failed()) {
           print_message("ERROR: reading PLY vertex %lld of %lld of '%s': the file ends inside the vertices\n",
-                        static_cast<long long>(ply_.vertex_count - left), static_cast<long long>(ply_.vertex_count),
-                        file_name_.c_str());
+                        static_cast<long long>(ply_.vertex_count - left),
+                        static_cast<long long>(ply_.vertex_count), file_name_.c_str());
         }
         incomplete = true;
         left = 0;
@@ -234,8 +235,8 @@ bool LASreaderPLY::next_vertex(BufferedInput& input, int64_t& left, double xyz[3
     if (!input.next_line(line)) {
       if (!input.failed()) {
         print_message("ERROR: reading PLY vertex %lld of %lld of '%s': the file ends inside the vertices\n",
-                      static_cast<long long>(ply_.vertex_count - left), static_cast<long long>(ply_.vertex_count),
-                      file_name_.c_str());
+                      static_cast<long long>(ply_.vertex_count - left),
+                      static_cast<long long>(ply_.vertex_count), file_name_.c_str());
       }
       incomplete = true;
       left = 0;
@@ -271,7 +272,8 @@ bool LASreaderPLY::populate_pass() {
 }
 
 void LASreaderPLY::finish_counts(int64_t count) {
-  const uint32_t legacy = count > static_cast<int64_t>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(count);
+  const uint32_t legacy =
+      count > static_cast<int64_t>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(count);
   header.number_of_point_records = legacy;
   header.number_of_points_by_return[0] = legacy;
   if (count > static_cast<int64_t>(UINT32_MAX)) {

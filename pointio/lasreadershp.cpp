@@ -164,7 +164,8 @@ bool LASreaderSHP::read_record() {
       return false;
     }
     const int32_t type = little<int32_t>(content_.data());
-    if (type != shape_type_) print_message("WARNING: wrong shape type %d != %d in record\n", type, shape_type_);
+    if (type != shape_type_)
+      print_message("WARNING: wrong shape type %d != %d in record\n", type, shape_type_);
     const size_t size = content_.size();
     z_start_ = 0;
     next_point_ = 0;

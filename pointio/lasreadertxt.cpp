@@ -200,7 +200,8 @@ void LASreaderTXT::finish_counts(int64_t count, const std::array<int64_t, 15>& b
   for (size_t r = 0; r < 5; r++) header.number_of_points_by_return[r] = legacy ? saturated(by_return[r]) : 0;
   if (header.version_minor >= 4) {
     header.extended_number_of_point_records = static_cast<uint64_t>(count);
-    for (size_t r = 0; r < 15; r++) header.extended_number_of_points_by_return[r] = static_cast<uint64_t>(by_return[r]);
+    for (size_t r = 0; r < 15; r++)
+      header.extended_number_of_points_by_return[r] = static_cast<uint64_t>(by_return[r]);
   }
 }
 
@@ -213,8 +214,8 @@ bool LASreaderTXT::read_preamble(BufferedInput& input, bool populating) {
     if (!read_ptx_header(input)) return false;
     const int64_t count = int64_t{ptx_header_.columns} * ptx_header_.rows;
     if (populating) {
-      print_message("PTX header states %d cols by %d rows aka %lld points. ignoring ...\n", ptx_header_.columns,
-                    ptx_header_.rows, static_cast<long long>(count));
+      print_message("PTX header states %d cols by %d rows aka %lld points. ignoring ...\n",
+                    ptx_header_.columns, ptx_header_.rows, static_cast<long long>(count));
       return true;
     }
     if (!populated_) {
@@ -337,7 +338,8 @@ bool LASreaderTXT::read_first_point() {
   double xyz[3];
   for (;;) {
     if (!next_parsed(*input_, parser_, xyz)) {
-      if (!input_->failed()) print_message("ERROR: could not parse any lines with '%s'\n", parse_string_.c_str());
+      if (!input_->failed())
+        print_message("ERROR: could not parse any lines with '%s'\n", parse_string_.c_str());
       return false;
     }
     if (!quantization_chosen_) {
@@ -394,7 +396,8 @@ bool LASreaderTXT::read_point_unfiltered() {
 bool LASreaderTXT::reopen(const char* file_name) {
   input_.reset();
   bool piped = false;
-  std::unique_ptr<DecompressingFile> file = file_name ? open_decompressing_file(file_name, "rb", &piped) : nullptr;
+  std::unique_ptr<DecompressingFile> file =
+      file_name ? open_decompressing_file(file_name, "rb", &piped) : nullptr;
   if (!file) {
     print_message("ERROR: cannot reopen file '%s'\n", file_name ? file_name : "");
     return false;

@@ -39,13 +39,14 @@ class LASreaderTXT : public LASreader {
   void set_scale_factor(const RequestedTriple& scale) { requested_scale_ = scale; }
   void set_offset(const RequestedTriple& offset) { requested_offset_ = offset; }
   // Describes an extra attribute for the digits and bracketed indices of the parse string.
-  bool add_attribute(int data_type, const std::string& name, const std::string& description, double scale = 1.0,
-                     double offset = 0.0, double pre_scale = 1.0, double pre_offset = 0.0, double no_data = 2e307);
+  bool add_attribute(int data_type, const std::string& name, const std::string& description,
+                     double scale = 1.0, double offset = 0.0, double pre_scale = 1.0, double pre_offset = 0.0,
+                     double no_data = 2e307);
 
   // Opens a file by name (through the decompressing opener). point_type 0 lets the parse string
   // decide; parse_string null means "xyz".
-  bool open(const char* file_name, int point_type = 0, const char* parse_string = nullptr, uint32_t skip_lines = 0,
-            bool populate = false);
+  bool open(const char* file_name, int point_type = 0, const char* parse_string = nullptr,
+            uint32_t skip_lines = 0, bool populate = false);
   // Reads standard input, which cannot be read twice: a requested populate is refused with a
   // warning, and counts and bounds are taken at the end.
   bool open_stdin(int point_type = 0, const char* parse_string = nullptr, uint32_t skip_lines = 0,
@@ -107,7 +108,7 @@ class LASreaderTXT : public LASreader {
   bool stated_count_ = false;  // npoints came from a PTS or PTX header
   CheckedQuantizer quantizer_;
   bool quantization_chosen_ = false;
-  bool have_first_point_ = false;  // the point of open() waits to be delivered
+  bool have_first_point_ = false;        // the point of open() waits to be delivered
   std::array<int64_t, 15> by_return_{};  // points per return number, counted while reading unpopulated
   bool above_five_ = false;
   bool reached_end_ = false;

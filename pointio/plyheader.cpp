@@ -32,9 +32,9 @@ bool type_of(std::string_view word, PLYproperty::Type& type) {
     PLYproperty::Type type;
   };
   static const Name kNames[] = {
-      {"char", "int8", PLYproperty::kChar},     {"uchar", "uint8", PLYproperty::kUchar},
-      {"short", "int16", PLYproperty::kShort},  {"ushort", "uint16", PLYproperty::kUshort},
-      {"int", "int32", PLYproperty::kInt},      {"uint", "uint32", PLYproperty::kUint},
+      {"char", "int8", PLYproperty::kChar},      {"uchar", "uint8", PLYproperty::kUchar},
+      {"short", "int16", PLYproperty::kShort},   {"ushort", "uint16", PLYproperty::kUshort},
+      {"int", "int32", PLYproperty::kInt},       {"uint", "uint32", PLYproperty::kUint},
       {"float", "float32", PLYproperty::kFloat}, {"double", "float64", PLYproperty::kDouble},
   };
   for (const Name& n : kNames) {
@@ -94,8 +94,8 @@ bool read_ply_header(BufferedInput& input, PLYheader& header) {
     } else if (w[0] == "element") {
       if (w.size() > 1 && w[1] == "vertex" && !have_vertex) {
         int64_t count = -1;
-        if (w.size() < 3 || std::from_chars(w[2].data(), w[2].data() + w[2].size(), count).ec != std::errc() ||
-            count < 0) {
+        if (w.size() < 3 ||
+            std::from_chars(w[2].data(), w[2].data() + w[2].size(), count).ec != std::errc() || count < 0) {
           print_message_text("ERROR: PLY element vertex has no valid count\n");
           return false;
         }
@@ -118,8 +118,8 @@ bool read_ply_header(BufferedInput& input, PLYheader& header) {
       PLYproperty p;
       if (w.size() < 3 || !type_of(w[1], p.type)) {
         const std::string_view type = w.size() > 1 ? w[1] : std::string_view();
-        print_message("ERROR: PLY vertex property type '%.*s' is not supported\n", static_cast<int>(type.size()),
-                      type.data());
+        print_message("ERROR: PLY vertex property type '%.*s' is not supported\n",
+                      static_cast<int>(type.size()), type.data());
         return false;
       }
       if (header.properties.size() == kMaxProperties) {
@@ -130,8 +130,8 @@ bool read_ply_header(BufferedInput& input, PLYheader& header) {
       header.record_size += static_cast<uint32_t>(p.size());
       header.properties.push_back(std::move(p));
     } else {
-      print_message("ERROR: unknown PLY header line '%.*s'\n", static_cast<int>(std::min<size_t>(line.size(), 80)),
-                    line.data());
+      print_message("ERROR: unknown PLY header line '%.*s'\n",
+                    static_cast<int>(std::min<size_t>(line.size(), 80)), line.data());
       return false;
     }
   }

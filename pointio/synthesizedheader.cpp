@@ -49,7 +49,8 @@ void set_creation_date(LASheader& header, const char* file_name) {
 }
 
 void choose_quantization(LASheader& header, const RequestedTriple& scale, const RequestedTriple& offset) {
-  const bool geographic = header.min_x > -360 && header.min_y > -360 && header.max_x < 360 && header.max_y < 360;
+  const bool geographic =
+      header.min_x > -360 && header.min_y > -360 && header.max_x < 360 && header.max_y < 360;
   double chosen[3] = {geographic ? 1e-7 : 0.01, geographic ? 1e-7 : 0.01, 0.01};
   if (scale) {
     for (size_t a = 0; a < 3; a++) {

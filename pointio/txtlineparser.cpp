@@ -291,7 +291,8 @@ void TXTlineParser::set_returns(LASpoint& point, int return_number, int number_o
   point.number_of_returns = static_cast<uint8_t>(number_of_returns & 7);
 }
 
-bool TXTlineParser::parse_attribute(const char*& p, const char* end, const Attribute& a, LASpoint& point) const {
+bool TXTlineParser::parse_attribute(const char*& p, const char* end, const Attribute& a,
+                                    LASpoint& point) const {
   double value;
   if (!read_real(p, end, value)) return false;
   if (a.pre_scale != 1.0) value *= a.pre_scale;
@@ -315,13 +316,14 @@ bool TXTlineParser::parse_attribute(const char*& p, const char* end, const Attri
     const char* name;
     int low, high;
   };
-  static const Range kRanges[4] = {{"U8", 0, 255}, {"I8", -128, 127}, {"U16", 0, 65535}, {"I16", -32768, 32767}};
+  static const Range kRanges[4] = {
+      {"U8", 0, 255}, {"I8", -128, 127}, {"U16", 0, 65535}, {"I16", -32768, 32767}};
   if (a.data_type >= 1 && a.data_type <= 4) {
     const Range& range = kRanges[a.data_type - 1];
     int v = clamped<int>(r);
     if (v < range.low || v > range.high) {
-      print_message("WARNING: attribute %d of type %s is %d. clamped to [%d %d] range.\n", a.index, range.name, v,
-                    range.low, range.high);
+      print_message("WARNING: attribute %d of type %s is %d. clamped to [%d %d] range.\n", a.index,
+                    range.name, v, range.low, range.high);
       v = v < range.low ? range.low : range.high;
     }
     switch (a.data_type) {
@@ -390,7 +392,8 @@ bool TXTlineParser::parse(std::string_view line, double xyz[3], LASpoint& point)
           digits[k] = hex_digit(p[k]);
           if (digits[k] < 0) return false;
         }
-        for (int k = 0; k < 3; k++) point.rgb[k] = static_cast<uint16_t>(digits[2 * k] * 16 + digits[2 * k + 1]);
+        for (int k = 0; k < 3; k++)
+          point.rgb[k] = static_cast<uint16_t>(digits[2 * k] * 16 + digits[2 * k + 1]);
         p += 6;
         break;
       }
@@ -421,7 +424,8 @@ bool TXTlineParser::parse(std::string_view line, double xyz[3], LASpoint& point)
         double v = static_cast<double>(static_cast<float>(real));
         if (adjust_.translate_scan_angle != 0.0f) v += static_cast<double>(adjust_.translate_scan_angle);
         if (adjust_.scale_scan_angle != 1.0f) v *= static_cast<double>(adjust_.scale_scan_angle);
-        if (!(v >= -128.0 && v <= 127.0)) print_message("WARNING: scan angle %g is out of range of char\n", v);
+        if (!(v >= -128.0 && v <= 127.0))
+          print_message("WARNING: scan angle %g is out of range of char\n", v);
         if (extended_) {
           point.extended_scan_angle = clamped<int16_t>(round_half_away(v * 166.66667));
         } else {
@@ -435,11 +439,13 @@ bool TXTlineParser::parse(std::string_view line, double xyz[3], LASpoint& point)
         const bool returns = op.field == Field::kNumberOfReturns;
         const int limit = extended_ ? 15 : 7;
         if (whole < 0 || whole > limit) {
-          print_message(returns ? (extended_ ? "WARNING: number of returns of given pulse %d is out of range of four bits\n"
-                                             : "WARNING: number of returns of given pulse %d is out of range of three bits\n")
-                                : (extended_ ? "WARNING: return number %d is out of range of four bits\n"
-                                             : "WARNING: return number %d is out of range of three bits\n"),
-                        clamped<int>(static_cast<double>(whole)));
+          print_message(
+              returns ? (extended_
+                             ? "WARNING: number of returns of given pulse %d is out of range of four bits\n"
+                             : "WARNING: number of returns of given pulse %d is out of range of three bits\n")
+                      : (extended_ ? "WARNING: return number %d is out of range of four bits\n"
+                                   : "WARNING: return number %d is out of range of three bits\n"),
+              clamped<int>(static_cast<double>(whole)));
         }
         const int v = static_cast<int>(whole & 15);
         if (returns) {
@@ -486,11 +492,13 @@ bool TXTlineParser::parse(std::string_view line, double xyz[3], LASpoint& point)
             put(3);
             break;
           case Field::kEdge:
-            if (!single_bit) print_message("WARNING: edge of flight line flag %d is out of range of boolean flag\n", v);
+            if (!single_bit)
+              print_message("WARNING: edge of flight line flag %d is out of range of boolean flag\n", v);
             point.edge_of_flight_line = set;
             break;
           default:
-            if (!single_bit) print_message("WARNING: direction of scan flag %d is out of range of boolean flag\n", v);
+            if (!single_bit)
+              print_message("WARNING: direction of scan flag %d is out of range of boolean flag\n", v);
             point.scan_direction_flag = set;
             break;
         }
