@@ -194,6 +194,12 @@ std::unique_ptr<LASreader> LASinputOpener::open_merged() {
     }
     merged->add_file_name(f.name);
   }
+  // Other kinds are opened here, each file with its own settings and its own stream.
+  if (std::strcmp(list_kind, "las") != 0) {
+    merged->set_source_opener([this](const std::string& name, const LASquantizer* quantization) {
+      return open_other_source(las_reader_kind(name, itxt_), name, quantization);
+    });
+  }
   file_name_current_ = file_names_.size();
   if (!merged->open()) {
     print_message("ERROR: cannot open lasreadermerged with %d file names\n",

@@ -1,13 +1,49 @@
 // The point sources other than LAS, built with the settings the input options gave.
+//
+// Sources that parse real coordinates (text, PLY, Shapefiles, rasters) quantize them with the
+// requested scale and offset themselves; those that read integers (BIN, QFIT, like LAS)
+// re-express them in a requantize stage. A source read as part of a merged input delivers its
+// integers in the merged header's quantization instead of the requested one.
 #include <cstring>
 
 #include "common/messages.h"
 #include "pointio/lasinputopener.h"
+#include "pointio/lasreaderasc.h"
+#include "pointio/lasreaderbil.h"
 #include "pointio/lasreaderbin.h"
+#include "pointio/lasreaderdtm.h"
+#include "pointio/lasreaderlas.h"
 #include "pointio/lasreaderply.h"
 #include "pointio/lasreaderqfit.h"
 #include "pointio/lasreadershp.h"
 #include "pointio/lasreadertxt.h"
+#include "pointio/lasrequantize.h"
+
+namespace {
+
+bool is(const char* kind, const char* name) {
+  return std::strcmp(kind, name) == 0;
+}
+
+// The requested scale and offset for a source, or the merged header's quantization.
+struct Quantization {
+  RequestedTriple scale, offset;
+};
+
+Quantization quantization_of(const LASquantizer& q) {
+  return {std::array<double, 3>{q.x_scale_factor, q.y_scale_factor, q.z_scale_factor},
+          std::array<double, 3>{q.x_offset, q.y_offset, q.z_offset}};
+}
+
+template <class Reader>
+std::unique_ptr<Reader> real_source(const Quantization& q) {
+  auto reader = std::make_unique<Reader>();
+  reader->set_scale_factor(q.scale);
+  reader->set_offset(q.offset);
+  return reader;
+}
+
+}  // namespace
 
 std::unique_ptr<LASreaderTXT> LASinputOpener::make_text_reader() const {
   auto reader = std::make_unique<LASreaderTXT>();
@@ -23,54 +59,96 @@ std::unique_ptr<LASreaderTXT> LASinputOpener::make_text_reader() const {
       return nullptr;
     }
   }
-  set_stages_before_open(*reader, false, false);
   return reader;
 }
 
-std::unique_ptr<LASreader> LASinputOpener::open_other_source(const char* kind, const std::string& name) {
-  const char* parse = parse_string_ ? parse_string_->c_str() : nullptr;
-  if (!std::strcmp(kind, "txt")) {
+std::unique_ptr<LASreader> LASinputOpener::open_other_source(const char* kind, const std::string& name,
+                                                             const LASquantizer* merged) const {
+  const Quantization q = merged ? quantization_of(*merged) : Quantization{scale_factor_, offset_};
+  const char* const file = name.c_str();
+  // Integer sources of a merged input are requantized to the merged header; alone, they get the
+  // stages of a single input.
+  const auto integer_stages = [&](LASreader& reader) {
+    if (merged) {
+      reader.set_stage(
+          LASreader::STAGE_REQUANTIZE,
+          std::make_unique<LASrequantizeStage>(LASrequantizeStage::Request{q.scale, q.offset, false}));
+    } else {
+      set_stages_before_open(reader, true, false);
+    }
+  };
+  // Reading a merged input's points needs no counting pass: the merged header has them.
+  const bool populate = populate_header_ && !merged;
+  const auto real_stages = [&](LASreader& reader) {
+    if (!merged) set_stages_before_open(reader, false, false);
+  };
+  if (is(kind, "txt")) {
     std::unique_ptr<LASreaderTXT> reader = make_text_reader();
     if (!reader) return nullptr;
-    if (!reader->open(name.c_str(), 0, parse, skip_lines_, populate_header_)) return nullptr;
+    reader->set_scale_factor(q.scale);
+    reader->set_offset(q.offset);
+    real_stages(*reader);
+    const char* parse = parse_string_ ? parse_string_->c_str() : nullptr;
+    if (!reader->open(file, 0, parse, skip_lines_, populate)) return nullptr;
     return reader;
   }
-  if (!std::strcmp(kind, "shp")) {
-    auto reader = std::make_unique<LASreaderSHP>();
-    reader->set_scale_factor(scale_factor_);
-    reader->set_offset(offset_);
-    set_stages_before_open(*reader, false, false);
-    if (!reader->open(name.c_str())) return nullptr;
+  if (is(kind, "ply")) {
+    auto reader = real_source<LASreaderPLY>(q);
+    real_stages(*reader);
+    if (!reader->open(file, 0, populate)) return nullptr;
     return reader;
   }
-  if (!std::strcmp(kind, "ply")) {
-    auto reader = std::make_unique<LASreaderPLY>();
-    reader->set_scale_factor(scale_factor_);
-    reader->set_offset(offset_);
-    set_stages_before_open(*reader, false, false);
-    if (!reader->open(name.c_str(), 0, populate_header_)) return nullptr;
+  if (is(kind, "shp")) {
+    auto reader = real_source<LASreaderSHP>(q);
+    real_stages(*reader);
+    if (!reader->open(file)) return nullptr;
     return reader;
   }
-  // Integer sources re-express their integers in the requested quantization.
-  if (!std::strcmp(kind, "bin")) {
+  if (is(kind, "asc")) {
+    auto reader = real_source<LASreaderASC>(q);
+    real_stages(*reader);
+    if (!reader->open(file, comma_not_point_)) return nullptr;
+    return reader;
+  }
+  if (is(kind, "bil")) {
+    auto reader = real_source<LASreaderBIL>(q);
+    real_stages(*reader);
+    if (!reader->open(file)) return nullptr;
+    return reader;
+  }
+  if (is(kind, "dtm")) {
+    auto reader = real_source<LASreaderDTM>(q);
+    real_stages(*reader);
+    if (!reader->open(file)) return nullptr;
+    return reader;
+  }
+  if (is(kind, "bin")) {
     auto reader = std::make_unique<LASreaderBIN>();
-    set_stages_before_open(*reader, true, false);
-    if (!reader->open(name.c_str())) return nullptr;
+    integer_stages(*reader);
+    if (!reader->open(file)) return nullptr;
     return reader;
   }
-  if (!std::strcmp(kind, "qfit")) {
+  if (is(kind, "qfit")) {
     auto reader = std::make_unique<LASreaderQFIT>();
-    set_stages_before_open(*reader, true, false);
-    if (!reader->open(name.c_str())) return nullptr;
+    integer_stages(*reader);
+    if (!reader->open(file)) return nullptr;
     return reader;
   }
-  print_message("ERROR: the input format of '%s' is not available in this build\n", name.c_str());
+  if (is(kind, "las")) {  // a LAS file among other kinds in a merged input
+    auto reader = std::make_unique<LASreaderLAS>();
+    if (merged) integer_stages(*reader);
+    if (!reader->open(file, merged ? io_ibuffer_size_ : 512, false, LASreaderLAS::kDecompressAll))
+      return nullptr;
+    return reader;
+  }
+  print_message("ERROR: the input format of '%s' is not available in this build\n", file);
   return nullptr;
 }
 
 std::unique_ptr<LASreader> LASinputOpener::open_text_stdin() {
   std::unique_ptr<LASreaderTXT> reader = make_text_reader();
   if (!reader) return nullptr;
+  set_stages_before_open(*reader, false, false);
   const char* parse = parse_string_ ? parse_string_->c_str() : nullptr;
   if (!reader->open_stdin(0, parse, skip_lines_, populate_header_)) return nullptr;
   return reader;
@@ -91,10 +169,10 @@ bool LASinputOpener::reopen_other_source(std::unique_ptr<LASreader>& reader, con
     }
     return true;
   }
-  std::unique_ptr<LASreader> again = open_source(las_reader_kind(name, itxt_), name);
+  const char* kind = las_reader_kind(name, itxt_);
+  std::unique_ptr<LASreader> again = open_other_source(kind, name, nullptr);
   if (!again) {
-    print_message("ERROR: cannot reopen lasreader%s with file name '%s'\n", las_reader_kind(name, itxt_),
-                  name.c_str());
+    print_message("ERROR: cannot reopen lasreader%s with file name '%s'\n", kind, name.c_str());
     return false;
   }
   again->header.file_source_ID = reader->header.file_source_ID;

@@ -66,26 +66,37 @@ bool LASreaderMerged::open() {
   return open_file(0);
 }
 
+// The source of one file: as the opener says, else LAS (requantized to `quantization` if given).
+std::unique_ptr<LASreader> LASreaderMerged::open_source(const std::string& name,
+                                                        const LASquantizer* quantization) const {
+  if (source_opener_) return source_opener_(name, quantization);
+  std::unique_ptr<LASreaderLAS> reader =
+      quantization ? make_requantizing_reader(*quantization) : std::make_unique<LASreaderLAS>();
+  const uint32_t buffer = quantization ? io_ibuffer_size_ : 512;
+  if (!reader->open(name.c_str(), buffer, false, LASreaderLAS::kDecompressAll)) return nullptr;
+  return reader;
+}
+
 bool LASreaderMerged::read_headers() {
   extents_.clear();
   npoints = 0;
   for (size_t i = 0; i < file_names_.size(); i++) {
-    LASreaderLAS peek;
-    if (!peek.open(file_names_[i].c_str(), 512, false, LASreaderLAS::kDecompressAll)) {
+    std::unique_ptr<LASreader> peek = open_source(file_names_[i], nullptr);
+    if (!peek) {
       print_message("ERROR: could not open lasreaderlas for file '%s'\n", file_names_[i].c_str());
       return false;
     }
-    const LASheader& h = peek.header;
+    const LASheader& h = peek->header;
     FileExtent e;
     // Count only the records the file can hold, so a lying header cannot inflate the total.
-    e.npoints = peek.get_npoints();
-    const int64_t available = peek.max_points_in_file();
+    e.npoints = peek->get_npoints();
+    const int64_t available = peek->max_points_in_file();
     if (available >= 0 && available < e.npoints) e.npoints = available;
     if (e.npoints > 0) e.min_x = h.min_x, e.min_y = h.min_y, e.max_x = h.max_x, e.max_y = h.max_y;
     extents_.push_back(e);
     merge_header(h, i == 0);
     npoints += e.npoints;
-    peek.close();
+    peek->close();
   }
   const bool legacy_only = header.version_minor < 4;
   if (legacy_only && npoints > static_cast<int64_t>(UINT32_MAX)) {
@@ -178,10 +189,9 @@ void LASreaderMerged::fit_quantization() {
 
 bool LASreaderMerged::open_file(size_t index) {
   current_ = index;
-  reader_ = make_requantizing_reader(header);
-  if (!reader_->open(file_names_[index].c_str(), io_ibuffer_size_, false, LASreaderLAS::kDecompressAll)) {
+  reader_ = open_source(file_names_[index], &header);
+  if (!reader_) {
     print_message("ERROR: could not open lasreaderlas for file '%s'\n", file_names_[index].c_str());
-    reader_.reset();
     return false;
   }
   apply_area(*reader_, file_names_[index]);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,12 +11,17 @@
 
 #include "pointio/lasreader.h"
 
-class LASreaderLAS;
-
 class LASreaderMerged : public LASreader {
  public:
   LASreaderMerged();
   ~LASreaderMerged() override;
+
+  // Opens the source of one file: with `quantization` none for the first look at every header,
+  // then with the merged header, whose scale and offset the source must deliver its integers in.
+  // Without one, every file is read as LAS.
+  using SourceOpener =
+      std::function<std::unique_ptr<LASreader>(const std::string& name, const LASquantizer* quantization)>;
+  void set_source_opener(SourceOpener opener) { source_opener_ = std::move(opener); }
 
   // Adds a file that can be opened for reading; answers false (with a message) otherwise.
   bool add_file_name(const std::string& name);
@@ -56,6 +62,7 @@ class LASreaderMerged : public LASreader {
   void fit_quantization();
   bool open_file(size_t index);
   void apply_area(LASreader& reader, const std::string& name) const;
+  std::unique_ptr<LASreader> open_source(const std::string& name, const LASquantizer* quantization) const;
 
   std::vector<std::string> file_names_;
   std::vector<FileExtent> extents_;
@@ -68,5 +75,6 @@ class LASreaderMerged : public LASreader {
   size_t current_ = 0;
   Inside area_ = INSIDE_NONE;
   double area_values_[4] = {0, 0, 0, 0};
-  std::unique_ptr<LASreaderLAS> reader_;
+  SourceOpener source_opener_;
+  std::unique_ptr<LASreader> reader_;
 };

@@ -118,6 +118,7 @@ bool LASreaderSHP::read_header() {
   choose_quantization(header, requested_scale_, requested_offset_);
   snap_bounds(header);
   npoints = estimated_points(shape_type_, file_length);
+  stated_bytes_ = file_length > 0 ? 2 * static_cast<uint64_t>(file_length) : 0;
   header.number_of_point_records = static_cast<uint32_t>(std::min<int64_t>(npoints, UINT32_MAX));
   header.number_of_points_by_return[0] = header.number_of_point_records;
   return true;
@@ -138,7 +139,16 @@ bool LASreaderSHP::read_record() {
   for (;;) {
     uint8_t rh[8];
     const size_t got = input_->read(rh, 8);
-    if (got == 0 && !input_->failed()) return false;  // the end, between records
+    if (got == 0 && !input_->failed()) {
+      // The end, between records: it must be where the header said the file ends.
+      if (input_->consumed() < stated_bytes_) {
+        print_message("ERROR: '%s' ends after %llu of the %llu bytes its header states\n", file_name_.c_str(),
+                      static_cast<unsigned long long>(input_->consumed()),
+                      static_cast<unsigned long long>(stated_bytes_));
+        incomplete = true;
+      }
+      return false;
+    }
     record_number_++;
     if (got != 8) {
       if (!input_->failed()) {

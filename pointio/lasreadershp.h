@@ -49,6 +49,7 @@ class LASreaderSHP : public LASreader {
   RequestedTriple requested_scale_, requested_offset_;
   int32_t shape_type_ = 0;
   int64_t max_points_ = -1;
+  uint64_t stated_bytes_ = 0;  // the file length the header states
   int64_t record_number_ = 0;
   std::vector<uint8_t> content_;  // the current record's content
   int32_t record_points_ = 0;     // points of the current record
