@@ -211,14 +211,57 @@ inline Bytes qfit(int32_t record_length, bool big_endian, const std::vector<Qfit
   const int32_t words = record_length / 4;
   word(record_length);
   for (int k = 1; k < words; k++) word(0);
+  // The point start offset follows the first record; a second header record holds it.
   const int32_t offset = 2 * record_length;
-  word(-9000000);
   word(offset);
-  for (int k = 2; k < words; k++) word(0);
+  for (int k = 1; k < words; k++) word(0);
   for (const QfitRecord& r : records) {
     const int32_t w[11] = {r.time_ms, r.lat,   r.lon,  r.elevation_mm, r.start_signal, r.reflected,
                            r.azimuth, r.pitch, r.roll, r.word10,       r.word11};
     for (int k = 0; k < words; k++) word(k < 11 ? w[k] : 0);
+  }
+  return b;
+}
+
+// PLANS DTM (version 3.1, 200-byte header) of `ncols` x `nrows` cells given column by column from
+// the west, each column from the south, as I16 (data_type 0), I32 (1), F32 (2) or F64 (3).
+struct DtmOptions {
+  double ll_x = 1000, ll_y = 2000, xdim = 2, ydim = 3;
+  int16_t data_type = 2, horizontal_units = 1, vertical_units = 1, coordinate_system = 1, zone = 10,
+          horizontal_datum = 2, vertical_datum = 2;
+  float version = 3.1f;
+  bool padded = true;
+};
+inline Bytes dtm(int32_t ncols, int32_t nrows, const std::vector<double>& cells, const DtmOptions& o = {}) {
+  Bytes b(o.padded ? 200 : 164, 0);
+  std::memcpy(b.data(), "PLANS-PC BINARY .DTM", 20);
+  std::memcpy(b.data() + 21, "written by a test", 17);
+  patch_le(b, 82, o.version);
+  double lo = 1e300, hi = -1e300;
+  for (double c : cells) lo = std::min(lo, c), hi = std::max(hi, c);
+  const double reals[7] = {o.ll_x, o.ll_y, lo, hi, 0.0, o.xdim, o.ydim};
+  for (size_t k = 0; k < 7; k++) patch_le(b, 86 + 8 * k, reals[k]);
+  patch_le(b, 142, ncols);
+  patch_le(b, 146, nrows);
+  const int16_t shorts[7] = {o.horizontal_units, o.vertical_units, o.data_type, o.coordinate_system, o.zone,
+                             o.horizontal_datum, o.vertical_datum};
+  for (size_t k = 0; k < 7; k++) patch_le(b, 150 + 2 * k, shorts[k]);
+
+  for (double c : cells) {
+    switch (o.data_type) {
+      case 0:
+        put_le(b, static_cast<int16_t>(c));
+        break;
+      case 1:
+        put_le(b, static_cast<int32_t>(c));
+        break;
+      case 2:
+        put_le(b, static_cast<float>(c));
+        break;
+      default:
+        put_le(b, c);
+        break;
+    }
   }
   return b;
 }
