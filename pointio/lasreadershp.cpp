@@ -30,7 +30,10 @@ bool is_multipoint(int32_t type) {
   return type == 8 || type == 18 || type == 28;
 }
 
-// The number of points a file of `words` 16-bit words can hold in records of its type.
+// The most points a file of `words` 16-bit words can hold in records of its type. The M values of
+// Z and M records are optional (GDAL writes PointZ and MultiPointZ without them), so the smallest
+// record counts: an estimate that assumed M values would fall short of the points such a file
+// holds, and the points past it would be lost.
 int64_t estimated_points(int32_t type, int64_t words) {
   int64_t n = 0;
   switch (type) {
@@ -38,19 +41,15 @@ int64_t estimated_points(int32_t type, int64_t words) {
       n = (words - 50) / 14;
       break;
     case 11:
-      n = (words - 50) / 22;
-      break;
     case 21:
       n = (words - 50) / 18;
       break;
     case 8:
+    case 28:
       n = (words - 70) / 8;
       break;
     case 18:
-      n = (words - 86) / 16;
-      break;
-    case 28:
-      n = (words - 78) / 12;
+      n = (words - 82) / 12;
       break;
     default:
       break;

@@ -4,7 +4,7 @@
 // give z = 0.
 //
 // The header's bounds come from the file header, the point count is estimated from the file
-// length it states (exact for single points, an upper bound for multipoints). Each record is
+// length it states (exact for Points, an upper bound for the others). Each record is
 // read whole within the length its own header states, and never beyond the bytes that really
 // arrive, so a lying length cannot claim memory the file does not fill.
 #pragma once

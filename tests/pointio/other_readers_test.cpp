@@ -249,9 +249,12 @@ TEST_F(ReaderTest, ShapefilesOfEveryPointTypeDeliverTheirPoints) {
       EXPECT_NEAR(got[k].x, points[k].x, 1e-9);
       EXPECT_NEAR(got[k].z, z ? points[k].z : 0.0, 1e-9) << type;
     }
-    // Single points: the count estimated from the file length is exact.
-    if (type == 1 || type == 11 || type == 21) {
-      EXPECT_EQ(reader.get_npoints(), 25) << type;
+    // The count estimated from the file length is exact for Points and never short for the rest
+    // (their M values may be missing, so records may be smaller than these).
+    if (type == 1) {
+      EXPECT_EQ(reader.get_npoints(), 25);
+    } else {
+      EXPECT_GE(reader.get_npoints(), 25) << type;
     }
     EXPECT_FALSE(reader.is_incomplete());
   }
