@@ -8,6 +8,8 @@ jobs=${JOBS:-2}
 fuzz_seconds=${FUZZ_SECONDS:-30}
 # The compressed-stream fuzzers are many small targets (the chunk table and one per item decoder).
 rkp_fuzz_seconds=${RKP_FUZZ_SECONDS:-6}
+# The readers of the other point formats have seven small targets.
+reader_fuzz_seconds=${READER_FUZZ_SECONDS:-8}
 
 echo "== formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
@@ -42,7 +44,12 @@ for target in build/fuzz/tests/fuzz/fuzz_*; do
   [ -d "$seeds" ] || seeds="tests/fuzz/corpus_$(echo "${name#fuzz_}" | cut -d_ -f1)"
   [ -d "$seeds" ] || seeds=""
   seconds=$fuzz_seconds
-  case "$name" in fuzz_rkp_*) seconds=$rkp_fuzz_seconds ;; fuzz_lax) seconds=${LAX_FUZZ_SECONDS:-10} ;; fuzz_breakline_shp) seconds=${BREAKLINE_FUZZ_SECONDS:-8} ;; esac
+  case "$name" in
+    fuzz_rkp_*) seconds=$rkp_fuzz_seconds ;;
+    fuzz_lax) seconds=${LAX_FUZZ_SECONDS:-10} ;;
+    fuzz_breakline_shp) seconds=${BREAKLINE_FUZZ_SECONDS:-8} ;;
+    fuzz_reader_*) seconds=$reader_fuzz_seconds ;;
+  esac
   echo "-- $name"
   "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$corpus" $seeds 2>&1 | tail -n 12
 done

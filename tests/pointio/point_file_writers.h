@@ -47,7 +47,7 @@ void patch_le(Bytes& b, size_t at, T v) {
 inline bool write_file(const std::string& path, const void* data, size_t size) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
-  const bool ok = std::fwrite(data, 1, size, f) == size;
+  const bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
   return std::fclose(f) == 0 && ok;
 }
 inline bool write_file(const std::string& path, const Bytes& b) {
