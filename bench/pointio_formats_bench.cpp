@@ -9,11 +9,11 @@
 #include <string>
 
 #include "common/messages.h"
-#include "pointio/lasreaderasc.h"
-#include "pointio/lasreaderbil.h"
-#include "pointio/lasreadertxt.h"
-#include "pointio/synthesizedheader.h"
-#include "pointio/txtlineparser.h"
+#include "pointio/detail/lasreaderasc.h"
+#include "pointio/detail/lasreaderbil.h"
+#include "pointio/detail/lasreadertxt.h"
+#include "pointio/detail/synthesizedheader.h"
+#include "pointio/detail/txtlineparser.h"
 #include "tests/pointio/point_file_writers.h"
 
 namespace {
@@ -126,7 +126,8 @@ const std::string& asc_file() {
 
 const std::string& bil_file() {
   static const std::string name = [] {
-    pf::write_file(folder() + "/grid.hdr", "ncols " + std::to_string(kSide) + "\nnrows " + std::to_string(kSide) +
+    pf::write_file(folder() + "/grid.hdr", "ncols " + std::to_string(kSide) + "\nnrows " +
+                                               std::to_string(kSide) +
                                                "\nnbits 32\npixeltype float\nulxmap 500000\nulymap 4003000\n"
                                                "xdim 1\nydim 1\nnodata -9999\n");
     pf::Bytes cells;
@@ -169,7 +170,13 @@ void BM_BilSource(benchmark::State& state) {
 
 BENCHMARK(BM_LineParser)->Unit(benchmark::kMillisecond);
 // range(0): 0 plain, 1 gzip, 2 zip; range(1): populate
-BENCHMARK(BM_TextSource)->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})->Args({2, 0})->Args({2, 1})
+BENCHMARK(BM_TextSource)
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({2, 0})
+    ->Args({2, 1})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AscSource)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BilSource)->Unit(benchmark::kMillisecond);

@@ -1,4 +1,4 @@
-#include "pointio/bufferedinput.h"
+#include "pointio/detail/bufferedinput.h"
 
 #include <algorithm>
 #include <cstring>

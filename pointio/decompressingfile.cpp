@@ -1,4 +1,4 @@
-#include "pointio/decompressingfile.h"
+#include "pointio/detail/decompressingfile.h"
 
 #include <archive.h>
 #include <archive_entry.h>

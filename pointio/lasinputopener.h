@@ -4,12 +4,13 @@
 // reader per input.
 //
 // A reader is a source followed by stages (pointio/laspointstage.h). open() picks the source by
-// the file name (reader_kind: LAS and compressed files go to LASreaderLAS, other kinds to their
-// own readers once they exist) and make_las_reader sets the stages that must be in place before
-// the source opens (requantize, and the filter and transform the point stages built from the
-// command line); the area of interest is set after the open. A new source kind is one more entry in the kind
-// table and one more branch in open_single that constructs and opens it; reopen() opens it again the same
-// way, and calls reset on the stages of the reader it hands back.
+// the file name (las_reader_kind: LAS and compressed files go to LASreaderLAS; text, BIN, SHP, ASC,
+// BIL, DTM, PLY and QFIT to their readers in pointio/detail/, opened in lasinputopener_sources.cpp)
+// and set_stages_before_open sets the stages that must be in place before the source opens
+// (requantize for sources of integers, and the filter and transform the point stages built from
+// the command line); the area of interest is set after the open. A new source kind is one more
+// entry in the kind table and one more branch in open_other_source; reopen() opens it again the
+// same way, and calls reset on the stages of the reader it hands back.
 #pragma once
 
 #include <array>

@@ -7,16 +7,16 @@
 #include <cstring>
 
 #include "common/messages.h"
+#include "pointio/detail/lasreaderasc.h"
+#include "pointio/detail/lasreaderbil.h"
+#include "pointio/detail/lasreaderbin.h"
+#include "pointio/detail/lasreaderdtm.h"
+#include "pointio/detail/lasreaderply.h"
+#include "pointio/detail/lasreaderqfit.h"
+#include "pointio/detail/lasreadershp.h"
+#include "pointio/detail/lasreadertxt.h"
 #include "pointio/lasinputopener.h"
-#include "pointio/lasreaderasc.h"
-#include "pointio/lasreaderbil.h"
-#include "pointio/lasreaderbin.h"
-#include "pointio/lasreaderdtm.h"
 #include "pointio/lasreaderlas.h"
-#include "pointio/lasreaderply.h"
-#include "pointio/lasreaderqfit.h"
-#include "pointio/lasreadershp.h"
-#include "pointio/lasreadertxt.h"
 #include "pointio/lasrequantize.h"
 
 namespace {

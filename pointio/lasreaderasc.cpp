@@ -1,4 +1,4 @@
-#include "pointio/lasreaderasc.h"
+#include "pointio/detail/lasreaderasc.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/messages.h"
-#include "pointio/lasvlrraster.h"
+#include "pointio/detail/lasvlrraster.h"
 
 namespace {
 

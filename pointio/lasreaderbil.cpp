@@ -1,4 +1,4 @@
-#include "pointio/lasreaderbil.h"
+#include "pointio/detail/lasreaderbil.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "common/messages.h"
-#include "pointio/bufferedinput.h"
-#include "pointio/lasvlrraster.h"
+#include "pointio/detail/bufferedinput.h"
+#include "pointio/detail/lasvlrraster.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "pointio/lasreaderbin.h"
+#include "pointio/detail/lasreaderbin.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "common/messages.h"
-#include "pointio/synthesizedheader.h"
+#include "pointio/detail/synthesizedheader.h"
 
 namespace {
 

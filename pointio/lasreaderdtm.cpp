@@ -1,4 +1,4 @@
-#include "pointio/lasreaderdtm.h"
+#include "pointio/detail/lasreaderdtm.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/messages.h"
-#include "pointio/lasvlrraster.h"
+#include "pointio/detail/lasvlrraster.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ struct ZoneCode {
   int32_t epsg;
 };
 constexpr ZoneCode kNad83StatePlanes[] = {
-#include "pointio/dtm_state_planes.inc"
+#include "pointio/detail/dtm_state_planes.inc"
 };
 
 }  // namespace

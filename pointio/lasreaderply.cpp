@@ -1,4 +1,4 @@
-#include "pointio/lasreaderply.h"
+#include "pointio/detail/lasreaderply.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,11 @@
-#include "pointio/lasreaderqfit.h"
+#include "pointio/detail/lasreaderqfit.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "common/messages.h"
-#include "pointio/synthesizedheader.h"
+#include "pointio/detail/synthesizedheader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "pointio/lasreadershp.h"
+#include "pointio/detail/lasreadershp.h"
 
 #include <algorithm>
 #include <cstring>

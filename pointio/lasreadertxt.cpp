@@ -1,4 +1,4 @@
-#include "pointio/lasreadertxt.h"
+#include "pointio/detail/lasreadertxt.h"
 
 #include <algorithm>
 #include <charconv>

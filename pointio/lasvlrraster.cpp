@@ -1,10 +1,10 @@
-#include "pointio/lasvlrraster.h"
+#include "pointio/detail/lasvlrraster.h"
 
 #include "common/messages.h"
 #include "pointio/bytestreamin.h"
 #include "pointio/bytestreamout.h"
+#include "pointio/detail/synthesizedheader.h"
 #include "pointio/lasheader.h"
-#include "pointio/synthesizedheader.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "pointio/plyheader.h"
+#include "pointio/detail/plyheader.h"
 
 #include <algorithm>
 #include <charconv>
 #include <string_view>
 
 #include "common/messages.h"
-#include "pointio/bufferedinput.h"
+#include "pointio/detail/bufferedinput.h"
 
 namespace {
 

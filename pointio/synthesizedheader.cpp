@@ -1,4 +1,4 @@
-#include "pointio/synthesizedheader.h"
+#include "pointio/detail/synthesizedheader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

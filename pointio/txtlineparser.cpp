@@ -1,4 +1,4 @@
-#include "pointio/txtlineparser.h"
+#include "pointio/detail/txtlineparser.h"
 
 #include <charconv>
 #include <cmath>

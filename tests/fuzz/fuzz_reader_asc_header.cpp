@@ -6,8 +6,8 @@
 
 #include "common/messages.h"
 #include "memory_file.h"
-#include "pointio/bufferedinput.h"
-#include "pointio/lasreaderasc.h"
+#include "pointio/detail/bufferedinput.h"
+#include "pointio/detail/lasreaderasc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MessageCollector quiet;

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "common/messages.h"
-#include "pointio/bufferedinput.h"
-#include "pointio/lasreaderbil.h"
+#include "pointio/detail/bufferedinput.h"
+#include "pointio/detail/lasreaderbil.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include "common/messages.h"
 #include "memory_file.h"
-#include "pointio/bufferedinput.h"
-#include "pointio/lasreaderply.h"
-#include "pointio/plyheader.h"
+#include "pointio/detail/bufferedinput.h"
+#include "pointio/detail/lasreaderply.h"
+#include "pointio/detail/plyheader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MessageCollector quiet;

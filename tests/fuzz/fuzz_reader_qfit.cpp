@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "common/messages.h"
-#include "pointio/lasreaderqfit.h"
+#include "pointio/detail/lasreaderqfit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MessageCollector quiet;

@@ -4,7 +4,7 @@
 
 #include "common/messages.h"
 #include "memory_file.h"
-#include "pointio/lasreadershp.h"
+#include "pointio/detail/lasreadershp.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MessageCollector quiet;

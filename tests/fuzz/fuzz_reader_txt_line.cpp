@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "common/messages.h"
+#include "pointio/detail/synthesizedheader.h"
+#include "pointio/detail/txtlineparser.h"
 #include "pointio/lasheader.h"
 #include "pointio/laspoint.h"
-#include "pointio/synthesizedheader.h"
-#include "pointio/txtlineparser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MessageCollector quiet;

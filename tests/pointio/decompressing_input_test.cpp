@@ -13,8 +13,8 @@
 
 #include "common/messages.h"
 #include "point_file_writers.h"
-#include "pointio/bufferedinput.h"
-#include "pointio/decompressingfile.h"
+#include "pointio/detail/bufferedinput.h"
+#include "pointio/detail/decompressingfile.h"
 
 namespace {
 

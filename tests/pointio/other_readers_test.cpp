@@ -11,14 +11,14 @@
 
 #include "common/messages.h"
 #include "point_file_writers.h"
-#include "pointio/lasreaderasc.h"
-#include "pointio/lasreaderbil.h"
-#include "pointio/lasreaderbin.h"
-#include "pointio/lasreaderdtm.h"
-#include "pointio/lasreaderply.h"
-#include "pointio/lasreaderqfit.h"
-#include "pointio/lasreadershp.h"
-#include "pointio/lasvlrraster.h"
+#include "pointio/detail/lasreaderasc.h"
+#include "pointio/detail/lasreaderbil.h"
+#include "pointio/detail/lasreaderbin.h"
+#include "pointio/detail/lasreaderdtm.h"
+#include "pointio/detail/lasreaderply.h"
+#include "pointio/detail/lasreaderqfit.h"
+#include "pointio/detail/lasreadershp.h"
+#include "pointio/detail/lasvlrraster.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "common/messages.h"
 #include "point_file_writers.h"
-#include "pointio/lasreadertxt.h"
+#include "pointio/detail/lasreadertxt.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 # Writes the table from NAD83 State Plane zone numbers (the USGS/FIPS zone codes PLANS DTM files
 # carry) to the EPSG codes of the metric projected systems, from the EPSG dataset that Debian's
 # proj-data package installs as an SQLite database.
-# Usage: tools/pointio/make_dtm_state_planes.sh [proj.db] > pointio/dtm_state_planes.inc
+# Usage: tools/pointio/make_dtm_state_planes.sh [proj.db] > pointio/detail/dtm_state_planes.inc
 #
 # The dataset names each zone's map projection "SPCS83 <zone> (meters)" with a conversion code
 # 1SSZZ, where SS is the state's number and ZZ is 30 plus the zone's number within the state, so

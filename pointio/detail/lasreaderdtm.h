@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
-#include "pointio/decompressingfile.h"
+#include "pointio/detail/decompressingfile.h"
+#include "pointio/detail/synthesizedheader.h"
 #include "pointio/lasreader.h"
-#include "pointio/synthesizedheader.h"
 
 struct DTMheader {
   char description[62] = {};

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "pointio/bufferedinput.h"
+#include "pointio/detail/bufferedinput.h"
+#include "pointio/detail/plyheader.h"
+#include "pointio/detail/synthesizedheader.h"
+#include "pointio/detail/txtlineparser.h"
 #include "pointio/lasreader.h"
-#include "pointio/plyheader.h"
-#include "pointio/synthesizedheader.h"
-#include "pointio/txtlineparser.h"
 
 class LASreaderPLY : public LASreader {
  public:

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "pointio/bufferedinput.h"
+#include "pointio/detail/bufferedinput.h"
+#include "pointio/detail/synthesizedheader.h"
 #include "pointio/lasreader.h"
-#include "pointio/synthesizedheader.h"
 
 class LASreaderSHP : public LASreader {
  public:

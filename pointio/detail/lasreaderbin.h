@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "pointio/decompressingfile.h"
+#include "pointio/detail/decompressingfile.h"
 #include "pointio/lasreader.h"
 
 class LASreaderBIN : public LASreader {

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "pointio/decompressingfile.h"
+#include "pointio/detail/decompressingfile.h"
+#include "pointio/detail/synthesizedheader.h"
 #include "pointio/lasreader.h"
-#include "pointio/synthesizedheader.h"
 
 class BufferedInput;
 

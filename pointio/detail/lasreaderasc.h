@@ -18,9 +18,9 @@
 #include <string>
 #include <string_view>
 
-#include "pointio/bufferedinput.h"
+#include "pointio/detail/bufferedinput.h"
+#include "pointio/detail/synthesizedheader.h"
 #include "pointio/lasreader.h"
-#include "pointio/synthesizedheader.h"
 
 // What the header of an ASCII grid says, with corners already turned into cell centres.
 struct ASCgrid {

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "pointio/decompressingfile.h"
+#include "pointio/detail/decompressingfile.h"
 #include "pointio/lasreader.h"
 
 class LASreaderQFIT : public LASreader {

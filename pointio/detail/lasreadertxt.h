@@ -1,7 +1,7 @@
 // The source of points given as lines of text ("x y z", "x,y,z,intensity", PTS and PTX scans),
 // plain, compressed (.gz, .zip, .7z, .rar) or on standard input.
 //
-// A parse string says what each field of a line is (pointio/txtlineparser.h); the point type
+// A parse string says what each field of a line is (pointio/detail/txtlineparser.h); the point type
 // follows from it. With populate, a first pass over the file counts the points and finds their
 // bounds, so the header is exact before the first point is delivered; scale and offset are then
 // chosen for those bounds. Without it (always so for standard input, which cannot be read twice)
@@ -22,10 +22,10 @@
 #include <string>
 #include <vector>
 
-#include "pointio/bufferedinput.h"
+#include "pointio/detail/bufferedinput.h"
+#include "pointio/detail/synthesizedheader.h"
+#include "pointio/detail/txtlineparser.h"
 #include "pointio/lasreader.h"
-#include "pointio/synthesizedheader.h"
-#include "pointio/txtlineparser.h"
 
 class LASreaderTXT : public LASreader {
  public:

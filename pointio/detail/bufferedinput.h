@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "pointio/bytestreamin.h"
-#include "pointio/decompressingfile.h"
+#include "pointio/detail/decompressingfile.h"
 
 class BufferedInput {
  public:
