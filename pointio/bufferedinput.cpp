@@ -6,17 +6,19 @@
 #include "common/messages.h"
 
 BufferedInput::BufferedInput(std::unique_ptr<DecompressingFile> file, size_t buffer_size)
-    : file_(std::move(file)), buffer_(std::max(buffer_size, 2 * kMaxLineLength)) {}
+    : file_(std::move(file)),
+      capacity_(std::max(buffer_size, 2 * kMaxLineLength)),
+      buffer_(std::make_unique_for_overwrite<char[]>(capacity_)) {}
 
 bool BufferedInput::fill() {
   if (eof_ || failed_) return false;
   if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
   // One read: a pipe delivers in small pieces, and what arrived is handed over at once.
-  const int64_t n = file_->read(buffer_.data() + end_, buffer_.size() - end_);
+  const int64_t n = file_->read(buffer_.get() + end_, capacity_ - end_);
   if (n < 0) {
     failed_ = true;
     return false;
@@ -39,7 +41,7 @@ bool BufferedInput::next_line(std::string_view& line) {
   size_t scanned = 0;  // bytes after begin_ known to hold no line end
   bool skipping = false;
   for (;;) {
-    const char* data = buffer_.data();
+    const char* data = buffer_.get();
     const size_t available = end_ - begin_;
     const void* found = std::memchr(data + begin_ + scanned, '\n', available - scanned);
     if (found) {
@@ -78,7 +80,7 @@ bool BufferedInput::next_line(std::string_view& line) {
       if (failed_ || skipping || begin_ == end_) return false;
       // The last line lacks its end.
       const size_t length = end_ - begin_;
-      line = std::string_view(buffer_.data() + begin_, length);
+      line = std::string_view(buffer_.get() + begin_, length);
       consumed_ += length;
       begin_ = end_;
       line_number_++;
@@ -94,7 +96,7 @@ size_t BufferedInput::read(void* destination, size_t size) {
   while (done < size) {
     if (begin_ == end_ && !fill()) break;
     const size_t n = std::min(size - done, end_ - begin_);
-    std::memcpy(out + done, buffer_.data() + begin_, n);
+    std::memcpy(out + done, buffer_.get() + begin_, n);
     begin_ += n;
     done += n;
   }

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
-#include <vector>
 
 #include "pointio/bytestreamin.h"
 #include "pointio/detail/decompressingfile.h"
@@ -41,8 +40,9 @@ class BufferedInput {
   void warn_long_line() const;
 
   std::unique_ptr<DecompressingFile> file_;
-  std::vector<char> buffer_;
-  size_t begin_ = 0, end_ = 0;  // unread bytes
+  size_t capacity_;
+  std::unique_ptr<char[]> buffer_;  // not cleared: only what was read is ever looked at
+  size_t begin_ = 0, end_ = 0;      // unread bytes
   bool eof_ = false, failed_ = false;
   uint64_t line_number_ = 0;
   uint64_t consumed_ = 0;
