@@ -141,4 +141,22 @@ TEST(PointFormats, SeveralArchivesInOneRunEachGetTheirOwnStream) {
   EXPECT_EQ(read_file(dir / "c.txt.wkt"), a);
 }
 
+// Merged text archives are one cloud, each file read through its own stream.
+TEST(PointFormats, MergedArchivesGiveTheContoursOfAllTheirPoints) {
+  TempDir dir("formats_merged");
+  Tile tile(dir, "6000");
+  const size_t half = tile.xyz.size() / 2;
+  const std::vector<pf::XYZ> first(tile.xyz.begin(), tile.xyz.begin() + static_cast<std::ptrdiff_t>(half));
+  const std::vector<pf::XYZ> second(tile.xyz.begin() + static_cast<std::ptrdiff_t>(half), tile.xyz.end());
+  ASSERT_TRUE(
+      pf::write_archive((dir / "a.zip").string(), ARCHIVE_FORMAT_ZIP, {{"a.txt", pf::text_lines(first)}}));
+  ASSERT_TRUE(pf::write_archive((dir / "b.txt.gz").string(), ARCHIVE_FORMAT_RAW,
+                                {{"b.txt", pf::text_lines(second)}}));
+  const ToolRun las = contours(dir, {"-i", "tile.las"});
+  ASSERT_EQ(las.exit_code, 0) << las.err;
+  const ToolRun merged = contours(dir, {"-i", "a.zip", "b.txt.gz", "-merged"});
+  ASSERT_EQ(merged.exit_code, 0) << merged.err;
+  EXPECT_TRUE(merged.out == las.out) << "merged archives give other contours than the whole tile";
+}
+
 }  // namespace
