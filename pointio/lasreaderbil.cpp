@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 
 #include "common/messages.h"
@@ -47,8 +48,13 @@ void split(std::string_view line, std::string_view& key, std::string_view& value
   value = line.substr(j, k - j);
 }
 
-std::unique_ptr<BufferedInput> open_text(const std::string& name) {
-  MessageCollector quiet;  // a missing companion is reported by the caller
+// A companion (.hdr, .blw) is looked for under both spellings of its ending, so one that does not
+// exist is no fault and prints nothing: the caller reports it when neither spelling exists. Opening
+// it is not tried then, because a failed open prints an error, and any error printed fails the run.
+// A companion that exists but cannot be read is a fault and is reported as one.
+std::unique_ptr<BufferedInput> open_companion(const std::string& name) {
+  std::error_code absent;
+  if (!std::filesystem::exists(name, absent)) return nullptr;
   std::unique_ptr<DecompressingFile> file = open_decompressing_file(name.c_str(), "r");
   return file ? std::make_unique<BufferedInput>(std::move(file), 0) : nullptr;
 }
@@ -159,8 +165,8 @@ LASreaderBIL::~LASreaderBIL() {
 }
 
 bool LASreaderBIL::read_companions(const std::string& base) {
-  std::unique_ptr<BufferedInput> hdr = open_text(base + ".hdr");
-  if (!hdr) hdr = open_text(base + ".HDR");
+  std::unique_ptr<BufferedInput> hdr = open_companion(base + ".hdr");
+  if (!hdr) hdr = open_companion(base + ".HDR");
   if (!hdr) {
     print_message("ERROR: cannot open files '%s.hdr' or '%s.HDR'\n", base.c_str(), base.c_str());
     return false;
@@ -180,8 +186,8 @@ void LASreaderBIL::read_world_file(const std::string& base) {
   ulycenter_ = bil_.ulymap;
   bool has_xdim = bil_.has_xdim, has_ydim = bil_.has_ydim, has_ulx = bil_.has_ulxmap,
        has_uly = bil_.has_ulymap;
-  std::unique_ptr<BufferedInput> blw = open_text(base + ".blw");
-  if (!blw) blw = open_text(base + ".BLW");
+  std::unique_ptr<BufferedInput> blw = open_companion(base + ".blw");
+  if (!blw) blw = open_companion(base + ".BLW");
   if (!blw) {
     print_message("WARNING: cannot open files '%s.blw' or '%s.BLW'\n", base.c_str(), base.c_str());
   } else {

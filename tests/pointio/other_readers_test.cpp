@@ -533,8 +533,11 @@ TEST_F(ReaderTest, BilHeadersWorldFilesAndLayouts) {
   const std::string bil = file("t.bil", cells);
   LASreaderBIL reader;
   MessageCollector messages;
+  const unsigned long errors_before = run_error_message_count();
   ASSERT_TRUE(reader.open(bil.c_str()));
   EXPECT_NE(messages.text().find("WARNING: cannot open files"), std::string::npos);
+  // Looking for the world file under both spellings is no error: the run must not fail for it.
+  EXPECT_EQ(run_error_message_count(), errors_before) << messages.text();
   EXPECT_EQ(reader.get_npoints(), 5);
   EXPECT_DOUBLE_EQ(reader.header.min_x, 100);
   EXPECT_DOUBLE_EQ(reader.header.max_x, 120);
@@ -554,6 +557,17 @@ TEST_F(ReaderTest, BilHeadersWorldFilesAndLayouts) {
   points = read_all(placed);
   EXPECT_DOUBLE_EQ(points[4].x, 1004);
   EXPECT_DOUBLE_EQ(points[4].y, 1996);
+
+  // Companions spelt in capitals are found after the lower-case names, again without an error.
+  fs::rename(dir_ / "t.hdr", dir_ / "t.HDR");
+  fs::rename(dir_ / "t.blw", dir_ / "t.BLW");
+  LASreaderBIL capitals;
+  messages.clear();
+  ASSERT_TRUE(capitals.open(bil.c_str())) << messages.text();
+  points = read_all(capitals);
+  ASSERT_EQ(points.size(), 5u);
+  EXPECT_DOUBLE_EQ(points[4].x, 1004);
+  EXPECT_EQ(run_error_message_count(), errors_before) << messages.text();
 }
 
 TEST_F(ReaderTest, BilHeaderWarningsAndFaults) {
