@@ -84,34 +84,64 @@ std::vector<MapPolyline> read_breaklines(const std::string& file_name, const cha
   return lines;
 }
 
-MapSample read_point_sample(const std::vector<std::string>& names, int64_t limit,
-                            std::vector<std::string>& warnings) {
-  MapSample sample;
+PointSampler::PointSampler(const std::vector<std::string>& names, int64_t limit,
+                           std::vector<std::string>& warnings) {
   MessageCollector messages;
-  std::unique_ptr<LASinputOpener> opener = opener_for(names, messages);
-  const int64_t files = std::max<int64_t>(1, opener->file_name_number());
-  const int64_t share = std::max<int64_t>(1, limit / files);
-  sample.xyz.reserve(static_cast<size_t>(std::min<int64_t>(limit, 1 << 20)) * 3);
-  bool first = true;
-  while (opener->active()) {
-    std::unique_ptr<LASreader> reader = opener->open();
-    if (!reader) continue;
-    const int64_t count = std::max<int64_t>(1, reader->get_npoints());
+  opener_ = opener_for(names, messages);
+  const int64_t files = std::max<int64_t>(1, opener_->file_name_number());
+  share_ = std::max<int64_t>(1, limit / files);
+  sample_.xyz.reserve(static_cast<size_t>(std::min<int64_t>(limit, 1 << 20)) * 3);
+  add_as_warnings(messages.text(), warnings);
+}
+
+PointSampler::~PointSampler() {
+  if (reader_) reader_->close();
+}
+
+bool PointSampler::open_next() {
+  while (opener_->active()) {
+    reader_ = opener_->open();
+    if (!reader_) continue;
+    const int64_t count = std::max<int64_t>(1, reader_->get_npoints());
     // Every step-th point: the share spread over the whole file rather than its first scan lines.
-    const int64_t step = std::max<int64_t>(1, (count + share - 1) / share);
-    int64_t index = 0, taken = 0;
-    while (taken < share && reader->read_point()) {
-      if (index++ % step != 0) continue;
-      const LASpoint& p = reader->point;
-      const double z = p.get_z();
-      sample.xyz.insert(sample.xyz.end(), {p.get_x(), p.get_y(), z});
-      sample.min_z = first ? z : std::min(sample.min_z, z);
-      sample.max_z = first ? z : std::max(sample.max_z, z);
-      first = false;
-      taken++;
+    step_ = std::max<int64_t>(1, (count + share_ - 1) / share_);
+    index_ = taken_ = 0;
+    return true;
+  }
+  return false;
+}
+
+bool PointSampler::advance(int64_t budget, std::vector<std::string>& warnings) {
+  MessageCollector messages;
+  bool more = true;
+  for (int64_t read = 0; read < budget;) {
+    if (!reader_ && !open_next()) {
+      more = false;
+      break;
     }
-    reader->close();
+    if (taken_ >= share_ || !reader_->read_point()) {
+      reader_->close();
+      reader_.reset();
+      continue;
+    }
+    read++;
+    if (index_++ % step_ != 0) continue;
+    const LASpoint& p = reader_->point;
+    const double z = p.get_z();
+    const bool first = sample_.xyz.empty();
+    sample_.xyz.insert(sample_.xyz.end(), {p.get_x(), p.get_y(), z});
+    sample_.min_z = first ? z : std::min(sample_.min_z, z);
+    sample_.max_z = first ? z : std::max(sample_.max_z, z);
+    taken_++;
   }
   add_as_warnings(messages.text(), warnings);
-  return sample;
+  return more;
+}
+
+MapSample read_point_sample(const std::vector<std::string>& names, int64_t limit,
+                            std::vector<std::string>& warnings) {
+  PointSampler sampler(names, limit, warnings);
+  while (sampler.advance(1 << 20, warnings)) {
+  }
+  return sampler.take();
 }

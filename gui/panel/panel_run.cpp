@@ -24,6 +24,10 @@
 
 namespace {
 
+// Between two slices of points the window handles its events and redraws. A timeout of 0 added from
+// a timeout callback would run again in the same pass of the toolkit's loop, before any event.
+constexpr double kSampleStepPause = 0.001;
+
 // This program itself: "contourmill" in the command window means the same build as the panel.
 std::string own_executable() {
   std::error_code error;
@@ -146,17 +150,36 @@ void PanelWindow::view_pressed() {
     if (!viewer_->start(kViewerProgramName, words, error)) log("ERROR: " + error + "\n");
     return;
   }
-  // No viewer on this machine: the points seen from above in the map, coloured by elevation.
+  // No viewer on this machine: the points seen from above in the map, coloured by elevation, read
+  // a slice at a time between the window's events.
   const int32_t limit =
       std::clamp(state.sample_points, PanelLimits::kSamplePointsMin, PanelLimits::kSamplePointsMax);
   log(std::string(kViewerProgramName) + " is not on PATH: drawing up to " + std::to_string(limit) +
       " points in the map\n");
-  window_->cursor(FL_CURSOR_WAIT);
-  Fl::flush();
   std::vector<std::string> warnings;
-  MapSample sample = read_point_sample(state.input_files, limit, warnings);
+  sampler_ = std::make_unique<PointSampler>(state.input_files, limit, warnings);
   log_warnings(warnings);
+  Fl::remove_timeout(on_sample_step, this);
+  Fl::add_timeout(kSampleStepPause, on_sample_step, this);
+}
+
+void PanelWindow::on_sample_step(void* self) {
+  static_cast<PanelWindow*>(self)->sample_step();
+}
+
+void PanelWindow::sample_step() {
+  // Small enough that the window answers within a few tens of milliseconds.
+  constexpr int64_t kPointsPerStep = 200000;
+  if (!sampler_) return;
+  std::vector<std::string> warnings;
+  const bool more = sampler_->advance(kPointsPerStep, warnings);
+  log_warnings(warnings);
+  if (more) {
+    Fl::add_timeout(kSampleStepPause, on_sample_step, this);
+    return;
+  }
+  MapSample sample = sampler_->take();
+  sampler_.reset();
   log(std::to_string(sample.xyz.size() / 3) + " points drawn\n");
   map_->set_sample(std::move(sample));
-  window_->cursor(FL_CURSOR_DEFAULT);
 }

@@ -22,6 +22,7 @@
 #include <cstdlib>
 
 #include "common/messages.h"
+#include "gui/map_scene.h"
 #include "gui/panel/child_run.h"
 #include "gui/panel/map_view.h"
 
@@ -109,6 +110,9 @@ PanelWindow::~PanelWindow() {
   closing_ = true;
   window_->hide();
   window_.reset();
+  Fl::remove_timeout(on_sample_step, this);
+  Fl::remove_timeout(on_breaklines_settled, this);
+  sampler_.reset();
   contour_run_.reset();
   viewer_.reset();
   if (transcript_) std::fclose(transcript_);

@@ -1,5 +1,9 @@
 // The panel's window: the shared front-end (input files, clip area, output, projection, map, command
 // window, run log) beside the contour tool's own options, and the RUN and VIEW buttons.
+//
+// For tests that drive the window from outside, CONTOURMILL_GUI_TRANSCRIPT=<file> makes the panel
+// append to that file where its controls are ("widget <name> x y w h"), every command it starts
+// ("command: ..."), every line of its log ("log: ...") and each run's "exit status: <code>".
 #pragma once
 
 #include <cstdio>
@@ -27,6 +31,7 @@ class Fl_Text_Editor;
 class Fl_Widget;
 class ChildRun;
 class MapView;
+class PointSampler;
 
 // Opens the window with `preset` shown and runs the toolkit's loop until it is closed; answers the
 // exit code.
@@ -78,6 +83,8 @@ class PanelWindow {
   // Runs (panel_run.cpp).
   void run_pressed();
   void view_pressed();
+  static void on_sample_step(void* self);
+  void sample_step();
   void log(const std::string& text);
   void log_warnings(const std::vector<std::string>& warnings);
   void run_output(std::string_view text);
@@ -143,8 +150,9 @@ class PanelWindow {
 
   std::unique_ptr<ChildRun> contour_run_;
   std::unique_ptr<ChildRun> viewer_;
-  std::string built_command_;     // the command the panel built last, before any edit
-  std::string breaklines_shown_;  // which breakline files the map shows, to read each only once
+  std::unique_ptr<PointSampler> sampler_;  // VIEW without a viewer: the points being read
+  std::string built_command_;              // the command the panel built last, before any edit
+  std::string breaklines_shown_;           // which breakline files the map shows, to read each only once
   std::vector<std::pair<std::string, Fl_Widget*>> named_widgets_;  // for the transcript
   std::FILE* transcript_ = nullptr;                                // the test hook's file, when asked for
   bool closing_ = false;  // the destructor runs: callbacks change nothing
