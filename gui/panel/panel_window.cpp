@@ -244,16 +244,16 @@ void PanelWindow::build_tool_panel() {
 }
 
 void PanelWindow::build_command_and_log() {
-  command_buffer_ = new Fl_Text_Buffer();
+  command_buffer_ = std::make_unique<Fl_Text_Buffer>();
   command_ = new Fl_Text_Editor(10, 615, kWindowWidth - 20, 50, "command (may be edited before RUN):");
   command_->align(FL_ALIGN_TOP_LEFT);
-  command_->buffer(command_buffer_);
+  command_->buffer(command_buffer_.get());
   command_->wrap_mode(Fl_Text_Display::WRAP_AT_BOUNDS, 0);
   named_widgets_.emplace_back("command", command_);
-  log_buffer_ = new Fl_Text_Buffer();
+  log_buffer_ = std::make_unique<Fl_Text_Buffer>();
   log_ = new Fl_Text_Display(10, 690, kWindowWidth - 20, 80, "run log:");
   log_->align(FL_ALIGN_TOP_LEFT);
-  log_->buffer(log_buffer_);
+  log_->buffer(log_buffer_.get());
   log_->textfont(FL_COURIER);
   log_->textsize(12);
   status_ = new Fl_Box(10, 773, kWindowWidth - 20, 22, "no run yet");

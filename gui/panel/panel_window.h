@@ -142,9 +142,9 @@ class PanelWindow {
   Fl_Button* run_button_ = nullptr;
 
   // Command window, log and status.
-  Fl_Text_Buffer* command_buffer_ = nullptr;
+  std::unique_ptr<Fl_Text_Buffer> command_buffer_;  // the editors show these, but do not own them
   Fl_Text_Editor* command_ = nullptr;
-  Fl_Text_Buffer* log_buffer_ = nullptr;
+  std::unique_ptr<Fl_Text_Buffer> log_buffer_;
   Fl_Text_Display* log_ = nullptr;
   Fl_Box* status_ = nullptr;
 
