@@ -8,7 +8,6 @@
 
 #ifdef CONTOURMILL_WITH_FLTK
 #include "gui/panel/panel_window.h"
-#endif
 
 namespace {
 
@@ -21,6 +20,7 @@ bool display_named() {
 }
 
 }  // namespace
+#endif
 
 bool graphical_panel_can_open() {
 #ifdef CONTOURMILL_WITH_FLTK
