@@ -305,4 +305,166 @@ TEST(CtinTest, RandomBreaklinesGiveAConstrainedDelaunayTriangulation) {
   }
 }
 
+// Star-shaped lake polygons on integer coordinates, apart from each other, among random input
+// points. A lake triangle's centroid lies inside a lake and every other triangle's outside it (no
+// triangle straddles a shore, whose segments are all edges), by an exact crossing-number test.
+namespace lakes {
+
+struct Vertex {
+  int64_t x, y;
+};
+using Polygon = std::vector<Vertex>;
+
+int64_t cross(Vertex o, Vertex a, Vertex b) {
+  return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+// Whether q, which lies on no edge, is inside `polygon` (with every coordinate times `scale`).
+bool inside(const Polygon& polygon, int64_t scale, Vertex q) {
+  bool in = false;
+  for (size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
+    const Vertex a{polygon[j].x * scale, polygon[j].y * scale}, b{polygon[i].x * scale, polygon[i].y * scale};
+    if ((a.y > q.y) == (b.y > q.y)) continue;
+    // The edge crosses the horizontal through q: right of q when q lies left of the upward edge.
+    const bool upward = b.y > a.y;
+    if ((cross(a, b, q) > 0) == upward) in = !in;
+  }
+  return in;
+}
+
+// Up to `corners` grid points within `radius` of the centre, sorted by angle around it; empty when
+// they do not surround the centre (a gap of half a turn or more) or are fewer than three.
+Polygon star(std::mt19937& rng, Vertex centre, int radius, int corners) {
+  std::uniform_int_distribution<int> offset(-radius, radius);
+  Polygon p;
+  for (int i = 0; i < corners; i++) {
+    const Vertex v{centre.x + offset(rng), centre.y + offset(rng)};
+    const int64_t dx = v.x - centre.x, dy = v.y - centre.y;
+    if ((dx == 0 && dy == 0) || dx * dx + dy * dy > int64_t{radius} * radius) continue;
+    p.push_back(v);
+  }
+  const auto half = [&](Vertex v) { return v.y < centre.y || (v.y == centre.y && v.x < centre.x); };
+  std::sort(p.begin(), p.end(), [&](Vertex a, Vertex b) {
+    if (half(a) != half(b)) return half(b);
+    return cross(centre, a, b) > 0;
+  });
+  // Two corners in one direction from the centre would fold the polygon back on itself.
+  p.erase(std::unique(p.begin(), p.end(),
+                      [&](Vertex a, Vertex b) { return half(a) == half(b) && cross(centre, a, b) == 0; }),
+          p.end());
+  if (p.size() < 3) return {};
+  for (size_t i = 0; i < p.size(); i++) {
+    if (cross(centre, p[i], p[(i + 1) % p.size()]) <= 0) return {};
+  }
+  return p;
+}
+
+// Lakes whose discs keep apart, so no two shores touch and no land is enclosed between lakes.
+std::vector<Polygon> random_lakes(std::mt19937& rng, int count) {
+  std::uniform_int_distribution<int> place(-10, 410), size(6, 60), corners(3, 30);
+  std::vector<std::pair<Vertex, int>> discs;
+  std::vector<Polygon> lakes;
+  for (int attempt = 0; attempt < 1000 && static_cast<int>(lakes.size()) < count; attempt++) {
+    const Vertex c{place(rng), place(rng)};
+    const int r = size(rng);
+    bool apart = true;
+    for (const auto& [o, s] : discs) {
+      const int64_t dx = c.x - o.x, dy = c.y - o.y;
+      apart = apart && dx * dx + dy * dy > int64_t{r + s + 2} * (r + s + 2);
+    }
+    if (!apart) continue;
+    Polygon p = star(rng, c, r, corners(rng));
+    if (p.empty()) continue;
+    discs.emplace_back(c, r);
+    lakes.push_back(std::move(p));
+  }
+  return lakes;
+}
+
+struct FlagCounts {
+  int lake = 0, land = 0;
+};
+
+// Compares every finite triangle's lake flag with the polygons.
+FlagCounts expect_flags_match_polygons(const CTIN& tin, const Points& pts,
+                                       const std::vector<Polygon>& lakes) {
+  FlagCounts counts;
+  for (int32_t t = 0; t < tin.triangle_count(); t++) {
+    const TINtriangle& T = tin.triangles()[t];
+    if (!tin_in_use(T) || tin_is_infinite(T)) continue;
+    // Three times the centroid, so that it stays on the integers.
+    Vertex centroid{0, 0};
+    for (uint32_t v : T.V) {
+      centroid.x += static_cast<int64_t>(pts.at(v)[0]);
+      centroid.y += static_cast<int64_t>(pts.at(v)[1]);
+    }
+    bool in_lake = false;
+    for (const Polygon& lake : lakes) in_lake = in_lake || inside(lake, 3, centroid);
+    const bool lake_flag = (T.link_or_flags & TIN_LAKE) != 0;
+    (lake_flag ? counts.lake : counts.land)++;
+    EXPECT_EQ(lake_flag, in_lake) << "triangle " << t << " with centroid (" << centroid.x << " " << centroid.y
+                                  << ") / 3";
+  }
+  return counts;
+}
+
+}  // namespace lakes
+
+TEST(CtinTest, LakeFlagsAreExactlyTheTrianglesInsideRandomLakes) {
+  using namespace lakes;
+  FlagCounts total;
+  for (uint32_t seed = 1; seed <= 24; seed++) {
+    SCOPED_TRACE(seed);
+    std::mt19937 rng(seed);
+    const std::vector<Polygon> polygons = random_lakes(rng, 1 + static_cast<int>(seed % 6));
+    ASSERT_FALSE(polygons.empty());
+    Points pts;
+    for (const Polygon& p : polygons) {
+      for (const Vertex& v : p) pts.add(static_cast<double>(v.x), static_cast<double>(v.y));
+    }
+    const uint32_t breakline_points = pts.size();
+    std::uniform_int_distribution<int> coord(0, 400);
+    for (int i = 0; i < 1000; i++) pts.add(coord(rng), coord(rng));
+
+    CTIN tin;
+    ASSERT_TRUE(tin.clean(pts.size(), pts.v.data()));
+    uint32_t next = 0;
+    for (const Polygon& p : polygons) {
+      std::vector<uint32_t> corner;
+      for (size_t i = 0; i < p.size(); i++, next++) {
+        uint32_t existing;
+        const CTIN::Added r = tin.add_point(next, existing);
+        ASSERT_TRUE(r == CTIN::Added::kInserted || r == CTIN::Added::kDuplicate);
+        corner.push_back(r == CTIN::Added::kInserted ? next : existing);
+      }
+      for (size_t i = 0; i < corner.size(); i++) {
+        ASSERT_TRUE(tin.insert_segment(corner[i], corner[(i + 1) % corner.size()]));
+      }
+    }
+    tin.flag_enclosed();
+    expect_flags_match_polygons(tin, pts, polygons);
+
+    // The input points follow. Odd seeds drop those in lakes first as the driver does; even seeds
+    // insert them all, so lake triangles are also split by points inside them.
+    const bool drop_lake_points = seed % 2 == 1;
+    for (uint32_t i = breakline_points; i < pts.size(); i++) {
+      if (drop_lake_points) {
+        const CTINlocation where = tin.locate(pts.at(i));
+        if (where.kind == CTINlocation::kTriangle &&
+            (tin.triangles()[where.triangle].link_or_flags & TIN_LAKE))
+          continue;
+      }
+      ASSERT_NE(add(tin, i, false), CTIN::Added::kRejected);
+    }
+    const FlagCounts counts = expect_flags_match_polygons(tin, pts, polygons);
+    check_structure(tin, pts);
+    total.lake += counts.lake;
+    total.land += counts.land;
+    if (HasFailure()) return;
+  }
+  // Both kinds in numbers, or the comparison would mean little.
+  EXPECT_GT(total.lake, 1000);
+  EXPECT_GT(total.land, 10000);
+}
+
 }  // namespace
