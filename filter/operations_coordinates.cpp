@@ -170,6 +170,12 @@ std::unique_ptr<LASoperation> copy_register(const ArgValues& a, LASregisters& r,
                                                                                                   args);
 }
 
+void translate_xyz(MoveThree& g, LASpoint& p, int64_t& o) {
+  move_x(p, g.a, g.x, o);
+  move_y(p, g.b, g.y, o);
+  move_z(p, g.c, g.z, o);
+}
+
 using D1 = One<double>;
 using D2 = Two<double>;
 using D3 = Three<double>;
@@ -180,26 +186,23 @@ using I3 = Three<int32_t>;
 const OperationOption kOptions[] = {
     {"-translate_x", "offset", "F",
      [](const ArgValues& a, LASregisters&) {
-       return make_op<([](const D1& g, LASpoint& p, int64_t& o) { set_x(p, p.get_x() + g.a, o); })>(
-           "translate_x", 0, D1{a.f64[0]});
+       return make_op<([](MoveOne& g, LASpoint& p, int64_t& o) { move_x(p, g.a, g.shift, o); })>(
+           "translate_x", 0, MoveOne{a.f64[0], {}});
      }},
     {"-translate_y", "offset", "F",
      [](const ArgValues& a, LASregisters&) {
-       return make_op<([](const D1& g, LASpoint& p, int64_t& o) { set_y(p, p.get_y() + g.a, o); })>(
-           "translate_y", 0, D1{a.f64[0]});
+       return make_op<([](MoveOne& g, LASpoint& p, int64_t& o) { move_y(p, g.a, g.shift, o); })>(
+           "translate_y", 0, MoveOne{a.f64[0], {}});
      }},
     {"-translate_z", "offset", "F",
      [](const ArgValues& a, LASregisters&) {
-       return make_op<([](const D1& g, LASpoint& p, int64_t& o) { set_z(p, p.get_z() + g.a, o); })>(
-           "translate_z", kZ, D1{a.f64[0]});
+       return make_op<([](MoveOne& g, LASpoint& p, int64_t& o) { move_z(p, g.a, g.shift, o); })>(
+           "translate_z", kZ, MoveOne{a.f64[0], {}});
      }},
     {"-translate_xyz", "offset_x offset_y offset_z", "FFF",
      [](const ArgValues& a, LASregisters&) {
-       return make_op<([](const D3& g, LASpoint& p, int64_t& o) {
-         set_x(p, p.get_x() + g.a, o);
-         set_y(p, p.get_y() + g.b, o);
-         set_z(p, p.get_z() + g.c, o);
-       })>("translate_xyz", kZ, D3{a.f64[0], a.f64[1], a.f64[2]});
+       return make_op<translate_xyz>("translate_xyz", kZ,
+                                     MoveThree{a.f64[0], a.f64[1], a.f64[2], {}, {}, {}});
      }},
     {"-scale_x", "scale", "F",
      [](const ArgValues& a, LASregisters&) {
@@ -431,11 +434,8 @@ int parse_comma_list_option(const ArgumentCursor& w, std::unique_ptr<LASoperatio
       return -1;
     }
     if (values.size() == 3) {
-      made = make_op<([](const D3& g, LASpoint& p, int64_t& o) {
-        set_x(p, p.get_x() + g.a, o);
-        set_y(p, p.get_y() + g.b, o);
-        set_z(p, p.get_z() + g.c, o);
-      })>("translate_xyz", kZ, D3{values[0], values[1], values[2]});
+      made =
+          make_op<translate_xyz>("translate_xyz", kZ, MoveThree{values[0], values[1], values[2], {}, {}, {}});
     } else {
       made = std::make_unique<TransformHelmert>(values.data());
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 #include "filter/lasoperation.h"
@@ -51,6 +52,57 @@ inline int32_t add_raw(int32_t v, int64_t offset, int64_t& overflow) {
   const int64_t sum = static_cast<int64_t>(v) + offset;
   if (sum < INT32_MIN || sum > INT32_MAX) overflow++;
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(sum)));
+}
+
+// A real move of one coordinate by a constant, as its stored integer sees it. With the usual
+// scales a move is a whole number of quanta (1.5 m is 150 quanta of 0.01 m), and then quantising
+// the moved real value, scale * v + offset + translation, always gives v + quanta: the rounding
+// of the real arithmetic stays far below the half quantum that could change the result. That
+// integer addition replaces the real arithmetic and its division, whose latency made the move the
+// dearest step of a transformed point. The check is made again whenever the scale or the offset differs
+// from the last point's, and a move that is not provably whole keeps the real arithmetic, so the
+// result is the same integer, overflow counted alike, either way.
+class QuantumShift {
+ public:
+  int32_t move(int32_t v, double translation, double scale, double offset, int64_t& overflow) {
+    if (scale != scale_ || offset != offset_) prepare(translation, scale, offset);
+    if (whole_) return add_raw(v, quanta_, overflow);
+    return store_real(scale * v + offset + translation, scale, offset, overflow);
+  }
+
+ private:
+  void prepare(double translation, double scale, double offset) {
+    scale_ = scale;
+    offset_ = offset;
+    whole_ = false;
+    if (!(scale > 0.0) || !std::isfinite(scale) || !std::isfinite(offset) || !std::isfinite(translation))
+      return;
+    const double quanta = translation / scale;
+    if (!(std::fabs(quanta) < 0x1p40)) return;
+    quanta_ = static_cast<int64_t>(std::llround(quanta));
+    // The real path rounds five times on values no larger than `largest`; each rounding is within
+    // 2^-53 of its value. The sum of their errors, in quanta, plus how far the move is from whole
+    // must stay below a quarter quantum (half a quantum would decide the rounding; the margin
+    // takes the final rounding of q +- 0.5 as well).
+    const double largest = 0x1p31 * scale + std::fabs(offset) + std::fabs(translation);
+    const double error = 16.0 * 0x1p-53 * largest / scale + 0x1p-51 * std::fabs(quanta);
+    whole_ = std::fabs(quanta - static_cast<double>(quanta_)) + error < 0.25;
+  }
+
+  double scale_ = std::numeric_limits<double>::quiet_NaN();  // never equal: the first point prepares
+  double offset_ = 0.0;
+  int64_t quanta_ = 0;
+  bool whole_ = false;
+};
+
+inline void move_x(LASpoint& p, double translation, QuantumShift& shift, int64_t& overflow) {
+  p.X = shift.move(p.X, translation, p.quantizer->x_scale_factor, p.quantizer->x_offset, overflow);
+}
+inline void move_y(LASpoint& p, double translation, QuantumShift& shift, int64_t& overflow) {
+  p.Y = shift.move(p.Y, translation, p.quantizer->y_scale_factor, p.quantizer->y_offset, overflow);
+}
+inline void move_z(LASpoint& p, double translation, QuantumShift& shift, int64_t& overflow) {
+  p.Z = shift.move(p.Z, translation, p.quantizer->z_scale_factor, p.quantizer->z_offset, overflow);
 }
 
 inline uint16_t sat16(double v) {
@@ -116,6 +168,23 @@ struct Two {
 template <class T>
 struct Three {
   T a, b, c;
+  void write(CommandWriter& out) const {
+    write_value(out, a);
+    write_value(out, b);
+    write_value(out, c);
+  }
+};
+
+// The argument records of the real moves: the offsets and, per moved coordinate, its shift.
+struct MoveOne {
+  double a;
+  QuantumShift shift;
+  void write(CommandWriter& out) const { write_value(out, a); }
+};
+
+struct MoveThree {
+  double a, b, c;
+  QuantumShift x, y, z;
   void write(CommandWriter& out) const {
     write_value(out, a);
     write_value(out, b);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -208,6 +210,79 @@ TEST(TransformOverflow, EveryCoordinateOperationCounts) {
     EXPECT_GE(t.operation(0).get_overflow(), 1);
     messages_of([&] { EXPECT_FALSE(t.check_for_overflow()); });
   }
+}
+
+// The integer a real coordinate value is stored as: rounded half away from the offset; a value
+// past the 32-bit integers is an overflow and keeps the low 32 bits.
+struct Stored {
+  int32_t value;
+  bool overflow;
+};
+Stored store_moved(int32_t v, double scale, double offset, double translation) {
+  const double real = scale * v + offset + translation;
+  const double q = (real - offset) / scale;
+  const double r = real >= offset ? q + 0.5 : q - 0.5;
+  if (r > -2147483649.0 && r < 2147483648.0) return {static_cast<int32_t>(r), false};
+  if (std::isnan(r)) return {0, true};
+  const auto wide = static_cast<int64_t>(std::clamp(r, -9.2e18, 9.2e18));
+  return {static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(wide))), true};
+}
+
+// Moves by whole numbers of quanta take an integer shortcut; every move must still store exactly
+// what quantising the moved real value stores, for any scale and offset, near the integer limits,
+// and when the scale changes from one point to the next (points of two files).
+TEST(TransformOverflow, TranslationsStoreTheQuantisedMovedValue) {
+  const double scales[] = {0.01, 0.001, 0.0025, 1e-7, 0.1, 1.0, 0.3, 1e-12};
+  const double offsets[] = {0.0, 5e6, -3.3e5, 1e9, 123.456, -1e15};
+  const double moves[] = {1.5,    -1.5, 0.002,  0.005, 0.0049999,  1e-9,   3e7,
+                          -2.5e7, 0.0,  -0.005, 0.015, 1234567.89, 0.0125, 1e12};
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
+  std::vector<int32_t> values = {0, 1, -1, INT32_MAX, INT32_MIN, INT32_MAX - 150, INT32_MIN + 150, 200, -200};
+  for (int i = 0; i < 40; i++) values.push_back(any(rng));
+  for (int i = 0; i < 40; i++) values.push_back(any(rng) / 65536);
+  int64_t overflows_expected = 0;
+  for (double move : moves) {
+    SCOPED_TRACE(move);
+    LAStransform t;
+    char text[160];
+    std::snprintf(text, sizeof text, "-translate_z %.17g -translate_xyz %.17g 0 %.17g", move, move, -move);
+    ASSERT_TRUE(t.parse(text));
+    int64_t z_overflows = 0, xyz_overflows = 0;
+    TestPoint a, b;
+    for (double scale : scales) {
+      for (double offset : offsets) {
+        // Points alternate between two headers: the first with these numbers, the second always
+        // with 0.01 and 0.
+        a.header.x_scale_factor = a.header.z_scale_factor = scale;
+        a.header.x_offset = a.header.z_offset = offset;
+        for (int32_t v : values) {
+          for (TestPoint* p : {&a, &b}) {
+            const LASquantizer& q = p->header;
+            p->point.X = v;
+            p->point.Y = v;
+            p->point.Z = v;
+            const Stored z = store_moved(v, q.z_scale_factor, q.z_offset, move);
+            const Stored zz = store_moved(z.value, q.z_scale_factor, q.z_offset, -move);
+            const Stored x = store_moved(v, q.x_scale_factor, q.x_offset, move);
+            t.transform(p->point);
+            EXPECT_EQ(p->point.X, x.value)
+                << "scale " << q.x_scale_factor << " offset " << q.x_offset << " X " << v;
+            EXPECT_EQ(p->point.Y, v);
+            EXPECT_EQ(p->point.Z, zz.value)
+                << "scale " << q.z_scale_factor << " offset " << q.z_offset << " Z " << v;
+            z_overflows += z.overflow;
+            xyz_overflows += x.overflow + zz.overflow;
+          }
+        }
+      }
+    }
+    EXPECT_EQ(t.operation(0).get_overflow(), z_overflows);
+    EXPECT_EQ(t.operation(1).get_overflow(), xyz_overflows);
+    overflows_expected += z_overflows;
+    if (HasFailure()) return;
+  }
+  EXPECT_GT(overflows_expected, 0) << "the table must reach past the integers";
 }
 
 TEST(TransformOperations, ClassesAboveThirtyOneLiveInTheExtendedClass) {
