@@ -5,7 +5,9 @@ Starts `contourmill -gui` under Xvfb, takes a screenshot and checks that it show
 with xdotool types a generated tile's name into the input field and presses "add", picks "exactly n
 isolines", types 12 as the value and presses RUN. The command window must then hold "-iso_number 12",
 the run must end with exit status 0, and its output must equal, byte for byte, what the same command
-line writes when run directly.
+line writes when run directly. Then the value list of "multiple isolines" (ADD, and a second pick
+removing an entry), and a lake file that does not exist: a warning in the log, and a run that ends
+with exit status 1.
 
 usage: panel_on_display_test.py CONTOURMILL CM_LASGEN
 Exits 77 (skipped) when Xvfb, xdotool or ImageMagick is missing.
@@ -170,6 +172,7 @@ def drive(panel, work, tile, transcript, contourmill, started):
         return None
 
     status = wait_for(exit_line, 120, "the run's exit status")
+    time.sleep(0.2)
     text = read(transcript)
     commands = [line[len("command: "):] for line in text.splitlines() if line.startswith("command: ")]
     if len(commands) != 1:
@@ -199,6 +202,57 @@ def drive(panel, work, tile, transcript, contourmill, started):
     if os.path.getsize(outputs[0]) <= 100:
         fail("the Shapefile holds no contours")
 
+    # The value list of "multiple isolines": ADD appends the value; a second pick in a row of the
+    # same entry takes it off again.
+    def run_and_wait(runs_before):
+        click("run")
+
+        def ended():
+            lines = [l for l in read(transcript).splitlines() if l.startswith("exit status: ")]
+            return lines[-1] if len(lines) > runs_before else None
+
+        status_line = wait_for(ended, 120, "run %d's exit status" % (runs_before + 1))
+        started = [l[len("command: "):] for l in read(transcript).splitlines() if l.startswith("command: ")]
+        return started[-1], status_line
+
+    def type_value(text):
+        click("value")
+        xdotool("key", "End")
+        xdotool("key", "--repeat", "12", "BackSpace")
+        xdotool("type", "--delay", "20", text)
+
+    click("mode_multiple")
+    for value in ("5", "7"):
+        type_value(value)
+        click("add_value")
+    x, y, w, h = widgets["value_list"]
+    for _ in range(2):
+        xdotool("mousemove", "--window", window, str(x + 30), str(y + 10))
+        xdotool("click", "1")
+        time.sleep(0.7)  # two picks, not a double click
+    command, status = run_and_wait(1)
+    print("command window: " + command)
+    words = split_command_words(command)
+    if [w for w in words if w.startswith("-iso")] != ["-iso"] or words[words.index("-iso") + 1] != "7":
+        fail("after adding 5 and 7 and picking 5 twice the command should hold '-iso 7' alone: " + command)
+    if status != "exit status: 0":
+        fail("the run with '-iso 7' failed: " + status)
+
+    # A breakline file that cannot be read is a warning in the log, and the run that names it fails
+    # with its exit status shown.
+    click("breaklines")
+    click("closed")
+    click("closed_file")
+    xdotool("type", "--delay", "20", "no_such_lake.txt")
+    wait_for(lambda: any(l.startswith("log: WARNING:") and "no_such_lake.txt" in l
+                         for l in read(transcript).splitlines()), 20, "the preview's warning about the lake file")
+    command, status = run_and_wait(2)
+    print("command window: " + command)
+    if "-lakes no_such_lake.txt" not in command:
+        fail("the command does not name the lake file: " + command)
+    if status != "exit status: 1":
+        fail("a run whose lake file is missing must end with exit status 1, not: " + status)
+
     # Escape closes an FLTK window; the panel then ends with exit code 0.
     xdotool("mousemove", "--window", window, "20", "20")
     xdotool("key", "Escape")
@@ -223,7 +277,7 @@ def main():
         print("SKIPPED: the panel test needs " + ", ".join(missing) + " (tools/install-deps.sh installs them)")
         return SKIP
     return subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 " + SCREEN, sys.executable, os.path.abspath(__file__),
-                           "--on-display", sys.argv[1], sys.argv[2]]).returncode
+                           "--on-display", os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])]).returncode
 
 
 if __name__ == "__main__":
