@@ -272,7 +272,7 @@ def main():
     if len(sys.argv) != 3:
         print(__doc__)
         return 2
-    missing = [tool for tool in ("xvfb-run", "Xvfb", "xdotool", "import", "convert", "identify") if not shutil.which(tool)]
+    missing = [tool for tool in ("xvfb-run", "Xvfb", "xauth", "xdotool", "import", "convert", "identify") if not shutil.which(tool)]
     if missing:
         print("SKIPPED: the panel test needs " + ", ".join(missing) + " (tools/install-deps.sh installs them)")
         return SKIP
