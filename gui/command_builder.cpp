@@ -204,6 +204,7 @@ std::vector<std::string> build_run_command(const PanelState& state) {
   append_input_piece(words, state);
   append_clip_piece(words, state);
   append_tool_piece(words, state);
+  append_words(words, state.other_options);
   append_output_piece(words, state);
   append_projection_piece(words, state);
   return words;

@@ -15,7 +15,8 @@ inline constexpr int32_t kDefaultSamplePoints = 5000000;
 
 // The contour run: "contourmill", the input files (with "-merged" and "-cores"), the clip area, the
 // tool's options in panel order (concavity, contour levels, smooth, simplify, clean, loops only,
-// extra pass, lakes, creeks), then the output options and the projection. Values outside a field's
+// extra pass, lakes, creeks), the other options as typed, then the output options and the
+// projection. Values outside a field's
 // limits are clamped as the window clamps them.
 std::vector<std::string> build_run_command(const PanelState& state);
 

@@ -47,6 +47,10 @@ struct PanelState {
   LengthUnitChoice coordinate_unit = LengthUnitChoice::kDefault;
   LengthUnitChoice elevation_unit = LengthUnitChoice::kDefault;
 
+  // Further options as command-line text (filters, transforms, -kill, ...): the panel has no
+  // control for them, but a command line that preset the panel keeps them here.
+  std::string other_options;
+
   // ---- the contour tool's own panel ----
   int32_t sample_points = 5000000;
   double concavity = 50.0;

@@ -170,6 +170,10 @@ void PanelWindow::build_front_end() {
   elevation_unit_->add("as the file|meter|feet|survey feet");
   name_widget("elevation_unit", elevation_unit_);
 
+  other_options_ = labelled_input(false, false, 110, 490, 280, "other options:");
+  other_options_->tooltip("further options as on the command line, e.g. -keep_class 2 -kill 100");
+  name_widget("other_options", other_options_);
+
   map_ = new MapView(745, 30, 465, 560);
 }
 
@@ -274,6 +278,7 @@ void PanelWindow::apply_state(const PanelState& s) {
   projection_zone_->value(s.projection_zone.c_str());
   coordinate_unit_->value(static_cast<int>(s.coordinate_unit));
   elevation_unit_->value(static_cast<int>(s.elevation_unit));
+  other_options_->value(s.other_options.c_str());
 
   sample_points_->value(shown(s.sample_points).c_str());
   concavity_->value(shown(s.concavity).c_str());
@@ -321,6 +326,7 @@ PanelState PanelWindow::read_state() const {
   s.projection_zone = projection_zone_->value();
   s.coordinate_unit = static_cast<LengthUnitChoice>(std::max(0, coordinate_unit_->value()));
   s.elevation_unit = static_cast<LengthUnitChoice>(std::max(0, elevation_unit_->value()));
+  s.other_options = other_options_->value();
 
   s.sample_points = field_integer(sample_points_, PanelLimits::kSamplePointsMin);
   s.concavity = field_number(concavity_);

@@ -111,6 +111,7 @@ class PanelWindow {
   Fl_Input* projection_zone_ = nullptr;
   Fl_Choice* coordinate_unit_ = nullptr;
   Fl_Choice* elevation_unit_ = nullptr;
+  Fl_Input* other_options_ = nullptr;
   MapView* map_ = nullptr;
 
   // The tool's panel.

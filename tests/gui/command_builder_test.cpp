@@ -14,6 +14,7 @@
 #include "app/run_tool.h"
 #include "common/messages.h"
 #include "common/option_text.h"
+#include "gui/graphical_panel.h"
 
 namespace {
 
@@ -321,6 +322,45 @@ TEST(BreaklineNames, TheReadersKnowShpAndTxtInEitherCase) {
     EXPECT_TRUE(has_breakline_extension(name)) << name;
   for (const char* name : {"a.dbf", "a.Shp", "lakes", ""})
     EXPECT_FALSE(has_breakline_extension(name)) << name;
+}
+
+}  // namespace
+
+namespace {
+
+// "-gui" with further options presets the panel; RUN then must do what those options asked, the
+// ones without a control of their own included.
+TEST_F(CommandBuilder, PanelPresetFromACommandLineRunsThatCommandLine) {
+  const std::string tile2 = (dir_ / "tile2.las").string();
+  const std::string out_dir = (dir_ / "out dir").string();
+  const std::vector<Words> lines = {
+      {"contourmill", "-i",    tile(), "-iso_range", "0",   "600",   "20", "-keep_class",
+       "2",           "-kill", "100",  "-utm",       "14S", "-odix", "_x", "-owkt",
+       "-inside",     "1",     "2",    "3",          "4",   "-v"},
+      {"contourmill", "-i", tile(),           "-iso_every", "2",     "-iso",       "101.5",
+       "-ocut",       "2",  "-odbf",          "-epsg",      "32614", "-concavity", "0",
+       "-smooth",     "3",  "-inside_circle", "5",          "6",     "7"},
+      {"contourmill", "-i",           tile(),      tile2,   "-merged", "-iso_number", "7",
+       "-lakes",      "l a.shp",      "-creeks",   "c.txt", "-o",      "all.kml",     "-okml",
+       "-odir",       out_dir,        "-simplify", "0.5",   "-clean",  "3",           "-loops_only",
+       "-extra_pass", "-inside_tile", "10",        "20",    "500"},
+      {"contourmill", "-i", tile(), tile2, "-cores", "2", "-iso", "1", "-iso", "2", "-tin", "-arrival_order",
+       "-drop_z_above", "300", "-feet"},
+  };
+  for (const Words& words : lines) {
+    SCOPED_TRACE(command_text(words));
+    CommandLine given;
+    std::string messages;
+    ASSERT_TRUE(parse_words(words, given, messages)) << messages;
+    const Words built = build_run_command(panel_state_from(given));
+    CommandLine rebuilt;
+    ASSERT_TRUE(parse_words(built, rebuilt, messages)) << command_text(built) << "\n" << messages;
+    EXPECT_EQ(unparse_command_line(rebuilt, true), unparse_command_line(given, true)) << command_text(built);
+    EXPECT_EQ(rebuilt.driver, given.driver) << command_text(built);
+    ASSERT_EQ(rebuilt.input.file_name_number(), given.input.file_name_number());
+    for (uint32_t k = 0; k < given.input.file_name_number(); k++)
+      EXPECT_EQ(rebuilt.input.get_file_name(k), given.input.get_file_name(k));
+  }
 }
 
 }  // namespace
