@@ -598,7 +598,9 @@ int64_t LASwriterLAS::close(bool update_npoints) {
                     npoints_, p_count_);
     }
   }
-  const int64_t bytes = s.tell() - header_start_;
+  // A pipe has no position: its failures show as failed writes, never as a negative size.
+  const int64_t end = s.tell();
+  const int64_t bytes = end >= header_start_ ? end - header_start_ : 0;
   if (own_file_) {
     if (std::fclose(own_file_.release()) != 0) fail("ERROR: closing the LAS file failed\n");
   } else if (own_stream_ && std::fflush(nullptr) != 0) {

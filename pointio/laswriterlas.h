@@ -48,8 +48,9 @@ class LASwriterLAS {
   // Rewrites the point counts, counts per return and bounds in the written header: from the
   // points written when use_inventory is set, else from `header`.
   bool update_header(const LASheader* header, bool use_inventory = false);
-  // Ends the points, writes the EVLRs and corrects the point count. Answers the bytes written,
-  // or -1 after a failed write (with its message).
+  // Ends the points, writes the EVLRs and corrects the point count. Answers the bytes written
+  // (0 when the stream cannot tell its position, as a pipe cannot), or -1 after a failed write
+  // (with its message).
   int64_t close(bool update_npoints = true);
 
   int64_t get_p_count() const { return p_count_; }
