@@ -169,7 +169,7 @@ std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) 
 
 // The source of one file of the kind its name names; none after printing why it cannot be opened.
 std::unique_ptr<LASreader> LASinputOpener::open_source(const char* kind, const std::string& name) {
-  if (std::strcmp(kind, "las") != 0) return open_other_source(kind, name);
+  if (std::strcmp(kind, "las") != 0) return open_other_source(kind, name, nullptr, false);
   std::unique_ptr<LASreaderLAS> reader = make_las_reader();
   if (!reader->open(name.c_str(), io_ibuffer_size_, false, fields_to_decode())) return nullptr;
   return reader;
@@ -197,7 +197,7 @@ std::unique_ptr<LASreader> LASinputOpener::open_merged() {
   // Other kinds are opened here, each file with its own settings and its own stream.
   if (std::strcmp(list_kind, "las") != 0) {
     merged->set_source_opener([this](const std::string& name, const LASquantizer* quantization) {
-      return open_other_source(las_reader_kind(name, itxt_), name, quantization);
+      return open_other_source(las_reader_kind(name, itxt_), name, quantization, true);
     });
   }
   file_name_current_ = file_names_.size();
@@ -234,7 +234,7 @@ std::unique_ptr<LASreader> LASinputOpener::open_stdin() {
       reader->set_stage(LASreader::STAGE_TRANSFORM, stages_->make_transform_stage());
   }
   apply_area(*reader, true);
-  return wrap(std::move(reader), "las");
+  return wrap(std::move(reader), itxt_ ? "txt" : "las from stdin");
 }
 
 bool LASinputOpener::reopen(std::unique_ptr<LASreader>& reader, bool remain_buffered) {

@@ -155,9 +155,11 @@ class LASinputOpener {
   std::unique_ptr<LASreader> open_single(const std::string& name);
   std::unique_ptr<LASreader> open_source(const char* kind, const std::string& name);
   // The sources other than LAS (pointio/lasinputopener_sources.cpp).
-  // With `merged`, the source delivers its integers in that quantization and gets no stages.
+  // With a `quantization`, the source delivers its integers in it, else in the requested one.
+  // A `wrapped` source is part of a merged or buffered reader, which applies the filter and the
+  // transform itself: the source gets none.
   std::unique_ptr<LASreader> open_other_source(const char* kind, const std::string& name,
-                                               const LASquantizer* merged = nullptr) const;
+                                               const LASquantizer* quantization, bool wrapped) const;
   std::unique_ptr<LASreader> open_text_stdin();
   // Opens `reader` (not a LAS source) again for another pass; may replace it.
   bool reopen_other_source(std::unique_ptr<LASreader>& reader, const std::string& name);

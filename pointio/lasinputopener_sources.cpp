@@ -63,24 +63,25 @@ std::unique_ptr<LASreaderTXT> LASinputOpener::make_text_reader() const {
 }
 
 std::unique_ptr<LASreader> LASinputOpener::open_other_source(const char* kind, const std::string& name,
-                                                             const LASquantizer* merged) const {
-  const Quantization q = merged ? quantization_of(*merged) : Quantization{scale_factor_, offset_};
+                                                             const LASquantizer* quantization,
+                                                             bool wrapped) const {
+  const Quantization q = quantization ? quantization_of(*quantization) : Quantization{scale_factor_, offset_};
   const char* const file = name.c_str();
-  // Integer sources of a merged input are requantized to the merged header; alone, they get the
-  // stages of a single input.
+  // Integer sources are requantized to the given quantization, else to the requested one; the
+  // filter and the transform belong to the reader that wraps the source, if any.
   const auto integer_stages = [&](LASreader& reader) {
-    if (merged) {
+    if (q.scale || q.offset) {
       reader.set_stage(
           LASreader::STAGE_REQUANTIZE,
           std::make_unique<LASrequantizeStage>(LASrequantizeStage::Request{q.scale, q.offset, false}));
-    } else {
-      set_stages_before_open(reader, true, false);
     }
+    if (!wrapped) set_point_stages_on(reader);
   };
-  // Reading a merged input's points needs no counting pass: the merged header has them.
-  const bool populate = populate_header_ && !merged;
+  // A source read in a given quantization needs no counting pass: the wrapping reader knows its
+  // header already, or reads it only for the points around another file.
+  const bool populate = populate_header_ && !quantization;
   const auto real_stages = [&](LASreader& reader) {
-    if (!merged) set_stages_before_open(reader, false, false);
+    if (!wrapped) set_point_stages_on(reader);
   };
   if (is(kind, "txt")) {
     std::unique_ptr<LASreaderTXT> reader = make_text_reader();
@@ -136,8 +137,8 @@ std::unique_ptr<LASreader> LASinputOpener::open_other_source(const char* kind, c
   }
   if (is(kind, "las")) {  // a LAS file among other kinds in a merged input
     auto reader = std::make_unique<LASreaderLAS>();
-    if (merged) integer_stages(*reader);
-    if (!reader->open(file, merged ? io_ibuffer_size_ : 512, false, LASreaderLAS::kDecompressAll))
+    if (quantization) integer_stages(*reader);
+    if (!reader->open(file, quantization ? io_ibuffer_size_ : 512, false, LASreaderLAS::kDecompressAll))
       return nullptr;
     return reader;
   }
@@ -170,7 +171,7 @@ bool LASinputOpener::reopen_other_source(std::unique_ptr<LASreader>& reader, con
     return true;
   }
   const char* kind = las_reader_kind(name, itxt_);
-  std::unique_ptr<LASreader> again = open_other_source(kind, name, nullptr);
+  std::unique_ptr<LASreader> again = open_other_source(kind, name, nullptr, false);
   if (!again) {
     print_message("ERROR: cannot reopen lasreader%s with file name '%s'\n", kind, name.c_str());
     return false;

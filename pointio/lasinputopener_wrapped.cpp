@@ -46,16 +46,13 @@ bool same_file(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-// The source of one file for a buffered reader: the main file with the user's requantization, a
-// neighbour in the main file's quantization. Both with their spatial index, so a neighbour is
-// read only around the main file.
+// The source of one file for a buffered reader, of whatever kind its name says: the main file
+// with the user's requantization, a neighbour in the main file's quantization. LAS files come
+// with their spatial index, so a neighbour is read only around the main file.
 std::unique_ptr<LASreader> LASinputOpener::open_buffered_source(const std::string& name,
                                                                 const LASquantizer* quantization) const {
-  if (std::strcmp(las_kind_of(name), "las") != 0) {
-    print_message("ERROR: cannot buffer '%s': only LAS and RKP files can be buffered in this build\n",
-                  name.c_str());
-    return nullptr;
-  }
+  const char* kind = las_kind_of(name);
+  if (std::strcmp(kind, "las") != 0) return open_other_source(kind, name, quantization, true);
   auto reader = std::make_unique<LASreaderLAS>();
   if (quantization) {
     const LASquantizer& q = *quantization;

@@ -158,6 +158,7 @@ void LASreader::set_area(Inside kind, double min_x, double min_y, double max_x, 
 }
 
 bool LASreader::overlaps_source(double min_x, double min_y, double max_x, double max_y) const {
+  if (!bounds_are_complete()) return true;
   // Once an area is set, the header shows it; the source's own bounds are the saved ones.
   const bool saved = inside_ != INSIDE_NONE;
   const double source_min_x = saved ? orig_min_x_ : header.min_x;

@@ -67,6 +67,11 @@ class LASreader {
   // The header of the reader's own file: a buffered reader answers its main file's, without the
   // buffer around it; readers that wrap another answer the wrapped one's.
   virtual const LASheader& main_header() const { return header; }
+  // Whether the header's x and y bounds hold every point of the source. A source that learns its
+  // bounds while reading (text or PLY read without a counting pass) or estimates them from a
+  // sample of its points (BIN, QFIT) answers false; an area of interest is then tested point by
+  // point, never refused as a whole because the bounds seen at the start miss it.
+  virtual bool bounds_are_complete() const { return true; }
 
   // What every consumer calls: the next point that passes every stage.
   bool read_point() {

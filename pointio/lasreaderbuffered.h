@@ -43,6 +43,7 @@ class LASreaderBuffered : public LASreader {
   void close(bool close_stream = true) override;
   bool read_point_unfiltered() override;
   const LASheader& main_header() const override { return main_header_; }
+  bool bounds_are_complete() const override { return !main_ || main_->bounds_are_complete(); }
   uint64_t buffer_points() const { return buffer_.size(); }
 
  private:

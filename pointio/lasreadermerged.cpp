@@ -79,6 +79,7 @@ std::unique_ptr<LASreader> LASreaderMerged::open_source(const std::string& name,
 
 bool LASreaderMerged::read_headers() {
   extents_.clear();
+  bounds_complete_ = true;
   npoints = 0;
   for (size_t i = 0; i < file_names_.size(); i++) {
     std::unique_ptr<LASreader> peek = open_source(file_names_[i], nullptr);
@@ -94,6 +95,7 @@ bool LASreaderMerged::read_headers() {
     if (available >= 0 && available < e.npoints) e.npoints = available;
     if (e.npoints > 0) e.min_x = h.min_x, e.min_y = h.min_y, e.max_x = h.max_x, e.max_y = h.max_y;
     extents_.push_back(e);
+    bounds_complete_ = bounds_complete_ && peek->bounds_are_complete();
     merge_header(h, i == 0);
     npoints += e.npoints;
     peek->close();

@@ -47,6 +47,7 @@ class LASreaderMerged : public LASreader {
   bool inside_rectangle(double min_x, double min_y, double max_x, double max_y) override;
 
   int32_t get_format() const override;
+  bool bounds_are_complete() const override { return bounds_complete_; }
   bool seek(int64_t) override { return false; }
   ByteStreamIn* get_stream() const override { return nullptr; }
   void close(bool close_stream = true) override;
@@ -73,6 +74,7 @@ class LASreaderMerged : public LASreader {
   int32_t files_are_flightlines_index_ = -1;
   bool apply_file_source_ID_ = false;
   size_t current_ = 0;
+  bool bounds_complete_ = true;  // every file's header bounds hold all of its points
   Inside area_ = INSIDE_NONE;
   double area_values_[4] = {0, 0, 0, 0};
   SourceOpener source_opener_;

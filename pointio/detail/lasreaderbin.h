@@ -27,6 +27,8 @@ class LASreaderBIN : public LASreader {
   ByteStreamIn* get_stream() const override { return stream_; }
   void close(bool close_stream = true) override;
   bool read_point_unfiltered() override;
+  // The bounds come from ten points spread over the file.
+  bool bounds_are_complete() const override { return false; }
   // The complete records after the header, or -1 when the stream cannot tell its size.
   int64_t max_points_in_file() const override;
 

@@ -38,6 +38,7 @@ class LASreaderPLY : public LASreader {
   void close(bool close_stream = true) override;
   bool read_point_unfiltered() override;
   int64_t max_points_in_file() const override;
+  bool bounds_are_complete() const override { return populated_; }
 
   const PLYheader& ply_header() const { return ply_; }
 

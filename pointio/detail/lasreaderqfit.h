@@ -30,6 +30,8 @@ class LASreaderQFIT : public LASreader {
   ByteStreamIn* get_stream() const override { return stream_; }
   void close(bool close_stream = true) override;
   bool read_point_unfiltered() override;
+  // The bounds come from ten points spread over the file.
+  bool bounds_are_complete() const override { return false; }
 
   int32_t record_length() const { return record_length_; }
   bool is_big_endian() const { return big_endian_; }

@@ -61,6 +61,7 @@ class LASreaderTXT : public LASreader {
   bool read_point_unfiltered() override;
   // The counted points once populated; -1 before the end of an unpopulated read.
   int64_t max_points_in_file() const override { return populated_ ? npoints : -1; }
+  bool bounds_are_complete() const override { return populated_; }
 
   bool is_populated() const { return populated_; }
   bool is_piped() const { return piped_; }

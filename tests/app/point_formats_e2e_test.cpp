@@ -4,6 +4,8 @@
 // is damaged stops the run with an error, never with the contours of a short input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -160,3 +162,143 @@ TEST(PointFormats, MergedArchivesGiveTheContoursOfAllTheirPoints) {
 }
 
 }  // namespace
+
+namespace {
+
+// The tile split at its middle column into a west and an east half.
+struct Halves {
+  explicit Halves(const std::vector<pf::XYZ>& all) {
+    double low = all.front().x, high = low;
+    for (const auto& p : all) low = std::min(low, p.x), high = std::max(high, p.x);
+    split = (low + high) / 2;
+    for (const auto& p : all) (p.x < split ? west : east).push_back(p);
+  }
+  double split = 0;
+  std::vector<pf::XYZ> west, east;
+};
+
+// A bash command line that pipes contourmill's standard output through cat, keeping its status.
+std::vector<std::string> piped_through_cat(const std::vector<std::string>& args, const std::string& to) {
+  std::string line = "set -o pipefail; " + shell_quote(CM_CONTOURMILL_BIN);
+  for (const auto& a : args) line += " " + shell_quote(a);
+  return {"-c", line + " | cat > " + shell_quote(to)};
+}
+
+}  // namespace
+
+// A tile buffered with its neighbour, kept in memory for later passes or passed on as LAS: every
+// source kind takes part, the main file and the neighbours alike.
+TEST(PointFormats, EveryKindIsBufferedStoredAndPipedOn) {
+  TempDir dir("formats_wrapped");
+  Tile tile(dir, "6000");
+  const Halves halves(tile.xyz);
+  ASSERT_FALSE(halves.west.empty() || halves.east.empty());
+  ASSERT_TRUE(pf::write_file((dir / "west.txt").string(), pf::text_lines(halves.west)));
+  ASSERT_TRUE(pf::write_file((dir / "east.txt").string(), pf::text_lines(halves.east)));
+  ASSERT_TRUE(pf::write_file((dir / "east.ply").string(), pf::ply(halves.east, "binary_little_endian")));
+  ASSERT_TRUE(pf::write_file((dir / "east.bin").string(), pf::bin(halves.east)));
+  ASSERT_TRUE(pf::write_archive((dir / "west.zip").string(), ARCHIVE_FORMAT_ZIP,
+                                {{"west.txt", pf::text_lines(halves.west)}}));
+
+  // A buffer wider than the tile takes in the whole neighbour, after the main file's points: the
+  // same cloud, in the same order, as the two files merged.
+  const ToolRun merged = contours(dir, {"-i", "west.txt", "east.txt", "-merged"});
+  ASSERT_EQ(merged.exit_code, 0) << merged.err;
+  ASSERT_GT(merged.out.size(), 5000u);
+  const std::string everything = "LASreaderBuffered: adding " + std::to_string(halves.east.size());
+  for (const auto& [main, neighbour] : std::vector<std::pair<std::string, std::string>>{
+           {"west.txt", "east.txt"}, {"west.txt", "east.ply"}, {"west.zip", "east.bin"}}) {
+    const ToolRun run = contours(dir, {"-i", main, "-neighbors", neighbour, "-buffered", "500"});
+    EXPECT_EQ(run.exit_code, 0) << main << " + " << neighbour << ": " << run.err;
+    EXPECT_NE(run.err.find(everything + " buffer points"), std::string::npos) << run.err;
+    EXPECT_TRUE(run.out == merged.out) << main << " buffered with " << neighbour;
+  }
+  // A narrow buffer takes the neighbour's points within it and no others.
+  double west_edge = halves.west.front().x;
+  for (const auto& p : halves.west) west_edge = std::max(west_edge, p.x);
+  size_t within = 0;
+  for (const auto& p : halves.east) within += p.x <= west_edge + 5 ? 1 : 0;
+  const ToolRun narrow = contours(dir, {"-i", "west.txt", "-neighbors", "east.ply", "-buffered", "5"});
+  EXPECT_EQ(narrow.exit_code, 0) << narrow.err;
+  EXPECT_NE(narrow.err.find("LASreaderBuffered: adding " + std::to_string(within) + " buffer points"),
+            std::string::npos)
+      << narrow.err << " expected " << within;
+
+  // Stored: the same contours as the file read directly.
+  for (const std::string name : {"west.txt", "west.zip", "east.ply", "east.bin"}) {
+    const ToolRun direct = contours(dir, {"-i", name});
+    const ToolRun stored = contours(dir, {"-i", name, "-stored"});
+    EXPECT_EQ(stored.exit_code, 0) << name << ": " << stored.err;
+    EXPECT_TRUE(stored.out == direct.out) << name << " read through -stored";
+  }
+
+  // Piped on into a pipe: the run succeeds, and the LAS it passed on holds the same points.
+  const ToolRun piped = run_tool(
+      "bash",
+      piped_through_cat({"-i", "west.zip", "-pipe_on", "-rescale", "0.01", "0.01", "0.01", "-reoffset",
+                         "500000", "4000000", "0", "-owkt", "-o", "west.wkt", "-iso_every", "2"},
+                        "passed.las"),
+      dir.path());
+  ASSERT_EQ(piped.exit_code, 0) << piped.err;
+  const ToolRun again = contours(dir, {"-i", "passed.las"});
+  EXPECT_EQ(again.exit_code, 0) << again.err;
+  EXPECT_TRUE(again.out == read_file(dir / "west.wkt")) << "the points passed on give other contours";
+  EXPECT_TRUE(again.out == contours(dir, {"-i", "west.txt"}).out);
+}
+
+// An area of interest is tested point by point on sources whose bounds are not known in full
+// when the area is set: text merged from several files (read without a counting pass) and BIN
+// (whose bounds come from a sample of its points).
+TEST(PointFormats, AnAreaKeepsThePointsOfSourcesWhoseBoundsAreEstimates) {
+  TempDir dir("formats_area");
+  Tile tile(dir, "6000");
+  const Halves halves(tile.xyz);
+  // The files begin with their westernmost points, far from the area on the east side.
+  auto west_first = [](std::vector<pf::XYZ> points) {
+    std::sort(points.begin(), points.end(), [](const pf::XYZ& a, const pf::XYZ& b) { return a.x < b.x; });
+    return points;
+  };
+  const std::vector<pf::XYZ> sorted = west_first(tile.xyz);
+  ASSERT_TRUE(pf::write_file((dir / "all.txt").string(), pf::text_lines(sorted)));
+  ASSERT_TRUE(pf::write_file((dir / "a.txt").string(), pf::text_lines(west_first(halves.west))));
+  ASSERT_TRUE(pf::write_file((dir / "b.txt").string(), pf::text_lines(west_first(halves.east))));
+  // BIN samples every tenth of the file: put the points of the area between the samples.
+  std::vector<pf::XYZ> bin_order;
+  std::vector<pf::XYZ> inside, outside;
+  const double east_edge = sorted.back().x;
+  for (const auto& p : sorted) (p.x > east_edge - 10 ? inside : outside).push_back(p);
+  ASSERT_GT(inside.size(), 20u);
+  ASSERT_GT(outside.size(), 10u);  // the ten sampled points, all from the far west
+  const size_t n = sorted.size();
+  for (size_t i = 0, in = 0, out = 0; i < n; i++) {
+    bool sample = false;
+    for (size_t k = 0; k < 10; k++) sample = sample || i == k * n / 10;
+    bin_order.push_back(!sample && in < inside.size() ? inside[in++] : outside[out++]);
+    if (out == outside.size()) {
+      bin_order.insert(bin_order.end(), inside.begin() + static_cast<std::ptrdiff_t>(in), inside.end());
+      break;
+    }
+  }
+  ASSERT_EQ(bin_order.size(), sorted.size());
+  ASSERT_TRUE(pf::write_file((dir / "all.bin").string(), pf::bin(bin_order)));
+
+  char area[4][32];
+  std::snprintf(area[0], sizeof area[0], "%.2f", east_edge - 10);
+  std::snprintf(area[1], sizeof area[1], "%.2f", halves.west.front().y - 1000);
+  std::snprintf(area[2], sizeof area[2], "%.2f", east_edge + 1);
+  std::snprintf(area[3], sizeof area[3], "%.2f", halves.west.front().y + 1000);
+  const std::vector<std::string> inside_area = {"-inside", area[0], area[1], area[2], area[3]};
+  auto with_area = [&](std::vector<std::string> args) {
+    args.insert(args.end(), inside_area.begin(), inside_area.end());
+    return contours(dir, args);
+  };
+  const ToolRun expected = with_area({"-i", "all.txt"});
+  ASSERT_EQ(expected.exit_code, 0) << expected.err;
+  ASSERT_GT(expected.out.size(), 200u) << expected.err;
+  for (const std::vector<std::string>& input :
+       std::vector<std::vector<std::string>>{{"-i", "a.txt", "b.txt", "-merged"}, {"-i", "all.bin"}}) {
+    const ToolRun run = with_area(input);
+    EXPECT_EQ(run.exit_code, 0) << input[1] << ": " << run.err;
+    EXPECT_TRUE(run.out == expected.out) << input[1] << " loses points of the area";
+  }
+}
