@@ -29,12 +29,6 @@ const char* const kInputPattern =
     "All files (*)";
 const char* const kBreaklinePattern = "Breaklines (*.{shp,txt,SHP,TXT})";
 
-std::string shown(double value) {
-  char text[64];
-  std::snprintf(text, sizeof(text), "%g", value);
-  return text;
-}
-
 }  // namespace
 
 void PanelWindow::on_change(Fl_Widget* widget, void* self) {
@@ -98,7 +92,8 @@ void PanelWindow::clamp_field(Fl_Input* field, double low, double high, bool int
   double value = std::strtod(text, &end);
   if (end == text || !std::isfinite(value)) value = low;
   value = std::clamp(integer ? std::trunc(value) : value, low, high);
-  field->value(integer ? std::to_string(static_cast<long long>(value)).c_str() : shown(value).c_str());
+  field->value(integer ? std::to_string(static_cast<long long>(value)).c_str()
+                       : panel_number_text(value).c_str());
 }
 
 void PanelWindow::refresh_command() {
@@ -158,7 +153,7 @@ void PanelWindow::add_value() {
   char* end = nullptr;
   const double value = std::strtod(text, &end);
   if (end == text || !std::isfinite(value)) return;
-  value_list_->add(shown(value).c_str());
+  value_list_->add(panel_number_text(value).c_str());
   last_value_selected_ = 0;
 }
 

@@ -36,11 +36,8 @@ const char* const kDescription =
 const char* const kModeLabels[4] = {"every n units", "single isoline", "exactly n isolines",
                                     "multiple isolines"};
 
-// Numbers as the fields show them.
 std::string shown(double value) {
-  char text[64];
-  std::snprintf(text, sizeof(text), "%g", value);
-  return text;
+  return panel_number_text(value);
 }
 
 std::string shown(int32_t value) {
@@ -85,6 +82,12 @@ Fl_Input* labelled_input(bool number, bool integer, int x, int y, int w, const c
 }
 
 }  // namespace
+
+std::string panel_number_text(double value) {
+  char text[64];
+  std::snprintf(text, sizeof(text), "%g", value);
+  return text;
+}
 
 PanelWindow::PanelWindow(const PanelState& preset) {
   Fl::fatal = toolkit_fatal;

@@ -16,7 +16,6 @@
 #include "gui/panel_state.h"
 
 class Fl_Box;
-class Fl_Browser;
 class Fl_Button;
 class Fl_Check_Button;
 class Fl_Choice;
@@ -36,6 +35,8 @@ class PointSampler;
 // Opens the window with `preset` shown and runs the toolkit's loop until it is closed; answers the
 // exit code.
 int run_panel_window(const PanelState& preset);
+// A number as the panel's fields show it ("%g").
+std::string panel_number_text(double value);
 // The timed run for measuring (panel_bench.cpp), chosen by CONTOURMILL_GUI_BENCH=<redraws>.
 int run_panel_bench(const PanelState& preset, int redraws);
 
@@ -47,7 +48,6 @@ class PanelWindow {
   PanelWindow& operator=(const PanelWindow&) = delete;
 
   void show();
-  Fl_Double_Window& window() { return *window_; }
   MapView& map() { return *map_; }
 
   // The panel as the widgets hold it now, numbers read as typed (the builder clamps them).
@@ -61,7 +61,8 @@ class PanelWindow {
   void apply_state(const PanelState& state);
   void update_activation();
   void update_clip_labels();
-  // A widget the tests may drive: its name and place go to the transcript.
+  // Connects the widget to the panel's reactions; a named one (a widget the tests drive) goes to the
+  // transcript with its place.
   void name_widget(const char* name, Fl_Widget* widget);
 
   // Reactions (panel_actions.cpp).
