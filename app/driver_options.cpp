@@ -11,6 +11,7 @@
 #include "common/messages.h"
 #include "common/option_text.h"
 #include "contour/iso_values.h"
+#include "geo/geoprojectionconverter.h"
 
 namespace {
 
@@ -50,6 +51,16 @@ const char* const kHelpLines[] = {
     "            line per failed input when any fails; ignored with -merged or one file)",
     "  -cpu64 (accepted: this program is the 64-bit build)",
 };
+
+// Where the EPSG parameter files are looked for, so that a user can tell an installation where
+// they lie.
+void print_table_help() {
+  print_message("EPSG Parameter Files (pcs.csv, gcs.csv, vertcs.csv, datums.csv, towgs84.csv)\n");
+  print_message("  looked for in the folder named by the environment variable %s, then in\n",
+                kGeoTablesVariable);
+  print_message("  serf/geo beside the program, then in ../share/contourmill beside it (as installed\n");
+  print_message("  by 'cmake --install'), then in the folder the build installs to\n");
+}
 
 // The most children a multi-process run starts at a time.
 constexpr int32_t kMaxCores = 128;
@@ -127,6 +138,7 @@ std::optional<ParseOutcome> OptionWalker::handle() {
   const char* a = args_.option();
   if (is("-h") || is("-help")) {
     for (const char* line : kHelpLines) print_message("%s\n", line);
+    print_table_help();
     print_version_banner();
     print_usage();
     return fail();

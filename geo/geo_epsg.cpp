@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -29,9 +30,14 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr int kLineLength = 2048;
 
-void report_missing_file(const char* file_name) {
-  print_message("ERROR: cannot open '%s' file. maybe your Quorvane distribution\n", file_name);
-  print_message("       has no .\\Quorvane\\bin\\serf\\geo\\%s file. download the\n", file_name);
+// A user whose installation lost its tables must see where they were expected, so that the files
+// can be put there or the variable pointed at them.
+void report_missing_file(const GeoTableFile& file) {
+  print_message("ERROR: cannot open '%s' file. maybe your Quorvane distribution\n", file.name);
+  print_message("       has no %s in any of these folders:\n", file.name);
+  if (!std::getenv(kGeoTablesVariable)) print_message("         (%s is not set)\n", kGeoTablesVariable);
+  for (const std::string& folder : file.searched) print_message("         %s\n", folder.c_str());
+  print_message("       set %s to the folder that holds it, or download the\n", kGeoTablesVariable);
   print_message("       latest Quorvane distribution or contact Quorvane support for assistance\n");
 }
 
@@ -283,10 +289,10 @@ bool set_pcs_projection(GeoProjectionConverter& converter, int method, int code,
 
 // A projected CRS from its line in pcs.csv: unit, geographic CRS, then the projection by method,
 // which is answered in `method`.
-bool set_pcs_code(GeoProjectionConverter& converter, const std::string& path, int code, GeoSide side,
+bool set_pcs_code(GeoProjectionConverter& converter, const GeoTableFile& pcs, int code, GeoSide side,
                   int& method) {
   std::string line;
-  const GeoLookup found = geo_find_epsg_line(path, "pcs.csv", code, line);
+  const GeoLookup found = geo_find_epsg_line(pcs, code, line);
   if (found == GeoLookup::missing_file) return false;
   if (found == GeoLookup::not_found) {
     print_message("EPSG code %d not found in 'pcs.csv' file\n", code);
@@ -368,10 +374,10 @@ int geo_ellipsoid_id_from_epsg(int code) {
   }
 }
 
-GeoLookup geo_find_epsg_line(const std::string& path, const char* file_name, int code, std::string& line) {
-  File file(std::fopen(path.c_str(), "r"));
+GeoLookup geo_find_epsg_line(const GeoTableFile& table, int code, std::string& line) {
+  File file(std::fopen(table.path.c_str(), "r"));
   if (!file) {
-    report_missing_file(file_name);
+    report_missing_file(table);
     return GeoLookup::missing_file;
   }
   while (read_line(file.get(), line)) {
@@ -445,17 +451,80 @@ int geo_settable_gcs(const std::string& gcs_path, int code, bool by_datum) {
   return 0;
 }
 
-std::string GeoProjectionConverter::parameter_file_path(const char* name) const {
-  const size_t cut = program_path.find_last_of("/\\:");
-  if (cut != std::string::npos) return program_path.substr(0, cut) + "/serf/geo/" + name;
-  // A program started through the search path has no folder in its name: the files lie beside
-  // the real executable, wherever the link that started it is.
+namespace {
+
+// The real executable, wherever the link or the search path that started it is; empty when the
+// system cannot tell.
+std::string real_executable() {
   std::string executable(4096, '\0');
   const ssize_t length = ::readlink("/proc/self/exe", executable.data(), executable.size());
-  if (length <= 0 || static_cast<size_t>(length) >= executable.size())
-    return std::string("./serf/geo/") + name;
+  if (length <= 0 || static_cast<size_t>(length) >= executable.size()) return {};
   executable.resize(static_cast<size_t>(length));
-  return executable.substr(0, executable.find_last_of('/')) + "/serf/geo/" + name;
+  return executable;
+}
+
+// Folders are searched and reported as absolute names without "." and "..", so that a message
+// names them unambiguously and two spellings of one folder are searched once.
+std::string plain_folder(const std::string& folder) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+  if (error) return folder;
+  std::string plain = absolute.lexically_normal().string();
+  while (plain.size() > 1 && plain.back() == '/') plain.pop_back();
+  return plain;
+}
+
+bool same_folder(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+}  // namespace
+
+std::vector<std::string> GeoProjectionConverter::table_folders() const {
+  std::vector<std::string> folders;
+  const auto add = [&folders](const std::string& given) {
+    std::string folder = plain_folder(given);
+    for (const std::string& known : folders) {
+      if (same_folder(known, folder)) return;
+    }
+    folders.push_back(std::move(folder));
+  };
+  if (const char* named = std::getenv(kGeoTablesVariable); named && *named) add(named);
+  // argv[0] with a folder is where the program was started from; a bare name was found through
+  // the search path and says nothing about where the program lies.
+  const size_t cut = program_path.find_last_of("/\\:");
+  if (cut != std::string::npos) add(program_path.substr(0, cut) + "/serf/geo");
+  const std::string executable = real_executable();
+  if (!executable.empty()) {
+    const std::string folder = executable.substr(0, executable.find_last_of('/'));
+    add(folder + "/serf/geo");
+    // An installed program lies in <prefix>/bin and its tables in <prefix>/share/contourmill,
+    // wherever the prefix was moved to.
+    add(folder + "/../share/contourmill");
+  } else if (cut == std::string::npos) {
+    add("./serf/geo");
+  }
+#ifdef CM_INSTALLED_TABLES_DIR
+  add(CM_INSTALLED_TABLES_DIR);
+#endif
+  return folders;
+}
+
+GeoTableFile GeoProjectionConverter::parameter_file(const char* name) const {
+  GeoTableFile file;
+  file.name = name;
+  file.searched = table_folders();
+  for (const std::string& folder : file.searched) {
+    const std::string path = folder + "/" + name;
+    if (::access(path.c_str(), R_OK) == 0) {
+      file.path = path;
+      return file;
+    }
+  }
+  file.path = file.searched.empty() ? name : file.searched.front() + "/" + name;
+  return file;
 }
 
 // ---- geographic coordinate systems ----
@@ -476,7 +545,7 @@ bool GeoProjectionConverter::set_gcs(int code, std::string* described) {
     return true;
   }
   std::string line;
-  const GeoLookup found = geo_find_epsg_line(parameter_file_path("gcs.csv"), "gcs.csv", code, line);
+  const GeoLookup found = geo_find_epsg_line(parameter_file("gcs.csv"), code, line);
   if (found == GeoLookup::missing_file) return false;
   if (found == GeoLookup::found) {
     const std::vector<std::string> fields = geo_split_fields(line);
@@ -539,7 +608,7 @@ bool GeoProjectionConverter::set_epsg_code(int code, std::string* described, Geo
                     "EOV / HD72 / Hungarian National Grid");
     method = kHotineVariantB;
   } else {
-    known = set_pcs_code(*this, parameter_file_path("pcs.csv"), code, side, method);
+    known = set_pcs_code(*this, parameter_file("pcs.csv"), code, side, method);
   }
   if (!known) return false;
   std::unique_ptr<GeoProjectionParameters>& projection = slot(side);
@@ -592,7 +661,7 @@ bool GeoProjectionConverter::set_VerticalCSTypeGeoKey(int code, std::string* des
     return true;
   }
   std::string line;
-  const GeoLookup found = geo_find_epsg_line(parameter_file_path("vertcs.csv"), "vertcs.csv", code, line);
+  const GeoLookup found = geo_find_epsg_line(parameter_file("vertcs.csv"), code, line);
   if (found == GeoLookup::missing_file) return false;
   if (found == GeoLookup::not_found) {
     print_message("EPSG code %d not found in 'vertcs.csv' file\n", code);

@@ -10,9 +10,11 @@ int geo_ellipsoid_id_from_epsg(int ellipsoid_code);
 
 enum class GeoLookup { found, missing_file, not_found };
 
-// Finds the line of `code` in the parameter file at `path` (named `file_name` in messages) and
-// answers it without its line end. A missing file prints the three-line message.
-GeoLookup geo_find_epsg_line(const std::string& path, const char* file_name, int code, std::string& line);
+struct GeoTableFile;
+
+// Finds the line of `code` in the parameter file and answers it without its line end. A missing
+// file prints a message that lists every folder searched.
+GeoLookup geo_find_epsg_line(const GeoTableFile& file, int code, std::string& line);
 
 // The comma-separated fields of a parameter file line; a field in double quotes keeps its commas
 // and loses its quotes.

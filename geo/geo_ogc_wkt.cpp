@@ -385,9 +385,9 @@ void append_projcs(std::string& wkt, const GeoProjectionParameters& p, const std
 }
 
 // The name of a projected CRS in pcs.csv, for projections set without a description.
-std::string pcs_name(const std::string& pcs_path, int code) {
+std::string pcs_name(const GeoTableFile& pcs, int code) {
   std::string line;
-  if (code > 0 && geo_find_epsg_line(pcs_path, "pcs.csv", code, line) == GeoLookup::found) {
+  if (code > 0 && geo_find_epsg_line(pcs, code, line) == GeoLookup::found) {
     const std::vector<std::string> fields = geo_split_fields(line);
     if (fields.size() > 1 && !fields[1].empty()) return fields[1];
   }
@@ -466,7 +466,7 @@ bool GeoProjectionConverter::get_ogc_wkt(std::string& wkt, GeoSide side) const {
                : ",AXIS[\"Latitude\",NORTH],AXIS[\"Longitude\",EAST]]";
   } else {
     const double meter_to_unit = side == GeoSide::source ? 1.0 / coordinates2meter : meter2coordinates;
-    name = projection->description.empty() ? pcs_name(parameter_file_path("pcs.csv"), projection->geokey)
+    name = projection->description.empty() ? pcs_name(parameter_file("pcs.csv"), projection->geokey)
                                            : projection->description;
     append_projcs(wkt, *projection, name, geogcs, meter_to_unit, get_unit_epsg(side));
   }

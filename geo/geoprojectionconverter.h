@@ -18,8 +18,21 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "geo/geo_units.h"
+
+// The environment variable that names a folder holding the EPSG parameter files; it is searched
+// before every other place.
+inline constexpr const char* kGeoTablesVariable = "CONTOURMILL_TABLES";
+
+// One parameter file and where it was looked for: `path` is the first place that has it, else the
+// first place searched, so that opening it fails; `searched` lists the folders in search order.
+struct GeoTableFile {
+  const char* name = "";
+  std::string path;
+  std::vector<std::string> searched;
+};
 
 // One entry of an ellipsoid table, with the constants every projection derives from it.
 struct GeoEllipsoid {
@@ -240,6 +253,11 @@ class GeoProjectionConverter {
   bool is_verbose() const { return verbose; }
   // The program file whose folder holds serf/geo/{pcs,gcs,vertcs}.csv (parse takes it from argv[0]).
   void set_program_path(const char* argv0);
+  // The folders searched for the parameter files, in order: the one named by kGeoTablesVariable
+  // (when set), serf/geo beside the program as started, serf/geo beside the real executable (a
+  // link on PATH leads there), ../share/contourmill beside it (an installed program), and the
+  // folder the build was configured to install the files to.
+  std::vector<std::string> table_folders() const;
 
   // ---- GeoTIFF keys and EPSG codes ----
   bool set_projection_from_geo_keys(std::span<const GeoKeyEntry> keys, std::string_view ascii_params,
@@ -273,8 +291,9 @@ class GeoProjectionConverter {
   Conversion convert(double point[3]) const;
   // Recomputes the derived constants of a record from its parameters and the current ellipsoid.
   void compute_derived(GeoProjectionParameters& projection) const;
-  // The parameter file serf/geo/<name> below the program's folder.
-  std::string parameter_file_path(const char* name) const;
+  // The parameter file <name> in the first of table_folders() that has it.
+  GeoTableFile parameter_file(const char* name) const;
+  std::string parameter_file_path(const char* name) const { return parameter_file(name).path; }
 
   GeoEllipsoid ellipsoid;
   // Owns a projection record and copies it along with the converter.

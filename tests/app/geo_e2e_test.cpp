@@ -288,7 +288,7 @@ TEST(Files, MissingParameterFilesAreReported) {
       run_tool((dir / "contourmill").string(), {"-i", "tile.las", "-epsg", "2994"}, dir.path());
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_NE(run.err.find("ERROR: cannot open 'pcs.csv' file. maybe your Quorvane distribution\n"
-                         "       has no .\\Quorvane\\bin\\serf\\geo\\pcs.csv file. download the\n"),
+                         "       has no pcs.csv in any of these folders:\n"),
             std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("ERROR: unknown EPSG code in '-epsg 2994'.\n"), std::string::npos);

@@ -91,10 +91,16 @@ TEST(EpsgByHeart, SingleCodesAndTheTargetSide) {
 
   // Just outside a range the code is no longer known by heart and needs pcs.csv.
   const std::string errors = stderr_of([&] { EXPECT_FALSE(converter.set_epsg_code(32661)); });
-  EXPECT_EQ(errors,
-            "ERROR: cannot open 'pcs.csv' file. maybe your Quorvane distribution\n"
-            "       has no .\\Quorvane\\bin\\serf\\geo\\pcs.csv file. download the\n"
-            "       latest Quorvane distribution or contact Quorvane support for assistance\n");
+  // The message lists every folder searched, the program's own first after the variable's.
+  EXPECT_EQ(errors.rfind("ERROR: cannot open 'pcs.csv' file. maybe your Quorvane distribution\n"
+                         "       has no pcs.csv in any of these folders:\n",
+                         0),
+            0u)
+      << errors;
+  EXPECT_NE(errors.find("         " + empty.folder() + "/serf/geo\n"), std::string::npos) << errors;
+  EXPECT_TRUE(
+      errors.ends_with("       latest Quorvane distribution or contact Quorvane support for assistance\n"))
+      << errors;
 }
 
 // Expected values worked out by hand from the EPSG definitions (DDD.MMSSsss angles, US survey
