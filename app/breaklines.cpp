@@ -285,9 +285,11 @@ bool triangulate_with_breaklines(PointSet& points, uint32_t breakline_points, Br
                  buffer + static_cast<size_t>(i) * PointSet::kStride, 3 * sizeof(float));
   }
   points.stride = CTIN::kStride;
+  const unsigned long errors_before = error_message_count();
   if (!tin.clean(static_cast<uint32_t>(announced), buffer)) {
-    print_message("ERROR: cannot alloc enough TIN triangles to constraint triangulate %u points.\n%s",
-                  static_cast<uint32_t>(total), kSupportLine);
+    print_message("%s cannot alloc enough TIN triangles to constraint triangulate %u points.\n%s",
+                  error_message_count() == errors_before ? "ERROR:" : "      ", static_cast<uint32_t>(total),
+                  kSupportLine);
     return false;
   }
   if (!breaklines.insert(tin, buffer, points.origin_x, points.origin_y, scale_x, scale_y)) return false;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "app/file_georeference.h"
@@ -61,7 +62,15 @@ int ContourRun::run() {
   }
   tracer_.set_simplification({settings_.simplify_area, settings_.simplify_length, settings_.clean});
   while (input_.active()) {
-    const int rc = process_file();
+    int rc = 1;
+    // Every step sizes its large buffers itself and reports their failure; an allocation that
+    // fails anywhere else still ends the run with one line that says what it was doing.
+    try {
+      rc = process_file();
+    } catch (const std::bad_alloc&) {
+      print_message("ERROR: out of memory while %s '%s'\n", step_, input_name());
+      return 1;
+    }
     if (rc != 0) return rc;
   }
   // Damaged inputs still get the contours of the points they held, but the run must not look
@@ -77,6 +86,7 @@ int ContourRun::run() {
 
 int ContourRun::process_file() {
   timer_.start_file();
+  step_ = "opening";
   const unsigned long errors_before = error_message_count();
   std::unique_ptr<LASreader> reader = input_.open();
   if (!reader) {
@@ -100,7 +110,9 @@ int ContourRun::process_file() {
 
   // Breakline files are checked before the points are read, so a bad one stops the run at once.
   uint32_t breakline_points = 0;
+  step_ = "reading the breaklines for";
   if (!breaklines_.count(breakline_points, timer_)) return 1;
+  step_ = "reading the points of";
   PointCapacity capacity;
   if (!point_capacity(reader, capacity)) return 1;
   PointSet points;
@@ -112,6 +124,7 @@ int ContourRun::process_file() {
   const double scale_x = reader->header.x_scale_factor, scale_y = reader->header.y_scale_factor;
   reader->close();
   const bool constrained = breakline_points > 0;
+  step_ = "triangulating";
   if (constrained) {
     if (!triangulate_with_breaklines(points, breakline_points, breaklines_, settings_.arrival_order, scale_x,
                                      scale_y, name, ctin_, timer_)) {
@@ -124,6 +137,7 @@ int ContourRun::process_file() {
   if (settings_.tin_output && !write_tin_output(tin, points, name)) return 1;
 
   const TerrainSettings terrain = terrain_settings(settings_, geo.feet());
+  step_ = "preparing the terrain and the contour levels of";
   carve_and_smooth(tin, terrain, timer_);
   const std::vector<float> levels =
       contour_levels(settings_.levels, first_file_, points.min_z, points.max_z, name, settings_.verbose);
@@ -131,10 +145,12 @@ int ContourRun::process_file() {
   // The output is opened only now that everything that can fail before tracing has been checked.
   // It is written under a temporary name and takes its place when it is complete, so a run that
   // fails while tracing leaves an existing file untouched.
+  step_ = "opening the output for";
   std::unique_ptr<LINEwriter> writer = open_writer(geo, kml_shift);
   if (!writer) return 1;
   if (settings_.clip_to_tile) writer = clip_to_tile(std::move(writer), reader->main_header());
   writer->set_offset(points.origin_x, points.origin_y, 0.0);
+  step_ = "tracing and writing the contours of";
   if (!trace_and_write(tracer_, tin, levels_within(levels, points.z_range()), settings_, *writer, name,
                        timer_)) {
     return 1;

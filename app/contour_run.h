@@ -50,6 +50,9 @@ class ContourRun {
   bool first_file_ = true;          // the given contour elevations join the first file's
   uint32_t incomplete_inputs_ = 0;  // inputs that ended before their announced points
   int64_t killed_triangles_ = 0;    // over the whole run
+  // What the current file's run is doing, for the message when memory runs out ("... while
+  // triangulating 'tile.las'").
+  const char* step_ = "opening";
   StepTimer timer_;
   // Writes the triangulation when "-tin" asks for it. False after the message.
   bool write_tin_output(ConstTinView tin, const PointSet& points, const char* name);

@@ -141,8 +141,18 @@ bool read_points(LASreader& reader, PointCapacity capacity, const char* input_na
     v[0] = static_cast<float>(x - points.origin_x);
     v[1] = static_cast<float>(y - points.origin_y);
     v[2] = static_cast<float>(z);
-    // Points that are not finite cannot be triangulated; their slot is reused.
-    if (!std::isfinite(v[0]) || !std::isfinite(v[1])) continue;
+    // A header whose scale factors or offsets are absurd (a z scale of 1e200) makes coordinates
+    // that are not finite or beyond single precision; dropping them or tracing through them
+    // would give empty or NaN contours that look like a result.
+    if (!std::isfinite(v[0]) || !std::isfinite(v[1]) || !std::isfinite(v[2])) {
+      print_message(
+          "ERROR: point %lld of '%s' at (%g, %g, %g) does not fit single precision relative to (%g, %g). "
+          "check "
+          "the scale factors and offsets of its header\n",
+          static_cast<long long>(reader.get_p_count()), input_name, x, y, z, points.origin_x,
+          points.origin_y);
+      return false;
+    }
     z_low = std::min(z_low, z);
     z_high = std::max(z_high, z);
     points.count++;
@@ -170,9 +180,12 @@ bool triangulate(PointSet& points, bool arrival_order, const char* input_name, T
   }
   const uint32_t size = points.count;
   const TINinsertion insertion = arrival_order ? TINinsertion::kDelayed : TINinsertion::kImmediate;
+  const unsigned long errors_before = error_message_count();
   if (!tin.clean(size, points.buffer.data(), kStride, insertion)) {
-    print_message("ERROR: cannot alloc enough TIN triangles to triangulate %u points.\n%s", size,
-                  kSupportLine);
+    // The TIN names the triangles it could not allocate; the points then follow on an indented
+    // line, so the run still prints one ERROR line for the cause.
+    print_message("%s cannot alloc enough TIN triangles to triangulate %u points.\n%s",
+                  error_message_count() == errors_before ? "ERROR:" : "      ", size, kSupportLine);
     return false;
   }
   for (uint32_t i = 0; i < points.count; i++) tin.add_point(i);

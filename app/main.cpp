@@ -1,5 +1,6 @@
 // contourmill: elevation contours from LiDAR points via a temporary TIN.
 #include <exception>
+#include <new>
 
 #include "app/command_line.h"
 #include "common/messages.h"
@@ -21,6 +22,9 @@ int main(int argc, char** argv) {
     const int exit_code = run_command_line(line);
     // A script must be able to trust the exit code: a run that printed an error did not succeed.
     return exit_code == 0 && run_error_message_count() != 0 ? 1 : exit_code;
+  } catch (const std::bad_alloc&) {
+    print_message("ERROR: out of memory\n");
+    return 1;
   } catch (const std::exception& e) {
     // Fatal conditions deep inside a module arrive here with their complete message.
     print_message("%s\n", e.what());

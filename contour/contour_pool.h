@@ -5,6 +5,11 @@
 // an index stays valid until release(). A pool grows rarely (first block 512 records, then 1024,
 // 2048, ...) and never shrinks during a file: the tracer takes and returns records millions of
 // times without touching the allocator.
+//
+// A pool grows for as long as memory and its 32-bit indices allow: with a first block of 512 that
+// is 23 blocks, some four billion records. A fixed limit of 16 blocks (33 million records) once
+// stopped dense contours of large tiles (a cone of 700 m relief traced every 0.01 m) with memory
+// to spare.
 #pragma once
 
 #include <array>
@@ -28,10 +33,13 @@ class RecordPool {
   static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
 
  public:
-  static constexpr int MAX_BLOCKS = 16;
+  // Slots for blocks: more than 32-bit indices can ever fill (a first block of one record fills
+  // them after 32 blocks), so a pool meets the index limit or a failed allocation first.
+  static constexpr int MAX_BLOCKS = 32;
 
   // `what` names the pool in the failure message ("vertex" or "component"). The first block size
   // is rounded up to a power of two, so that an index finds its block with a shift and a bit scan.
+  // `max_blocks` lets tests reach the limit with small pools.
   RecordPool(const char* what, uint32_t first_block, int max_blocks)
       : what_(what),
         first_block_(std::bit_ceil(first_block > 0 ? first_block : 1u)),
@@ -94,22 +102,33 @@ class RecordPool {
   void grow() {
     const uint64_t first = capacity();
     // The indices of the new block, and NO_RECORD, must stay apart.
-    if (block_count_ >= max_blocks_ || first + next_block_ > NO_RECORD) fail(next_block_);
+    if (block_count_ >= max_blocks_ || first + next_block_ > NO_RECORD) fail(next_block_, false);
     const uint32_t size = static_cast<uint32_t>(next_block_);
     try {
       // Left uninitialized: take() constructs each record when it first hands it out.
       blocks_[block_count_] = std::make_unique_for_overwrite<Storage[]>(size);
     } catch (const std::bad_alloc&) {
-      fail(size);
+      fail(size, true);
     }
     block_count_++;
     next_block_ = uint64_t{size} * 2;
   }
 
-  [[noreturn]] void fail(uint64_t size) const {
-    char message[96];
-    std::snprintf(message, sizeof(message), "ERROR: malloc for %s buffer %llu failed", what_,
-                  static_cast<unsigned long long>(size));
+  // Names the pool, the refused block and what the pool already holds, so that a user can tell
+  // an exhausted machine from a pool that has run out of indices.
+  [[noreturn]] void fail(uint64_t size, bool out_of_memory) const {
+    char message[224];
+    const auto n = [](uint64_t v) { return static_cast<unsigned long long>(v); };
+    if (out_of_memory) {
+      std::snprintf(message, sizeof(message),
+                    "ERROR: malloc for %s buffer %llu failed: out of memory with %llu contour %s records "
+                    "(%llu MB) allocated",
+                    what_, n(size), n(capacity()), what_, n(capacity() * sizeof(T) >> 20));
+    } else {
+      std::snprintf(message, sizeof(message),
+                    "ERROR: malloc for %s buffer %llu failed: the contour %s pool is full at %llu records",
+                    what_, n(size), what_, n(capacity()));
+    }
     throw std::runtime_error(message);
   }
 

@@ -61,18 +61,19 @@ struct ContourStatistics {
 
 class ContourTracer {
  public:
-  // Pools start with blocks of `first_block` records, each further block doubles, at most
-  // `max_blocks` (and never more than 16) blocks per pool. The defaults are the production sizes;
-  // tests shrink them to reach the limit.
-  explicit ContourTracer(uint32_t first_block = 512, int max_blocks = 16);
+  // Pools start with blocks of `first_block` records, each further block doubles, for as long as
+  // memory and the 32-bit record indices allow, or at most `max_blocks` blocks per pool. The
+  // defaults are the production sizes; tests shrink them to reach the limits.
+  explicit ContourTracer(uint32_t first_block = 512,
+                         int max_blocks = RecordPool<ContourVertex, &ContourVertex::a>::MAX_BLOCKS);
 
   // Traces the triangulation at every value of `iso_values` (sorted ascending). Every line is
   // thinned (set_simplification) and written the moment it is complete, so memory holds only the
   // open ends of unfinished lines.
   // With `loops_only` open lines are released without being written (they still count).
   // Answers false when the writer failed (the pass stops there); the driver must then still
-  // call release_pools(). Throws std::runtime_error("ERROR: malloc for vertex buffer %d failed")
-  // (or "component buffer") when a pool cannot grow.
+  // call release_pools(). Throws std::runtime_error("ERROR: malloc for vertex buffer %d failed: ...")
+  // (or "component buffer"), naming the cause, when a pool cannot grow.
   bool extract(ConstTinView tin, std::span<const float> iso_values, LINEwriter& writer, bool loops_only);
 
   // Frees both pools; the next file starts with the first block size again.

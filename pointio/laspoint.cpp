@@ -66,19 +66,26 @@ uint16_t item_size(uint16_t type) {
 bool las_point_format_items(uint8_t point_data_format, uint16_t point_data_record_length,
                             std::vector<LASitem>& items) {
   items.clear();
-  if (point_data_format >= kFormats.size()) return false;
+  if (point_data_format >= kFormats.size()) {
+    print_message("ERROR: unknown point type %d with point size %d\n", point_data_format,
+                  point_data_record_length);
+    return false;
+  }
   const FormatLayout& layout = kFormats[point_data_format];
+  const int surplus = int(point_data_record_length) - int(layout.standard_length);
+  // A record shorter than its format cannot hold the format's fields: reading it with the
+  // format's length would take every point after the first from the wrong bytes.
+  if (surplus < 0) {
+    print_message("ERROR: point size %d too small by %d bytes for point type %d. it needs at least %d\n",
+                  point_data_record_length, -surplus, point_data_format, layout.standard_length);
+    return false;
+  }
   for (uint16_t type : layout.types) {
     if (type != kNone) items.push_back({type, item_size(type), 0});
   }
-  const int surplus = int(point_data_record_length) - int(layout.standard_length);
   if (surplus > 0) {
     const uint16_t extra_type = point_data_format <= 5 ? LASitem::BYTE : LASitem::BYTE14;
     items.push_back({extra_type, static_cast<uint16_t>(surplus), 0});
-  } else if (surplus < 0) {
-    print_message(
-        "WARNING: point size %d too small by %d bytes for point type %d. assuming point_size of %d\n",
-        point_data_record_length, -surplus, point_data_format, layout.standard_length);
   }
   return true;
 }

@@ -34,8 +34,8 @@ struct LASitem {
 
 // Builds the uncompressed item list of a LAS point format. A record longer than the standard
 // length gets one extra-bytes item (BYTE up to format 5, BYTE14 from format 6) for the surplus.
-// A shorter one prints the too-small warning and maps to the standard items. Answers false for
-// point formats other than 0 to 10 (the caller prints the message).
+// Answers false, after its "ERROR: ..." line, for a shorter record and for point formats other
+// than 0 to 10.
 bool las_point_format_items(uint8_t point_data_format, uint16_t point_data_record_length,
                             std::vector<LASitem>& items);
 

@@ -51,7 +51,9 @@ class LASpointStage {
 
   // Called once the source has read its header, before the first point (and again after every
   // reopen). A stage that re-expresses coordinates rewrites the header's quantization here.
-  virtual void bind(LASheader& /*header*/) {}
+  // False, after the stage printed its "ERROR: ..." line, when it cannot work on this header: the
+  // source then fails to open.
+  virtual bool bind(LASheader& /*header*/) { return true; }
   // Looks at (and may change) one point.
   virtual Verdict process(LASpoint& point) = 0;
   // False when no point can ever be kept (an area that lies outside the source's bounds), so the

@@ -90,11 +90,16 @@ void LASreader::reset_stages() {
   }
 }
 
-void LASreader::bind_stages() {
+bool LASreader::bind_stages() {
+  bool bound = true;
   for (const auto& stage : stages_) {
-    if (stage) stage->bind(header);
+    if (stage && !stage->bind(header)) {
+      bound = false;
+      break;
+    }
   }
   update_stage_order();
+  return bound;
 }
 
 void LASreader::set_index(std::unique_ptr<LASspatialIndex> index) {

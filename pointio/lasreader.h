@@ -104,8 +104,9 @@ class LASreader {
   LASpoint point;
 
  protected:
-  // Lets the stages adapt to the header the source has just read.
-  void bind_stages();
+  // Lets the stages adapt to the header the source has just read. False when a stage refuses the
+  // header (it printed why); the open must then fail.
+  bool bind_stages();
 
   int64_t npoints = 0;  // point records the reader will deliver
   int64_t p_count = 0;  // delivered so far

@@ -57,8 +57,8 @@ bool LASreaderBuffered::open() {
   main_header_ = main_->header;
   header = main_->header;
   std::vector<LASitem> items;
-  if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items) ||
-      !point.init(&header, items, &header)) {
+  if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items)) return false;
+  if (!point.init(&header, items, &header)) {
     print_message("ERROR: unknown point type %d with point size %d\n", header.point_data_format,
                   header.point_data_record_length);
     return false;
@@ -74,8 +74,7 @@ bool LASreaderBuffered::open() {
     print_message("LASreaderBuffered: adding %u buffer points.\n", static_cast<uint32_t>(buffer_.size()));
   }
   npoints = main_->get_npoints() + static_cast<int64_t>(buffer_.size());
-  bind_stages();
-  return true;
+  return bind_stages();
 }
 
 bool LASreaderBuffered::add_neighbor(const std::string& name) {

@@ -102,8 +102,8 @@ bool LASreaderLAS::open_stream(ByteStreamIn* stream, bool peek_only, uint32_t de
   }
   if (!prepare_point(decompress_selective | stage_field_mask())) return false;
   read_embedded_index();
-  bind_stages();
-  return true;
+  cap_points_before_evlrs();
+  return bind_stages();
 }
 
 // A compressed file may carry its spatial index after the points, in a special EVLR that the
@@ -149,11 +149,10 @@ bool LASreaderLAS::prepare_point(uint32_t field_mask) {
     reader_ = make_compressed_record_reader(header, field_mask, items);
     if (!reader_) return false;
   } else {
+    if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items))
+      return false;
     auto raw = std::make_unique<LASrecordReaderRaw>();
-    if (las_point_format_items(header.point_data_format, header.point_data_record_length, items) &&
-        raw->setup(static_cast<uint32_t>(items.size()), items.data())) {
-      reader_ = std::move(raw);
-    }
+    if (raw->setup(static_cast<uint32_t>(items.size()), items.data())) reader_ = std::move(raw);
   }
   if (!reader_ || !point.init(&header, items, &header) || !reader_->init(stream_)) {
     print_message("ERROR: unknown point type %d with point size %d\n", header.point_data_format,
@@ -164,6 +163,30 @@ bool LASreaderLAS::prepare_point(uint32_t field_mask) {
   point_start_ = stream_->tell();
   checked_end_ = false;
   return true;
+}
+
+// The EVLRs follow the point records, so a count that claims records past the first EVLR would
+// deliver its bytes as points. The count is cut there, as a count past the end of the file ends at
+// the file's end, and the input counts as incomplete: its contours are made, and the run fails.
+void LASreaderLAS::cap_points_before_evlrs() {
+  if (header.compression_vlr_payload || header.version_major != 1 || header.version_minor < 4) return;
+  const uint64_t evlr_start = header.start_of_first_extended_variable_length_record;
+  const bool has_evlrs = header.number_of_extended_variable_length_records > 0 || !header.evlrs.empty();
+  if (point_start_ < 0 || evlr_start < static_cast<uint64_t>(point_start_) ||
+      (evlr_start == static_cast<uint64_t>(point_start_) && !has_evlrs)) {
+    return;
+  }
+  const int64_t length = header.point_data_record_length;
+  if (length <= 0) return;
+  const int64_t fit = static_cast<int64_t>((evlr_start - static_cast<uint64_t>(point_start_)) /
+                                           static_cast<uint64_t>(length));
+  if (npoints <= fit) return;
+  print_message(
+      "WARNING: '%s' announces %lld points but only %lld lie before its first EVLR. reading those\n",
+      file_name_.empty() ? "stdin" : file_name_.c_str(), static_cast<long long>(npoints),
+      static_cast<long long>(fit));
+  npoints = fit;
+  incomplete = true;
 }
 
 int32_t LASreaderLAS::get_format() const {

@@ -53,6 +53,8 @@ class LASreaderLAS : public LASreader {
   // Chooses the record decoder and prepares the point for its items.
   bool prepare_point(uint32_t field_mask);
   void read_embedded_index();
+  // A LAS 1.4 count that reaches into the EVLRs after the points is cut to the records before them.
+  void cap_points_before_evlrs();
 
   std::unique_ptr<FILE, FileCloser> file_;  // set when this reader opened the file by name
   std::string file_name_;

@@ -25,6 +25,16 @@ std::unique_ptr<LASreaderLAS> make_requantizing_reader(const LASquantizer& q) {
   return reader;
 }
 
+// A file that failed with its own ERROR line gets that file's name on an indented line, so the run
+// still prints one ERROR line for the cause.
+void report_unopened(const std::string& name, unsigned long errors_before) {
+  if (error_message_count() == errors_before) {
+    print_message("ERROR: could not open lasreaderlas for file '%s'\n", name.c_str());
+  } else {
+    print_message("       in file '%s'\n", name.c_str());
+  }
+}
+
 bool fits_i32(double v) {
   return v >= -2147483648.0 && v <= 2147483647.0;
 }
@@ -57,8 +67,8 @@ bool LASreaderMerged::open() {
   if (!read_headers()) return false;
   fit_quantization();
   std::vector<LASitem> items;
-  if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items) ||
-      !point.init(&header, items, &header)) {
+  if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items)) return false;
+  if (!point.init(&header, items, &header)) {
     print_message("ERROR: unknown point type %d with point size %d\n", header.point_data_format,
                   header.point_data_record_length);
     return false;
@@ -82,9 +92,10 @@ bool LASreaderMerged::read_headers() {
   bounds_complete_ = true;
   npoints = 0;
   for (size_t i = 0; i < file_names_.size(); i++) {
+    const unsigned long errors_before = error_message_count();
     std::unique_ptr<LASreader> peek = open_source(file_names_[i], nullptr);
     if (!peek) {
-      print_message("ERROR: could not open lasreaderlas for file '%s'\n", file_names_[i].c_str());
+      report_unopened(file_names_[i], errors_before);
       return false;
     }
     const LASheader& h = peek->header;
@@ -191,9 +202,10 @@ void LASreaderMerged::fit_quantization() {
 
 bool LASreaderMerged::open_file(size_t index) {
   current_ = index;
+  const unsigned long errors_before = error_message_count();
   reader_ = open_source(file_names_[index], &header);
   if (!reader_) {
-    print_message("ERROR: could not open lasreaderlas for file '%s'\n", file_names_[index].c_str());
+    report_unopened(file_names_[index], errors_before);
     return false;
   }
   apply_area(*reader_, file_names_[index]);

@@ -18,7 +18,7 @@ LASrequantizeStage::LASrequantizeStage(const Request& request, bool check_for_ov
   }
 }
 
-void LASrequantizeStage::bind(LASheader& header) {
+bool LASrequantizeStage::bind(LASheader& header) {
   double* scale[3] = {&header.x_scale_factor, &header.y_scale_factor, &header.z_scale_factor};
   double* offset[3] = {&header.x_offset, &header.y_offset, &header.z_offset};
   const double min[3] = {header.min_x, header.min_y, header.min_z};
@@ -55,7 +55,7 @@ void LASrequantizeStage::bind(LASheader& header) {
     new_scale_[a] = *scale[a];
     new_offset_[a] = *offset[a];
   }
-  if (mode_ != RESCALE || check_for_overflow_) warn_overflow(header);
+  return (mode_ == RESCALE && !check_for_overflow_) || check_overflow(header);
 }
 
 double LASrequantizeStage::requantized(int a, double X) const {
@@ -69,7 +69,7 @@ double LASrequantizeStage::requantized(int a, double X) const {
   }
 }
 
-void LASrequantizeStage::warn_overflow(const LASheader& header) const {
+bool LASrequantizeStage::check_overflow(const LASheader& header) const {
   const double bounds[3][2] = {
       {header.min_x, header.max_x}, {header.min_y, header.max_y}, {header.min_z, header.max_z}};
   static const char* const kNames[3][2] = {{"min_x", "max_x"}, {"min_y", "max_y"}, {"min_z", "max_z"}};
@@ -80,21 +80,24 @@ void LASrequantizeStage::warn_overflow(const LASheader& header) const {
       const double X = q >= 0 ? std::floor(q + 0.5) : std::ceil(q - 0.5);
       const double r = requantized(a, X);
       const double Xn = r >= 0 ? std::floor(r + 0.5) : std::ceil(r - 0.5);
-      if (!(Xn < double(INT32_MIN) || Xn > double(INT32_MAX))) continue;
+      if (Xn >= double(INT32_MIN) && Xn <= double(INT32_MAX)) continue;
+      // One line names the first bound that does not fit; the source is refused for it.
       if (mode_ == RESCALE) {
-        print_message("WARNING: rescaling from %g to %g causes LAS integer overflow for %s\n", old_scale_[a],
-                      new_scale_[a], kNames[a][b]);
+        print_message("ERROR: rescaling from %g to %g causes LAS integer overflow for %s %.10g\n",
+                      old_scale_[a], new_scale_[a], kNames[a][b], bounds[a][b]);
       } else if (mode_ == REOFFSET) {
-        print_message("WARNING: reoffsetting from %g to %g causes LAS integer overflow for %s\n",
-                      old_offset_[a], new_offset_[a], kNames[a][b]);
+        print_message("ERROR: reoffsetting from %g to %g causes LAS integer overflow for %s %.10g\n",
+                      old_offset_[a], new_offset_[a], kNames[a][b], bounds[a][b]);
       } else {
         print_message(
-            "WARNING: rescaling from %g to %g and reoffsetting from %g to %g causes LAS integer overflow "
-            "for %s\n",
-            old_scale_[a], new_scale_[a], old_offset_[a], new_offset_[a], kNames[a][b]);
+            "ERROR: rescaling from %g to %g and reoffsetting from %g to %g causes LAS integer overflow "
+            "for %s %.10g\n",
+            old_scale_[a], new_scale_[a], old_offset_[a], new_offset_[a], kNames[a][b], bounds[a][b]);
       }
+      return false;
     }
   }
+  return true;
 }
 
 LASpointStage::Verdict LASrequantizeStage::process(LASpoint& point) {

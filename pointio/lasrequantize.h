@@ -2,8 +2,9 @@
 // for ("-rescale", "-reoffset", "-auto_reoffset"), as the first stage of a reader.
 //
 // When the source has read its header, bind() marks every axis whose scale or offset changes,
-// writes the new ones into the header and warns when a bound of the header would no longer fit
-// a 32-bit integer. Every point then has its marked axes re-quantized:
+// writes the new ones into the header and refuses the source when a bound of the header would no
+// longer fit a 32-bit integer: the wrapped integers would put points far from where they lie and
+// contours there. Every point then has its marked axes re-quantized:
 //   X' = round((X * old_scale + old_offset - new_offset) / new_scale)   (half away from zero)
 // keeping the low 32 bits, as a record's integer field would.
 #pragma once
@@ -29,7 +30,7 @@ class LASrequantizeStage : public LASpointStage {
 
   explicit LASrequantizeStage(const Request& request, bool check_for_overflow = true);
 
-  void bind(LASheader& header) override;
+  bool bind(LASheader& header) override;
   Verdict process(LASpoint& point) override;
   // Re-expressing z needs z decoded.
   uint32_t field_mask() const override { return las_fields::kZ; }
@@ -37,7 +38,9 @@ class LASrequantizeStage : public LASpointStage {
  private:
   enum Mode { RESCALE, REOFFSET, RESCALE_REOFFSET };
 
-  void warn_overflow(const LASheader& header) const;
+  // False after the message naming the operation, the bound and its value when a bound of the
+  // header does not fit a 32-bit integer after re-expressing.
+  bool check_overflow(const LASheader& header) const;
   double requantized(int axis, double X) const;
 
   Mode mode_;

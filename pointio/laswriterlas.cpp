@@ -137,11 +137,8 @@ bool LASwriterLAS::open_stream(ByteStreamOut* stream, const LASheader* header, u
     header_.version_minor = static_cast<uint8_t>(requested_version);
   const uint8_t format = header_.point_data_format & 0x3F;
   header_.point_data_format = format;
-  if (!las_point_format_items(format, header_.point_data_record_length, items_)) {
-    print_message("ERROR: unknown point type %d with point size %d\n", format,
-                  header_.point_data_record_length);
-    return false;
-  }
+  // An unknown type or a record too short for its type is refused there, with its message.
+  if (!las_point_format_items(format, header_.point_data_record_length, items_)) return false;
   // The record must hold the items of its point type: a shorter one cannot be written.
   uint32_t item_bytes = 0;
   for (const LASitem& item : items_) item_bytes += item.size;

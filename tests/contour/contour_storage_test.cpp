@@ -61,7 +61,9 @@ TEST(RecordPool, LimitNamesTheRefusedBlockAndReleaseStartsOver) {
     pool.take();
     FAIL() << "a fourth block was allocated";
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()), "ERROR: malloc for component buffer 16 failed");
+    EXPECT_EQ(
+        std::string(e.what()),
+        "ERROR: malloc for component buffer 16 failed: the contour component pool is full at 14 records");
   }
   pool.release();
   EXPECT_EQ(pool.block_count(), 0);

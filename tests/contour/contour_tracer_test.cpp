@@ -439,13 +439,34 @@ TEST(Tracer, PoolLimitStopsWithTheBufferMessage) {
     FAIL() << "the pool limit was not enforced";
   } catch (const std::runtime_error& e) {
     const std::string message = e.what();
-    EXPECT_TRUE(message == "ERROR: malloc for vertex buffer 4 failed" ||
-                message == "ERROR: malloc for component buffer 4 failed")
+    EXPECT_TRUE(message.starts_with("ERROR: malloc for vertex buffer 4 failed: ") ||
+                message.starts_with("ERROR: malloc for component buffer 4 failed: "))
         << message;
   }
   tracer.release_pools();
   const HandTin small = one_triangle(0, 10, 10);
   EXPECT_EQ(trace(tracer, small, {4}).size(), 1u);
+}
+
+// One contour along a strip of 40000 cells has some 80000 vertices, all held until the line
+// reaches the far end. From a first block of one record, 16 blocks hold only 65535: the pool must
+// grow past them, as the production pool must past its 16th block on dense contours of a large
+// tile.
+TEST(Tracer, APoolGrowsPastSixteenBlocksForALongContour) {
+  constexpr int kCells = 40000;
+  const Grid strip = build_grid(
+      kCells + 1, 2, 1.0f, [](float, float y) { return y; }, false);
+  ContourTracer tracer(1);
+  const auto lines = trace(tracer, strip.tin, {0.5f});
+  ASSERT_EQ(lines.size(), 1u);
+  const auto& v = lines[0].vertices;
+  EXPECT_GT(v.size(), size_t{65535});
+  EXPECT_FALSE(is_closed(lines[0]));
+  for (const auto& p : v) ASSERT_FLOAT_EQ(p[1], 0.5f);
+  // The line runs from one end of the strip to the other.
+  const float low = std::min(v.front()[0], v.back()[0]), high = std::max(v.front()[0], v.back()[0]);
+  EXPECT_EQ(low, 0.0f);
+  EXPECT_EQ(high, float{kCells});
 }
 
 TEST(Tracer, UnsortedIsoValuesAreRefused) {
