@@ -26,18 +26,6 @@ std::string first_error_line(const std::string& err) {
   return err.substr(begin, err.find('\n', begin) - begin + 1);
 }
 
-int error_lines(const std::string& err) {
-  int count = 0;
-  size_t at = 0;
-  while (at < err.size()) {
-    if (err.compare(at, 5, "ERROR") == 0) count++;
-    const size_t end = err.find('\n', at);
-    if (end == std::string::npos) break;
-    at = end + 1;
-  }
-  return count;
-}
-
 // A 30 x 30 cone of 2 m cells far from the origin, as UTM tiles are.
 std::vector<las_test::Point> cone_points(double x0 = 636000.0, double y0 = 5200000.0) {
   std::vector<las_test::Point> points;

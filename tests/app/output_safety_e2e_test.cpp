@@ -23,18 +23,6 @@ void make_tile(const TempDir& dir, const std::string& name) {
   ASSERT_EQ(gen.exit_code, 0) << gen.err;
 }
 
-int error_lines(const std::string& err) {
-  int count = 0;
-  size_t at = 0;
-  while (at < err.size()) {
-    if (err.compare(at, 5, "ERROR") == 0) count++;
-    const size_t end = err.find('\n', at);
-    if (end == std::string::npos) break;
-    at = end + 1;
-  }
-  return count;
-}
-
 std::set<std::string> names_in(const fs::path& dir) {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());

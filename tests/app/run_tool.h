@@ -45,6 +45,19 @@ inline ToolRun run_tool(const std::string& program, const std::vector<std::strin
   return r;
 }
 
+// The lines of `err` that start with "ERROR": a failing run prints one, for its cause.
+inline int error_lines(const std::string& err) {
+  int count = 0;
+  size_t at = 0;
+  while (at < err.size()) {
+    if (err.compare(at, 5, "ERROR") == 0) count++;
+    const size_t end = err.find('\n', at);
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  return count;
+}
+
 // A fresh temporary folder per test, removed afterwards.
 class TempDir {
  public:
