@@ -105,6 +105,15 @@ class ChildCommands : public ::testing::Test {
         CM_LASGEN_BIN, {"--surface", "cone", "--points", "3000", "--size", "60", "--out", odd}, dir_.path());
     ASSERT_EQ(gen.exit_code, 0) << gen.err;
     inputs_.push_back(odd);
+    // Without the shared folder a second generated tile gives buffering its neighbour.
+    if (inputs_.size() < 2) {
+      const std::string other = (dir_ / "b.las").string();
+      const ToolRun more =
+          run_tool(CM_LASGEN_BIN, {"--surface", "plane", "--points", "2000", "--size", "60", "--out", other},
+                   dir_.path());
+      ASSERT_EQ(more.exit_code, 0) << more.err;
+      inputs_.push_back(other);
+    }
     fs::create_directories(dir_ / "out dir");
     // The list a buffered run's children read their neighbours from.
     std::string list;

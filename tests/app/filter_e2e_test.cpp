@@ -157,7 +157,12 @@ TEST(FilterE2E, BadOptionsGiveTheirMessageAndExitOne) {
       {{"-ignore_class", "7"}, "ERROR: this tool does not process '-ignore_xxxx' options\n"},
   };
   TempDir dir("filter_bad");
-  const fs::path input = fs::path(CM_SHARED_DATA_DIR) / "simple.las";
+  // Any readable tile serves: each option is refused before a point is read.
+  const fs::path input = dir / "t.las";
+  const ToolRun gen = run_tool(
+      CM_LASGEN_BIN, {"--surface", "plane", "--points", "100", "--size", "10", "--out", input.string()},
+      dir.path());
+  ASSERT_EQ(gen.exit_code, 0) << gen.err;
   for (const auto& c : cases) {
     std::vector<std::string> args = {"-i", input.string(), "-owkt", "-stdout"};
     args.insert(args.end(), c.args.begin(), c.args.end());

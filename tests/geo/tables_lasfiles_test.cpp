@@ -9,6 +9,7 @@
 
 #include "geo/geoprojectionconverter.h"
 #include "pointio/lasreaderlas.h"
+#include "shared_data.h"
 #include "tables_fixture.h"
 
 namespace {
@@ -56,6 +57,7 @@ const FileCase kFiles[] = {
 };
 
 TEST(RealFiles, WktFirstThenGeoKeys) {
+  CM_SKIP_WITHOUT_SHARED_DATA();
   GeoProgramFolder tables(true);
   for (const FileCase& c : kFiles) {
     SCOPED_TRACE(c.file);
@@ -89,6 +91,7 @@ TEST(RealFiles, WktFirstThenGeoKeys) {
 // The datum a file's WKT names reaches the written .prj: GDAL reads it back as the same projection
 // on NAD83(HARN) (EPSG datum 6152), not on WGS 84.
 TEST(RealFiles, WktDatumReachesThePrj) {
+  CM_SKIP_WITHOUT_SHARED_DATA();
   GeoProgramFolder tables(true);
   LASreaderLAS reader;
   ASSERT_TRUE(reader.open((std::string(CM_SHARED_DATA_DIR) + "/autzen-trim.las").c_str()));
@@ -149,6 +152,7 @@ const KeysCase kKeys[] = {
 };
 
 TEST(RealFiles, GeoKeyDirectories) {
+  CM_SKIP_WITHOUT_SHARED_DATA();
   GeoProgramFolder tables(true);
   for (const KeysCase& c : kKeys) {
     SCOPED_TRACE(c.file);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "pointio/lasreaderlas.h"
+#include "shared_data.h"
 
 namespace {
 
@@ -254,6 +255,7 @@ std::vector<std::string> files_with_extension(const std::string& folder, const s
 class RealFile : public ::testing::TestWithParam<FileFacts> {};
 
 TEST_P(RealFile, HeaderMatchesTableAndEveryPointIsInsideTheBounds) {
+  CM_SKIP_WITHOUT_SHARED_DATA();
   const FileFacts& f = GetParam();
   LASreaderLAS reader;
   ASSERT_TRUE(reader.open(data_path(f.name).c_str()));
@@ -308,6 +310,7 @@ INSTANTIATE_TEST_SUITE_P(SharedData, RealFile, ::testing::ValuesIn(facts()),
                          });
 
 TEST(RealFiles, EveryLasFileOfTheDataFolderIsInTheTable) {
+  CM_SKIP_WITHOUT_SHARED_DATA();
   std::set<std::string> known;
   for (const FileFacts& f : facts()) known.insert(f.name);
   auto names = files_with_extension("", ".las");
@@ -318,6 +321,7 @@ TEST(RealFiles, EveryLasFileOfTheDataFolderIsInTheTable) {
 }
 
 TEST(RealFiles, GeoViewsAndExtraBytesDescribeKeptRecords) {
+  CM_SKIP_WITHOUT_SHARED_DATA();
   LASreaderLAS reader;
   ASSERT_TRUE(reader.open(data_path("autzen-trim.las").c_str()));
   const auto keys = reader.header.vlr_geo_keys();
@@ -368,6 +372,7 @@ std::vector<double> fields(const LASpoint& p) {
 
 // Every compressed file with an uncompressed twin delivers the twin's points, field for field.
 TEST(RealFiles, CompressedFilesReadLikeTheirTwins) {
+  CM_SKIP_WITHOUT_SHARED_DATA();
   const std::pair<const char*, const char*> twins[] = {
       {"simple-pointwise-v1.rkp", "simple.las"},      {"simple-pointwise-v1-old.rkp", "simple.las"},
       {"simple-chunked-v2.rkp", "simple.las"},        {"extrabytes-a.rkp", "extrabytes.las"},
@@ -408,6 +413,7 @@ TEST(RealFiles, CompressedFilesReadLikeTheirTwins) {
 
 // Seeking through the chunk table lands on the point sequential reading delivers.
 TEST(RealFiles, SeekInACompressedFile) {
+  CM_SKIP_WITHOUT_SHARED_DATA();
   LASreaderLAS rkp, las;
   ASSERT_TRUE(rkp.open(data_path("autzen-trim.rkp").c_str()));
   ASSERT_TRUE(las.open(data_path("autzen-trim.las").c_str()));
@@ -424,6 +430,7 @@ TEST(RealFiles, SeekInACompressedFile) {
 
 // Only the fields the consumer asks for are decoded from layered files; x and y always are.
 TEST(RealFiles, LayeredFileWithZOnly) {
+  CM_SKIP_WITHOUT_SHARED_DATA();
   LASreaderLAS all, z_only;
   ASSERT_TRUE(all.open(data_path("fmt8-small.rkp").c_str()));
   ASSERT_TRUE(z_only.open(data_path("fmt8-small.rkp").c_str(), 262144, false, 1));
@@ -444,6 +451,7 @@ TEST(RealFiles, LayeredFileWithZOnly) {
 }
 
 TEST(RealFiles, PeekOnCompressedFileReadsOnlyTheHeader) {
+  CM_SKIP_WITHOUT_SHARED_DATA();
   LASreaderLAS reader;
   ASSERT_TRUE(reader.open(data_path("simple-chunked-v2.rkp").c_str(), 262144, true));
   EXPECT_EQ(reader.header.point_data_format, 3);
@@ -462,6 +470,7 @@ struct BadFile {
 };
 
 TEST(BadFiles, EachGivesAClearErrorOrACorrectPartialRead) {
+  CM_SKIP_WITHOUT_SHARED_DATA();
   const BadFile cases[] = {
       // The damaged table is ignored and the chunks are found while reading.
       {"bad/bad-chunk-table.rkp", true, 1065, "WARNING: 'corrupt chunk table'\n"},
