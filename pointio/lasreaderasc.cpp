@@ -239,8 +239,7 @@ bool LASreaderASC::open(const char* file_name, bool comma_not_point) {
   raster.lly = grid_.yllcenter;
   add_raster_vlr(header, LASvlrRasterRKP::kRecordAsc, raster);
   if (!start_pass()) return false;
-  bind_stages();
-  return true;
+  return bind_stages();
 }
 
 bool LASreaderASC::read_point_unfiltered() {

@@ -301,8 +301,7 @@ bool LASreaderBIL::open(const char* file_name) {
   add_raster_vlr(header, LASvlrRasterRKP::kRecordBil, raster);
   next_row_ = next_col_ = 0;
   row_index_ = -1;
-  bind_stages();
-  return true;
+  return bind_stages();
 }
 
 bool LASreaderBIL::read_row(int32_t row) {

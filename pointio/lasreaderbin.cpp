@@ -49,8 +49,7 @@ bool LASreaderBIN::open(ByteStreamIn* stream) {
   incomplete = false;
   if (!read_header()) return false;
   sample_bounds();
-  bind_stages();
-  return true;
+  return bind_stages();
 }
 
 bool LASreaderBIN::read_header() {

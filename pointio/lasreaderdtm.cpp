@@ -241,8 +241,7 @@ bool LASreaderDTM::open(const char* file_name) {
   raster.llx = first_x;
   raster.lly = first_y;
   add_raster_vlr(header, LASvlrRasterRKP::kRecordDtm, raster);
-  bind_stages();
-  return true;
+  return bind_stages();
 }
 
 bool LASreaderDTM::read_point_unfiltered() {

@@ -105,8 +105,7 @@ bool LASreaderPLY::open(const char* file_name, int point_type, bool populate) {
   }
   left_ = ply_.vertex_count;
   if (!read_first_point()) return false;
-  bind_stages();
-  return true;
+  return bind_stages();
 }
 
 bool LASreaderPLY::prepare_header(int point_type) {

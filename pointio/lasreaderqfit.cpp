@@ -51,8 +51,7 @@ bool LASreaderQFIT::open(ByteStreamIn* stream) {
   incomplete = false;
   if (!read_header()) return false;
   sample_bounds();
-  bind_stages();
-  return true;
+  return bind_stages();
 }
 
 bool LASreaderQFIT::read_header() {

@@ -80,8 +80,7 @@ bool LASreaderSHP::open(const char* file_name) {
   if (!read_header()) return false;
   max_points_ = size < 0 ? -1 : estimated_points(shape_type_, size / 2);
   set_creation_date(header, file_name);
-  bind_stages();
-  return true;
+  return bind_stages();
 }
 
 bool LASreaderSHP::read_header() {

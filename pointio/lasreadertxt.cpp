@@ -152,8 +152,7 @@ bool LASreaderTXT::open_input(std::unique_ptr<DecompressingFile> file, const cha
   }
   input_ = std::make_unique<BufferedInput>(std::move(file));
   if (!read_preamble(*input_, false) || !read_first_point()) return false;
-  bind_stages();
-  return true;
+  return bind_stages();
 }
 
 bool LASreaderTXT::populate_pass() {
