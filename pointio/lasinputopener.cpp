@@ -24,6 +24,12 @@ const ReaderKind kKinds[] = {
     {"dtm", {".dtm", ".DTM"}}, {"ply", {".ply", ".PLY"}}, {"qfit", {".qi", ".QI"}},
 };
 
+// A reader that failed with an ERROR line of its own is named on an indented line after it, so a
+// failing run prints one ERROR line for its cause.
+const char* error_prefix(unsigned long errors_before) {
+  return error_message_count() == errors_before ? "ERROR:" : "      ";
+}
+
 }  // namespace
 
 const char* las_reader_kind(const std::string& name, bool itxt) {
@@ -156,9 +162,11 @@ const char* LASinputOpener::las_kind_of(const std::string& name) const {
 
 std::unique_ptr<LASreader> LASinputOpener::open_single(const std::string& name) {
   const char* kind = las_reader_kind(name, itxt_);
+  const unsigned long errors_before = error_message_count();
   std::unique_ptr<LASreader> reader = open_source(kind, name);
   if (!reader) {
-    print_message("ERROR: cannot open lasreader%s with file name '%s'\n", kind, name.c_str());
+    print_message("%s cannot open lasreader%s with file name '%s'\n", error_prefix(errors_before), kind,
+                  name.c_str());
     return nullptr;
   }
   number_flight_line(*reader);
@@ -201,8 +209,9 @@ std::unique_ptr<LASreader> LASinputOpener::open_merged() {
     });
   }
   file_name_current_ = file_names_.size();
+  const unsigned long errors_before = error_message_count();
   if (!merged->open()) {
-    print_message("ERROR: cannot open lasreadermerged with %d file names\n",
+    print_message("%s cannot open lasreadermerged with %d file names\n", error_prefix(errors_before),
                   static_cast<int>(file_names_.size()));
     return nullptr;
   }
@@ -222,8 +231,9 @@ std::unique_ptr<LASreader> LASinputOpener::open_stdin() {
     }
   } else {
     std::unique_ptr<LASreaderLAS> las = make_las_reader();
+    const unsigned long errors_before = error_message_count();
     if (!las->open(stdin, false, LASreaderLAS::kDecompressAll)) {
-      print_message("ERROR: cannot open lasreaderlas from stdin \n");
+      print_message("%s cannot open lasreaderlas from stdin \n", error_prefix(errors_before));
       return nullptr;
     }
     reader = std::move(las);

@@ -69,6 +69,7 @@ TEST(HostileCoordinates, RescaleAndReoffsetOverflowAreRefused) {
     SCOPED_TRACE(c.args[1] + " " + c.args.back());
     const ToolRun run = run_tool(CM_CONTOURMILL_BIN, c.args, dir.path());
     EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(error_lines(run.err), 1) << run.err;
     EXPECT_NE(first_error_line(run.err).find(c.message), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(dir / "a.wkt"));
     EXPECT_FALSE(fs::exists(dir / "merged.wkt"));
@@ -108,6 +109,7 @@ TEST(HostileCoordinates, ARecordShorterThanItsPointFormatIsRefused) {
   write_las(dir / "short.las", o, cone_points());
   const ToolRun run = run_tool(CM_CONTOURMILL_BIN, {"-i", "short.las", "-owkt"}, dir.path());
   EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_EQ(error_lines(run.err), 1) << run.err;
   EXPECT_EQ(first_error_line(run.err).rfind("ERROR: point size 34 too small by 2 bytes for point type 7", 0),
             0u)
       << run.err;
