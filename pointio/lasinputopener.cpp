@@ -204,9 +204,11 @@ std::unique_ptr<LASreader> LASinputOpener::open_merged() {
   }
   // Other kinds are opened here, each file with its own settings and its own stream.
   if (std::strcmp(list_kind, "las") != 0) {
-    merged->set_source_opener([this](const std::string& name, const LASquantizer* quantization) {
-      return open_other_source(las_reader_kind(name, itxt_), name, quantization, true);
-    });
+    merged->set_source_opener(
+        [this](const std::string& name, const LASquantizer* quantization) {
+          return open_other_source(las_reader_kind(name, itxt_), name, quantization, true);
+        },
+        list_kind);
   }
   file_name_current_ = file_names_.size();
   const unsigned long errors_before = error_message_count();

@@ -27,9 +27,9 @@ std::unique_ptr<LASreaderLAS> make_requantizing_reader(const LASquantizer& q) {
 
 // A file that failed with its own ERROR line gets that file's name on an indented line, so the run
 // still prints one ERROR line for the cause.
-void report_unopened(const std::string& name, unsigned long errors_before) {
+void report_unopened(const std::string& kind, const std::string& name, unsigned long errors_before) {
   if (error_message_count() == errors_before) {
-    print_message("ERROR: could not open lasreaderlas for file '%s'\n", name.c_str());
+    print_message("ERROR: could not open lasreader%s for file '%s'\n", kind.c_str(), name.c_str());
   } else {
     print_message("       in file '%s'\n", name.c_str());
   }
@@ -95,7 +95,7 @@ bool LASreaderMerged::read_headers() {
     const unsigned long errors_before = error_message_count();
     std::unique_ptr<LASreader> peek = open_source(file_names_[i], nullptr);
     if (!peek) {
-      report_unopened(file_names_[i], errors_before);
+      report_unopened(kind_, file_names_[i], errors_before);
       return false;
     }
     const LASheader& h = peek->header;
@@ -205,7 +205,7 @@ bool LASreaderMerged::open_file(size_t index) {
   const unsigned long errors_before = error_message_count();
   reader_ = open_source(file_names_[index], &header);
   if (!reader_) {
-    report_unopened(file_names_[index], errors_before);
+    report_unopened(kind_, file_names_[index], errors_before);
     return false;
   }
   apply_area(*reader_, file_names_[index]);

@@ -21,7 +21,11 @@ class LASreaderMerged : public LASreader {
   // Without one, every file is read as LAS.
   using SourceOpener =
       std::function<std::unique_ptr<LASreader>(const std::string& name, const LASquantizer* quantization)>;
-  void set_source_opener(SourceOpener opener) { source_opener_ = std::move(opener); }
+  // `kind` names the sources in messages ("lasreader<kind>").
+  void set_source_opener(SourceOpener opener, std::string kind) {
+    source_opener_ = std::move(opener);
+    kind_ = std::move(kind);
+  }
 
   // Adds a file that can be opened for reading; answers false (with a message) otherwise.
   bool add_file_name(const std::string& name);
@@ -78,5 +82,6 @@ class LASreaderMerged : public LASreader {
   Inside area_ = INSIDE_NONE;
   double area_values_[4] = {0, 0, 0, 0};
   SourceOpener source_opener_;
+  std::string kind_ = "las";
   std::unique_ptr<LASreader> reader_;
 };

@@ -159,6 +159,14 @@ TEST(PointFormats, MergedArchivesGiveTheContoursOfAllTheirPoints) {
   const ToolRun merged = contours(dir, {"-i", "a.zip", "b.txt.gz", "-merged"});
   ASSERT_EQ(merged.exit_code, 0) << merged.err;
   EXPECT_TRUE(merged.out == las.out) << "merged archives give other contours than the whole tile";
+  // A file of the list in which nothing parses stops the run, with the cause and the file's name.
+  std::ofstream(dir / "junk.txt") << "no points here\n";
+  const ToolRun junk = contours(dir, {"-i", "a.zip", "junk.txt", "-merged"});
+  EXPECT_EQ(junk.exit_code, 1);
+  EXPECT_NE(junk.err.find("ERROR: could not parse any lines with 'xyz'\n       in file 'junk.txt'"),
+            std::string::npos)
+      << junk.err;
+  EXPECT_EQ(junk.out, "");
 }
 
 }  // namespace
