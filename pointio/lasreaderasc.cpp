@@ -141,7 +141,7 @@ bool LASreaderASC::start_pass() {
   if (!read_asc_header(*input_, grid_, pending_, comma_not_point_)) return false;
   line_ = pending_;
   at_ = 0;
-  cell_ = 0;
+  cell_ = next_col_ = next_row_ = 0;
   bad_value_ = false;
   return true;
 }
@@ -174,6 +174,8 @@ bool LASreaderASC::next_value(double& value) {
       return false;
     }
     cell_++;
+    value_col_ = next_col_, value_row_ = next_row_;
+    if (++next_col_ == grid_.ncols) next_col_ = 0, next_row_++;
     return true;
   }
   return false;
@@ -247,10 +249,8 @@ bool LASreaderASC::read_point_unfiltered() {
   double value;
   while (next_value(value)) {
     if (is_no_data(grid_, value)) continue;
-    const int64_t cell = cell_ - 1;
-    const double x = grid_.xllcenter + static_cast<double>(cell % grid_.ncols) * grid_.step_x;
-    const double y =
-        grid_.yllcenter + static_cast<double>(grid_.nrows - 1 - cell / grid_.ncols) * grid_.step_y;
+    const double x = grid_.xllcenter + static_cast<double>(value_col_) * grid_.step_x;
+    const double y = grid_.yllcenter + static_cast<double>(grid_.nrows - 1 - value_row_) * grid_.step_y;
     if (!quantizer_.quantize(header, x, y, value, point)) continue;
     point.coordinates[0] = x;
     point.coordinates[1] = y;

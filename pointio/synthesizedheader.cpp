@@ -109,7 +109,19 @@ void set_header_version(LASheader& header, uint8_t minor) {
 
 std::optional<int32_t> quantize_checked(double value, double scale, double offset) {
   const double q = (value - offset) / scale;
-  const double r = value >= offset ? std::floor(q + 0.5) : std::ceil(q - 0.5);
+  // Beyond this no rounding fits 32 bits; within it floor and ceil go through a 64-bit integer,
+  // exactly and without the library calls that took a good part of a raster cell's time.
+  if (!(std::fabs(q) < 4e9)) return std::nullopt;
+  double r;
+  if (value >= offset) {
+    const double up = q + 0.5;
+    r = static_cast<double>(static_cast<int64_t>(up));
+    if (r > up) r -= 1.0;  // floor
+  } else {
+    const double down = q - 0.5;
+    r = static_cast<double>(static_cast<int64_t>(down));
+    if (r < down) r += 1.0;  // ceil
+  }
   if (!(r >= -2147483648.0 && r <= 2147483647.0)) return std::nullopt;
   return static_cast<int32_t>(r);
 }

@@ -73,6 +73,9 @@ class LASreaderASC : public LASreader {
   std::string_view line_;
   size_t at_ = 0;
   int64_t cell_ = 0;  // the next cell, counted row by row from the north-west
+  // Column and row of the next cell and of the value last read, kept by counting: a division
+  // per cell would cost a good part of the time a cell takes.
+  int64_t next_col_ = 0, next_row_ = 0, value_col_ = 0, value_row_ = 0;
   bool bad_value_ = false;
   bool short_grid_ = false;
   CheckedQuantizer quantizer_;
