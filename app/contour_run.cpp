@@ -1,5 +1,6 @@
 #include "app/contour_run.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <new>
@@ -230,15 +231,17 @@ std::unique_ptr<LINEwriter> ContourRun::open_writer(FileGeoreference& geo, const
 
 bool ContourRun::point_capacity(std::unique_ptr<LASreader>& reader, PointCapacity& capacity) {
   const int64_t npoints = reader->get_npoints();
-  if (npoints < 0 || npoints > UINT32_MAX) {
-    print_message("ERROR: cannot handle that many points yet.\n%s", kSupportLine);
-    return false;
-  }
-  capacity.capacity = static_cast<uint32_t>(npoints);
   // A header may announce more points than its file holds; the buffers are sized from what can
   // really arrive, so a lying count cannot claim gigabytes.
   const int64_t available = reader->max_points_in_file();
   capacity.count_proven = available >= 0;
+  // A count a pipe announces (a PTX header's columns times rows) proves nothing: the points that
+  // arrive decide, so a lying header neither refuses the input nor sizes its buffer.
+  if (npoints < 0 || (npoints > UINT32_MAX && capacity.count_proven)) {
+    print_message("ERROR: cannot handle that many points yet.\n%s", kSupportLine);
+    return false;
+  }
+  capacity.capacity = static_cast<uint32_t>(std::min<int64_t>(npoints, UINT32_MAX));
   // A source read without a counting pass (text on standard input) knows its count only at the
   // end; its buffer grows with the points that arrive.
   if (!capacity.count_proven && npoints == 0) capacity.capacity = UINT32_MAX;

@@ -101,6 +101,20 @@ TEST(PointFormats, TheSamePointsGiveByteIdenticalContoursInEveryFormat) {
   EXPECT_EQ(piped.exit_code, 0) << piped.err;
   EXPECT_NE(piped.err.find("WARNING: cannot populate the header of text read from stdin"), std::string::npos);
   EXPECT_TRUE(piped.out == las.out) << "text on standard input gives other contours than the LAS file";
+  // A PTX header on standard input cannot be checked against its points: one that claims more
+  // points than a run can hold neither refuses the input nor sizes its buffer.
+  const std::string lying_ptx =
+      "2000000000\n2000000000\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n"
+      "1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n" +
+      text;
+  ASSERT_TRUE(pf::write_file((dir / "lying.ptx").string(), lying_ptx));
+  const ToolRun ptx = contours(dir, {"-stdin", "-itxt", "-iptx"}, (dir / "lying.ptx").string());
+  EXPECT_EQ(ptx.exit_code, 0) << ptx.err;
+  EXPECT_NE(ptx.err.find("WARNING: end-of-file after " + std::to_string(tile.xyz.size()) +
+                         " of 4000000000000000000 points"),
+            std::string::npos)
+      << ptx.err;
+  EXPECT_TRUE(ptx.out == las.out) << "PTX on standard input gives other contours than the LAS file";
 }
 
 TEST(PointFormats, DamagedArchivesStopTheRunWithTheirNameAndStatus) {
