@@ -251,11 +251,8 @@ bool Breaklines::insert_file(BreaklineReader& r, const std::string& name, bool l
   return !r.failed();
 }
 
-bool Breaklines::in_lake(CTIN& tin, double x, double y, const float* p) const {
-  if (!lakes_ || x < lake_min_x_ || x > lake_max_x_ || y < lake_min_y_ || y > lake_max_y_) return false;
-  const CTINlocation where = tin.locate(p);
-  return where.kind == CTINlocation::kTriangle &&
-         (tin.triangles()[where.triangle].link_or_flags & TIN_LAKE) != 0;
+bool Breaklines::near_lakes(double x, double y) const {
+  return lakes_ && x >= lake_min_x_ && x <= lake_max_x_ && y >= lake_min_y_ && y <= lake_max_y_;
 }
 
 bool triangulate_with_breaklines(PointSet& points, uint32_t breakline_points, Breaklines& breaklines,
@@ -303,9 +300,10 @@ bool triangulate_with_breaklines(PointSet& points, uint32_t breakline_points, Br
     const float* from = buffer + (static_cast<size_t>(breakline_points) + i) * CTIN::kStride;
     if (to != from) std::memmove(to, from, 3 * sizeof(float));
     const double x = double{to[0]} + points.origin_x, y = double{to[1]} + points.origin_y;
-    if (breaklines.in_lake(tin, x, y, to)) continue;
     uint32_t existing;
-    if (tin.add_point(kept, existing, false) == CTIN::Added::kInserted) kept++;
+    const CTIN::Added added = breaklines.near_lakes(x, y) ? tin.add_point_outside_lakes(kept, existing)
+                                                          : tin.add_point(kept, existing, false);
+    if (added == CTIN::Added::kInserted) kept++;
   }
   points.count = kept;
   if (!tin.started()) {

@@ -33,8 +33,9 @@ class Breaklines {
   // Breakline points stored by insert(): the vertices the smoothing lock holds.
   uint32_t stored() const { return stored_; }
 
-  // Whether an input point at real (x, y), relative coordinates `p`, lies inside a lake.
-  bool in_lake(CTIN& tin, double x, double y, const float* p) const;
+  // Whether an input point at real (x, y) lies within the lakes' bounding box, where it must be
+  // tested against the lakes.
+  bool near_lakes(double x, double y) const;
 
  private:
   bool count_lakes(uint32_t& count, bool verbose);

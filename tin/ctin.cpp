@@ -189,10 +189,24 @@ void CTIN::add_waiting(uint32_t v, uint32_t& existing, Added& result) {
 }
 
 CTIN::Added CTIN::add_point(uint32_t v, uint32_t& existing, bool split_constraints) {
+  return add(v, existing, split_constraints, false);
+}
+
+CTIN::Added CTIN::add_point_outside_lakes(uint32_t v, uint32_t& existing) {
+  return add(v, existing, false, true);
+}
+
+CTIN::Added CTIN::add(uint32_t v, uint32_t& existing, bool split_constraints, bool drop_in_lake) {
   existing = TIN_NO_VERTEX;
   if (v >= announced_ || added_ >= announced_) return Added::kRejected;
   const float* p = vertex(v);
   if (!std::isfinite(p[0]) || !std::isfinite(p[1])) return Added::kRejected;
+  // Before the first triangle no lake can have been flagged.
+  const CTINlocation where = started_ ? walk(p, walk_start_) : CTINlocation{};
+  if (drop_in_lake && where.kind == CTINlocation::kTriangle &&
+      (triangles_[static_cast<size_t>(where.triangle)].link_or_flags & TIN_LAKE)) {
+    return Added::kInLake;
+  }
   added_++;
   // A vertex that is not a corner of any triangle must never send a walk anywhere.
   set_incident(v, -1);
@@ -201,7 +215,7 @@ CTIN::Added CTIN::add_point(uint32_t v, uint32_t& existing, bool split_constrain
     add_waiting(v, existing, result);
     return result;
   }
-  return insert_located(v, walk(p, walk_start_), existing, split_constraints);
+  return insert_located(v, where, existing, split_constraints);
 }
 
 CTIN::Added CTIN::insert_located(uint32_t v, const CTINlocation& where, uint32_t& existing, bool split) {

@@ -11,7 +11,7 @@
 //
 // Usage: clean(n, points) once per file; add_point() for each breakline vertex, insert_segment()
 // for each breakline segment, flag_enclosed() after the lake polygons; then add_point() for the
-// input points (locate() answers whether one lies in a lake); walk the triangles; release().
+// input points (add_point_outside_lakes() drops those in a lake); walk the triangles; release().
 #pragma once
 
 #include <cstdint>
@@ -51,6 +51,7 @@ class CTIN {
     kDuplicate,  // another vertex is at its place: `existing` holds it
     kDropped,    // lies strictly inside a constrained edge and `split_constraints` was false
     kRejected,   // index >= n, coordinates not finite, or more than n vertices added
+    kInLake,     // add_point_outside_lakes only: inside a lake triangle, so not added
   };
   // Inserts the vertex right away. A vertex strictly inside a constrained edge splits the edge into
   // two constrained halves when `split_constraints` (breakline vertices must stay vertices), and is
@@ -58,6 +59,10 @@ class CTIN {
   // collinear have arrived there is no triangle: vertices wait, and duplicates among them are
   // answered at once. Throws std::runtime_error on the fatal conditions of the insertion.
   Added add_point(uint32_t vertex, uint32_t& existing, bool split_constraints = true);
+  // add_point for an input point (constrained edges not split) that a lake drops: answers kInLake,
+  // and adds nothing, when the point lies inside a triangle flagged as lake. One walk finds the
+  // triangle for the test and for the insertion.
+  Added add_point_outside_lakes(uint32_t vertex, uint32_t& existing);
 
   // Forces the segment between two added vertices into the triangulation as constrained edges,
   // split at every vertex lying exactly on it. Answers false after
@@ -92,6 +97,7 @@ class CTIN {
   void set_incident(uint32_t v, int32_t t);
   int32_t incident(uint32_t v) const;
 
+  Added add(uint32_t v, uint32_t& existing, bool split_constraints, bool drop_in_lake);
   bool try_first_triangle(uint32_t a, uint32_t b, uint32_t c);
   void add_waiting(uint32_t v, uint32_t& existing, Added& result);
   Added insert_located(uint32_t v, const CTINlocation& where, uint32_t& existing, bool split);

@@ -444,17 +444,22 @@ TEST(CtinTest, LakeFlagsAreExactlyTheTrianglesInsideRandomLakes) {
     tin.flag_enclosed();
     expect_flags_match_polygons(tin, pts, polygons);
 
-    // The input points follow. Odd seeds drop those in lakes first as the driver does; even seeds
-    // insert them all, so lake triangles are also split by points inside them.
+    // The input points follow. Odd seeds drop those in lakes as the driver does, and the lake test
+    // of the insertion must agree with locate(); even seeds insert them all, so lake triangles are
+    // also split by points inside them.
     const bool drop_lake_points = seed % 2 == 1;
     for (uint32_t i = breakline_points; i < pts.size(); i++) {
-      if (drop_lake_points) {
-        const CTINlocation where = tin.locate(pts.at(i));
-        if (where.kind == CTINlocation::kTriangle &&
-            (tin.triangles()[where.triangle].link_or_flags & TIN_LAKE))
-          continue;
+      if (!drop_lake_points) {
+        ASSERT_NE(add(tin, i, false), CTIN::Added::kRejected);
+        continue;
       }
-      ASSERT_NE(add(tin, i, false), CTIN::Added::kRejected);
+      const CTINlocation where = tin.locate(pts.at(i));
+      const bool in_lake =
+          where.kind == CTINlocation::kTriangle && (tin.triangles()[where.triangle].link_or_flags & TIN_LAKE);
+      uint32_t existing;
+      const CTIN::Added r = tin.add_point_outside_lakes(i, existing);
+      EXPECT_EQ(r == CTIN::Added::kInLake, in_lake) << "point " << i;
+      ASSERT_NE(r, CTIN::Added::kRejected);
     }
     const FlagCounts counts = expect_flags_match_polygons(tin, pts, polygons);
     check_structure(tin, pts);
