@@ -1,10 +1,12 @@
 #include "filter/lastransform.h"
 
+#include <array>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "common/messages.h"
 #include "filter/detail/operations.h"
@@ -137,12 +139,12 @@ uint32_t unread_fields_of(const LASpoint& p) {
 
 }  // namespace
 
-void LAStransform::forget_unread_fields(LASpoint& p) {
-  if (unread_fields_ & kLayoutUnknown) {
-    unread_fields_ = unread_fields_of(p);
-    if (!unread_fields_) return;
-  }
-  if (unread_fields_ & las_unread::kExtended) {
+namespace {
+
+// Sets back the field groups `kUnread` names; one instance for each combination of groups.
+template <uint32_t kUnread>
+void forget_fields(LAStransform&, LASpoint& p) {
+  if constexpr ((kUnread & las_unread::kExtended) != 0) {
     p.extended_scan_angle = 0;
     p.extended_scanner_channel = 0;
     p.extended_classification_flags = 0;
@@ -150,14 +152,30 @@ void LAStransform::forget_unread_fields(LASpoint& p) {
     p.extended_return_number = 1;
     p.extended_number_of_returns = 1;
   }
-  if (unread_fields_ & las_unread::kGpsTime) p.gps_time = 0.0;
-  if (unread_fields_ & las_unread::kRgb) p.rgb[0] = p.rgb[1] = p.rgb[2] = 0;
-  if (unread_fields_ & las_unread::kNir) p.rgb[3] = 0;
-  if (unread_fields_ & las_unread::kWavePacket) p.wavepacket = LASwavepacket{};
+  if constexpr ((kUnread & las_unread::kGpsTime) != 0) p.gps_time = 0.0;
+  if constexpr ((kUnread & las_unread::kRgb) != 0) p.rgb[0] = p.rgb[1] = p.rgb[2] = 0;
+  if constexpr ((kUnread & las_unread::kNir) != 0) p.rgb[3] = 0;
+  if constexpr ((kUnread & las_unread::kWavePacket) != 0) p.wavepacket = LASwavepacket{};
+}
+
+template <uint32_t... kUnread>
+constexpr std::array<void (*)(LAStransform&, LASpoint&), sizeof...(kUnread)> forget_table(
+    std::integer_sequence<uint32_t, kUnread...>) {
+  return {forget_fields<kUnread>...};
+}
+
+constexpr auto kForget = forget_table(std::make_integer_sequence<uint32_t, las_unread::kAll + 1>());
+
+}  // namespace
+
+void LAStransform::learn_layout(LAStransform& transform, LASpoint& point) {
+  const uint32_t unread = unread_fields_of(point);
+  transform.forget_unread_fields_ = unread ? kForget[unread] : nullptr;
+  if (unread) kForget[unread](transform, point);
 }
 
 void LAStransform::reset() {
-  unread_fields_ = kLayoutUnknown;
+  forget_unread_fields_ = learn_layout;
   for (auto& op : operations_) op->reset();
   if (filter_) filter_->reset();
   registers_ = LASregisters{};

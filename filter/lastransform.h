@@ -45,7 +45,7 @@ class LAStransform {
   // The fields the operations read, and those of the filter that chooses the points to change.
   uint32_t get_decompress_selective() const;
   void transform(LASpoint& point) {
-    if (unread_fields_) forget_unread_fields(point);
+    if (forget_unread_fields_) forget_unread_fields_(*this, point);
     if (filter_ && filter_->filter(point)) return;
     for (const auto& op : operations_) op->transform(point);
   }
@@ -74,11 +74,12 @@ class LAStransform {
   // A reader fills only the fields its records carry; the others keep what an operation wrote into
   // the previous point (a class above 31 in a LAS 1.2 point, colours in a point without any), and
   // a later operation or the next point's filter would read that. They are set back to the values
-  // of a freshly read point first.
-  void forget_unread_fields(LASpoint& point);
-
-  static constexpr uint32_t kLayoutUnknown = 0x80000000u;
-  uint32_t unread_fields_ = kLayoutUnknown;  // field bits the records of the current input lack
+  // of a freshly read point first, by a function made for the layout of the input's records:
+  // learn_layout until the first point of a pass shows the layout, then the one for the fields its
+  // records lack (none when they carry every field).
+  using Forget = void (*)(LAStransform&, LASpoint&);
+  static void learn_layout(LAStransform& transform, LASpoint& point);
+  Forget forget_unread_fields_ = learn_layout;
   std::vector<std::unique_ptr<LASoperation>> operations_;
   LASregisters registers_;
   bool filtered_ = false;

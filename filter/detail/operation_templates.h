@@ -65,12 +65,19 @@ inline int32_t add_raw(int32_t v, int64_t offset, int64_t& overflow) {
 class QuantumShift {
  public:
   int32_t move(int32_t v, double translation, double scale, double offset, int64_t& overflow) {
+    if (scale == scale_ && offset == offset_ && whole_) return add_raw(v, quanta_, overflow);
+    return move_otherwise(v, translation, scale, offset, overflow);
+  }
+
+ private:
+  // Out of line, so the whole move stays a few instructions.
+  [[gnu::noinline]] int32_t move_otherwise(int32_t v, double translation, double scale, double offset,
+                                           int64_t& overflow) {
     if (scale != scale_ || offset != offset_) prepare(translation, scale, offset);
     if (whole_) return add_raw(v, quanta_, overflow);
     return store_real(scale * v + offset + translation, scale, offset, overflow);
   }
 
- private:
   void prepare(double translation, double scale, double offset) {
     scale_ = scale;
     offset_ = offset;
