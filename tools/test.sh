@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 jobs=${JOBS:-2}
-fuzz_seconds=${FUZZ_SECONDS:-30}
+fuzz_seconds=${FUZZ_SECONDS:-20}
 # The compressed-stream fuzzers are many small targets (the chunk table and one per item decoder).
 rkp_fuzz_seconds=${RKP_FUZZ_SECONDS:-6}
 # The readers of the other point formats have seven small targets.
