@@ -1,10 +1,10 @@
 #include "compression/point_decoder.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "compression/detail/chunk_worker.h"
 
@@ -25,7 +25,7 @@ constexpr uint64_t kMaxPointsPerByte = 8192;
 RkpPointDecoder::RkpPointDecoder() = default;
 
 RkpPointDecoder::~RkpPointDecoder() {
-  cancel_pending();
+  stop_helpers();
 }
 
 bool RkpPointDecoder::fail(const char* format, uint32_t a, uint32_t b) {
@@ -36,7 +36,7 @@ bool RkpPointDecoder::fail(const char* format, uint32_t a, uint32_t b) {
 }
 
 bool RkpPointDecoder::setup(const RekompDescriptor& descriptor, uint32_t selection, unsigned threads) {
-  cancel_pending();
+  stop_helpers();
   workers_.clear();
   error_.clear();
   descriptor_ = descriptor;
@@ -62,13 +62,12 @@ bool RkpPointDecoder::setup(const RekompDescriptor& descriptor, uint32_t selecti
     return fail("layered chunks must start with item type %u", RkpItem::POINT14);
   selection_ = selection;
   threads_ = pointwise_ ? 1 : std::max(1u, threads);
+  for (unsigned i = 0; i < threads_; i++)
+    workers_.push_back(std::make_unique<ChunkWorker>(descriptor.items, layered_, selection));
   // With several threads, a whole round of chunks can be decoded ahead while the previous round
   // waits to be read, so no core idles between rounds: twice the threads, the chunk being read
   // included.
-  const size_t workers = threads_ > 1 ? 2 * size_t(threads_) : 1;
-  for (size_t i = 0; i < workers; i++)
-    workers_.push_back(std::make_unique<ChunkWorker>(descriptor.items, layered_, selection));
-  results_.assign(workers, MemoryResult{});
+  slots_.assign(threads_ > 1 ? 2 * size_t(threads_) : 1, Slot{});
   return true;
 }
 
@@ -95,7 +94,7 @@ bool RkpPointDecoder::init(ByteSource* source, int64_t point_data_start, uint64_
 }
 
 void RkpPointDecoder::done() {
-  cancel_pending();
+  stop_helpers();
   source_ = nullptr;
 }
 
@@ -189,26 +188,26 @@ bool RkpPointDecoder::in_memory(uint32_t chunk) const {
   return bytes <= kMemoryChunkBytes && uint64_t(chunk_count(chunk)) * record_length_ <= kMemoryRecordBytes;
 }
 
-void RkpPointDecoder::load_chunk_bytes(uint32_t chunk, ChunkWorker& worker) {
+void RkpPointDecoder::load_chunk_bytes(uint32_t chunk, std::vector<uint8_t>& bytes) {
   const int64_t start = starts_[chunk];
   int64_t size = starts_[chunk + 1] - start;
   // A file cut short holds only part of the chunk; the decoder then meets its end.
   if (source_size_ >= 0) size = std::clamp<int64_t>(source_size_ - start, 0, size);
-  worker.bytes.resize(static_cast<size_t>(size));
+  bytes.resize(static_cast<size_t>(size));
   try {
     if (!stream_.seek(start)) throw CodecError{kCodecEndOfData};
-    stream_.get_bytes(worker.bytes.data(), worker.bytes.size());
+    stream_.get_bytes(bytes.data(), bytes.size());
   } catch (const CodecError&) {
-    worker.bytes.clear();
+    bytes.clear();
   }
 }
 
 namespace {
 
-void decode_chunk(ChunkWorker& worker, uint32_t count, size_t expected_bytes, int& status, uint32_t& decoded,
-                  bool& verified) {
-  worker.memory.attach(worker.bytes.data(), worker.bytes.size(), 0);
-  worker.records.resize(size_t(count) * worker.record_length());
+void decode_chunk(ChunkWorker& worker, const std::vector<uint8_t>& bytes, std::vector<uint8_t>& records,
+                  uint32_t count, size_t expected_bytes, int& status, uint32_t& decoded, bool& verified) {
+  worker.memory.attach(bytes.data(), bytes.size(), 0);
+  records.resize(size_t(count) * worker.record_length());
   decoded = 0;
   verified = false;
   ChunkWorker::Status st = ChunkWorker::OK;
@@ -218,50 +217,129 @@ void decode_chunk(ChunkWorker& worker, uint32_t count, size_t expected_bytes, in
   }
   try {
     worker.begin(worker.memory, count);
-    decoded = worker.decode(count, worker.records.data(), st);
+    decoded = worker.decode(count, records.data(), st);
   } catch (const CodecError& e) {
     st = e.code == kCodecEndOfData ? ChunkWorker::END_OF_DATA : ChunkWorker::CORRUPT;
   }
   // Running out of a chunk that is all there means its data is wrong, not missing.
-  if (st == ChunkWorker::END_OF_DATA && worker.bytes.size() == expected_bytes) st = ChunkWorker::CORRUPT;
+  if (st == ChunkWorker::END_OF_DATA && bytes.size() == expected_bytes) st = ChunkWorker::CORRUPT;
   if (st == ChunkWorker::OK) verified = worker.ended_at(static_cast<int64_t>(expected_bytes));
   status = st;
 }
 
 }  // namespace
 
-void RkpPointDecoder::launch(uint32_t chunk) {
-  ChunkWorker& worker = *workers_[chunk % workers_.size()];
-  MemoryResult& result = results_[chunk % workers_.size()];
-  load_chunk_bytes(chunk, worker);
-  const uint32_t count = chunk_count(chunk);
-  const size_t expected = static_cast<size_t>(starts_[chunk + 1] - starts_[chunk]);
-  auto job = [&worker, &result, count, expected] {
-    decode_chunk(worker, count, expected, result.status, result.decoded, result.verified);
-  };
-  if (threads_ == 1) {
-    job();
-    return;
-  }
-  pending_.push_back({chunk, std::async(std::launch::async, job)});
+bool RkpPointDecoder::claimable() const {
+  // paused_ comes first: while paused, the reader may be extending starts_.
+  return !paused_ && next_claim_ < reading_ + slots_.size() && in_memory(next_claim_) &&
+         firsts_[next_claim_] < number_of_points_;
 }
 
-void RkpPointDecoder::keep_cores_busy(uint32_t chunk) {
-  unsigned running = 0;
-  for (const Pending& p : pending_)
-    if (p.done.wait_for(std::chrono::seconds(0)) != std::future_status::ready) running++;
-  // A worker holds its chunk's records until the reader has moved past that chunk.
-  uint32_t ahead = pending_.empty() ? chunk : pending_.back().chunk;
-  while (running < threads_ && ahead + 1 < chunk + workers_.size() && ahead + 1 < table_.chunks() &&
-         in_memory(ahead + 1) && firsts_[ahead + 1] < number_of_points_) {
-    launch(++ahead);
-    running++;
+uint32_t RkpPointDecoder::claim() {
+  Slot& slot = slots_[next_claim_ % slots_.size()];
+  slot.state = Slot::DECODING;
+  slot.chunk = next_claim_;
+  slot.failure = nullptr;
+  decoding_++;
+  return next_claim_++;
+}
+
+void RkpPointDecoder::decode_claimed(uint32_t chunk, ChunkWorker& worker) {
+  Slot& slot = slots_[chunk % slots_.size()];
+  try {
+    {
+      std::lock_guard<std::mutex> lock(stream_mutex_);
+      load_chunk_bytes(chunk, slot.bytes);
+    }
+    const size_t expected = static_cast<size_t>(starts_[chunk + 1] - starts_[chunk]);
+    decode_chunk(worker, slot.bytes, slot.records, chunk_count(chunk), expected, slot.status, slot.decoded,
+                 slot.verified);
+  } catch (...) {
+    slot.failure = std::current_exception();
   }
+}
+
+void RkpPointDecoder::finish(uint32_t chunk) {
+  slots_[chunk % slots_.size()].state = Slot::DONE;
+  decoding_--;
+  decoded_.notify_all();
+}
+
+RkpPointDecoder::Slot& RkpPointDecoder::take(uint32_t chunk) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  Slot& slot = slots_[chunk % slots_.size()];
+  const bool scheduled = next_claim_ == chunk || (slot.chunk == chunk && slot.state != Slot::FREE);
+  if (paused_ || !scheduled) {
+    paused_ = true;
+    decoded_.wait(lock, [this] { return decoding_ == 0; });
+    for (Slot& s : slots_) s.state = Slot::FREE;
+    next_claim_ = chunk;
+  }
+  paused_ = false;
+  // The buffers of the chunks before this one are free again.
+  reading_ = chunk;
+  wake_.notify_all();
+  while (!(slot.chunk == chunk && slot.state == Slot::DONE)) {
+    if (claimable()) {
+      const uint32_t claimed = claim();
+      lock.unlock();
+      decode_claimed(claimed, *workers_[0]);
+      lock.lock();
+      finish(claimed);
+    } else {
+      decoded_.wait(lock);
+    }
+  }
+  return slot;
+}
+
+void RkpPointDecoder::help(ChunkWorker& worker) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return quit_ || claimable(); });
+    if (quit_) return;
+    const uint32_t chunk = claim();
+    lock.unlock();
+    decode_claimed(chunk, worker);
+    lock.lock();
+    finish(chunk);
+  }
+}
+
+void RkpPointDecoder::start_helpers() {
+  helpers_started_ = true;
+  // The reading thread decodes too, so it needs threads_ - 1 helpers.
+  try {
+    while (helpers_.size() + 1 < threads_) {
+      ChunkWorker& worker = *workers_[helpers_.size() + 1];
+      helpers_.emplace_back([this, &worker] { help(worker); });
+    }
+  } catch (const std::system_error&) {
+    // Fewer threads than asked for decode the same chunks, only more slowly.
+  }
+}
+
+void RkpPointDecoder::stop_helpers() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+  for (std::thread& helper : helpers_) helper.join();
+  helpers_.clear();
+  helpers_started_ = false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  quit_ = false;
+  paused_ = true;
+  decoding_ = 0;
+  for (Slot& s : slots_) s.state = Slot::FREE;
 }
 
 void RkpPointDecoder::cancel_pending() {
-  for (Pending& p : pending_) p.done.wait();
-  pending_.clear();
+  std::unique_lock<std::mutex> lock(mutex_);
+  paused_ = true;
+  decoded_.wait(lock, [this] { return decoding_ == 0; });
+  for (Slot& s : slots_) s.state = Slot::FREE;
 }
 
 bool RkpPointDecoder::begin_streaming(uint32_t chunk) {
@@ -308,24 +386,14 @@ bool RkpPointDecoder::next_chunk() {
   available_ = position_ = 0;
   if (!in_memory(chunk)) return begin_streaming(chunk);
 
-  if (pending_.empty() || pending_.front().chunk != chunk) {
-    cancel_pending();
-    launch(chunk);
-  }
-  if (threads_ > 1) {
-    keep_cores_busy(chunk);
-    pending_.front().done.get();
-    pending_.pop_front();
-    // The chunks launched with this one are usually done by now too.
-    keep_cores_busy(chunk);
-  }
-  const MemoryResult& result = results_[chunk % workers_.size()];
-  const ChunkWorker& worker = *workers_[chunk % workers_.size()];
+  if (!helpers_started_) start_helpers();
+  const Slot& result = take(chunk);
+  if (result.failure) std::rethrow_exception(result.failure);
   if (result.status == ChunkWorker::CORRUPT || (result.status == ChunkWorker::OK && !result.verified)) {
     pending_status_ = kCodecCorrupt;
     return true;
   }
-  records_ = worker.records.data();
+  records_ = result.records.data();
   available_ = static_cast<uint32_t>(std::min<uint64_t>(result.decoded, number_of_points_ - firsts_[chunk]));
   if (result.status == ChunkWorker::END_OF_DATA) pending_status_ = kCodecEndOfData;
   return true;

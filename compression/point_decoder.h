@@ -7,12 +7,17 @@
 // it must end exactly where the table says (and each of its layers at its own end): a corrupt
 // chunk is reported, never delivered. Chunks are independent, so with several threads the chunks
 // ahead are decoded on other cores while this one is read; the points come out in the same order.
+// The reading thread is one of those decoders: while the chunk it needs is still being decoded
+// elsewhere it decodes a later one itself rather than sleeping, so n threads keep n cores busy
+// and no (n+1)th thread competes with them.
 
+#include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <future>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "compression/byte_input.h"
@@ -61,14 +66,17 @@ class RkpPointDecoder {
   uint64_t points_lost() const { return points_lost_; }
 
  private:
-  struct Pending {
-    uint32_t chunk;
-    std::future<void> done;
-  };
-  struct MemoryResult {
+  // What became of the chunk decoded into a worker's buffers.
+  struct Slot {
+    enum State { FREE, DECODING, DONE };
+    State state = FREE;
+    uint32_t chunk = 0;
     uint32_t decoded = 0;
     int status = 0;
     bool verified = false;
+    std::vector<uint8_t> bytes;    // the chunk as stored
+    std::vector<uint8_t> records;  // and decoded
+    std::exception_ptr failure;    // anything but a decoding error, raised again to the reader
   };
 
   bool start();
@@ -76,11 +84,20 @@ class RkpPointDecoder {
   bool fill();
   uint32_t chunk_count(uint32_t chunk) const;
   bool in_memory(uint32_t chunk) const;
-  void load_chunk_bytes(uint32_t chunk, ChunkWorker& worker);
-  void launch(uint32_t chunk);
-  // Starts the chunks after this one until threads_ of them are decoding at once.
-  void keep_cores_busy(uint32_t chunk);
-  void decode_in_memory(uint32_t chunk, ChunkWorker& worker, MemoryResult& result) const;
+  void load_chunk_bytes(uint32_t chunk, std::vector<uint8_t>& bytes);
+  // The decoding of whole chunks in memory, shared by the reading thread and the helpers. Chunks
+  // are claimed in order, as far as the slots reach past the chunk being read. Thread t decodes
+  // with worker t (the reader is thread 0). Every call below but decode_claimed holds mutex_.
+  bool claimable() const;
+  uint32_t claim();
+  void decode_claimed(uint32_t chunk, ChunkWorker& worker);
+  void finish(uint32_t chunk);
+  // Waits until chunk is decoded, decoding chunks itself while any can be claimed.
+  Slot& take(uint32_t chunk);
+  void help(ChunkWorker& worker);
+  void start_helpers();
+  void stop_helpers();
+  // Lets the decoding chunks end and claims no more, so the stream and the workers are free.
   void cancel_pending();
   bool begin_streaming(uint32_t chunk);
   bool verify_streaming(uint32_t chunk);
@@ -107,9 +124,19 @@ class RkpPointDecoder {
   std::vector<int64_t> starts_;   // known chunk starts, tabled or found while reading
   std::vector<uint64_t> firsts_;  // first point of each known chunk
 
-  std::vector<std::unique_ptr<ChunkWorker>> workers_;  // chunk c uses worker c % size
-  std::vector<MemoryResult> results_;
-  std::deque<Pending> pending_;
+  std::vector<std::unique_ptr<ChunkWorker>> workers_;  // one per thread
+  std::vector<Slot> slots_;                            // chunk c is decoded into slot c % size
+  std::vector<std::thread> helpers_;
+  bool helpers_started_ = false;
+  std::mutex mutex_;
+  std::mutex stream_mutex_;          // the chunks' bytes are read through one stream
+  std::condition_variable wake_;     // helpers: a chunk can be claimed, or quit
+  std::condition_variable decoded_;  // reader: a chunk was decoded
+  bool paused_ = true;               // nothing is claimed until the reader asks
+  bool quit_ = false;
+  uint32_t next_claim_ = 0;
+  uint32_t reading_ = 0;  // buffers of chunks before this one are free
+  unsigned decoding_ = 0;
 
   // The chunk being read: its records (memory path) or its streaming worker.
   uint32_t chunk_ = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // Decodes the points of one chunk with its own range decoder and item decoders, so several
-// chunks can be decoded at once, each by its own worker.
+// chunks can be decoded at once, each by its own worker. A worker stays with one thread: its
+// models then stay in that core's caches from one chunk to the next.
 
 #include <cstdint>
 #include <memory>
@@ -27,9 +28,7 @@ class ChunkWorker {
   uint32_t left() const { return left_; }
   uint32_t record_length() const { return record_length_; }
 
-  // Memory path: the chunk's bytes and its decoded records.
-  std::vector<uint8_t> bytes;
-  std::vector<uint8_t> records;
+  // Memory path: reads the chunk's bytes.
   ByteInput memory;
 
  private:

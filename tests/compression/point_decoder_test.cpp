@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 
 #include "compression/record_writer.h"
 #include "tests/compression/rkp_test_file.h"
@@ -103,56 +104,60 @@ TEST(Seek, EveryTargetDeliversThePointSequentialReadingDelivers) {
                             {"layered varying", kLayered, 3, RekompDescriptor::kVaryingChunks, false},
                             {"no table", kLegacy, 2, 500, true},
                             {"point-wise", kLegacy, 1, 0, false}};
-  for (const SeekCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    Encoded e = encode(c.items, c.compressor, c.chunk_size, 3000);
-    if (c.drop_table) store_le(e.file.bytes.data() + kHeader, int64_t(kHeader));
-    MemorySource source(e.file.bytes);
-    RkpPointDecoder decoder;
-    ASSERT_TRUE(decoder.setup(*e.file.descriptor));
-    ASSERT_TRUE(decoder.init(&source, kHeader, 3000));
-    std::mt19937 rng(7);
-    std::vector<uint8_t> record(e.length);
-    for (int k = 0; k < 60; k++) {
-      const uint32_t target = k == 0 ? 2999 : static_cast<uint32_t>(rng() % 3000);
-      ASSERT_TRUE(decoder.seek(target)) << target;
-      for (uint32_t i = target; i < std::min(target + 3, 3000u); i++) {
-        ASSERT_TRUE(decoder.read(record.data())) << i << " " << (decoder.error() ? decoder.error() : "");
-        ASSERT_EQ(0, std::memcmp(record.data(), e.records.data() + size_t(i) * e.length, e.length)) << i;
+  // With threads, a seek also stops the chunks being decoded ahead and starts them again there.
+  for (const SeekCase& c : cases)
+    for (unsigned threads : {1u, 3u}) {
+      SCOPED_TRACE(std::string(c.name) + " threads " + std::to_string(threads));
+      Encoded e = encode(c.items, c.compressor, c.chunk_size, 3000);
+      if (c.drop_table) store_le(e.file.bytes.data() + kHeader, int64_t(kHeader));
+      MemorySource source(e.file.bytes);
+      RkpPointDecoder decoder;
+      ASSERT_TRUE(decoder.setup(*e.file.descriptor, field_mask::kAll, threads));
+      ASSERT_TRUE(decoder.init(&source, kHeader, 3000));
+      std::mt19937 rng(7);
+      std::vector<uint8_t> record(e.length);
+      for (int k = 0; k < 60; k++) {
+        const uint32_t target = k == 0 ? 2999 : static_cast<uint32_t>(rng() % 3000);
+        ASSERT_TRUE(decoder.seek(target)) << target;
+        for (uint32_t i = target; i < std::min(target + 3, 3000u); i++) {
+          ASSERT_TRUE(decoder.read(record.data())) << i << " " << (decoder.error() ? decoder.error() : "");
+          ASSERT_EQ(0, std::memcmp(record.data(), e.records.data() + size_t(i) * e.length, e.length)) << i;
+        }
       }
+      if (c.drop_table) {
+        EXPECT_STREQ(decoder.warning(), "compressor was interrupted before writing chunk table of RKP file");
+      }
+      EXPECT_FALSE(decoder.seek(3000));
     }
-    if (c.drop_table) {
-      EXPECT_STREQ(decoder.warning(), "compressor was interrupted before writing chunk table of RKP file");
-    }
-    EXPECT_FALSE(decoder.seek(3000));
-  }
 }
 
 TEST(CorruptChunk, IsReportedWithoutDeliveringItsPointsAndReadingGoesOnAtTheNext) {
-  for (const auto& items : {kLegacy, kLayered}) {
-    Encoded e = encode(items, items[0].type == RkpItem::POINT14 ? 3 : 2, 300, 3000);
-    // Chunk 3 of 10: damage a byte in the middle of its coded points.
-    MemorySource probe(e.file.bytes);
-    ByteInput in;
-    in.attach(&probe, 0);
-    ChunkTable table;
-    std::string warning;
-    const int64_t table_position = load_le<int64_t>(e.file.bytes.data() + kHeader);
-    ASSERT_TRUE(read_chunk_table(in, table_position, kHeader + 8, false, e.length, table, warning));
-    ASSERT_EQ(table.chunks(), 10u);
-    e.file.bytes[size_t((table.starts[3] + table.starts[4]) / 2)] ^= 0x5A;
-    MemorySource source(e.file.bytes);
-    RkpPointDecoder decoder;
-    ASSERT_TRUE(decoder.setup(*e.file.descriptor));
-    ASSERT_TRUE(decoder.init(&source, kHeader, 3000));
-    std::vector<uint8_t> record(e.length);
-    for (uint32_t i = 0; i < 900; i++) ASSERT_TRUE(decoder.read(record.data()));
-    EXPECT_FALSE(decoder.read(record.data()));
-    EXPECT_STREQ(decoder.error(), "chunk with index 3 of 10 is corrupt");
-    EXPECT_EQ(decoder.points_lost(), 300u);
-    ASSERT_TRUE(decoder.read(record.data()));
-    EXPECT_EQ(0, std::memcmp(record.data(), e.records.data() + size_t(1200) * e.length, e.length));
-  }
+  for (const auto& items : {kLegacy, kLayered})
+    for (unsigned threads : {1u, 2u}) {
+      SCOPED_TRACE(threads);
+      Encoded e = encode(items, items[0].type == RkpItem::POINT14 ? 3 : 2, 300, 3000);
+      // Chunk 3 of 10: damage a byte in the middle of its coded points.
+      MemorySource probe(e.file.bytes);
+      ByteInput in;
+      in.attach(&probe, 0);
+      ChunkTable table;
+      std::string warning;
+      const int64_t table_position = load_le<int64_t>(e.file.bytes.data() + kHeader);
+      ASSERT_TRUE(read_chunk_table(in, table_position, kHeader + 8, false, e.length, table, warning));
+      ASSERT_EQ(table.chunks(), 10u);
+      e.file.bytes[size_t((table.starts[3] + table.starts[4]) / 2)] ^= 0x5A;
+      MemorySource source(e.file.bytes);
+      RkpPointDecoder decoder;
+      ASSERT_TRUE(decoder.setup(*e.file.descriptor, field_mask::kAll, threads));
+      ASSERT_TRUE(decoder.init(&source, kHeader, 3000));
+      std::vector<uint8_t> record(e.length);
+      for (uint32_t i = 0; i < 900; i++) ASSERT_TRUE(decoder.read(record.data()));
+      EXPECT_FALSE(decoder.read(record.data()));
+      EXPECT_STREQ(decoder.error(), "chunk with index 3 of 10 is corrupt");
+      EXPECT_EQ(decoder.points_lost(), 300u);
+      ASSERT_TRUE(decoder.read(record.data()));
+      EXPECT_EQ(0, std::memcmp(record.data(), e.records.data() + size_t(1200) * e.length, e.length));
+    }
 }
 
 TEST(Truncation, AFileCutShortDeliversOnlyTrueRecordsAndThenFails) {

@@ -48,17 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t selection = (data[0] & 8) ? 0xFFFFFFFFu : (1u | (uint32_t(data[0]) << 4) | 0x50000u);
   const uint32_t count = 1 + ((data[1] | (uint32_t(data[2]) << 8)) & 0xFFF);
   ChunkWorker worker(items, layered, selection);
-  worker.bytes.assign(data + 3, data + size);
-  worker.memory.attach(worker.bytes.data(), worker.bytes.size());
-  worker.records.resize(size_t(count) * worker.record_length());
+  const std::vector<uint8_t> bytes(data + 3, data + size);
+  std::vector<uint8_t> records(size_t(count) * worker.record_length());
+  worker.memory.attach(bytes.data(), bytes.size());
   try {
     worker.begin(worker.memory, count);
   } catch (const CodecError&) {
     return 0;
   }
   ChunkWorker::Status status;
-  const uint32_t decoded = worker.decode(count, worker.records.data(), status);
+  const uint32_t decoded = worker.decode(count, records.data(), status);
   if (decoded > count) __builtin_trap();
-  if (status == ChunkWorker::OK) worker.ended_at(static_cast<int64_t>(worker.bytes.size()));
+  if (status == ChunkWorker::OK) worker.ended_at(static_cast<int64_t>(bytes.size()));
   return 0;
 }
