@@ -1,5 +1,6 @@
 #include "compression/detail/chunk_worker.h"
 
+#include <algorithm>
 #include <cstring>
 
 ChunkWorker::ChunkWorker(const std::vector<RkpItem>& items, bool layered, uint32_t selection)
@@ -9,6 +10,7 @@ ChunkWorker::ChunkWorker(const std::vector<RkpItem>& items, bool layered, uint32
     record_length_ += item.size;
     decoders_.push_back(make_item_decoder(item, &decoder_, selection));
   }
+  if (!layered_) records_ = make_record_decoder(items_, &decoder_);
   first_record_.assign(record_length_, 0);
   scratch_.assign(record_length_, 0);
 }
@@ -27,6 +29,9 @@ void ChunkWorker::begin(ByteInput& input, uint32_t count) {
     for (auto& d : decoders_) d->read_layer_sizes(input);
     for (size_t i = 0; i < decoders_.size(); i++)
       decoders_[i]->init(input, first_record_.data() + offsets_[i], context);
+  } else if (records_) {
+    records_->init(first_record_.data());
+    decoder_.init(&input);
   } else {
     for (size_t i = 0; i < decoders_.size(); i++)
       decoders_[i]->init(input, first_record_.data() + offsets_[i], context);
@@ -39,7 +44,25 @@ void ChunkWorker::begin(ByteInput& input, uint32_t count) {
 uint32_t ChunkWorker::decode(uint32_t n, uint8_t* out, Status& status) {
   status = OK;
   uint32_t done = 0;
+  uint32_t decoded = 0;  // by the whole-record decoder
   try {
+    if (records_) {
+      if (n > 0 && left_ > 0 && first_pending_) {
+        std::memcpy(out ? out : scratch_.data(), first_record_.data(), record_length_);
+        first_pending_ = false;
+        left_--;
+        done++;
+      }
+      const uint32_t todo = std::min(n - done, left_);
+      if (out) {
+        records_->read(out + size_t(done) * record_length_, todo, decoded);
+      } else {
+        while (decoded < todo) records_->read(scratch_.data(), 1, decoded);
+      }
+      left_ -= decoded;
+      done += decoded;
+      return done;
+    }
     for (; done < n && left_ > 0; done++) {
       uint8_t* record = out ? out + size_t(done) * record_length_ : scratch_.data();
       if (first_pending_) {
@@ -52,6 +75,7 @@ uint32_t ChunkWorker::decode(uint32_t n, uint8_t* out, Status& status) {
       left_--;
     }
   } catch (const CodecError& e) {
+    done += decoded;
     status = e.code == kCodecEndOfData ? END_OF_DATA : CORRUPT;
     left_ = 0;
   }

@@ -3,10 +3,13 @@
 
 #include "compression/detail/bytes.h"
 #include "compression/detail/coding_side.h"
+#include "compression/detail/legacy_codecs.h"
 #include "compression/detail/legacy_items.h"
 #include "compression/detail/rgb_codec.h"
 
 namespace {
+
+using legacy_codecs::Rgb12V2;
 
 class Rgb12V1 {
  public:
@@ -32,24 +35,6 @@ class Rgb12V1 {
   uint8_t last_[6];
   SymbolModel byte_used_;
   IntegerCoder rgb_;
-};
-
-class Rgb12V2 {
- public:
-  Rgb12V2(uint32_t, bool for_decoder) : rgb_(for_decoder) {}
-  void init(const uint8_t* item, bool) {
-    rgb_.init();
-    std::memcpy(last_, item, 6);
-  }
-  template <class Side>
-  void code(Side& side, uint8_t* item) {
-    rgb_.code(side, last_, item);
-    if constexpr (!Side::kEncode) std::memcpy(item, last_, 6);
-  }
-
- private:
-  uint8_t last_[6];
-  RgbCodec rgb_;
 };
 
 // Offset symbols of a wave packet: 0 unchanged, 1 right after the last packet, 2 a coded

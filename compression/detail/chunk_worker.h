@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compression/byte_input.h"
+#include "compression/detail/record_decoder.h"
 #include "compression/item_codec.h"
 #include "compression/range_decoder.h"
 
@@ -39,6 +40,7 @@ class ChunkWorker {
   RangeDecoder decoder_;
   ByteInput* input_ = nullptr;
   std::vector<std::unique_ptr<ItemDecoder>> decoders_;
+  std::unique_ptr<RecordDecoder> records_;  // when whole records decode at once
   std::vector<uint8_t> first_record_;
   std::vector<uint8_t> scratch_;
   bool first_pending_ = false;

@@ -1,0 +1,346 @@
+#pragma once
+// The version 2 codecs of the items of LAS point types 0 to 3 (POINT10, GPSTIME11, RGB12). The
+// item decoders run them one item at a time; the whole-record decoder of those point types runs
+// them together, point after point, so that nothing comes between the items of a point.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "compression/detail/bytes.h"
+#include "compression/detail/coding_side.h"
+#include "compression/detail/rgb_codec.h"
+
+namespace legacy_codecs {
+
+// Field offsets inside the 20-byte item.
+constexpr int kX = 0, kY = 4, kZ = 8, kIntensity = 12, kReturnByte = 14, kClassByte = 15, kScanAngle = 16,
+              kUserData = 17, kPointSource = 18;
+
+// Models of a byte field, one per value of the field in the last point, created when first met.
+class ByteModels {
+ public:
+  explicit ByteModels(bool for_decoder) : for_decoder_(for_decoder) {}
+  SymbolModel& get(uint8_t last) {
+    auto& m = models_[last];
+    if (!m) {
+      m = std::make_unique<SymbolModel>(256, for_decoder_);
+      m->init();
+    }
+    return *m;
+  }
+  void reset() {
+    for (auto& m : models_)
+      if (m) m->init();
+  }
+
+ private:
+  bool for_decoder_;
+  std::array<std::unique_ptr<SymbolModel>, 256> models_;
+};
+
+// Return number r and number of returns n select the statistics of a point (map) and the last
+// height it is predicted from (level |n - r|).
+constexpr uint8_t kReturnMap[8][8] = {{15, 14, 13, 12, 11, 10, 9, 8},  {14, 0, 1, 3, 6, 10, 10, 9},
+                                      {13, 1, 2, 4, 7, 11, 11, 10},    {12, 3, 4, 5, 8, 12, 12, 11},
+                                      {11, 6, 7, 8, 9, 13, 13, 12},    {10, 10, 11, 12, 13, 14, 14, 13},
+                                      {9, 10, 11, 12, 13, 14, 15, 14}, {8, 9, 10, 11, 12, 13, 14, 15}};
+
+class Point10V2 {
+ public:
+  static constexpr uint32_t kItemSize = 20;
+  Point10V2(uint32_t, bool for_decoder)
+      : changed_(64, for_decoder),
+        intensity_(16, 4),
+        scan_angle_{SymbolModel(256, for_decoder), SymbolModel(256, for_decoder)},
+        point_source_(16, 1),
+        dx_(32, 2),
+        dy_(32, 22),
+        z_(32, 20),
+        return_byte_(for_decoder),
+        classification_(for_decoder),
+        user_data_(for_decoder) {}
+
+  void init(const uint8_t* item, bool for_decoder) {
+    for (auto& m : x_median_) m.reset();
+    for (auto& m : y_median_) m.reset();
+    std::fill(std::begin(last_intensity_), std::end(last_intensity_), uint16_t(0));
+    std::fill(std::begin(last_height_), std::end(last_height_), 0);
+    changed_.init();
+    scan_angle_[0].init();
+    scan_angle_[1].init();
+    for (IntegerCoder* ic : {&intensity_, &point_source_, &dx_, &dy_, &z_})
+      for_decoder ? ic->init_decompressor() : ic->init_compressor();
+    return_byte_.reset();
+    classification_.reset();
+    user_data_.reset();
+    std::memcpy(last_, item, 20);
+    // Intensities are predicted from last_intensity_, and an unchanged point keeps the last
+    // item's intensity: the zero keeps the two in step.
+    store_le(last_ + kIntensity, uint16_t(0));
+  }
+
+  template <class Side>
+  void code(Side& side, uint8_t* item) {
+    uint32_t changed = 0;
+    if constexpr (Side::kEncode) {
+      const uint8_t rb = item[kReturnByte];
+      const uint32_t m = kReturnMap[(rb >> 3) & 7][rb & 7];
+      changed = (rb != last_[kReturnByte] ? 32u : 0u) |
+                (load_le<uint16_t>(item + kIntensity) != last_intensity_[m] ? 16u : 0u) |
+                (item[kClassByte] != last_[kClassByte] ? 8u : 0u) |
+                (item[kScanAngle] != last_[kScanAngle] ? 4u : 0u) |
+                (item[kUserData] != last_[kUserData] ? 2u : 0u) |
+                (std::memcmp(item + kPointSource, last_ + kPointSource, 2) != 0 ? 1u : 0u);
+    }
+    changed = side.symbol(changed_, changed);
+    uint32_t r, n, m, l;
+    if (changed) {
+      if (changed & 32) {
+        last_[kReturnByte] =
+            static_cast<uint8_t>(side.symbol(return_byte_.get(last_[kReturnByte]), item[kReturnByte]));
+      }
+      r = last_[kReturnByte] & 7u;
+      n = (last_[kReturnByte] >> 3) & 7u;
+      m = kReturnMap[n][r];
+      l = n > r ? n - r : r - n;
+      if (changed & 16) {
+        last_intensity_[m] = static_cast<uint16_t>(
+            side.integer(intensity_, last_intensity_[m],
+                         Side::kEncode ? load_le<uint16_t>(item + kIntensity) : 0, std::min(m, 3u)));
+      }
+      store_le(last_ + kIntensity, last_intensity_[m]);
+      if (changed & 8) {
+        last_[kClassByte] =
+            static_cast<uint8_t>(side.symbol(classification_.get(last_[kClassByte]), item[kClassByte]));
+      }
+      if (changed & 4) {
+        const uint32_t s = side.symbol(scan_angle_[(last_[kReturnByte] >> 6) & 1],
+                                       fold_byte(uint32_t(item[kScanAngle]) - last_[kScanAngle]));
+        last_[kScanAngle] = fold_byte(last_[kScanAngle] + s);
+      }
+      if (changed & 2) {
+        last_[kUserData] =
+            static_cast<uint8_t>(side.symbol(user_data_.get(last_[kUserData]), item[kUserData]));
+      }
+      if (changed & 1) {
+        const int32_t v = side.integer(point_source_, load_le<uint16_t>(last_ + kPointSource),
+                                       Side::kEncode ? load_le<uint16_t>(item + kPointSource) : 0);
+        store_le(last_ + kPointSource, static_cast<uint16_t>(v));
+      }
+    } else {
+      r = last_[kReturnByte] & 7u;
+      n = (last_[kReturnByte] >> 3) & 7u;
+      m = kReturnMap[n][r];
+      l = n > r ? n - r : r - n;
+    }
+    const uint32_t single = n == 1 ? 1 : 0;
+    const int32_t last_x = load_le<int32_t>(last_ + kX);
+    const int32_t dx = side.integer(
+        dx_, x_median_[m].get(), Side::kEncode ? wrap_sub(load_le<int32_t>(item + kX), last_x) : 0, single);
+    store_le(last_ + kX, wrap_add(last_x, dx));
+    x_median_[m].add(dx);
+    const uint32_t kx = dx_.get_k();
+    const int32_t last_y = load_le<int32_t>(last_ + kY);
+    const int32_t dy = side.integer(dy_, y_median_[m].get(),
+                                    Side::kEncode ? wrap_sub(load_le<int32_t>(item + kY), last_y) : 0,
+                                    single + (kx < 20 ? kx & ~1u : 20u));
+    store_le(last_ + kY, wrap_add(last_y, dy));
+    y_median_[m].add(dy);
+    const uint32_t kk = (kx + dy_.get_k()) / 2;
+    last_height_[l] = side.integer(z_, last_height_[l], Side::kEncode ? load_le<int32_t>(item + kZ) : 0,
+                                   single + (kk < 18 ? kk & ~1u : 18u));
+    store_le(last_ + kZ, last_height_[l]);
+    if constexpr (!Side::kEncode) std::memcpy(item, last_, 20);
+  }
+
+ private:
+  uint8_t last_[20] = {};
+  Median5 x_median_[16], y_median_[16];
+  uint16_t last_intensity_[16] = {};
+  int32_t last_height_[8] = {};
+  SymbolModel changed_;
+  IntegerCoder intensity_;
+  SymbolModel scan_angle_[2];
+  IntegerCoder point_source_, dx_, dy_, z_;
+  ByteModels return_byte_, classification_, user_data_;
+};
+
+inline bool fits_int32(int64_t v) {
+  return v >= INT32_MIN && v <= INT32_MAX;
+}
+
+inline int64_t time_difference(uint64_t a, uint64_t b) {
+  return static_cast<int64_t>(a - b);
+}
+
+// The multiplier an encoder picks: how many last differences make up the new one.
+inline int64_t multiplier(int32_t difference, int32_t last_difference) {
+  const double ratio = double(difference) / double(last_difference);
+  return std::llround(std::fmax(-1e6, std::fmin(1e6, ratio)));
+}
+
+// Version 2 follows up to four interleaved time sequences (flight lines) and switches between
+// them without coding a full value.
+class GpsTime11V2 {
+ public:
+  static constexpr uint32_t kItemSize = 8;
+  GpsTime11V2(uint32_t, bool for_decoder) : multi_(516, for_decoder), zero_(6, for_decoder), gps_(32, 9) {}
+
+  void init(const uint8_t* item, bool for_decoder) {
+    current_ = next_ = 0;
+    for (int i = 0; i < 4; i++) {
+      last_difference_[i] = 0;
+      extreme_counter_[i] = 0;
+      last_time_[i] = 0;
+    }
+    multi_.init();
+    zero_.init();
+    for_decoder ? gps_.init_decompressor() : gps_.init_compressor();
+    last_time_[0] = load_le<uint64_t>(item);
+  }
+
+  template <class Side>
+  void code(Side& side, uint8_t* item) {
+    const uint64_t actual = Side::kEncode ? load_le<uint64_t>(item) : 0;
+    // A writer switches to the sequence it wants at once; a stream that keeps switching is
+    // corrupt, and could otherwise spin on a nearly certain symbol for a very long time.
+    for (int switches = 0;; switches++) {
+      if (switches > 4) throw CodecError{kCodecCorrupt};
+      const uint32_t t = current_;
+      const int64_t difference = time_difference(actual, last_time_[t]);
+      if (last_difference_[t] == 0) {
+        uint32_t s = 0;
+        if constexpr (Side::kEncode) {
+          const uint32_t other = other_sequence(actual, difference);
+          s = actual == last_time_[t] ? 0 : (other ? other + 2 : (fits_int32(difference) ? 1 : 2));
+        }
+        s = side.symbol(zero_, s);
+        if (s == 1) {
+          last_difference_[t] = side.integer(gps_, 0, static_cast<int32_t>(difference), 0);
+          last_time_[t] += static_cast<uint64_t>(int64_t(last_difference_[t]));
+          extreme_counter_[t] = 0;
+        } else if (s == 2) {
+          new_full_value(side, actual);
+        } else if (s > 2) {
+          current_ = (current_ + s - 2) & 3;
+          continue;
+        }
+      } else {
+        uint32_t s = 511;
+        if constexpr (Side::kEncode) s = choose_multi(actual, difference);
+        s = side.symbol(multi_, s);
+        if (s == 511) {
+        } else if (s == 512) {
+          new_full_value(side, actual);
+        } else if (s > 512) {
+          current_ = (current_ + s - 512) & 3;
+          continue;
+        } else {
+          code_difference(side, s, static_cast<int32_t>(difference));
+        }
+      }
+      break;
+    }
+    if constexpr (!Side::kEncode) store_le(item, last_time_[current_]);
+  }
+
+ private:
+  // Encoder only: 1 to 3 when another sequence is the one to continue, 0 when none is.
+  uint32_t other_sequence(uint64_t actual, int64_t difference) const {
+    if (fits_int32(difference)) return 0;
+    for (uint32_t i = 1; i < 4; i++) {
+      const uint32_t j = (current_ + i) & 3;
+      if (last_time_[j] != 0 && fits_int32(time_difference(actual, last_time_[j]))) return i;
+    }
+    return 0;
+  }
+
+  uint32_t choose_multi(uint64_t actual, int64_t difference) const {
+    const uint32_t t = current_;
+    if (actual == last_time_[t]) return 511;
+    if (const uint32_t other = other_sequence(actual, difference)) return other + 512;
+    if (!fits_int32(difference)) return 512;
+    const int64_t m = multiplier(static_cast<int32_t>(difference), last_difference_[t]);
+    if (m == 1) return 1;
+    if (m >= 2) return m < 500 ? static_cast<uint32_t>(m) : 500;
+    if (m <= -10) return 510;
+    if (m < 0) return static_cast<uint32_t>(500 - m);
+    return 0;
+  }
+
+  template <class Side>
+  void code_difference(Side& side, uint32_t s, int32_t difference) {
+    const uint32_t t = current_;
+    const int32_t last = last_difference_[t];
+    if (s == 1) {
+      last_time_[t] += static_cast<uint64_t>(int64_t(side.integer(gps_, last, difference, 1)));
+      extreme_counter_[t] = 0;
+      return;
+    }
+    int32_t prediction;
+    uint32_t context;
+    bool extreme = false;
+    if (s == 0) {
+      prediction = 0, context = 7, extreme = true;
+    } else if (s < 10) {
+      prediction = wrap_mul(static_cast<int32_t>(s), last), context = 2;
+    } else if (s < 500) {
+      prediction = wrap_mul(static_cast<int32_t>(s), last), context = 3;
+    } else if (s == 500) {
+      prediction = wrap_mul(500, last), context = 4, extreme = true;
+    } else if (s < 510) {
+      prediction = wrap_mul(500 - static_cast<int32_t>(s), last), context = 5;
+    } else {
+      prediction = wrap_mul(-10, last), context = 6, extreme = true;
+    }
+    const int32_t d = side.integer(gps_, prediction, difference, context);
+    if (extreme && ++extreme_counter_[t] > 3) {
+      last_difference_[t] = d;
+      extreme_counter_[t] = 0;
+    }
+    last_time_[t] += static_cast<uint64_t>(int64_t(d));
+  }
+
+  template <class Side>
+  void new_full_value(Side& side, uint64_t actual) {
+    next_ = (next_ + 1) & 3;
+    const int32_t high = side.integer(gps_, static_cast<int32_t>(last_time_[current_] >> 32),
+                                      static_cast<int32_t>(actual >> 32), 8);
+    const uint32_t low = side.raw_int(static_cast<uint32_t>(actual));
+    last_time_[next_] = (uint64_t(static_cast<uint32_t>(high)) << 32) | low;
+    current_ = next_;
+    last_difference_[current_] = 0;
+    extreme_counter_[current_] = 0;
+  }
+
+  uint32_t current_ = 0, next_ = 0;
+  uint64_t last_time_[4] = {};
+  int32_t last_difference_[4] = {};
+  int32_t extreme_counter_[4] = {};
+  SymbolModel multi_, zero_;
+  IntegerCoder gps_;
+};
+
+class Rgb12V2 {
+ public:
+  static constexpr uint32_t kItemSize = 6;
+  Rgb12V2(uint32_t, bool for_decoder) : rgb_(for_decoder) {}
+  void init(const uint8_t* item, bool) {
+    rgb_.init();
+    std::memcpy(last_, item, 6);
+  }
+  template <class Side>
+  void code(Side& side, uint8_t* item) {
+    rgb_.code(side, last_, item);
+    if constexpr (!Side::kEncode) std::memcpy(item, last_, 6);
+  }
+
+ private:
+  uint8_t last_[6] = {};
+  RgbCodec rgb_;
+};
+
+}  // namespace legacy_codecs
