@@ -17,44 +17,38 @@ using las_fields::kClassification;
 // that class, which no mask of classes 0 to 31 holds unless it is 0 itself.
 class KeepClassificationMask final : public LAScriterion {
  public:
-  explicit KeepClassificationMask(uint32_t keep_set) : drop_set_(~keep_set) {}
+  explicit KeepClassificationMask(uint32_t keep_set)
+      : test_{.kind = LASfastTest::kClasses, .drops_extended_class = true, .drop_set = ~keep_set} {}
   const char* name() const override { return "keep_classification_mask"; }
   void write_command(CommandWriter& out) const override {
     out.option(name());
     out.value(keep_set());
   }
   uint32_t get_decompress_selective() const override { return kClassification; }
-  bool filter(const LASpoint& p) override {
-    const uint32_t c = p.classification;
-    if (c != 0) return (drop_set_ >> c) & 1u;
-    if (get_extended_class(p) != 0) return true;
-    return drop_set_ & 1u;
-  }
-  uint32_t keep_set() const { return ~drop_set_; }
+  bool filter(const LASpoint& p) override { return fast_test_drops(test_, p); }
+  LASfastTest fast_test() const override { return test_; }
+  uint32_t keep_set() const { return ~test_.drop_set; }
 
  private:
-  uint32_t drop_set_;
+  LASfastTest test_;
 };
 
 class DropClassificationMask final : public LAScriterion {
  public:
-  explicit DropClassificationMask(uint32_t drop_set) : drop_set_(drop_set) {}
+  explicit DropClassificationMask(uint32_t drop_set)
+      : test_{.kind = LASfastTest::kClasses, .drops_extended_class = false, .drop_set = drop_set} {}
   const char* name() const override { return "drop_classification_mask"; }
   void write_command(CommandWriter& out) const override {
     out.option(name());
-    out.value(drop_set_);
+    out.value(drop_set());
   }
   uint32_t get_decompress_selective() const override { return kClassification; }
-  bool filter(const LASpoint& p) override {
-    const uint32_t c = p.classification;
-    if (c != 0) return (drop_set_ >> c) & 1u;
-    if (get_extended_class(p) != 0) return false;
-    return drop_set_ & 1u;
-  }
-  uint32_t drop_set() const { return drop_set_; }
+  bool filter(const LASpoint& p) override { return fast_test_drops(test_, p); }
+  LASfastTest fast_test() const override { return test_; }
+  uint32_t drop_set() const { return test_.drop_set; }
 
  private:
-  uint32_t drop_set_;
+  LASfastTest test_;
 };
 
 class DropExtendedClassificationMask final : public LAScriterion {
@@ -78,20 +72,23 @@ class DropExtendedClassificationMask final : public LAScriterion {
 // Sets of the legacy 3-bit return number.
 class ReturnMask final : public LAScriterion {
  public:
-  ReturnMask(bool keep, uint32_t set) : keep_(keep), set_(set) {}
+  ReturnMask(bool keep, uint32_t set)
+      : keep_(keep), set_(set), test_{.kind = LASfastTest::kReturns, .drop_set = keep ? ~set : set} {}
   const char* name() const override { return keep_ ? "keep_return_mask" : "drop_return_mask"; }
   void write_command(CommandWriter& out) const override {
     out.option(name());
     out.value(set_);
   }
   uint32_t get_decompress_selective() const override { return 0; }
-  bool filter(const LASpoint& p) override { return (((set_ >> p.return_number) & 1u) != 0) != keep_; }
+  bool filter(const LASpoint& p) override { return fast_test_drops(test_, p); }
+  LASfastTest fast_test() const override { return test_; }
   bool keep() const { return keep_; }
   uint32_t set() const { return set_; }
 
  private:
   bool keep_;
   uint32_t set_;
+  LASfastTest test_;
 };
 
 // Two criteria that drop a point together: both of them (and) or either (or).

@@ -88,6 +88,26 @@ std::unique_ptr<LAScriterion> plain(const char* name, uint32_t mask) {
   return std::make_unique<PlainCriterion<Drop>>(name, mask);
 }
 
+// A test of the synthetic, keypoint and withheld flags, which the filter makes without a call.
+class FlagCriterion final : public LAScriterion {
+ public:
+  FlagCriterion(const char* name, uint8_t mask, uint8_t value)
+      : name_(name), test_{.kind = LASfastTest::kFlags, .flag_mask = mask, .flag_value = value} {}
+  const char* name() const override { return name_; }
+  void write_command(CommandWriter& out) const override { out.option(name_); }
+  uint32_t get_decompress_selective() const override { return kFlags; }
+  bool filter(const LASpoint& p) override { return fast_test_drops(test_, p); }
+  LASfastTest fast_test() const override { return test_; }
+
+ private:
+  const char* name_;
+  LASfastTest test_;
+};
+
+std::unique_ptr<LAScriterion> flag_test(const char* name, uint8_t mask, uint8_t value) {
+  return std::make_unique<FlagCriterion>(name, mask, value);
+}
+
 std::unique_ptr<LAScriterion> make_count(const ArgValues&, bool keep, uint32_t number) {
   return std::make_unique<NumberOfReturns>(keep, number);
 }
@@ -200,30 +220,12 @@ const CriterionOption kOptions[] = {
      }},
     {"-drop_scanner_channel", "channel", "u",
      [](const ArgValues& a) { return make_scanner_channel(a, false, a.u32[0]); }},
-    {"-keep_synthetic", "", "",
-     [](const ArgValues&) {
-       return plain<([](const LASpoint& p) { return p.synthetic_flag == 0; })>("keep_synthetic", kFlags);
-     }},
-    {"-drop_synthetic", "", "",
-     [](const ArgValues&) {
-       return plain<([](const LASpoint& p) { return p.synthetic_flag != 0; })>("drop_synthetic", kFlags);
-     }},
-    {"-keep_keypoint", "", "",
-     [](const ArgValues&) {
-       return plain<([](const LASpoint& p) { return p.keypoint_flag == 0; })>("keep_keypoint", kFlags);
-     }},
-    {"-drop_keypoint", "", "",
-     [](const ArgValues&) {
-       return plain<([](const LASpoint& p) { return p.keypoint_flag != 0; })>("drop_keypoint", kFlags);
-     }},
-    {"-keep_withheld", "", "",
-     [](const ArgValues&) {
-       return plain<([](const LASpoint& p) { return p.withheld_flag == 0; })>("keep_withheld", kFlags);
-     }},
-    {"-drop_withheld", "", "",
-     [](const ArgValues&) {
-       return plain<([](const LASpoint& p) { return p.withheld_flag != 0; })>("drop_withheld", kFlags);
-     }},
+    {"-keep_synthetic", "", "", [](const ArgValues&) { return flag_test("keep_synthetic", 1, 0); }},
+    {"-drop_synthetic", "", "", [](const ArgValues&) { return flag_test("drop_synthetic", 1, 1); }},
+    {"-keep_keypoint", "", "", [](const ArgValues&) { return flag_test("keep_keypoint", 2, 0); }},
+    {"-drop_keypoint", "", "", [](const ArgValues&) { return flag_test("drop_keypoint", 2, 2); }},
+    {"-keep_withheld", "", "", [](const ArgValues&) { return flag_test("keep_withheld", 4, 0); }},
+    {"-drop_withheld", "", "", [](const ArgValues&) { return flag_test("drop_withheld", 4, 4); }},
     {"-keep_overlap", "", "",
      [](const ArgValues&) {
        return plain<([](const LASpoint& p) { return !overlap_flag(p); })>("keep_overlap", kFlags);

@@ -316,19 +316,66 @@ void LASfilter::reset() {
 }
 
 void LASfilter::add_criterion(std::unique_ptr<LAScriterion> criterion) {
+  steps_.push_back({criterion.get(), criterion->fast_test(), 0});
   criteria_.push_back(std::move(criterion));
-  drop_counts_.push_back(0);
+  tabulate_leading_tests();
 }
 
 std::unique_ptr<LAScriterion> LASfilter::remove_last_criterion() {
   if (criteria_.empty()) return nullptr;
   std::unique_ptr<LAScriterion> last = std::move(criteria_.back());
   criteria_.pop_back();
-  drop_counts_.pop_back();
+  steps_.pop_back();
+  tabulate_leading_tests();
   return last;
 }
 
 void LASfilter::clean() {
   criteria_.clear();
-  drop_counts_.clear();
+  steps_.clear();
+  tabulate_leading_tests();
+}
+
+bool LASfilter::filter_from(size_t first, const LASpoint& point) {
+  for (size_t i = first; i < steps_.size(); i++) {
+    Step& step = steps_[i];
+    const bool drops = step.test.kind != LASfastTest::kNone ? fast_test_drops(step.test, point)
+                                                            : step.criterion->filter(point);
+    if (drops) {
+      step.drops++;
+      return true;
+    }
+  }
+  return false;
+}
+
+void LASfilter::tabulate_leading_tests() {
+  size_t leading = 0;
+  while (leading < steps_.size() && leading < kMaxTableCriteria &&
+         steps_[leading].test.kind != LASfastTest::kNone)
+    leading++;
+  table_criteria_ = leading;
+  if (leading == 0) {
+    first_drop_.clear();
+    return;
+  }
+  first_drop_.assign(kTableKeys, 0);
+  // One point for every combination of the fields the key holds stands for all points with its
+  // key; the key is taken from the point, so the table agrees with table_key by construction.
+  for (uint32_t combination = 0; combination < kTableKeys; combination++) {
+    LASpointFields p;
+    p.classification = combination & 31;
+    p.synthetic_flag = (combination >> 5) & 1;
+    p.keypoint_flag = (combination >> 6) & 1;
+    p.withheld_flag = (combination >> 7) & 1;
+    p.return_number = (combination >> 8) & 7;
+    p.extended_point_type = (combination >> 11) & 1;
+    p.extended_classification = (combination >> 11) & 1 ? 255 : 0;
+    for (size_t i = 0; i < leading; i++) {
+      if (fast_test_drops(steps_[i].test, p)) {
+        first_drop_[table_key(p)] = static_cast<uint8_t>(i + 1);
+        break;
+      }
+    }
+  }
 }

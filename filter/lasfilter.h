@@ -11,8 +11,6 @@
 
 #include "filter/lascriterion.h"
 
-class LASpoint;
-
 class LASfilter {
  public:
   LASfilter();
@@ -38,14 +36,13 @@ class LASfilter {
   uint32_t get_decompress_selective() const;
   // True when the point is dropped: the first criterion that drops it counts it.
   bool filter(const LASpoint& point) {
-    const size_t n = criteria_.size();
-    for (size_t i = 0; i < n; i++) {
-      if (criteria_[i]->filter(point)) {
-        drop_counts_[i]++;
-        return true;
-      }
+    if (table_criteria_ == 0) return filter_from(0, point);
+    const uint8_t first = first_drop_[table_key(point)];
+    if (first != 0) {
+      steps_[first - 1u].drops++;
+      return true;
     }
-    return false;
+    return table_criteria_ < steps_.size() && filter_from(table_criteria_, point);
   }
   // Forgets what earlier points left behind (thinning grids, random chains), before a new pass.
   void reset();
@@ -58,9 +55,36 @@ class LASfilter {
   size_t number_of_criteria() const { return criteria_.size(); }
   const LAScriterion& criterion(size_t i) const { return *criteria_[i]; }
   // How many points criterion i dropped since the filter was made (over all files).
-  uint64_t drop_count(size_t i) const { return drop_counts_[i]; }
+  uint64_t drop_count(size_t i) const { return steps_[i].drops; }
 
  private:
   std::vector<std::unique_ptr<LAScriterion>> criteria_;
-  std::vector<uint64_t> drop_counts_;
+  // The criteria in order with their fast tests and drop counts, so that a point visits one flat
+  // array and most tests cost no call.
+  struct Step {
+    LAScriterion* criterion;
+    LASfastTest test;
+    uint64_t drops;
+  };
+  std::vector<Step> steps_;
+
+  // The criteria that lead the list with fast tests (at most kMaxTableCriteria) decide a point by
+  // its class and three flags, its return number and whether it has an extended class alone: 12
+  // bits. first_drop_ holds, for each of those keys, 1 + the index of the first of them that drops
+  // such a point (0: none does), so they cost one lookup together.
+  static constexpr size_t kMaxTableCriteria = 255;
+  static constexpr size_t kTableKeys = 1u << 12;
+  // The key reads the bytes of the return numbers and of the class and flags as they lie in the
+  // point (the layout of the 20-byte record, which LASpointFields keeps).
+  static uint32_t table_key(const LASpointFields& p) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&p);
+    const uint32_t extended = p.extended_point_type != 0 && p.extended_classification != 0;
+    return bytes[15] | (bytes[14] & 7u) << 8 | extended << 11;
+  }
+  // The test from criterion `first` on, for the criteria the table does not hold.
+  bool filter_from(size_t first, const LASpoint& point);
+  // Rebuilds first_drop_ after the list changed.
+  void tabulate_leading_tests();
+  size_t table_criteria_ = 0;
+  std::vector<uint8_t> first_drop_;
 };

@@ -19,6 +19,9 @@ class LASoperation {
   // The point fields the operation reads.
   virtual uint32_t get_decompress_selective() const = 0;
   virtual void transform(LASpoint& point) = 0;
+  // Which of the operations the transform applies without a virtual call this one is
+  // (filter/detail/fast_operations.h), or 0.
+  virtual int fast_kind() const { return 0; }
   // Before a new pass: the overflow count starts again (and what else a pass leaves behind).
   virtual void reset() { overflow_ = 0; }
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "common/messages.h"
+#include "filter/detail/fast_operations.h"
 #include "filter/detail/operations.h"
 #include "filter/detail/option_args.h"
 #include "pointio/laspoint.h"
@@ -169,7 +170,8 @@ constexpr auto kForget = forget_table(std::make_integer_sequence<uint32_t, las_u
 }  // namespace
 
 void LAStransform::learn_layout(LAStransform& transform, LASpoint& point) {
-  const uint32_t unread = unread_fields_of(point);
+  // Only the groups an operation may write can hold what the previous point left there.
+  const uint32_t unread = unread_fields_of(point) & transform.written_groups_;
   transform.forget_unread_fields_ = unread ? kForget[unread] : nullptr;
   if (unread) kForget[unread](transform, point);
 }
@@ -197,14 +199,67 @@ bool LAStransform::check_for_overflow() const {
   return fine;
 }
 
+void LAStransform::transform(LASpoint& point) {
+  if (forget_unread_fields_) forget_unread_fields_(*this, point);
+  if (filter_ && filter_->filter(point)) return;
+  if (fixed_chain_) {
+    apply_fixed_chain(fixed_, point);
+    return;
+  }
+  for (const Step& step : steps_) apply_fast(step.fast_kind, *step.operation, point);
+}
+
+namespace {
+
+// The field groups of las_unread that an operation of this fast kind may write: the fast
+// operations are known, every other one may write any.
+uint32_t groups_written_by(int fast_kind) {
+  switch (fast_kind) {
+    case kTranslateZ:
+    case kTranslateXYZ:
+    case kScaleIntensity:
+    case kSetUserData:
+    case kSetPointSource:
+      return 0;
+    case kSetClassification:
+      return las_unread::kExtended;  // the extended classification
+    default:
+      return las_unread::kAll;
+  }
+}
+
+}  // namespace
+
+void LAStransform::list_steps() {
+  steps_.clear();
+  fixed_ = {};
+  fixed_chain_ = !operations_.empty();
+  written_groups_ = 0;
+  for (const auto& op : operations_) {
+    const int kind = op->fast_kind();
+    steps_.push_back({op.get(), kind});
+    written_groups_ |= groups_written_by(kind);
+    const auto slot = static_cast<size_t>(kind);
+    if (kind <= kNotFast || slot >= fixed_.size() || fixed_[slot]) {
+      fixed_chain_ = false;
+    } else {
+      fixed_[slot] = op.get();
+    }
+  }
+  if (fixed_[kTranslateZ] && fixed_[kTranslateXYZ]) fixed_chain_ = false;  // both move z
+  forget_unread_fields_ = learn_layout;
+}
+
 void LAStransform::add_operation(std::unique_ptr<LASoperation> operation) {
   operations_.push_back(std::move(operation));
+  list_steps();
 }
 
 bool LAStransform::delete_operation(std::string_view name) {
   for (auto it = operations_.begin(); it != operations_.end(); ++it) {
     if (name == (*it)->name()) {
       operations_.erase(it);
+      list_steps();
       return true;
     }
   }
@@ -223,6 +278,7 @@ void LAStransform::set_point_source(uint16_t value) {
 
 void LAStransform::clean() {
   operations_.clear();
+  list_steps();
   filter_.reset();
   filtered_ = false;
 }

@@ -4,6 +4,7 @@
 // reader delivers passes through all of them in order; with a filter (-filtered_transform) only
 // the points the filter would keep are changed.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,11 +45,7 @@ class LAStransform {
 
   // The fields the operations read, and those of the filter that chooses the points to change.
   uint32_t get_decompress_selective() const;
-  void transform(LASpoint& point) {
-    if (forget_unread_fields_) forget_unread_fields_(*this, point);
-    if (filter_ && filter_->filter(point)) return;
-    for (const auto& op : operations_) op->transform(point);
-  }
+  void transform(LASpoint& point);
   // Before a new pass: resets every operation and the filter, then the registers.
   void reset();
   // False when coordinates stored since the last reset did not fit 32-bit integers, after printing
@@ -80,7 +77,23 @@ class LAStransform {
   using Forget = void (*)(LAStransform&, LASpoint&);
   static void learn_layout(LAStransform& transform, LASpoint& point);
   Forget forget_unread_fields_ = learn_layout;
+  // Rebuilds steps_ after the list of operations changed.
+  void list_steps();
+
   std::vector<std::unique_ptr<LASoperation>> operations_;
+  // The operations in order with their fast kinds, so that a point visits one flat array.
+  struct Step {
+    LASoperation* operation;
+    int fast_kind;
+  };
+  std::vector<Step> steps_;
+  // When every operation is fast and each changes fields no other one touches, their order does
+  // not matter: fixed_ then holds each at its fast kind, and a point runs through them in fixed
+  // code, with one well-predicted test per kind instead of a dispatch per operation.
+  std::array<LASoperation*, 8> fixed_{};
+  bool fixed_chain_ = false;
+  // The field groups some operation may write (las_unread bits in lastransform.cpp).
+  uint32_t written_groups_ = 0;
   LASregisters registers_;
   bool filtered_ = false;
   std::unique_ptr<LASfilter> filter_;

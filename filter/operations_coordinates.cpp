@@ -8,6 +8,7 @@
 
 #include "common/messages.h"
 #include "filter/detail/attribute_value.h"
+#include "filter/detail/fast_operations.h"
 #include "filter/detail/operation_templates.h"
 #include "filter/detail/operations.h"
 #include "filter/lastransform.h"
@@ -170,12 +171,6 @@ std::unique_ptr<LASoperation> copy_register(const ArgValues& a, LASregisters& r,
                                                                                                   args);
 }
 
-void translate_xyz(MoveThree& g, LASpoint& p, int64_t& o) {
-  move_x(p, g.a, g.x, o);
-  move_y(p, g.b, g.y, o);
-  move_z(p, g.c, g.z, o);
-}
-
 using D1 = One<double>;
 using D2 = Two<double>;
 using D3 = Three<double>;
@@ -196,13 +191,12 @@ const OperationOption kOptions[] = {
      }},
     {"-translate_z", "offset", "F",
      [](const ArgValues& a, LASregisters&) {
-       return make_op<([](MoveOne& g, LASpoint& p, int64_t& o) { move_z(p, g.a, g.shift, o); })>(
-           "translate_z", kZ, MoveOne{a.f64[0], {}});
+       return make_fast<TranslateZ>("translate_z", kZ, MoveOne{a.f64[0], {}});
      }},
     {"-translate_xyz", "offset_x offset_y offset_z", "FFF",
      [](const ArgValues& a, LASregisters&) {
-       return make_op<translate_xyz>("translate_xyz", kZ,
-                                     MoveThree{a.f64[0], a.f64[1], a.f64[2], {}, {}, {}});
+       return make_fast<TranslateXYZ>("translate_xyz", kZ,
+                                      MoveThree{a.f64[0], a.f64[1], a.f64[2], {}, {}, {}});
      }},
     {"-scale_x", "scale", "F",
      [](const ArgValues& a, LASregisters&) {
@@ -434,8 +428,8 @@ int parse_comma_list_option(const ArgumentCursor& w, std::unique_ptr<LASoperatio
       return -1;
     }
     if (values.size() == 3) {
-      made =
-          make_op<translate_xyz>("translate_xyz", kZ, MoveThree{values[0], values[1], values[2], {}, {}, {}});
+      made = make_fast<TranslateXYZ>("translate_xyz", kZ,
+                                     MoveThree{values[0], values[1], values[2], {}, {}, {}});
     } else {
       made = std::make_unique<TransformHelmert>(values.data());
     }

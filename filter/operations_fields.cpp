@@ -8,6 +8,7 @@
 
 #include "common/messages.h"
 #include "filter/detail/attribute_value.h"
+#include "filter/detail/fast_operations.h"
 #include "filter/detail/operation_templates.h"
 #include "filter/detail/operations.h"
 #include "filter/detail/text_tables.h"
@@ -161,9 +162,7 @@ const OperationOption kOptions[] = {
      }},
     {"-scale_intensity", "scale", "f",
      [](const ArgValues& a, LASregisters&) {
-       return make_op<([](const F1& g, LASpoint& p, int64_t&) {
-         p.intensity = sat16_single(static_cast<float>(p.intensity) * g.a);
-       })>("scale_intensity", kIntensity, F1{a.f32[0]});
+       return make_fast<ScaleIntensity>("scale_intensity", kIntensity, F1{a.f32[0]});
      }},
     {"-translate_intensity", "offset", "f",
      [](const ArgValues& a, LASregisters&) {
@@ -392,8 +391,7 @@ std::unique_ptr<LASoperation> set_class(const ArgValues& a) {
                   a.u32[0]);
     return nullptr;
   }
-  return make_op<([](const U1& g, LASpoint& p, int64_t&) { set_classification(p, g.a); })>(
-      "set_classification", 0, U1{a.u32[0]});
+  return make_fast<SetClassification>("set_classification", 0, U1{a.u32[0]});
 }
 
 std::unique_ptr<LASoperation> change_class(const ArgValues& a) {
@@ -634,8 +632,7 @@ const OperationOption kMoreOptions[] = {
          print_message("ERROR: cannot set user data because value %u is larger than %d\n", a.u32[0], 255);
          return nullptr;
        }
-       return make_op<([](const U1& g, LASpoint& p, int64_t&) { p.user_data = static_cast<uint8_t>(g.a); })>(
-           "set_user_data", 0, U1{a.u32[0]});
+       return make_fast<SetUserData>("set_user_data", 0, U1{a.u32[0]});
      }},
     {"-scale_user_data", "scale", "f",
      [](const ArgValues& a, LASregisters&) {
@@ -819,21 +816,6 @@ const OperationOption kMoreOptions[] = {
      }},
 };
 
-class SetPointSource final : public LASoperation {
- public:
-  explicit SetPointSource(uint16_t value) : value_(value) {}
-  const char* name() const override { return "set_point_source"; }
-  void write_command(CommandWriter& out) const override {
-    out.option(name());
-    out.value(uint32_t{value_});
-  }
-  uint32_t get_decompress_selective() const override { return 0; }
-  void transform(LASpoint& p) override { p.point_source_ID = value_; }
-
- private:
-  uint16_t value_;
-};
-
 std::vector<OperationOption> joined() {
   std::vector<OperationOption> all(std::begin(kOptions), std::end(kOptions));
   all.insert(all.end(), std::begin(kMoreOptions), std::end(kMoreOptions));
@@ -843,7 +825,7 @@ std::vector<OperationOption> joined() {
 }  // namespace
 
 std::unique_ptr<LASoperation> make_set_point_source(uint16_t value) {
-  return std::make_unique<SetPointSource>(value);
+  return make_fast<SetPointSource>("set_point_source", 0, U1{value});
 }
 
 std::span<const OperationOption> field_operation_options() {

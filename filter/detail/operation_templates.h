@@ -222,8 +222,9 @@ struct RegisterIndex {
   double get() const { return registers->reg[index]; }
 };
 
-// An operation that applies Apply(args, point, overflow) to every point.
-template <class Args, auto Apply>
+// An operation that applies Apply(args, point, overflow) to every point. A nonzero Kind names it
+// to the transform, which then applies it without the virtual call (fast_operations.h).
+template <class Args, auto Apply, int Kind = 0>
 class SimpleOperation final : public LASoperation {
  public:
   SimpleOperation(const char* name, uint32_t mask, Args args) : name_(name), mask_(mask), args_(args) {}
@@ -233,7 +234,9 @@ class SimpleOperation final : public LASoperation {
     args_.write(out);
   }
   uint32_t get_decompress_selective() const override { return mask_; }
-  void transform(LASpoint& point) override { Apply(args_, point, overflow_); }
+  void transform(LASpoint& point) override { apply(point); }
+  int fast_kind() const override { return Kind; }
+  void apply(LASpoint& point) { Apply(args_, point, overflow_); }
 
  private:
   const char* name_;

@@ -115,6 +115,66 @@ std::vector<bool> kept(LASfilter& f, LASpoint& p,
   return out;
 }
 
+// Hides a criterion's fast test, so that a filter calls the criterion itself.
+class CalledCriterion final : public LAScriterion {
+ public:
+  explicit CalledCriterion(std::unique_ptr<LAScriterion> inner) : inner_(std::move(inner)) {}
+  const char* name() const override { return inner_->name(); }
+  void write_command(CommandWriter& out) const override { inner_->write_command(out); }
+  uint32_t get_decompress_selective() const override { return inner_->get_decompress_selective(); }
+  bool filter(const LASpoint& point) override { return inner_->filter(point); }
+
+ private:
+  std::unique_ptr<LAScriterion> inner_;
+};
+
+TEST(FilterCriteria, FastTestsDecideAndCountLikeTheCriteriaInTurn) {
+  // The filter folds the class, return and flag tests that lead its list into one table; each
+  // point must still be dropped by the same criterion, counted there, as when every criterion is
+  // asked in turn, including when slower criteria come before or after them.
+  const char* const filters[] = {
+      "-keep_class 2 -drop_withheld",
+      "-drop_withheld -keep_class 2 8 -keep_last -drop_synthetic",
+      "-keep_first -keep_class 2",
+      "-drop_class 0 7 -keep_synthetic -drop_keypoint -keep_return 1 2 -drop_return 3",
+      "-keep_withheld -keep_keypoint -drop_class 1",
+      "-keep_class 0 2 -keep_return_mask 6",
+  };
+  for (const char* text : filters) {
+    LASfilter fast, called, parsed;
+    ASSERT_TRUE(fast.parse(text)) << text;
+    ASSERT_TRUE(parsed.parse(text)) << text;
+    std::vector<std::unique_ptr<LAScriterion>> criteria;
+    while (auto c = parsed.remove_last_criterion()) criteria.insert(criteria.begin(), std::move(c));
+    for (auto& c : criteria) called.add_criterion(std::make_unique<CalledCriterion>(std::move(c)));
+    ASSERT_EQ(called.number_of_criteria(), fast.number_of_criteria());
+
+    for (const uint8_t format : {uint8_t{1}, uint8_t{7}}) {
+      TestPoint t(format);
+      for (uint32_t c = 0; c < 32; c++) {
+        for (uint32_t flags = 0; flags < 8; flags++) {
+          for (uint32_t r = 0; r < 8; r++) {
+            for (const uint8_t extended : {uint8_t{0}, uint8_t{40}}) {
+              t.point.classification = c & 31;
+              t.point.synthetic_flag = flags & 1;
+              t.point.keypoint_flag = (flags >> 1) & 1;
+              t.point.withheld_flag = (flags >> 2) & 1;
+              t.point.return_number = r & 7;
+              t.point.number_of_returns = 3;
+              t.point.extended_classification = extended;
+              ASSERT_EQ(fast.filter(t.point), called.filter(t.point))
+                  << text << ": format " << int(format) << " class " << c << " flags " << flags << " return "
+                  << r << " extended class " << int(extended);
+            }
+          }
+        }
+      }
+    }
+    for (size_t i = 0; i < fast.number_of_criteria(); i++)
+      EXPECT_EQ(fast.drop_count(i), called.drop_count(i)) << text << ": criterion " << i;
+  }
+}
+
 TEST(FilterCriteria, KeepClassListsMergeIntoOneCriterion) {
   LASfilter f;
   ASSERT_TRUE(f.parse("-keep_class 2 -keep_class 8"));

@@ -328,6 +328,79 @@ TEST(TransformOperations, FieldsARecordLacksDoNotCarryOverToTheNextPoint) {
   EXPECT_EQ(p.point.intensity, 0);  // no colour carried over from the first point
 }
 
+// Hides an operation's fast kind, so that a transform calls the operation itself.
+class CalledOperation final : public LASoperation {
+ public:
+  explicit CalledOperation(const LASoperation& inner) : inner_(const_cast<LASoperation&>(inner)) {}
+  const char* name() const override { return inner_.name(); }
+  void write_command(CommandWriter& out) const override { inner_.write_command(out); }
+  uint32_t get_decompress_selective() const override { return inner_.get_decompress_selective(); }
+  void transform(LASpoint& point) override { inner_.transform(point); }
+
+ private:
+  LASoperation& inner_;
+};
+
+TEST(TransformOperations, FastOperationsChangePointsLikeTheOperationsInTurn) {
+  // Fast operations run without a virtual call, as a fixed chain when each changes its own
+  // fields; every chain must leave each point as the operations applied one by one do, overflow
+  // counts included.
+  const char* const chains[] = {
+      "-translate_z 1.5 -scale_intensity 1.5 -set_classification 2",
+      "-set_point_source 7 -set_user_data 9 -translate_xyz 1 2 -3.25 -set_classification 40",
+      "-translate_z 1 -translate_z 2",
+      "-translate_z 0.005 -translate_xyz 1 1 1",
+      "-scale_intensity 2 -set_intensity 5 -set_classification 3",
+      "-set_classification 7 -change_classification_from_to 7 9 -scale_intensity 0.5",
+  };
+  for (const char* text : chains) {
+    LAStransform fast, parsed, called;
+    ASSERT_TRUE(fast.parse(text)) << text;
+    ASSERT_TRUE(parsed.parse(text)) << text;
+    for (size_t i = 0; i < parsed.number_of_operations(); i++)
+      called.add_operation(std::make_unique<CalledOperation>(parsed.operation(i)));
+    std::mt19937 random(7);
+    for (const uint8_t format : {uint8_t{1}, uint8_t{7}}) {
+      TestPoint a(format), b(format);
+      for (int n = 0; n < 2000; n++) {
+        for (LASpoint* p : {&a.point, &b.point}) {
+          std::mt19937 same = random;  // both points get the same fields
+          p->X = static_cast<int32_t>(same());
+          p->Y = static_cast<int32_t>(same());
+          p->Z = n % 10 == 0 ? INT32_MAX - static_cast<int32_t>(same() % 300) : static_cast<int32_t>(same());
+          p->intensity = static_cast<uint16_t>(same());
+          p->classification = same() & 31;
+          p->user_data = static_cast<uint8_t>(same());
+        }
+        random.discard(6);
+        fast.transform(a.point);
+        called.transform(b.point);
+        ASSERT_TRUE(filter_test::same_fields(a.point, b.point)) << text << ": point " << n;
+      }
+    }
+    for (size_t i = 0; i < fast.number_of_operations(); i++)
+      EXPECT_EQ(fast.operation(i).get_overflow(), parsed.operation(i).get_overflow()) << text << ": " << i;
+  }
+}
+
+TEST(TransformOperations, AFilteredTransformLeavesNoClassOnThePointsItSkips) {
+  // Only set_classification of these writes a field a LAS 1.2 record lacks (the extended class);
+  // a point the transform's filter skips must not show the class it gave the point before.
+  LAStransform t;
+  ASSERT_TRUE(t.parse("-set_classification 40 -translate_z 1"));
+  auto filter = std::make_unique<LASfilter>();
+  ASSERT_TRUE(filter->parse("-keep_class 2"));
+  t.set_filter(std::move(filter));
+  TestPoint p(1);
+  p.point.classification = 2;
+  t.transform(p.point);
+  EXPECT_EQ(p.point.extended_classification, 40);
+  p.point.classification = 3;  // the next record, which the reader fills in its own fields only
+  t.transform(p.point);
+  EXPECT_EQ(p.point.classification, 3);
+  EXPECT_EQ(p.point.extended_classification, 0);
+}
+
 TEST(TransformOperations, ValueRulesAtTheirEdges) {
   TestPoint p(3);
   const auto apply = [&](const char* text) {
