@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <system_error>
 
 #include "compression/detail/chunk_worker.h"
@@ -37,7 +38,7 @@ bool RkpPointDecoder::fail(const char* format, uint32_t a, uint32_t b) {
 
 bool RkpPointDecoder::setup(const RekompDescriptor& descriptor, uint32_t selection, unsigned threads) {
   stop_helpers();
-  workers_.clear();
+  worker_.reset();
   error_.clear();
   descriptor_ = descriptor;
   if (descriptor.coder != 0) return fail("coder %u not supported", descriptor.coder);
@@ -62,8 +63,7 @@ bool RkpPointDecoder::setup(const RekompDescriptor& descriptor, uint32_t selecti
     return fail("layered chunks must start with item type %u", RkpItem::POINT14);
   selection_ = selection;
   threads_ = pointwise_ ? 1 : std::max(1u, threads);
-  for (unsigned i = 0; i < threads_; i++)
-    workers_.push_back(std::make_unique<ChunkWorker>(descriptor.items, layered_, selection));
+  worker_ = std::make_unique<ChunkWorker>(descriptor.items, layered_, selection);
   // With several threads, a whole round of chunks can be decoded ahead while the previous round
   // waits to be read, so no core idles between rounds: twice the threads, the chunk being read
   // included.
@@ -73,7 +73,7 @@ bool RkpPointDecoder::setup(const RekompDescriptor& descriptor, uint32_t selecti
 
 bool RkpPointDecoder::init(ByteSource* source, int64_t point_data_start, uint64_t number_of_points) {
   cancel_pending();
-  if (source == nullptr || workers_.empty()) return false;
+  if (source == nullptr || !worker_) return false;
   source_ = source;
   source_size_ = source->size();
   if (source_size_ >= 0 && !source->seek(point_data_start)) return false;
@@ -283,7 +283,7 @@ RkpPointDecoder::Slot& RkpPointDecoder::take(uint32_t chunk) {
     if (claimable()) {
       const uint32_t claimed = claim();
       lock.unlock();
-      decode_claimed(claimed, *workers_[0]);
+      decode_claimed(claimed, *worker_);
       lock.lock();
       finish(claimed);
     } else {
@@ -293,7 +293,17 @@ RkpPointDecoder::Slot& RkpPointDecoder::take(uint32_t chunk) {
   return slot;
 }
 
-void RkpPointDecoder::help(ChunkWorker& worker) {
+void RkpPointDecoder::help() {
+  // The helper makes its own worker: what it allocates then comes from this thread's heap arena,
+  // so none of the state it writes at every point shares a cache line with another thread's, as
+  // workers allocated one after another by one thread could.
+  std::unique_ptr<ChunkWorker> own;
+  try {
+    own = std::make_unique<ChunkWorker>(descriptor_.items, layered_, selection_);
+  } catch (const std::bad_alloc&) {
+    return;  // the other threads decode the chunks
+  }
+  ChunkWorker& worker = *own;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return quit_ || claimable(); });
@@ -310,10 +320,7 @@ void RkpPointDecoder::start_helpers() {
   helpers_started_ = true;
   // The reading thread decodes too, so it needs threads_ - 1 helpers.
   try {
-    while (helpers_.size() + 1 < threads_) {
-      ChunkWorker& worker = *workers_[helpers_.size() + 1];
-      helpers_.emplace_back([this, &worker] { help(worker); });
-    }
+    while (helpers_.size() + 1 < threads_) helpers_.emplace_back([this] { help(); });
   } catch (const std::system_error&) {
     // Fewer threads than asked for decode the same chunks, only more slowly.
   }
@@ -344,7 +351,7 @@ void RkpPointDecoder::cancel_pending() {
 
 bool RkpPointDecoder::begin_streaming(uint32_t chunk) {
   cancel_pending();
-  ChunkWorker& worker = *workers_[0];
+  ChunkWorker& worker = *worker_;
   const uint32_t count = chunk_count(chunk);
   streaming_ = true;
   records_ = nullptr;
@@ -421,7 +428,7 @@ bool RkpPointDecoder::fill() {
   }
   if (next_point_ >= number_of_points_) return false;
   if (chunk_open_ && streaming_) {
-    ChunkWorker& worker = *workers_[0];
+    ChunkWorker& worker = *worker_;
     if (worker.left() > 0) {
       ChunkWorker::Status st;
       batch_.resize(size_t(kBatch) * record_length_);

@@ -86,15 +86,15 @@ class RkpPointDecoder {
   bool in_memory(uint32_t chunk) const;
   void load_chunk_bytes(uint32_t chunk, std::vector<uint8_t>& bytes);
   // The decoding of whole chunks in memory, shared by the reading thread and the helpers. Chunks
-  // are claimed in order, as far as the slots reach past the chunk being read. Thread t decodes
-  // with worker t (the reader is thread 0). Every call below but decode_claimed holds mutex_.
+  // are claimed in order, as far as the slots reach past the chunk being read. Every thread
+  // decodes with a worker of its own. Every call below but decode_claimed holds mutex_.
   bool claimable() const;
   uint32_t claim();
   void decode_claimed(uint32_t chunk, ChunkWorker& worker);
   void finish(uint32_t chunk);
   // Waits until chunk is decoded, decoding chunks itself while any can be claimed.
   Slot& take(uint32_t chunk);
-  void help(ChunkWorker& worker);
+  void help();
   void start_helpers();
   void stop_helpers();
   // Lets the decoding chunks end and claims no more, so the stream and the workers are free.
@@ -124,8 +124,8 @@ class RkpPointDecoder {
   std::vector<int64_t> starts_;   // known chunk starts, tabled or found while reading
   std::vector<uint64_t> firsts_;  // first point of each known chunk
 
-  std::vector<std::unique_ptr<ChunkWorker>> workers_;  // one per thread
-  std::vector<Slot> slots_;                            // chunk c is decoded into slot c % size
+  std::unique_ptr<ChunkWorker> worker_;  // the reading thread's
+  std::vector<Slot> slots_;              // chunk c is decoded into slot c % size
   std::vector<std::thread> helpers_;
   bool helpers_started_ = false;
   std::mutex mutex_;
