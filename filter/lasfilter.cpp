@@ -326,6 +326,7 @@ std::unique_ptr<LAScriterion> LASfilter::remove_last_criterion() {
   std::unique_ptr<LAScriterion> last = std::move(criteria_.back());
   criteria_.pop_back();
   steps_.pop_back();
+  if (steps_.size() < kMaxTableCriteria) table_drops_[steps_.size()] = 0;  // a new one starts at 0
   tabulate_leading_tests();
   return last;
 }
@@ -333,6 +334,7 @@ std::unique_ptr<LAScriterion> LASfilter::remove_last_criterion() {
 void LASfilter::clean() {
   criteria_.clear();
   steps_.clear();
+  table_drops_.fill(0);
   tabulate_leading_tests();
 }
 
@@ -355,14 +357,11 @@ void LASfilter::tabulate_leading_tests() {
          steps_[leading].test.kind != LASfastTest::kNone)
     leading++;
   table_criteria_ = leading;
-  if (leading == 0) {
-    first_drop_.clear();
-    return;
-  }
-  first_drop_.assign(kTableKeys, 0);
+  first_drop_.fill(0);
+  if (leading == 0) return;
   // One point for every combination of the fields the key holds stands for all points with its
-  // key; the key is taken from the point, so the table agrees with table_key by construction.
-  for (uint32_t combination = 0; combination < kTableKeys; combination++) {
+  // key; the key is taken from the point, so the table agrees with LASdropTable::key by construction.
+  for (uint32_t combination = 0; combination < LASdropTable::kKeys; combination++) {
     LASpointFields p;
     p.classification = combination & 31;
     p.synthetic_flag = (combination >> 5) & 1;
@@ -373,7 +372,7 @@ void LASfilter::tabulate_leading_tests() {
     p.extended_classification = (combination >> 11) & 1 ? 255 : 0;
     for (size_t i = 0; i < leading; i++) {
       if (fast_test_drops(steps_[i].test, p)) {
-        first_drop_[table_key(p)] = static_cast<uint8_t>(i + 1);
+        first_drop_[LASdropTable::key(p)] = static_cast<uint8_t>(i + 1);
         break;
       }
     }

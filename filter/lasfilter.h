@@ -3,6 +3,7 @@
 // -first_only, -last_only, -filter_and and -filter_or options. A point is dropped by the first
 // criterion whose test says so; later criteria never see it.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "filter/lascriterion.h"
+#include "pointio/laspointstage.h"
 
 class LASfilter {
  public:
@@ -37,12 +39,18 @@ class LASfilter {
   // True when the point is dropped: the first criterion that drops it counts it.
   bool filter(const LASpoint& point) {
     if (table_criteria_ == 0) return filter_from(0, point);
-    const uint8_t first = first_drop_[table_key(point)];
+    const uint8_t first = first_drop_[LASdropTable::key(point)];
     if (first != 0) {
-      steps_[first - 1u].drops++;
+      table_drops_[first - 1u]++;
       return true;
     }
     return table_criteria_ < steps_.size() && filter_from(table_criteria_, point);
+  }
+  // The leading class, return and flag criteria as the table a reader can look points up in (none
+  // when the list does not start with one). It lives as long as the filter.
+  LASdropTable drop_table() {
+    if (table_criteria_ == 0) return {};
+    return {first_drop_.data(), table_drops_.data(), table_criteria_ == steps_.size()};
   }
   // Forgets what earlier points left behind (thinning grids, random chains), before a new pass.
   void reset();
@@ -55,7 +63,9 @@ class LASfilter {
   size_t number_of_criteria() const { return criteria_.size(); }
   const LAScriterion& criterion(size_t i) const { return *criteria_[i]; }
   // How many points criterion i dropped since the filter was made (over all files).
-  uint64_t drop_count(size_t i) const { return steps_[i].drops; }
+  uint64_t drop_count(size_t i) const {
+    return steps_[i].drops + (i < kMaxTableCriteria ? table_drops_[i] : 0u);
+  }
 
  private:
   std::vector<std::unique_ptr<LAScriterion>> criteria_;
@@ -69,22 +79,15 @@ class LASfilter {
   std::vector<Step> steps_;
 
   // The criteria that lead the list with fast tests (at most kMaxTableCriteria) decide a point by
-  // its class and three flags, its return number and whether it has an extended class alone: 12
-  // bits. first_drop_ holds, for each of those keys, 1 + the index of the first of them that drops
-  // such a point (0: none does), so they cost one lookup together.
+  // its LASdropTable key alone. first_drop_ holds, for each key, 1 + the index of the first of
+  // them that drops such a point (0: none does), so they cost one lookup together; the points
+  // they drop are counted in table_drops_. Both are arrays, so a reader may hold on to them.
   static constexpr size_t kMaxTableCriteria = 255;
-  static constexpr size_t kTableKeys = 1u << 12;
-  // The key reads the bytes of the return numbers and of the class and flags as they lie in the
-  // point (the layout of the 20-byte record, which LASpointFields keeps).
-  static uint32_t table_key(const LASpointFields& p) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(&p);
-    const uint32_t extended = p.extended_point_type != 0 && p.extended_classification != 0;
-    return bytes[15] | (bytes[14] & 7u) << 8 | extended << 11;
-  }
-  // The test from criterion `first` on, for the criteria the table does not hold.
-  bool filter_from(size_t first, const LASpoint& point);
   // Rebuilds first_drop_ after the list changed.
   void tabulate_leading_tests();
   size_t table_criteria_ = 0;
-  std::vector<uint8_t> first_drop_;
+  std::array<uint8_t, LASdropTable::kKeys> first_drop_{};
+  std::array<uint64_t, kMaxTableCriteria> table_drops_{};
+  // The test from criterion `first` on, for the criteria the table does not hold.
+  bool filter_from(size_t first, const LASpoint& point);
 };

@@ -12,6 +12,7 @@ class FilterStage final : public LASpointStage {
  public:
   explicit FilterStage(LASfilter& filter) : filter_(filter) {}
   Verdict process(LASpoint& point) override { return filter_.filter(point) ? Verdict::drop : Verdict::keep; }
+  LASdropTable drop_table() override { return filter_.drop_table(); }
   uint32_t field_mask() const override { return filter_.get_decompress_selective(); }
   void reset() override { filter_.reset(); }
 

@@ -43,6 +43,26 @@ inline constexpr uint32_t kAllExtraBytes = 0xFFFF0000u;  // 0x10000 << i for ext
 inline constexpr uint32_t kAll = 0xFFFFFFFFu;
 }  // namespace las_fields
 
+// A test that a stage makes first and that depends only on a point's class and flags byte, its
+// return number and whether it carries an extended class: 12 bits of key. When the stage runs
+// first, the reader looks the key up itself, before calling any stage, so the commonest filters
+// (ground only, no withheld points) cost no call for the points they drop.
+struct LASdropTable {
+  static constexpr uint32_t kKeys = 1u << 12;
+  // The key reads the return number and the class and flags as they lie in the bytes of the
+  // point (the layout of the 20-byte record, which LASpointFields keeps).
+  static uint32_t key(const LASpointFields& p) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&p);
+    const uint32_t extended = p.extended_point_type != 0 && p.extended_classification != 0;
+    return bytes[15] | (bytes[14] & 7u) << 8 | extended << 11;
+  }
+  // kKeys entries: 0 lets the point on; i drops it and counts it in counts[i - 1]. None: no table.
+  const uint8_t* first_drop = nullptr;
+  uint64_t* counts = nullptr;
+  // True when the stage keeps every point the table lets on, so the reader need not call it.
+  bool decides_alone = false;
+};
+
 class LASpointStage {
  public:
   enum class Verdict { keep, drop };
@@ -59,6 +79,9 @@ class LASpointStage {
   // False when no point can ever be kept (an area that lies outside the source's bounds), so the
   // reader need not read a single point.
   virtual bool can_keep_any() const { return true; }
+  // The stage's leading test as a table (none by default). It stays valid while the stage is set;
+  // the reader asks again whenever its stages change or it opens.
+  virtual LASdropTable drop_table() { return {}; }
   // The fields this stage reads or writes (las_fields bits).
   virtual uint32_t field_mask() const { return 0; }
   // Per-pass state (counters, a running number) starts again; called before a second pass.

@@ -74,6 +74,7 @@ void LASreader::update_stage_order() {
     order_[static_cast<size_t>(stage_count_++)] = stage.get();
     keeps_none_ = keeps_none_ || !stage->can_keep_any();
   }
+  table_ = stage_count_ > 0 ? order_[0]->drop_table() : LASdropTable{};
 }
 
 uint32_t LASreader::stage_field_mask() const {
@@ -107,14 +108,26 @@ void LASreader::set_index(std::unique_ptr<LASspatialIndex> index) {
   indexed_ = false;
 }
 
+inline bool LASreader::passes_stages() {
+  int s = 0;
+  if (table_.first_drop) {
+    const uint8_t first = table_.first_drop[LASdropTable::key(point)];
+    if (first != 0) {
+      table_.counts[first - 1u]++;
+      return false;
+    }
+    if (table_.decides_alone) s = 1;
+  }
+  while (s < stage_count_ && order_[static_cast<size_t>(s)]->process(point) == LASpointStage::Verdict::keep)
+    s++;
+  return s == stage_count_;
+}
+
 bool LASreader::read_point_through_stages() {
   if (keeps_none_) return false;
   if (indexed_) return read_point_through_index();
   while (read_point_unfiltered()) {
-    int s = 0;
-    while (s < stage_count_ && order_[static_cast<size_t>(s)]->process(point) == LASpointStage::Verdict::keep)
-      s++;
-    if (s == stage_count_) return true;
+    if (passes_stages()) return true;
   }
   return false;
 }
@@ -122,11 +135,7 @@ bool LASreader::read_point_through_stages() {
 // The index positions the reader at each candidate in turn; every candidate passes all stages.
 bool LASreader::read_point_through_index() {
   while (index_->seek_next(*this)) {
-    if (!read_point_unfiltered()) continue;
-    int s = 0;
-    while (s < stage_count_ && order_[static_cast<size_t>(s)]->process(point) == LASpointStage::Verdict::keep)
-      s++;
-    if (s == stage_count_) return true;
+    if (read_point_unfiltered() && passes_stages()) return true;
   }
   return false;
 }

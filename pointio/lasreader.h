@@ -115,6 +115,8 @@ class LASreader {
  private:
   bool read_point_through_stages();
   bool read_point_through_index();
+  // The verdict of the stages on the point just read, the first stage's drop table first.
+  bool passes_stages();
   void update_stage_order();
   bool overlaps_source(double min_x, double min_y, double max_x, double max_y) const;
   // Saves the header bounds once and rewrites them to the area.
@@ -124,6 +126,7 @@ class LASreader {
   std::array<std::unique_ptr<LASpointStage>, STAGE_SLOTS> stages_;
   std::array<LASpointStage*, STAGE_SLOTS> order_{};  // the set stages, in slot order
   int stage_count_ = 0;
+  LASdropTable table_;       // the first stage's, made by the reader itself
   bool keeps_none_ = false;  // a stage can keep no point at all
 
   std::unique_ptr<LASspatialIndex> index_;

@@ -228,6 +228,44 @@ TEST_F(PointFile, FilterAndTransformRunInTheReader) {
   }
 }
 
+TEST_F(PointFile, TheReaderDropsAndCountsLikeTheFilter) {
+  // Leading class criteria are looked up by the reader itself when the filter is its first stage;
+  // the points kept and the drops counted at each criterion must be those of the filter, and an
+  // area before the filter leaves only the points inside it to be counted.
+  struct Case {
+    const char* options;
+    size_t kept;
+    std::vector<uint64_t> drops;
+  };
+  const Case cases[] = {
+      {"-keep_class 2", 10, {30}},
+      {"-keep_class 2 -drop_z_above 120", 5, {30, 5}},  // z = 100 + i, dropped from 120 on
+      {"-drop_z_above 120 -keep_class 2", 5, {20, 15}},
+      {"-inside 0 0 30 60 -keep_class 2", 8, {22}},  // x = i, y = 2i: i below 30
+  };
+  for (const Case& c : cases) {
+    Argv args(words("-i " + path_ + " " + c.options));
+    LASinputOpener opener;
+    auto stages = std::make_unique<LASinputStages>();
+    LASinputStages* held = stages.get();
+    opener.set_point_stages(std::move(stages));
+    ASSERT_TRUE(opener.parse(args.argc(), args.argv())) << c.options;
+    std::unique_ptr<LASreader> reader = opener.open();
+    ASSERT_NE(reader, nullptr) << c.options;
+    size_t kept = 0;
+    while (reader->read_point()) {
+      EXPECT_EQ(reader->point.classification, 2) << c.options;
+      kept++;
+    }
+    EXPECT_EQ(kept, c.kept) << c.options;
+    const LASfilter* filter = held->filter();
+    ASSERT_NE(filter, nullptr);
+    ASSERT_EQ(filter->number_of_criteria(), c.drops.size()) << c.options;
+    for (size_t i = 0; i < c.drops.size(); i++)
+      EXPECT_EQ(filter->drop_count(i), c.drops[i]) << c.options << " " << i;
+  }
+}
+
 TEST_F(PointFile, FilteredTransformChangesOnlyKeptPointsAndDropsNone) {
   const auto points = read("-keep_class 2 -filtered_transform -translate_z 0.5 -set_intensity 1");
   ASSERT_EQ(points.size(), 40u);
