@@ -20,20 +20,6 @@ class FilterStage final : public LASpointStage {
   LASfilter& filter_;
 };
 
-class TransformStage final : public LASpointStage {
- public:
-  explicit TransformStage(LAStransform& transform) : transform_(transform) {}
-  Verdict process(LASpoint& point) override {
-    transform_.transform(point);
-    return Verdict::keep;
-  }
-  uint32_t field_mask() const override { return transform_.get_decompress_selective(); }
-  void reset() override { transform_.reset(); }
-
- private:
-  LAStransform& transform_;
-};
-
 }  // namespace
 
 LASinputStages::LASinputStages() = default;
@@ -76,7 +62,7 @@ std::unique_ptr<LASpointStage> LASinputStages::make_filter_stage() {
 
 std::unique_ptr<LASpointStage> LASinputStages::make_transform_stage() {
   if (!transform_) return nullptr;
-  return std::make_unique<TransformStage>(*transform_);
+  return transform_->make_stage();
 }
 
 bool LASinputStages::check_for_overflow() const {

@@ -199,7 +199,7 @@ bool LAStransform::check_for_overflow() const {
   return fine;
 }
 
-void LAStransform::transform(LASpoint& point) {
+[[gnu::always_inline]] inline void LAStransform::transform_point(LASpoint& point) {
   if (forget_unread_fields_) forget_unread_fields_(*this, point);
   if (filter_ && filter_->filter(point)) return;
   if (fixed_chain_) {
@@ -207,6 +207,34 @@ void LAStransform::transform(LASpoint& point) {
     return;
   }
   for (const Step& step : steps_) apply_fast(step.fast_kind, *step.operation, point);
+}
+
+void LAStransform::transform(LASpoint& point) {
+  transform_point(point);
+}
+
+namespace filter_detail {
+
+// The stage is made here, where transform_point can be inlined into it: a transformed point
+// then costs the stage's call alone.
+class TransformStage final : public LASpointStage {
+ public:
+  explicit TransformStage(LAStransform& transform) : transform_(transform) {}
+  Verdict process(LASpoint& point) override {
+    transform_.transform_point(point);
+    return Verdict::keep;
+  }
+  uint32_t field_mask() const override { return transform_.get_decompress_selective(); }
+  void reset() override { transform_.reset(); }
+
+ private:
+  LAStransform& transform_;
+};
+
+}  // namespace filter_detail
+
+std::unique_ptr<LASpointStage> LAStransform::make_stage() {
+  return std::make_unique<TransformStage>(*this);
 }
 
 namespace {

@@ -13,12 +13,17 @@
 
 #include "filter/lasfilter.h"
 #include "filter/lasoperation.h"
+#include "pointio/laspointstage.h"
 
 // Sixteen scratch values that operations fill and read, so a value can be computed from several
 // fields in steps. All 0.0 at the start of every pass.
 struct LASregisters {
   double reg[16] = {};
 };
+
+namespace filter_detail {
+class TransformStage;
+}
 
 class LAStransform {
  public:
@@ -46,6 +51,8 @@ class LAStransform {
   // The fields the operations read, and those of the filter that chooses the points to change.
   uint32_t get_decompress_selective() const;
   void transform(LASpoint& point);
+  // The stage that transforms every point a reader delivers (this transform stays its owner's).
+  std::unique_ptr<LASpointStage> make_stage();
   // Before a new pass: resets every operation and the filter, then the registers.
   void reset();
   // False when coordinates stored since the last reset did not fit 32-bit integers, after printing
@@ -68,6 +75,9 @@ class LAStransform {
   LASregisters& registers() { return registers_; }
 
  private:
+  friend class filter_detail::TransformStage;
+  // What transform does, inlined into the stage.
+  inline void transform_point(LASpoint& point);
   // A reader fills only the fields its records carry; the others keep what an operation wrote into
   // the previous point (a class above 31 in a LAS 1.2 point, colours in a point without any), and
   // a later operation or the next point's filter would read that. They are set back to the values
