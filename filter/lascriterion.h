@@ -36,7 +36,8 @@ inline bool fast_test_drops(const LASfastTest& test, const LASpointFields& p) {
     case LASfastTest::kReturns:
       return (test.drop_set >> p.return_number) & 1u;
     case LASfastTest::kFlags: {
-      const uint32_t flags = p.synthetic_flag | p.keypoint_flag << 1 | p.withheld_flag << 2;
+      const uint32_t flags =
+          uint32_t{p.synthetic_flag} | uint32_t{p.keypoint_flag} << 1 | uint32_t{p.withheld_flag} << 2;
       return (flags & test.flag_mask) == test.flag_value;
     }
     default:
