@@ -9,10 +9,7 @@
 
 namespace {
 
-using legacy_codecs::fits_int32;
 using legacy_codecs::GpsTime11V2;
-using legacy_codecs::multiplier;
-using legacy_codecs::time_difference;
 
 class GpsTime11V1 {
  public:

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "compression/detail/bytes.h"
+#include "compression/detail/gps_sequences.h"
 #include "compression/detail/layered_items.h"
 #include "compression/detail/layers.h"
 
@@ -37,10 +38,6 @@ constexpr uint8_t kReturnMap[16][16] = {
     {5, 3, 4, 4, 4, 4, 4, 4, 4, 4, 5, 4, 4, 4, 4, 4}, {5, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4, 5, 5, 4, 4, 4},
     {5, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4, 5, 5, 5, 4, 4}, {5, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 5, 5, 5, 4},
     {5, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 5, 5, 5}, {5, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 5, 5}};
-
-bool fits_int32(int64_t v) {
-  return v >= INT32_MIN && v <= INT32_MAX;
-}
 
 // Symbol models indexed by a small value, created the first time their index is met.
 template <uint32_t kModels, uint32_t kSymbols>
@@ -114,10 +111,7 @@ struct Point14Context {
   uint16_t last_intensity[8];
   int32_t last_z[8];
   Median5 x_median[12], y_median[12];
-  uint32_t gps_current = 0, gps_next = 0;
-  uint64_t last_time[4];
-  int32_t last_difference[4];
-  int32_t extreme_counter[4];
+  GpsSequences times;
   std::unique_ptr<Point14Models> models;
 };
 
@@ -278,7 +272,7 @@ class Point14Codec {
     if (changed[GPS_TIME] && g) {
       if constexpr (Side::kEncode) mark(GPS_TIME);
       code_time(sides[GPS_TIME], *ctx, Side::kEncode ? load_le<uint64_t>(item + kGpsTime) : 0);
-      store_le(L + kGpsTime, ctx->last_time[ctx->gps_current]);
+      store_le(L + kGpsTime, ctx->times.time());
     }
     if constexpr (!Side::kEncode) std::memcpy(item, L, 30);
     ctx->time_changed = g != 0;
@@ -297,125 +291,56 @@ class Point14Codec {
       c.last_z[i] = z;
       c.last_intensity[i] = intensity;
     }
-    c.gps_current = c.gps_next = 0;
-    for (int i = 0; i < 4; i++) {
-      c.last_difference[i] = 0;
-      c.extreme_counter[i] = 0;
-      c.last_time[i] = 0;
-    }
-    c.last_time[0] = load_le<uint64_t>(source + kGpsTime);
+    c.times.reset(load_le<uint64_t>(source + kGpsTime));
     if (c.last != source) std::memcpy(c.last, source, 30);
     c.time_changed = false;
     c.fresh = false;
   }
 
-  // Encoder only: 1 to 3 when another time sequence is the one to continue.
-  static uint32_t other_sequence(const Point14Context& c, uint64_t actual) {
-    for (uint32_t i = 1; i < 4; i++) {
-      const uint32_t j = (c.gps_current + i) & 3;
-      if (c.last_time[j] != 0 && fits_int32(static_cast<int64_t>(actual - c.last_time[j]))) return i;
-    }
-    return 0;
-  }
-
   template <class Side>
   void code_time(Side& side, Point14Context& c, uint64_t actual) {
     Point14Models& m = *c.models;
+    GpsSequences& q = c.times;
     // A writer switches to the sequence it wants at once; a stream that keeps switching is
     // corrupt, and could otherwise spin on a nearly certain symbol for a very long time.
     for (int switches = 0;; switches++) {
       if (switches > 4) throw CodecError{kCodecCorrupt};
-      const uint32_t t = c.gps_current;
-      const int64_t difference = static_cast<int64_t>(actual - c.last_time[t]);
+      const uint32_t t = q.current;
+      const int64_t difference = time_difference(actual, q.last_time[t]);
       const bool fits = fits_int32(difference);
-      if (c.last_difference[t] == 0) {
+      if (q.last_difference[t] == 0) {
         uint32_t s = 0;
         if constexpr (Side::kEncode) {
-          const uint32_t other = fits ? 0 : other_sequence(c, actual);
+          const uint32_t other = fits ? 0 : q.other_sequence(actual);
           s = other ? other + 1 : (fits ? 0 : 1);
         }
         s = side.symbol(m.gps_zero, s);
         if (s == 0) {
-          c.last_difference[t] = side.integer(m.gps, 0, static_cast<int32_t>(difference), 0);
-          c.last_time[t] += static_cast<uint64_t>(int64_t(c.last_difference[t]));
-          c.extreme_counter[t] = 0;
+          q.code_first_difference(side, m.gps, static_cast<int32_t>(difference));
         } else if (s == 1) {
-          new_full_value(side, c, actual);
+          q.code_full_value(side, m.gps, actual);
         } else {
-          c.gps_current = (t + s - 1) & 3;
+          q.switch_by(s - 1);
           continue;
         }
         return;
       }
       uint32_t s = 0;
-      if constexpr (Side::kEncode) s = choose_multi(c, actual, difference, fits);
+      if constexpr (Side::kEncode) {
+        const uint32_t other = fits ? 0 : q.other_sequence(actual);
+        s = fits ? q.multiplier_symbol(static_cast<int32_t>(difference)) : (other ? other + 511 : 511);
+      }
       s = side.symbol(m.gps_multi, s);
       if (s == 511) {
-        new_full_value(side, c, actual);
-        return;
-      }
-      if (s > 511) {
-        c.gps_current = (t + s - 511) & 3;
+        q.code_full_value(side, m.gps, actual);
+      } else if (s > 511) {
+        q.switch_by(s - 511);
         continue;
-      }
-      const int32_t last = c.last_difference[t];
-      const int32_t d32 = static_cast<int32_t>(difference);
-      if (s == 1) {
-        c.last_time[t] += static_cast<uint64_t>(int64_t(side.integer(m.gps, last, d32, 1)));
-        c.extreme_counter[t] = 0;
-        return;
-      }
-      int32_t prediction;
-      uint32_t context;
-      bool extreme = false;
-      if (s == 0) {
-        prediction = 0, context = 7, extreme = true;
-      } else if (s < 10) {
-        prediction = wrap_mul(static_cast<int32_t>(s), last), context = 2;
-      } else if (s < 500) {
-        prediction = wrap_mul(static_cast<int32_t>(s), last), context = 3;
-      } else if (s == 500) {
-        prediction = wrap_mul(500, last), context = 4, extreme = true;
-      } else if (s < 510) {
-        prediction = wrap_mul(500 - static_cast<int32_t>(s), last), context = 5;
       } else {
-        prediction = wrap_mul(-10, last), context = 6, extreme = true;
+        q.code_difference(side, m.gps, s, static_cast<int32_t>(difference));
       }
-      const int32_t d = side.integer(m.gps, prediction, d32, context);
-      if (extreme && ++c.extreme_counter[t] > 3) {
-        c.last_difference[t] = d;
-        c.extreme_counter[t] = 0;
-      }
-      c.last_time[t] += static_cast<uint64_t>(int64_t(d));
       return;
     }
-  }
-
-  static uint32_t choose_multi(const Point14Context& c, uint64_t actual, int64_t difference, bool fits) {
-    if (!fits) {
-      const uint32_t other = other_sequence(c, actual);
-      return other ? other + 511 : 511;
-    }
-    const int32_t last = c.last_difference[c.gps_current];
-    const double ratio = double(difference) / double(last);
-    const int64_t m = std::llround(std::fmax(-1e6, std::fmin(1e6, ratio)));
-    if (m == 1) return 1;
-    if (m >= 2) return m < 500 ? static_cast<uint32_t>(m) : 500;
-    if (m <= -10) return 510;
-    if (m < 0) return static_cast<uint32_t>(500 - m);
-    return 0;
-  }
-
-  template <class Side>
-  void new_full_value(Side& side, Point14Context& c, uint64_t actual) {
-    c.gps_next = (c.gps_next + 1) & 3;
-    const int32_t high = side.integer(c.models->gps, static_cast<int32_t>(c.last_time[c.gps_current] >> 32),
-                                      static_cast<int32_t>(actual >> 32), 8);
-    const uint32_t low = side.raw_int(static_cast<uint32_t>(actual));
-    c.last_time[c.gps_next] = (uint64_t(static_cast<uint32_t>(high)) << 32) | low;
-    c.gps_current = c.gps_next;
-    c.last_difference[c.gps_current] = 0;
-    c.extreme_counter[c.gps_current] = 0;
   }
 
   uint16_t version_;

@@ -11,6 +11,7 @@
 
 #include "compression/detail/bytes.h"
 #include "compression/detail/coding_side.h"
+#include "compression/detail/gps_sequences.h"
 #include "compression/detail/rgb_codec.h"
 
 namespace legacy_codecs {
@@ -168,20 +169,6 @@ class Point10V2 {
   ByteModels return_byte_, classification_, user_data_;
 };
 
-inline bool fits_int32(int64_t v) {
-  return v >= INT32_MIN && v <= INT32_MAX;
-}
-
-inline int64_t time_difference(uint64_t a, uint64_t b) {
-  return static_cast<int64_t>(a - b);
-}
-
-// The multiplier an encoder picks: how many last differences make up the new one.
-inline int64_t multiplier(int32_t difference, int32_t last_difference) {
-  const double ratio = double(difference) / double(last_difference);
-  return std::llround(std::fmax(-1e6, std::fmin(1e6, ratio)));
-}
-
 // Version 2 follows up to four interleaved time sequences (flight lines) and switches between
 // them without coding a full value.
 class GpsTime11V2 {
@@ -190,136 +177,66 @@ class GpsTime11V2 {
   GpsTime11V2(uint32_t, bool for_decoder) : multi_(516, for_decoder), zero_(6, for_decoder), gps_(32, 9) {}
 
   void init(const uint8_t* item, bool for_decoder) {
-    current_ = next_ = 0;
-    for (int i = 0; i < 4; i++) {
-      last_difference_[i] = 0;
-      extreme_counter_[i] = 0;
-      last_time_[i] = 0;
-    }
     multi_.init();
     zero_.init();
     for_decoder ? gps_.init_decompressor() : gps_.init_compressor();
-    last_time_[0] = load_le<uint64_t>(item);
+    sequences_.reset(load_le<uint64_t>(item));
   }
 
   template <class Side>
   void code(Side& side, uint8_t* item) {
+    GpsSequences& q = sequences_;
     const uint64_t actual = Side::kEncode ? load_le<uint64_t>(item) : 0;
     // A writer switches to the sequence it wants at once; a stream that keeps switching is
     // corrupt, and could otherwise spin on a nearly certain symbol for a very long time.
     for (int switches = 0;; switches++) {
       if (switches > 4) throw CodecError{kCodecCorrupt};
-      const uint32_t t = current_;
-      const int64_t difference = time_difference(actual, last_time_[t]);
-      if (last_difference_[t] == 0) {
+      const uint32_t t = q.current;
+      const int64_t difference = time_difference(actual, q.last_time[t]);
+      const bool fits = fits_int32(difference);
+      if (q.last_difference[t] == 0) {
         uint32_t s = 0;
         if constexpr (Side::kEncode) {
-          const uint32_t other = other_sequence(actual, difference);
-          s = actual == last_time_[t] ? 0 : (other ? other + 2 : (fits_int32(difference) ? 1 : 2));
+          const uint32_t other = fits ? 0 : q.other_sequence(actual);
+          s = actual == q.last_time[t] ? 0 : (other ? other + 2 : (fits ? 1 : 2));
         }
         s = side.symbol(zero_, s);
         if (s == 1) {
-          last_difference_[t] = side.integer(gps_, 0, static_cast<int32_t>(difference), 0);
-          last_time_[t] += static_cast<uint64_t>(int64_t(last_difference_[t]));
-          extreme_counter_[t] = 0;
+          q.code_first_difference(side, gps_, static_cast<int32_t>(difference));
         } else if (s == 2) {
-          new_full_value(side, actual);
+          q.code_full_value(side, gps_, actual);
         } else if (s > 2) {
-          current_ = (current_ + s - 2) & 3;
+          q.switch_by(s - 2);
           continue;
         }
       } else {
         uint32_t s = 511;
-        if constexpr (Side::kEncode) s = choose_multi(actual, difference);
+        if constexpr (Side::kEncode) s = choose_multi(actual, difference, fits);
         s = side.symbol(multi_, s);
         if (s == 511) {
         } else if (s == 512) {
-          new_full_value(side, actual);
+          q.code_full_value(side, gps_, actual);
         } else if (s > 512) {
-          current_ = (current_ + s - 512) & 3;
+          q.switch_by(s - 512);
           continue;
         } else {
-          code_difference(side, s, static_cast<int32_t>(difference));
+          q.code_difference(side, gps_, s, static_cast<int32_t>(difference));
         }
       }
       break;
     }
-    if constexpr (!Side::kEncode) store_le(item, last_time_[current_]);
+    if constexpr (!Side::kEncode) store_le(item, q.time());
   }
 
  private:
-  // Encoder only: 1 to 3 when another sequence is the one to continue, 0 when none is.
-  uint32_t other_sequence(uint64_t actual, int64_t difference) const {
-    if (fits_int32(difference)) return 0;
-    for (uint32_t i = 1; i < 4; i++) {
-      const uint32_t j = (current_ + i) & 3;
-      if (last_time_[j] != 0 && fits_int32(time_difference(actual, last_time_[j]))) return i;
-    }
-    return 0;
+  uint32_t choose_multi(uint64_t actual, int64_t difference, bool fits) const {
+    if (actual == sequences_.time()) return 511;
+    if (fits) return sequences_.multiplier_symbol(static_cast<int32_t>(difference));
+    const uint32_t other = sequences_.other_sequence(actual);
+    return other ? other + 512 : 512;
   }
 
-  uint32_t choose_multi(uint64_t actual, int64_t difference) const {
-    const uint32_t t = current_;
-    if (actual == last_time_[t]) return 511;
-    if (const uint32_t other = other_sequence(actual, difference)) return other + 512;
-    if (!fits_int32(difference)) return 512;
-    const int64_t m = multiplier(static_cast<int32_t>(difference), last_difference_[t]);
-    if (m == 1) return 1;
-    if (m >= 2) return m < 500 ? static_cast<uint32_t>(m) : 500;
-    if (m <= -10) return 510;
-    if (m < 0) return static_cast<uint32_t>(500 - m);
-    return 0;
-  }
-
-  template <class Side>
-  void code_difference(Side& side, uint32_t s, int32_t difference) {
-    const uint32_t t = current_;
-    const int32_t last = last_difference_[t];
-    if (s == 1) {
-      last_time_[t] += static_cast<uint64_t>(int64_t(side.integer(gps_, last, difference, 1)));
-      extreme_counter_[t] = 0;
-      return;
-    }
-    int32_t prediction;
-    uint32_t context;
-    bool extreme = false;
-    if (s == 0) {
-      prediction = 0, context = 7, extreme = true;
-    } else if (s < 10) {
-      prediction = wrap_mul(static_cast<int32_t>(s), last), context = 2;
-    } else if (s < 500) {
-      prediction = wrap_mul(static_cast<int32_t>(s), last), context = 3;
-    } else if (s == 500) {
-      prediction = wrap_mul(500, last), context = 4, extreme = true;
-    } else if (s < 510) {
-      prediction = wrap_mul(500 - static_cast<int32_t>(s), last), context = 5;
-    } else {
-      prediction = wrap_mul(-10, last), context = 6, extreme = true;
-    }
-    const int32_t d = side.integer(gps_, prediction, difference, context);
-    if (extreme && ++extreme_counter_[t] > 3) {
-      last_difference_[t] = d;
-      extreme_counter_[t] = 0;
-    }
-    last_time_[t] += static_cast<uint64_t>(int64_t(d));
-  }
-
-  template <class Side>
-  void new_full_value(Side& side, uint64_t actual) {
-    next_ = (next_ + 1) & 3;
-    const int32_t high = side.integer(gps_, static_cast<int32_t>(last_time_[current_] >> 32),
-                                      static_cast<int32_t>(actual >> 32), 8);
-    const uint32_t low = side.raw_int(static_cast<uint32_t>(actual));
-    last_time_[next_] = (uint64_t(static_cast<uint32_t>(high)) << 32) | low;
-    current_ = next_;
-    last_difference_[current_] = 0;
-    extreme_counter_[current_] = 0;
-  }
-
-  uint32_t current_ = 0, next_ = 0;
-  uint64_t last_time_[4] = {};
-  int32_t last_difference_[4] = {};
-  int32_t extreme_counter_[4] = {};
+  GpsSequences sequences_;
   SymbolModel multi_, zero_;
   IntegerCoder gps_;
 };
