@@ -3,6 +3,7 @@
 #include <array>
 
 #include "compression/detail/bytes.h"
+#include "compression/detail/layered_coders.h"
 #include "compression/detail/layered_items.h"
 #include "compression/detail/layers.h"
 #include "compression/detail/rgb_codec.h"
@@ -214,56 +215,6 @@ std::vector<uint32_t> layer_masks(const RkpItem& item) {
   }
 }
 
-template <class Codec>
-class LayeredDecoder final : public ItemDecoder {
- public:
-  LayeredDecoder(const RkpItem& item, uint32_t selection)
-      : codec_(item.version, item.size, true), layers_(layer_masks(item)), selection_(selection) {
-    const size_t n = layer_masks(item).size();
-    for (size_t i = 0; i < n; i++) sides_.push_back(layers_.side(i));
-  }
-  void read_layer_sizes(ByteInput& input) override { layers_.read_sizes(input); }
-  void init(ByteInput& input, const uint8_t* item, uint32_t& context) override {
-    layers_.load(input, selection_);
-    codec_.init(item, context);
-  }
-  void read(uint8_t* item, uint32_t& context) override {
-    codec_.code(sides_.data(), layers_.changed(), item, context, [](size_t) {});
-  }
-  bool layers_consumed() const override { return layers_.consumed(); }
-
- private:
-  Codec codec_;
-  LayerInputs layers_;
-  uint32_t selection_;
-  std::vector<DecodeSide> sides_;
-};
-
-template <class Codec>
-class LayeredEncoder final : public ItemEncoder {
- public:
-  explicit LayeredEncoder(const RkpItem& item)
-      : codec_(item.version, item.size, false), layers_(layer_masks(item).size()) {
-    const size_t n = layer_masks(item).size();
-    for (size_t i = 0; i < n; i++) sides_.push_back(layers_.side(i));
-  }
-  void init(const uint8_t* item, uint32_t& context) override {
-    layers_.init();
-    codec_.init(item, context);
-  }
-  void write(const uint8_t* item, uint32_t& context) override {
-    codec_.code(sides_.data(), layers_.all(), const_cast<uint8_t*>(item), context,
-                [this](size_t layer) { layers_.mark(layer); });
-  }
-  void write_layer_sizes(std::vector<uint8_t>& out) override { layers_.write_sizes(out); }
-  void write_layer_bytes(std::vector<uint8_t>& out) override { layers_.write_bytes(out); }
-
- private:
-  Codec codec_;
-  LayerOutputs layers_;
-  std::vector<EncodeSide> sides_;
-};
-
 }  // namespace
 
 std::unique_ptr<ItemDecoder> make_layered_decoder(const RkpItem& item, uint32_t selection) {
@@ -272,11 +223,14 @@ std::unique_ptr<ItemDecoder> make_layered_decoder(const RkpItem& item, uint32_t 
       return make_point14_decoder(item.version, selection);
     case RkpItem::RGB14:
     case RkpItem::RGBNIR14:
-      return std::make_unique<LayeredDecoder<RgbNirCodec>>(item, selection);
+      return std::make_unique<LayeredDecoder<RgbNirCodec>>(layer_masks(item), selection, item.version,
+                                                           item.size, true);
     case RkpItem::WAVEPACKET14:
-      return std::make_unique<LayeredDecoder<WavePacket14Codec>>(item, selection);
+      return std::make_unique<LayeredDecoder<WavePacket14Codec>>(layer_masks(item), selection, item.version,
+                                                                 item.size, true);
     case RkpItem::BYTE14:
-      return std::make_unique<LayeredDecoder<Byte14Codec>>(item, selection);
+      return std::make_unique<LayeredDecoder<Byte14Codec>>(layer_masks(item), selection, item.version,
+                                                           item.size, true);
     default:
       return nullptr;
   }
@@ -288,11 +242,14 @@ std::unique_ptr<ItemEncoder> make_layered_encoder(const RkpItem& item) {
       return make_point14_encoder(item.version);
     case RkpItem::RGB14:
     case RkpItem::RGBNIR14:
-      return std::make_unique<LayeredEncoder<RgbNirCodec>>(item);
+      return std::make_unique<LayeredEncoder<RgbNirCodec>>(layer_masks(item).size(), std::nullopt,
+                                                           item.version, item.size, false);
     case RkpItem::WAVEPACKET14:
-      return std::make_unique<LayeredEncoder<WavePacket14Codec>>(item);
+      return std::make_unique<LayeredEncoder<WavePacket14Codec>>(layer_masks(item).size(), std::nullopt,
+                                                                 item.version, item.size, false);
     case RkpItem::BYTE14:
-      return std::make_unique<LayeredEncoder<Byte14Codec>>(item);
+      return std::make_unique<LayeredEncoder<Byte14Codec>>(layer_masks(item).size(), std::nullopt,
+                                                           item.version, item.size, false);
     default:
       return nullptr;
   }

@@ -7,6 +7,7 @@
 
 #include "compression/detail/bytes.h"
 #include "compression/detail/gps_sequences.h"
+#include "compression/detail/layered_coders.h"
 #include "compression/detail/layered_items.h"
 #include "compression/detail/layers.h"
 
@@ -359,57 +360,12 @@ const std::vector<uint32_t> kPoint14Masks = {0,
                                              field_mask::kPointSource,
                                              field_mask::kGpsTime};
 
-class Point14Decoder final : public ItemDecoder {
- public:
-  Point14Decoder(uint16_t version, uint32_t selection)
-      : codec_(version, true), layers_(kPoint14Masks), selection_(selection) {
-    for (size_t i = 0; i < kLayers; i++) sides_.push_back(layers_.side(i));
-  }
-  void read_layer_sizes(ByteInput& input) override { layers_.read_sizes(input); }
-  void init(ByteInput& input, const uint8_t* item, uint32_t& context) override {
-    layers_.load(input, selection_);
-    codec_.init(item, context);
-  }
-  void read(uint8_t* item, uint32_t& context) override {
-    codec_.code(sides_.data(), layers_.changed(), item, context, [](size_t) {});
-  }
-  bool layers_consumed() const override { return layers_.consumed(); }
-
- private:
-  Point14Codec codec_;
-  LayerInputs layers_;
-  uint32_t selection_;
-  std::vector<DecodeSide> sides_;
-};
-
-class Point14Encoder final : public ItemEncoder {
- public:
-  explicit Point14Encoder(uint16_t version) : codec_(version, false), layers_(kLayers) {
-    for (size_t i = 0; i < kLayers; i++) sides_.push_back(layers_.side(i));
-  }
-  void init(const uint8_t* item, uint32_t& context) override {
-    layers_.init();
-    layers_.mark(XY);
-    codec_.init(item, context);
-  }
-  void write(const uint8_t* item, uint32_t& context) override {
-    codec_.code(sides_.data(), layers_.all(), const_cast<uint8_t*>(item), context,
-                [this](size_t layer) { layers_.mark(layer); });
-  }
-  void write_layer_sizes(std::vector<uint8_t>& out) override { layers_.write_sizes(out); }
-  void write_layer_bytes(std::vector<uint8_t>& out) override { layers_.write_bytes(out); }
-
- private:
-  Point14Codec codec_;
-  LayerOutputs layers_;
-  std::vector<EncodeSide> sides_;
-};
-
 }  // namespace
 
 std::unique_ptr<ItemDecoder> make_point14_decoder(uint16_t version, uint32_t selection) {
-  return std::make_unique<Point14Decoder>(version, selection);
+  return std::make_unique<LayeredDecoder<Point14Codec>>(kPoint14Masks, selection, version, true);
 }
 std::unique_ptr<ItemEncoder> make_point14_encoder(uint16_t version) {
-  return std::make_unique<Point14Encoder>(version);
+  // The layer of the returns and x and y is stored in every chunk, even one of a single point.
+  return std::make_unique<LayeredEncoder<Point14Codec>>(kLayers, XY, version, false);
 }
