@@ -7,30 +7,13 @@
 #include <cstring>
 #include <vector>
 
+#include "compression/rkp_item.h"
 #include "pointio/lasquantizer.h"
 
 struct LASattributeSet;
 
 // One item of a point record. version 0 means stored uncompressed.
-struct LASitem {
-  enum Type : uint16_t {
-    BYTE = 0,
-    POINT10 = 6,
-    GPSTIME11 = 7,
-    RGB12 = 8,
-    WAVEPACKET13 = 9,
-    POINT14 = 10,
-    RGB14 = 11,
-    RGBNIR14 = 12,
-    WAVEPACKET14 = 13,
-    BYTE14 = 14,
-  };
-  uint16_t type = 0;
-  uint16_t size = 0;  // bytes of this item in the record
-  uint16_t version = 0;
-
-  bool operator==(const LASitem&) const = default;
-};
+using LASitem = RkpItem;
 
 // Builds the uncompressed item list of a LAS point format. A record longer than the standard
 // length gets one extra-bytes item (BYTE up to format 5, BYTE14 from format 6) for the surplus.

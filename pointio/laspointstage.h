@@ -25,23 +25,7 @@
 
 class LASheader;
 
-// The point fields a consumer needs, so that layered compressed input decodes only those. x, y,
-// the return numbers and the scanner channel are always decoded.
-namespace las_fields {
-inline constexpr uint32_t kZ = 1;
-inline constexpr uint32_t kClassification = 2;
-inline constexpr uint32_t kFlags = 4;
-inline constexpr uint32_t kIntensity = 8;
-inline constexpr uint32_t kScanAngle = 16;
-inline constexpr uint32_t kUserData = 32;
-inline constexpr uint32_t kPointSource = 64;
-inline constexpr uint32_t kGpsTime = 128;
-inline constexpr uint32_t kRgb = 256;
-inline constexpr uint32_t kNir = 512;
-inline constexpr uint32_t kWavePacket = 1024;
-inline constexpr uint32_t kAllExtraBytes = 0xFFFF0000u;  // 0x10000 << i for extra byte i
-inline constexpr uint32_t kAll = 0xFFFFFFFFu;
-}  // namespace las_fields
+namespace las_fields = field_mask;
 
 // A test that a stage makes first and that depends only on a point's class and flags byte, its
 // return number and whether it carries an extended class: 12 bits of key. When the stage runs

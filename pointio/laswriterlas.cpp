@@ -45,10 +45,6 @@ void pack_point14(const LASpointFields& p, uint8_t* r) {
   std::memcpy(r + 22, &p.gps_time, 8);
 }
 
-RkpItem rkp_item(const LASitem& item) {
-  return RkpItem{item.type, item.size, item.version};
-}
-
 }  // namespace
 
 void LASwriterLAS::FileCloser::operator()(FILE* f) const {
@@ -155,10 +151,8 @@ bool LASwriterLAS::open_stream(ByteStreamOut* stream, const LASheader* header, u
     RekompDescriptor descriptor;
     const uint16_t kind =
         format >= 6 ? RekompDescriptor::LAYERED_CHUNKED : RekompDescriptor::POINTWISE_CHUNKED;
-    std::vector<RkpItem> rkp_items;
-    for (const LASitem& item : items_) rkp_items.push_back(rkp_item(item));
     encoder_ = std::make_unique<CompressedRecordWriter>();
-    if (!descriptor.setup(rkp_items, kind) || !descriptor.request_version(2) ||
+    if (!descriptor.setup(items_, kind) || !descriptor.request_version(2) ||
         !descriptor.set_chunk_size(chunk_size ? chunk_size : RekompDescriptor::kDefaultChunkSize) ||
         !encoder_->setup(descriptor)) {
       print_message("ERROR: point type %d of size %d not supported (with Rekomp)\n", format,
