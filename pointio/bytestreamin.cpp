@@ -15,6 +15,15 @@ void reverse_into(uint8_t* dst, const uint8_t* src, int n) {
 
 }  // namespace
 
+bool try_get_bytes(ByteStreamIn& in, void* bytes, uint32_t num_bytes) {
+  try {
+    in.get_bytes(static_cast<uint8_t*>(bytes), num_bytes);
+    return true;
+  } catch (const ByteStreamError&) {
+    return false;
+  }
+}
+
 int64_t ByteStreamIn::size() {
   if (!is_seekable()) return -1;
   const int64_t here = tell();

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 inline constexpr int kEndOfData = -1;
 inline constexpr int kCorruptData = 4711;
@@ -86,3 +87,16 @@ class ByteStreamInArray : public ByteStreamIn {
   int64_t size_ = 0;
   int64_t curr_ = 0;
 };
+
+// For set-up code (headers, index files) that reports a short read with its own message: reads
+// num_bytes and answers false where get_bytes would throw.
+bool try_get_bytes(ByteStreamIn& in, void* bytes, uint32_t num_bytes);
+
+// The same for one value stored in host order; the value is left as it was when the read fails.
+template <class T>
+bool try_get_value(ByteStreamIn& in, T& value) {
+  uint8_t bytes[sizeof(T)];
+  if (!try_get_bytes(in, bytes, sizeof(T))) return false;
+  std::memcpy(&value, bytes, sizeof(T));
+  return true;
+}

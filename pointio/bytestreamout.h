@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 class ByteStreamOut {
@@ -77,3 +78,11 @@ class ByteStreamOutArray : public ByteStreamOut {
   int64_t size_ = 0;
   int64_t curr_ = 0;
 };
+
+// Writes one value in host order.
+template <class T>
+bool put_value(ByteStreamOut& out, const T& value) {
+  uint8_t bytes[sizeof(T)];
+  std::memcpy(bytes, &value, sizeof(T));
+  return out.put_bytes(bytes, sizeof(T));
+}

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/messages.h"
+
 namespace {
 
 std::string_view fixed_string(const char* chars, size_t capacity) {
@@ -106,6 +108,37 @@ void LASheader::clear() {
   user_data_after_header.clear();
   views_.fill(LASpayloadRef{});
   wave_packet_descr_.clear();
+}
+
+bool LASheader::check_standard_fields() const {
+  if (std::memcmp(file_signature, "LASF", 4) != 0) {
+    char signature[5] = {};
+    std::memcpy(signature, file_signature, 4);
+    print_message("ERROR: wrong file signature '%4s'\n", signature);
+    return false;
+  }
+  if (version_major != 1 || version_minor > 4) {
+    print_message("WARNING: unknown version %d.%d (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n",
+                  version_major, version_minor);
+  }
+  if (header_size < 227) {
+    print_message("ERROR: header size is %d but should be at least 227\n", header_size);
+    return false;
+  }
+  if (offset_to_point_data < header_size) {
+    print_message("ERROR: offset to point data %d is smaller than header size %d\n",
+                  int(offset_to_point_data), header_size);
+    return false;
+  }
+  if (x_scale_factor == 0) print_message_text("WARNING: x scale factor is zero.\n");
+  if (y_scale_factor == 0) print_message_text("WARNING: y scale factor is zero.\n");
+  if (z_scale_factor == 0) print_message_text("WARNING: z scale factor is zero.\n");
+  if ((max_x < min_x || max_y < min_y || max_z < min_z) &&
+      (number_of_point_records || extended_number_of_point_records)) {
+    print_message("WARNING: invalid bounding box [ %g %g %g / %g %g %g ]\n", min_x, min_y, min_z, max_x,
+                  max_y, max_z);
+  }
+  return true;
 }
 
 void LASheader::clean_vlrs() {

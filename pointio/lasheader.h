@@ -166,6 +166,10 @@ class LASheader : public LASquantizer, public LASattributeSet {
   // To the defaults: everything zero except scale factors 0.01, "LASF", version 1.2, header_size
   // and offset_to_point_data 227 and point_data_record_length 20.
   void clear();
+  // Checks what a reader and a writer both rely on: the signature, a header size of at least the
+  // LAS 1.0 block, point data after the header. False after printing the error; an unknown
+  // version, a zero scale factor or an inverted bounding box around points only warn.
+  bool check_standard_fields() const;
   // Remove all VLRs, subtracting 54 + payload bytes of each from offset_to_point_data.
   void clean_vlrs();
   void clean_evlrs();

@@ -13,15 +13,6 @@ static_assert(std::endian::native == std::endian::little, "header fields are rea
 
 namespace {
 
-bool get(ByteStreamIn& in, void* dst, uint32_t n) {
-  try {
-    in.get_bytes(static_cast<uint8_t*>(dst), n);
-    return true;
-  } catch (const ByteStreamError&) {
-    return false;
-  }
-}
-
 // Reads n bytes into v. Lengths come from the file, so they are checked against the stream size
 // when it is known and the buffer otherwise grows only as data actually arrives.
 bool get_vector(ByteStreamIn& in, int64_t stream_size, std::vector<uint8_t>& v, uint64_t n) {
@@ -33,7 +24,7 @@ bool get_vector(ByteStreamIn& in, int64_t stream_size, std::vector<uint8_t>& v, 
     const size_t old = v.size();
     const size_t chunk = static_cast<size_t>(std::min<uint64_t>(kStep, n - old));
     v.resize(old + chunk);
-    if (!get(in, v.data() + old, static_cast<uint32_t>(chunk))) {
+    if (!try_get_bytes(in, v.data() + old, static_cast<uint32_t>(chunk))) {
       v.clear();
       return false;
     }
@@ -251,13 +242,13 @@ bool LASheaderReader::read_header_block() {
       {&h.number_of_point_records, 4, "number_of_point_records"},
   };
   for (const Field& f : fields) {
-    if (!get(stream_, f.dst, f.size)) {
+    if (!try_get_bytes(stream_, f.dst, f.size)) {
       print_message("ERROR: reading header.%s\n", f.name);
       return false;
     }
   }
   for (int i = 0; i < 5; i++) {
-    if (!get(stream_, &h.number_of_points_by_return[i], 4)) {
+    if (!try_get_bytes(stream_, &h.number_of_points_by_return[i], 4)) {
       print_message("ERROR: reading header.number_of_points_by_return %d\n", i);
       return false;
     }
@@ -277,39 +268,12 @@ bool LASheaderReader::read_header_block() {
       {&h.min_z, 8, "min_z"},
   };
   for (const Field& f : reals) {
-    if (!get(stream_, f.dst, f.size)) {
+    if (!try_get_bytes(stream_, f.dst, f.size)) {
       print_message("ERROR: reading header.%s\n", f.name);
       return false;
     }
   }
-  if (std::memcmp(h.file_signature, "LASF", 4) != 0) {
-    char signature[5] = {};
-    std::memcpy(signature, h.file_signature, 4);
-    print_message("ERROR: wrong file signature '%4s'\n", signature);
-    return false;
-  }
-  if (h.version_major != 1 || h.version_minor > 4) {
-    print_message("WARNING: unknown version %d.%d (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n",
-                  h.version_major, h.version_minor);
-  }
-  if (h.header_size < 227) {
-    print_message("ERROR: header size is %d but should be at least 227\n", h.header_size);
-    return false;
-  }
-  if (h.offset_to_point_data < h.header_size) {
-    print_message("ERROR: offset to point data %d is smaller than header size %d\n",
-                  int(h.offset_to_point_data), h.header_size);
-    return false;
-  }
-  if (h.x_scale_factor == 0) print_message_text("WARNING: x scale factor is zero.\n");
-  if (h.y_scale_factor == 0) print_message_text("WARNING: y scale factor is zero.\n");
-  if (h.z_scale_factor == 0) print_message_text("WARNING: z scale factor is zero.\n");
-  if ((h.max_x < h.min_x || h.max_y < h.min_y || h.max_z < h.min_z) &&
-      (h.number_of_point_records || h.extended_number_of_point_records)) {
-    print_message("WARNING: invalid bounding box [ %g %g %g / %g %g %g ]\n", h.min_x, h.min_y, h.min_z,
-                  h.max_x, h.max_y, h.max_z);
-  }
-  return true;
+  return h.check_standard_fields();
 }
 
 bool LASheaderReader::read_version_fields() {
@@ -317,7 +281,7 @@ bool LASheaderReader::read_version_fields() {
   int user_data_size = h.header_size - 227;
   if (h.version_major == 1 && h.version_minor >= 3) {
     if (h.header_size > 234) {
-      if (!get(stream_, &h.start_of_waveform_data_packet_record, 8)) {
+      if (!try_get_bytes(stream_, &h.start_of_waveform_data_packet_record, 8)) {
         print_message_text("ERROR: reading header.start_of_waveform_data_packet_record\n");
         return false;
       }
@@ -333,20 +297,20 @@ bool LASheaderReader::read_version_fields() {
                     h.version_minor, h.header_size);
       return false;
     }
-    if (!get(stream_, &h.start_of_first_extended_variable_length_record, 8)) {
+    if (!try_get_bytes(stream_, &h.start_of_first_extended_variable_length_record, 8)) {
       print_message_text("ERROR: reading header.start_of_first_extended_variable_length_record\n");
       return false;
     }
-    if (!get(stream_, &h.number_of_extended_variable_length_records, 4)) {
+    if (!try_get_bytes(stream_, &h.number_of_extended_variable_length_records, 4)) {
       print_message_text("ERROR: reading header.number_of_extended_variable_length_records\n");
       return false;
     }
-    if (!get(stream_, &h.extended_number_of_point_records, 8)) {
+    if (!try_get_bytes(stream_, &h.extended_number_of_point_records, 8)) {
       print_message_text("ERROR: reading header.extended_number_of_point_records\n");
       return false;
     }
     for (int i = 0; i < 15; i++) {
-      if (!get(stream_, &h.extended_number_of_points_by_return[i], 8)) {
+      if (!try_get_bytes(stream_, &h.extended_number_of_points_by_return[i], 8)) {
         print_message("ERROR: reading header.extended_number_of_points_by_return[%d]\n", i);
         return false;
       }
@@ -386,7 +350,7 @@ bool LASheaderReader::read_vlrs(int64_t& vlr_bytes) {
                   {&vlr.record_length_after_header, 2, "record_length_after_header"},
                   {vlr.description, 32, "description"}};
     for (const auto& f : fields) {
-      if (!get(stream_, f.dst, f.size)) {
+      if (!try_get_bytes(stream_, f.dst, f.size)) {
         print_message("ERROR: reading header.vlrs[%d].%s\n", int(i), f.name);
         return false;
       }
@@ -424,12 +388,12 @@ bool LASheaderReader::read_vlr_payload(LASvlr& vlr, uint32_t index) {
       return false;
     }
     LASvlrLasoriginal o;
-    if (!get(stream_, &o.number_of_point_records, 8)) {
+    if (!try_get_bytes(stream_, &o.number_of_point_records, 8)) {
       print_message("ERROR: reading vlr_lasoriginal->number_of_point_records %u\n", 0u);
       return false;
     }
     for (int r = 0; r < 15; r++) {
-      if (!get(stream_, &o.number_of_points_by_return[r], 8)) {
+      if (!try_get_bytes(stream_, &o.number_of_points_by_return[r], 8)) {
         print_message("ERROR: reading vlr_lasoriginal->number_of_points_by_return[%d] %u\n", r, 0u);
         return false;
       }
@@ -440,7 +404,7 @@ bool LASheaderReader::read_vlr_payload(LASvlr& vlr, uint32_t index) {
     } bounds[] = {{&o.min_x, "min_x"}, {&o.max_x, "max_x"}, {&o.min_y, "min_y"},
                   {&o.max_y, "max_y"}, {&o.min_z, "min_z"}, {&o.max_z, "max_z"}};
     for (const auto& b : bounds) {
-      if (!get(stream_, b.dst, 8)) {
+      if (!try_get_bytes(stream_, b.dst, 8)) {
         print_message("ERROR: reading vlr_lasoriginal->%s %g\n", b.name, 0.0);
         return false;
       }
@@ -458,7 +422,7 @@ bool LASheaderReader::read_vlr_payload(LASvlr& vlr, uint32_t index) {
     static const char* const kNames[7] = {"level", "level_index", "implicit_levels", "min_x", "max_x",
                                           "min_y", "max_y"};
     for (int f = 0; f < 7; f++) {
-      if (!get(stream_, bytes + 4 * f, 4)) {
+      if (!try_get_bytes(stream_, bytes + 4 * f, 4)) {
         if (f < 3) {
           print_message("ERROR: reading vlr_gridpatch->%s %u\n", kNames[f], 0u);
         } else {
@@ -543,7 +507,7 @@ bool LASheaderReader::read_evlr(uint32_t i) {
                 {&evlr.record_length_after_header, 8, "record_length_after_header"},
                 {evlr.description, 32, "description"}};
   for (const auto& f : fields) {
-    if (!get(stream_, f.dst, f.size)) {
+    if (!try_get_bytes(stream_, f.dst, f.size)) {
       print_message("ERROR: reading header.evlrs[%d].%s\n", int(i), f.name);
       return false;
     }

@@ -10,25 +10,6 @@
 
 namespace {
 
-template <class T>
-bool get(ByteStreamIn& s, T& value) {
-  try {
-    uint8_t b[sizeof(T)];
-    s.get_bytes(b, sizeof(T));
-    std::memcpy(&value, b, sizeof(T));
-    return true;
-  } catch (const ByteStreamError&) {
-    return false;
-  }
-}
-
-template <class T>
-bool put(ByteStreamOut& s, const T& value) {
-  uint8_t b[sizeof(T)];
-  std::memcpy(b, &value, sizeof(T));
-  return s.put_bytes(b, sizeof(T));
-}
-
 uint32_t saturated(uint64_t v) {
   return v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v);
 }
@@ -39,7 +20,7 @@ bool LASinterval::read(ByteStreamIn& stream, const LASquadtree& tree) {
   cells_.clear();
   merged_.clear();
   char signature[4];
-  if (!get(stream, signature)) {
+  if (!try_get_value(stream, signature)) {
     print_message_text("ERROR (LASinterval): reading signature\n");
     return false;
   }
@@ -48,11 +29,11 @@ bool LASinterval::read(ByteStreamIn& stream, const LASquadtree& tree) {
     return false;
   }
   uint32_t version = 0, number_cells = 0;
-  if (!get(stream, version)) {
+  if (!try_get_value(stream, version)) {
     print_message_text("ERROR (LASinterval): reading version\n");
     return false;
   }
-  if (!get(stream, number_cells)) {
+  if (!try_get_value(stream, number_cells)) {
     print_message_text("ERROR (LASinterval): reading number of cells\n");
     return false;
   }
@@ -68,15 +49,15 @@ bool LASinterval::read(ByteStreamIn& stream, const LASquadtree& tree) {
   for (uint32_t c = 0; c < number_cells; c++) {
     int32_t cell_index = 0;
     uint32_t number_runs = 0, full = 0;
-    if (!get(stream, cell_index)) {
+    if (!try_get_value(stream, cell_index)) {
       print_message_text("ERROR (LASinterval): reading cell index\n");
       return false;
     }
-    if (!get(stream, number_runs)) {
+    if (!try_get_value(stream, number_runs)) {
       print_message_text("ERROR (LASinterval): reading number of intervals in cell\n");
       return false;
     }
-    if (!get(stream, full)) {
+    if (!try_get_value(stream, full)) {
       print_message_text("ERROR (LASinterval): reading number of points in cell\n");
       return false;
     }
@@ -101,11 +82,11 @@ bool LASinterval::read(ByteStreamIn& stream, const LASquadtree& tree) {
     uint64_t total = 0;
     for (uint32_t r = 0; r < number_runs; r++) {
       Run& run = cell.runs[r];
-      if (!get(stream, run.start)) {
+      if (!try_get_value(stream, run.start)) {
         print_message("ERROR (LASinterval): reading start %d of interval\n", static_cast<int>(r));
         return false;
       }
-      if (!get(stream, run.end)) {
+      if (!try_get_value(stream, run.end)) {
         print_message("ERROR (LASinterval): reading end %d of interval\n", static_cast<int>(r));
         return false;
       }
@@ -123,8 +104,8 @@ bool LASinterval::read(ByteStreamIn& stream, const LASquadtree& tree) {
 
 bool LASinterval::write(ByteStreamOut& stream) const {
   const uint32_t version = 0;
-  if (!stream.put_bytes(reinterpret_cast<const uint8_t*>("LASV"), 4) || !put(stream, version) ||
-      !put(stream, static_cast<uint32_t>(cells_.size())))
+  if (!stream.put_bytes(reinterpret_cast<const uint8_t*>("LASV"), 4) || !put_value(stream, version) ||
+      !put_value(stream, static_cast<uint32_t>(cells_.size())))
     return false;
   // In cell order, so the same index always gives the same bytes.
   std::vector<uint32_t> order;
@@ -133,11 +114,11 @@ bool LASinterval::write(ByteStreamOut& stream) const {
   std::sort(order.begin(), order.end());
   for (uint32_t index : order) {
     const Cell& cell = cells_.at(index);
-    if (!put(stream, static_cast<int32_t>(index)) || !put(stream, static_cast<uint32_t>(cell.runs.size())) ||
-        !put(stream, cell.full))
+    if (!put_value(stream, static_cast<int32_t>(index)) ||
+        !put_value(stream, static_cast<uint32_t>(cell.runs.size())) || !put_value(stream, cell.full))
       return false;
     for (const Run& run : cell.runs) {
-      if (!put(stream, run.start) || !put(stream, run.end)) return false;
+      if (!put_value(stream, run.start) || !put_value(stream, run.end)) return false;
     }
   }
   return true;

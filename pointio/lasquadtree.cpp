@@ -7,29 +7,6 @@
 #include "pointio/bytestreamin.h"
 #include "pointio/bytestreamout.h"
 
-namespace {
-
-template <class T>
-bool get(ByteStreamIn& s, T& value) {
-  try {
-    uint8_t b[sizeof(T)];
-    s.get_bytes(b, sizeof(T));
-    std::memcpy(&value, b, sizeof(T));
-    return true;
-  } catch (const ByteStreamError&) {
-    return false;
-  }
-}
-
-template <class T>
-bool put(ByteStreamOut& s, const T& value) {
-  uint8_t b[sizeof(T)];
-  std::memcpy(b, &value, sizeof(T));
-  return s.put_bytes(b, sizeof(T));
-}
-
-}  // namespace
-
 uint32_t LASquadtree::level_offset(uint32_t level) {
   uint32_t offset = 0;
   for (uint32_t l = 0; l < level; l++) offset += 1u << (2 * l);
@@ -49,7 +26,7 @@ void LASquadtree::setup(uint32_t new_levels, float new_min_x, float new_max_x, f
 
 bool LASquadtree::read(ByteStreamIn& stream) {
   char signature[4];
-  if (!get(stream, signature)) {
+  if (!try_get_value(stream, signature)) {
     print_message_text("ERROR (LASquadtree): reading LASspatial signature\n");
     return false;
   }
@@ -58,7 +35,7 @@ bool LASquadtree::read(ByteStreamIn& stream) {
     return false;
   }
   uint32_t type = 0;
-  if (!get(stream, type)) {
+  if (!try_get_value(stream, type)) {
     print_message_text("ERROR (LASquadtree): reading LASspatial type\n");
     return false;
   }
@@ -66,18 +43,18 @@ bool LASquadtree::read(ByteStreamIn& stream) {
     print_message("ERROR (LASquadtree): unknown LASspatial type %u\n", type);
     return false;
   }
-  if (!get(stream, signature)) {
+  if (!try_get_value(stream, signature)) {
     print_message_text("ERROR (LASquadtree): reading signature\n");
     return false;
   }
   uint32_t read_levels = 0;
   if (std::memcmp(signature, "LASQ", 4) == 0) {
     uint32_t version = 0;
-    if (!get(stream, version)) {
+    if (!try_get_value(stream, version)) {
       print_message_text("ERROR (LASquadtree): reading version\n");
       return false;
     }
-    if (!get(stream, read_levels)) {
+    if (!try_get_value(stream, read_levels)) {
       print_message_text("ERROR (LASquadtree): reading levels\n");
       return false;
     }
@@ -86,18 +63,18 @@ bool LASquadtree::read(ByteStreamIn& stream) {
     std::memcpy(&read_levels, signature, 4);
   }
   uint32_t unused = 0;
-  if (!get(stream, unused)) {
+  if (!try_get_value(stream, unused)) {
     print_message_text("ERROR (LASquadtree): reading level_index\n");
     return false;
   }
-  if (!get(stream, unused)) {
+  if (!try_get_value(stream, unused)) {
     print_message_text("ERROR (LASquadtree): reading implicit_levels\n");
     return false;
   }
   float bounds[4];
   static const char* const names[4] = {"min_x", "max_x", "min_y", "max_y"};
   for (int i = 0; i < 4; i++) {
-    if (!get(stream, bounds[i])) {
+    if (!try_get_value(stream, bounds[i])) {
       print_message("ERROR (LASquadtree): reading %s\n", names[i]);
       return false;
     }
@@ -112,10 +89,11 @@ bool LASquadtree::read(ByteStreamIn& stream) {
 
 bool LASquadtree::write(ByteStreamOut& stream) const {
   const uint32_t zero = 0, version = 0;
-  return stream.put_bytes(reinterpret_cast<const uint8_t*>("LASS"), 4) && put(stream, zero) &&
-         stream.put_bytes(reinterpret_cast<const uint8_t*>("LASQ"), 4) && put(stream, version) &&
-         put(stream, levels) && put(stream, zero) && put(stream, zero) && put(stream, min_x) &&
-         put(stream, max_x) && put(stream, min_y) && put(stream, max_y);
+  return stream.put_bytes(reinterpret_cast<const uint8_t*>("LASS"), 4) && put_value(stream, zero) &&
+         stream.put_bytes(reinterpret_cast<const uint8_t*>("LASQ"), 4) && put_value(stream, version) &&
+         put_value(stream, levels) && put_value(stream, zero) && put_value(stream, zero) &&
+         put_value(stream, min_x) && put_value(stream, max_x) && put_value(stream, min_y) &&
+         put_value(stream, max_y);
 }
 
 uint32_t LASquadtree::level_of(uint32_t cell) const {

@@ -18,13 +18,6 @@ constexpr int64_t kBounds = 179;
 constexpr int64_t kStartOfFirstEvlr = 235;
 constexpr int64_t kExtendedNumberOfPointRecords = 247;
 
-template <class T>
-bool put(ByteStreamOut& s, const T& value) {
-  uint8_t b[sizeof(T)];
-  std::memcpy(b, &value, sizeof(T));
-  return s.put_bytes(b, sizeof(T));
-}
-
 uint16_t standard_header_size(uint8_t version_minor) {
   return version_minor >= 4 ? 375 : (version_minor == 3 ? 235 : 227);
 }
@@ -90,43 +83,12 @@ bool LASwriterLAS::open(ByteStreamOut* stream, const LASheader* header, uint32_t
   return open_stream(stream, header, compressor, requested_version, chunk_size);
 }
 
-bool LASwriterLAS::check_header(const LASheader& h) const {
-  if (std::memcmp(h.file_signature, "LASF", 4) != 0) {
-    char signature[5] = {};
-    std::memcpy(signature, h.file_signature, 4);
-    print_message("ERROR: wrong file signature '%4s'\n", signature);
-    return false;
-  }
-  if (h.version_major != 1 || h.version_minor > 4) {
-    print_message("WARNING: unknown version %d.%d (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n",
-                  h.version_major, h.version_minor);
-  }
-  if (h.header_size < 227) {
-    print_message("ERROR: header size is %d but should be at least 227\n", h.header_size);
-    return false;
-  }
-  if (h.offset_to_point_data < h.header_size) {
-    print_message("ERROR: offset to point data %d is smaller than header size %d\n",
-                  int(h.offset_to_point_data), h.header_size);
-    return false;
-  }
-  if (h.x_scale_factor == 0) print_message_text("WARNING: x scale factor is zero.\n");
-  if (h.y_scale_factor == 0) print_message_text("WARNING: y scale factor is zero.\n");
-  if (h.z_scale_factor == 0) print_message_text("WARNING: z scale factor is zero.\n");
-  if ((h.max_x < h.min_x || h.max_y < h.min_y || h.max_z < h.min_z) &&
-      (h.number_of_point_records || h.extended_number_of_point_records)) {
-    print_message("WARNING: invalid bounding box [ %g %g %g / %g %g %g ]\n", h.min_x, h.min_y, h.min_z,
-                  h.max_x, h.max_y, h.max_z);
-  }
-  return true;
-}
-
 bool LASwriterLAS::open_stream(ByteStreamOut* stream, const LASheader* header, uint32_t compressor,
                                int requested_version, uint32_t chunk_size) {
   failed_ = false;
   if (stream == nullptr) return fail("ERROR: ByteStreamOut pointer is zero\n");
   if (header == nullptr) return fail("ERROR: LASheader pointer is zero\n");
-  if (!check_header(*header)) return false;
+  if (!header->check_standard_fields()) return false;
   stream_ = stream;
   header_ = *header;
   if (requested_version > 0 && requested_version <= 4)
@@ -267,21 +229,21 @@ bool LASwriterLAS::write_header(const LASheader& h) {
     }
   }
   if (version_minor >= 3) {
-    if (!put(s, h.start_of_waveform_data_packet_record))
+    if (!put_value(s, h.start_of_waveform_data_packet_record))
       return fail("ERROR: writing header->start_of_waveform_data_packet_record\n");
   }
   if (version_minor >= 4) {
     // The EVLRs follow the points; their position is written when they are.
     const uint64_t evlr_start = 0;
     const uint32_t evlr_count = 0;
-    if (!put(s, evlr_start))
+    if (!put_value(s, evlr_start))
       return fail("ERROR: writing header->start_of_first_extended_variable_length_record\n");
-    if (!put(s, evlr_count))
+    if (!put_value(s, evlr_count))
       return fail("ERROR: writing header->number_of_extended_variable_length_records\n");
-    if (!put(s, h.extended_number_of_point_records))
+    if (!put_value(s, h.extended_number_of_point_records))
       return fail("ERROR: writing header->extended_number_of_point_records\n");
     for (int r = 0; r < 15; r++) {
-      if (!put(s, h.extended_number_of_points_by_return[r])) {
+      if (!put_value(s, h.extended_number_of_points_by_return[r])) {
         print_message("ERROR: writing header->extended_number_of_points_by_return[%d]\n", r);
         failed_ = true;
         return false;
@@ -338,13 +300,13 @@ bool LASwriterLAS::write_vlr(const char* user_id, uint16_t record_id, const char
   std::memcpy(text, description, strnlen(description, 32));
   const uint16_t reserved = 0;
   const char* field = nullptr;
-  if (!put(s, reserved))
+  if (!put_value(s, reserved))
     field = "reserved";
   else if (!s.put_bytes(reinterpret_cast<const uint8_t*>(id), 16))
     field = "user_id";
-  else if (!put(s, record_id))
+  else if (!put_value(s, record_id))
     field = "record_id";
-  else if (!put(s, length))
+  else if (!put_value(s, length))
     field = "record_length_after_header";
   else if (!s.put_bytes(reinterpret_cast<const uint8_t*>(text), 32))
     field = "description";
@@ -463,7 +425,7 @@ bool LASwriterLAS::update_header(const LASheader* header, bool use_inventory) {
     h.number_of_points_by_return[r] = legacy_count(h.extended_number_of_points_by_return[r]);
   const int64_t end = stream_->tell();
   ByteStreamOut& s = *stream_;
-  bool ok = s.seek(header_start_ + kNumberOfPointRecords) && put(s, h.number_of_point_records);
+  bool ok = s.seek(header_start_ + kNumberOfPointRecords) && put_value(s, h.number_of_point_records);
   if (!ok) return fail("ERROR: updating header->number_of_point_records\n");
   ok = s.seek(header_start_ + kNumberOfPointsByReturn) &&
        s.put_bytes(reinterpret_cast<const uint8_t*>(h.number_of_points_by_return), 20);
@@ -473,7 +435,7 @@ bool LASwriterLAS::update_header(const LASheader* header, bool use_inventory) {
   if (!ok) return fail("ERROR: updating header->max_x\n");
   if (h.version_minor >= 4) {
     ok = s.seek(header_start_ + kExtendedNumberOfPointRecords) &&
-         put(s, h.extended_number_of_point_records) &&
+         put_value(s, h.extended_number_of_point_records) &&
          s.put_bytes(reinterpret_cast<const uint8_t*>(h.extended_number_of_points_by_return), 120);
     if (!ok) return fail("ERROR: updating header->extended_number_of_point_records\n");
   }
@@ -492,8 +454,9 @@ bool LASwriterLAS::write_embedded_index() {
   std::memcpy(text, "spatial index", 13);
   const uint16_t reserved = 0, record_id = 30;
   const int64_t length = bytes.get_size();
-  if (!put(s, reserved) || !s.put_bytes(reinterpret_cast<const uint8_t*>(id), 16) || !put(s, record_id) ||
-      !put(s, length) || !s.put_bytes(reinterpret_cast<const uint8_t*>(text), 32) ||
+  if (!put_value(s, reserved) || !s.put_bytes(reinterpret_cast<const uint8_t*>(id), 16) ||
+      !put_value(s, record_id) || !put_value(s, length) ||
+      !s.put_bytes(reinterpret_cast<const uint8_t*>(text), 32) ||
       !s.put_bytes(bytes.get_data(), static_cast<uint32_t>(length)))
     return fail("ERROR: writing the spatial index\n");
   // The compression record points readers at it.
@@ -520,13 +483,13 @@ bool LASwriterLAS::write_evlrs() {
     const int index = static_cast<int>(i);
     const int64_t length = static_cast<int64_t>(e.data.size());
     const char* field = nullptr;
-    if (!put(s, e.reserved))
+    if (!put_value(s, e.reserved))
       field = "reserved";
     else if (!s.put_bytes(reinterpret_cast<const uint8_t*>(e.user_id), 16))
       field = "user_id";
-    else if (!put(s, e.record_id))
+    else if (!put_value(s, e.record_id))
       field = "record_id";
-    else if (!put(s, length))
+    else if (!put_value(s, length))
       field = "record_length_after_header";
     else if (!s.put_bytes(reinterpret_cast<const uint8_t*>(e.description), 32))
       field = "description";
@@ -551,7 +514,8 @@ bool LASwriterLAS::write_evlrs() {
   const int64_t end = s.tell();
   const uint64_t evlr_start = static_cast<uint64_t>(start - header_start_);
   const uint32_t count = static_cast<uint32_t>(h.evlrs.size());
-  if (!s.seek(header_start_ + kStartOfFirstEvlr) || !put(s, evlr_start) || !put(s, count) || !s.seek(end))
+  if (!s.seek(header_start_ + kStartOfFirstEvlr) || !put_value(s, evlr_start) || !put_value(s, count) ||
+      !s.seek(end))
     return fail("ERROR: updating header->start_of_first_extended_variable_length_record\n");
   return true;
 }
@@ -567,9 +531,9 @@ int64_t LASwriterLAS::close(bool update_npoints) {
       const int64_t table = encoder_->table_position();
       const int64_t end = s.tell();
       // A stream that cannot seek back keeps the table's position in its last 8 bytes.
-      const bool written = s.is_seekable()
-                               ? s.seek(encoder_->table_pointer_position()) && put(s, table) && s.seek(end)
-                               : put(s, table);
+      const bool written =
+          s.is_seekable() ? s.seek(encoder_->table_pointer_position()) && put_value(s, table) && s.seek(end)
+                          : put_value(s, table);
       if (!written) fail("ERROR: writing the position of the chunk table\n");
     }
     if (!failed_ && index_ && s.is_seekable()) write_embedded_index();

@@ -59,7 +59,6 @@ class LASwriterLAS {
  private:
   bool open_stream(ByteStreamOut* stream, const LASheader* header, uint32_t compressor, int requested_version,
                    uint32_t chunk_size);
-  bool check_header(const LASheader& h) const;
   bool write_header(const LASheader& h);
   bool write_vlr(const char* user_id, uint16_t record_id, const char* description, const uint8_t* data,
                  uint16_t length, int index);

@@ -135,9 +135,7 @@ bool LASspatialIndex::read(ByteStreamIn& stream) {
   have_run_ = false;
   char signature[4];
   uint32_t version = 0;
-  try {
-    stream.get_bytes(reinterpret_cast<uint8_t*>(signature), 4);
-  } catch (const ByteStreamError&) {
+  if (!try_get_value(stream, signature)) {
     print_message_text("ERROR (LASspatialIndex): reading signature\n");
     return false;
   }
@@ -145,9 +143,7 @@ bool LASspatialIndex::read(ByteStreamIn& stream) {
     print_message("ERROR (LASspatialIndex): wrong signature %.4s instead of 'LASX'\n", signature);
     return false;
   }
-  try {
-    stream.get32_le(reinterpret_cast<uint8_t*>(&version));
-  } catch (const ByteStreamError&) {
+  if (!try_get_value(stream, version)) {
     print_message_text("ERROR (LASspatialIndex): reading version\n");
     return false;
   }
