@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/messages.h"
+#include "pointio/lasreaderwrapping.h"
 
 LASreaderBuffered::LASreaderBuffered() = default;
 LASreaderBuffered::~LASreaderBuffered() = default;
@@ -84,14 +85,7 @@ bool LASreaderBuffered::add_neighbor(const std::string& name) {
     return false;
   }
   const LASheader& h = neighbor->header;
-  if (h.point_data_format != header.point_data_format) {
-    print_message("WARNING: files have different point types: %d vs %d\n", header.point_data_format,
-                  h.point_data_format);
-  }
-  if (h.point_data_record_length != header.point_data_record_length) {
-    print_message("WARNING: files have different point sizes: %d vs %d\n", header.point_data_record_length,
-                  h.point_data_record_length);
-  }
+  warn_of_different_records(header, h);
   const double b = buffer_size_;
   neighbor->inside_rectangle(main_header_.min_x - b, main_header_.min_y - b, main_header_.max_x + b,
                              main_header_.max_y + b);
@@ -146,9 +140,7 @@ void LASreaderBuffered::append(const LASpoint& p, const LASheader& from) {
 bool LASreaderBuffered::read_point_unfiltered() {
   if (!main_done_) {
     if (main_ && main_->read_point()) {
-      static_cast<LASpointFields&>(point) = static_cast<const LASpointFields&>(main_->point);
-      if (point.extra_bytes.size() == main_->point.extra_bytes.size())
-        point.extra_bytes = main_->point.extra_bytes;
+      copy_wrapped_point(main_->point, point);
       p_count++;
       return true;
     }

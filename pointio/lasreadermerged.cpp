@@ -9,6 +9,7 @@
 
 #include "common/messages.h"
 #include "pointio/lasreaderlas.h"
+#include "pointio/lasreaderwrapping.h"
 #include "pointio/lasrequantize.h"
 #include "pointio/spatialindex.h"
 
@@ -126,14 +127,7 @@ void LASreaderMerged::merge_header(const LASheader& h, bool first) {
     header = h;
     return;
   }
-  if (h.point_data_format != header.point_data_format) {
-    print_message("WARNING: files have different point types: %d vs %d\n", header.point_data_format,
-                  h.point_data_format);
-  }
-  if (h.point_data_record_length != header.point_data_record_length) {
-    print_message("WARNING: files have different point sizes: %d vs %d\n", header.point_data_record_length,
-                  h.point_data_record_length);
-  }
+  warn_of_different_records(header, h);
   if (h.number_attributes != header.number_attributes) {
     print_message("WARNING: files have different number of attributes: %d vs %d\n", header.number_attributes,
                   h.number_attributes);
@@ -262,9 +256,7 @@ bool LASreaderMerged::read_point_unfiltered() {
   while (reader_) {
     if (reader_->read_point()) {
       // The sub-reader already expressed the integers in this header's quantization.
-      static_cast<LASpointFields&>(point) = static_cast<const LASpointFields&>(reader_->point);
-      if (point.extra_bytes.size() == reader_->point.extra_bytes.size())
-        point.extra_bytes = reader_->point.extra_bytes;
+      copy_wrapped_point(reader_->point, point);
       if (apply_file_source_ID_ || files_are_flightlines_)
         point.point_source_ID = reader_->header.file_source_ID;
       p_count++;

@@ -9,22 +9,7 @@ LASreaderPipeOn::~LASreaderPipeOn() {
 }
 
 bool LASreaderPipeOn::open(std::unique_ptr<LASreader> reader, FILE* out) {
-  if (!reader) {
-    print_message_text("ERROR: no lasreader\n");
-    return false;
-  }
-  wrapped_ = std::move(reader);
-  header = wrapped_->header;
-  main_header_ = wrapped_->main_header();
-  std::vector<LASitem> items;
-  if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items) ||
-      !point.init(&header, items, &header)) {
-    print_message("ERROR: unknown point type %d with point size %d\n", header.point_data_format,
-                  header.point_data_record_length);
-    return false;
-  }
-  npoints = wrapped_->get_npoints();
-  p_count = 0;
+  if (!wrap(std::move(reader))) return false;
   writer_ = std::make_unique<LASwriterLAS>();
   if (!writer_->open(out, &header, LASwriterLAS::NONE, 0, 50000)) {
     print_message_text("ERROR: opening laswriterlas to stdout\n");
@@ -40,9 +25,7 @@ bool LASreaderPipeOn::read_point_unfiltered() {
     if (!finish()) incomplete = true;
     return false;
   }
-  static_cast<LASpointFields&>(point) = static_cast<const LASpointFields&>(wrapped_->point);
-  if (point.extra_bytes.size() == wrapped_->point.extra_bytes.size())
-    point.extra_bytes = wrapped_->point.extra_bytes;
+  copy_wrapped_point(wrapped_->point, point);
   if (writer_ && !writer_->write_point(point)) {
     print_message_text("ERROR: writing points to stdout failed\n");
     failed_ = true;

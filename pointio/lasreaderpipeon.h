@@ -4,11 +4,11 @@
 
 #include <memory>
 
-#include "pointio/lasreader.h"
+#include "pointio/lasreaderwrapping.h"
 
 class LASwriterLAS;
 
-class LASreaderPipeOn : public LASreader {
+class LASreaderPipeOn : public LASreaderWrapping {
  public:
   LASreaderPipeOn();
   ~LASreaderPipeOn() override;
@@ -26,14 +26,11 @@ class LASreaderPipeOn : public LASreader {
   ByteStreamIn* get_stream() const override { return nullptr; }
   void close(bool close_stream = true) override;
   bool read_point_unfiltered() override;
-  const LASheader& main_header() const override { return main_header_; }
   bool failed() const { return failed_; }
 
  private:
   bool finish();
 
-  std::unique_ptr<LASreader> wrapped_;
   std::unique_ptr<LASwriterLAS> writer_;
-  LASheader main_header_;
   bool failed_ = false;
 };

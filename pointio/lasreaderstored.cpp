@@ -6,36 +6,12 @@
 #include "pointio/lasreaderlas.h"
 #include "pointio/laswriterlas.h"
 
-namespace {
-
-void copy_point(const LASpoint& from, LASpoint& to) {
-  static_cast<LASpointFields&>(to) = static_cast<const LASpointFields&>(from);
-  if (to.extra_bytes.size() == from.extra_bytes.size()) to.extra_bytes = from.extra_bytes;
-}
-
-}  // namespace
-
 LASreaderStored::LASreaderStored() = default;
 LASreaderStored::~LASreaderStored() = default;
 
 bool LASreaderStored::open(std::unique_ptr<LASreader> reader) {
-  if (!reader) {
-    print_message_text("ERROR: no lasreader\n");
-    return false;
-  }
-  wrapped_ = std::move(reader);
+  if (!wrap(std::move(reader))) return false;
   format_ = wrapped_->get_format();
-  header = wrapped_->header;
-  main_header_ = wrapped_->main_header();
-  std::vector<LASitem> items;
-  if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items) ||
-      !point.init(&header, items, &header)) {
-    print_message("ERROR: unknown point type %d with point size %d\n", header.point_data_format,
-                  header.point_data_record_length);
-    return false;
-  }
-  npoints = wrapped_->get_npoints();
-  p_count = 0;
   incomplete = false;
   // Compressed points take a fraction of their records; two bytes a point is a fair start, and
   // the buffer doubles when it must grow.
@@ -54,13 +30,13 @@ bool LASreaderStored::read_point_unfiltered() {
       incomplete = incomplete || memory_->is_incomplete();
       return false;
     }
-    copy_point(memory_->point, point);
+    copy_wrapped_point(memory_->point, point);
     p_count++;
     return true;
   }
   if (!wrapped_ || !writer_) return false;
   if (wrapped_->read_point()) {
-    copy_point(wrapped_->point, point);
+    copy_wrapped_point(wrapped_->point, point);
     if (!writer_->write_point(point)) {
       print_message_text("ERROR: storing points in memory failed\n");
       incomplete = true;
@@ -92,7 +68,7 @@ bool LASreaderStored::reopen() {
   // A first pass that stopped early stores the rest now, so every later pass is complete.
   if (writer_) {
     while (wrapped_->read_point()) {
-      copy_point(wrapped_->point, point);
+      copy_wrapped_point(wrapped_->point, point);
       if (!writer_->write_point(point)) break;
     }
     if (!finish_first_pass()) return false;

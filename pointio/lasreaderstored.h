@@ -12,14 +12,14 @@
 #include <memory>
 #include <vector>
 
-#include "pointio/lasreader.h"
+#include "pointio/lasreaderwrapping.h"
 
 class ByteStreamInArray;
 class ByteStreamOutArray;
 class LASreaderLAS;
 class LASwriterLAS;
 
-class LASreaderStored : public LASreader {
+class LASreaderStored : public LASreaderWrapping {
  public:
   LASreaderStored();
   ~LASreaderStored() override;
@@ -33,7 +33,6 @@ class LASreaderStored : public LASreader {
   ByteStreamIn* get_stream() const override { return nullptr; }
   void close(bool close_stream = true) override;
   bool read_point_unfiltered() override;
-  const LASheader& main_header() const override { return main_header_; }
 
   // Bytes of the compressed points held in memory, and the bytes allocated to hold them (while the
   // first pass writes, the buffer may be up to twice what it holds).
@@ -43,12 +42,10 @@ class LASreaderStored : public LASreader {
  private:
   bool finish_first_pass();
 
-  std::unique_ptr<LASreader> wrapped_;
   std::unique_ptr<ByteStreamOutArray> out_;
   std::unique_ptr<LASwriterLAS> writer_;
   std::vector<uint8_t> stored_;
   std::unique_ptr<ByteStreamInArray> in_;
   std::unique_ptr<LASreaderLAS> memory_;
-  LASheader main_header_;
   int32_t format_ = FORMAT_LAS;
 };
