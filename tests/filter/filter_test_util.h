@@ -11,31 +11,11 @@
 #include "common/messages.h"
 #include "pointio/lasheader.h"
 #include "pointio/laspoint.h"
+#include "test_argv.h"
 
 namespace filter_test {
 
-// An argument vector with writable words, as parsers blank the words they consume.
-class Argv {
- public:
-  explicit Argv(std::vector<std::string> words) : words_(std::move(words)) {
-    words_.insert(words_.begin(), "contourmill");
-    for (auto& w : words_) ptrs_.push_back(w.data());
-  }
-  int argc() const { return static_cast<int>(ptrs_.size()); }
-  char** argv() { return ptrs_.data(); }
-  // The words nobody consumed, joined by blanks.
-  std::string left() const {
-    std::string s;
-    for (size_t i = 1; i < ptrs_.size(); i++) {
-      if (ptrs_[i][0]) s += std::string(s.empty() ? "" : " ") + ptrs_[i];
-    }
-    return s;
-  }
-
- private:
-  std::vector<std::string> words_;
-  std::vector<char*> ptrs_;
-};
+using ::Argv;
 
 // Splits "a b c" into words.
 inline std::vector<std::string> words(const std::string& text) {
