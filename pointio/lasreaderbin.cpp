@@ -25,34 +25,8 @@ constexpr uint8_t kReturnsOf[4] = {1, 2, 3, 2};
 
 }  // namespace
 
-LASreaderBIN::~LASreaderBIN() {
-  close(true);
-}
-
-bool LASreaderBIN::open(const char* file_name) {
-  close(true);
-  std::FILE* file = open_binary_file(file_name, 524288);
-  if (!file) return false;
-  file_.reset(file);
-  own_stream_ = std::make_unique<ByteStreamInFile>(file);
-  return open(own_stream_.get());
-}
-
-bool LASreaderBIN::open(ByteStreamIn* stream) {
-  if (stream == nullptr) {
-    print_message_text("ERROR: ByteStreamIn* pointer is zero\n");
-    return false;
-  }
-  stream_ = stream;
-  stream_size_ = stream->size();
-  npoints = p_count = 0;
-  incomplete = false;
-  if (!read_header()) return false;
-  sample_bounds();
-  return bind_stages();
-}
-
 bool LASreaderBIN::read_header() {
+  stream_size_ = stream_->size();
   uint8_t h[kHeaderSize];
   try {
     stream_->get_bytes(h, kHeaderSize);
@@ -167,8 +141,7 @@ void LASreaderBIN::sample_bounds() {
   if (npoints == 0) return;
   const int64_t records = max_points_in_file() < 0 ? npoints : std::min(npoints, max_points_in_file());
   if (records == 0 || !read_record()) return;
-  widen_bounds(header, true, source_quantizer_.get_x(point.X), source_quantizer_.get_y(point.Y),
-               source_quantizer_.get_z(point.Z));
+  widen(true);
   if (records > 10 && stream_->is_seekable()) {
     for (int64_t k = 1; k < 10; k++) {
       if (!seek(k * records / 10) || !read_record()) break;
@@ -184,24 +157,6 @@ void LASreaderBIN::sample_bounds() {
   p_count = 0;
 }
 
-// Bounds are in the file's own quantization: a requantize stage may have changed the header's.
-void LASreaderBIN::widen() {
-  widen_bounds(header, false, source_quantizer_.get_x(point.X), source_quantizer_.get_y(point.Y),
-               source_quantizer_.get_z(point.Z));
-}
-
-bool LASreaderBIN::read_point_unfiltered() {
-  if (p_count >= npoints || !stream_) return false;
-  if (!read_record()) {
-    incomplete = true;
-    npoints = p_count;
-    return false;
-  }
-  widen();
-  p_count++;
-  return true;
-}
-
 bool LASreaderBIN::seek(int64_t p_index) {
   if (!stream_ || p_index < 0 || p_index >= npoints) return false;
   if (!stream_->seek(kHeaderSize + p_index * record_size_)) return false;
@@ -212,12 +167,4 @@ bool LASreaderBIN::seek(int64_t p_index) {
 int64_t LASreaderBIN::max_points_in_file() const {
   if (stream_size_ < 0) return -1;
   return std::max<int64_t>(0, stream_size_ - kHeaderSize) / record_size_;
-}
-
-void LASreaderBIN::close(bool close_stream) {
-  if (close_stream) {
-    own_stream_.reset();
-    stream_ = nullptr;
-    file_.reset();
-  }
 }

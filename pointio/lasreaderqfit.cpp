@@ -28,32 +28,6 @@ LASattribute int_attribute(const char* name, const char* description) {
 
 }  // namespace
 
-LASreaderQFIT::~LASreaderQFIT() {
-  close(true);
-}
-
-bool LASreaderQFIT::open(const char* file_name) {
-  close(true);
-  std::FILE* file = open_binary_file(file_name, 524288);
-  if (!file) return false;
-  file_.reset(file);
-  own_stream_ = std::make_unique<ByteStreamInFile>(file);
-  return open(own_stream_.get());
-}
-
-bool LASreaderQFIT::open(ByteStreamIn* stream) {
-  if (stream == nullptr) {
-    print_message_text("ERROR: ByteStreamIn* pointer is zero\n");
-    return false;
-  }
-  stream_ = stream;
-  npoints = p_count = 0;
-  incomplete = false;
-  if (!read_header()) return false;
-  sample_bounds();
-  return bind_stages();
-}
-
 bool LASreaderQFIT::read_header() {
   int32_t first = 0;
   try {
@@ -149,16 +123,10 @@ bool LASreaderQFIT::read_record() {
   return true;
 }
 
-void LASreaderQFIT::widen() {
-  widen_bounds(header, false, source_quantizer_.get_x(point.X), source_quantizer_.get_y(point.Y),
-               source_quantizer_.get_z(point.Z));
-}
-
 // The header knows no bounds: take them from the first point and nine more spread over the file.
 void LASreaderQFIT::sample_bounds() {
   if (npoints == 0 || !read_record()) return;
-  widen_bounds(header, true, source_quantizer_.get_x(point.X), source_quantizer_.get_y(point.Y),
-               source_quantizer_.get_z(point.Z));
+  widen(true);
   if (npoints > 10) {
     for (int64_t k = 1; k < 10; k++) {
       if (!seek(k * npoints / 10) || !read_record()) break;
@@ -168,29 +136,9 @@ void LASreaderQFIT::sample_bounds() {
   seek(0);
 }
 
-bool LASreaderQFIT::read_point_unfiltered() {
-  if (p_count >= npoints || !stream_) return false;
-  if (!read_record()) {
-    incomplete = true;
-    npoints = p_count;
-    return false;
-  }
-  widen();
-  p_count++;
-  return true;
-}
-
 bool LASreaderQFIT::seek(int64_t p_index) {
   if (!stream_ || p_index < 0 || (p_index >= npoints && p_index != 0)) return false;
   if (!stream_->seek(point_start_ + p_index * record_length_)) return false;
   p_count = p_index;
   return true;
-}
-
-void LASreaderQFIT::close(bool close_stream) {
-  if (close_stream) {
-    own_stream_.reset();
-    stream_ = nullptr;
-    file_.reset();
-  }
 }

@@ -8,43 +8,25 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
-#include "pointio/detail/decompressingfile.h"
-#include "pointio/lasreader.h"
+#include "pointio/detail/lasreaderrecordfile.h"
 
-class LASreaderBIN : public LASreader {
+class LASreaderBIN : public LASreaderRecordFile<LASreaderBIN> {
  public:
-  LASreaderBIN() = default;
-  ~LASreaderBIN() override;
-
-  bool open(const char* file_name);
-  // Reads from a caller-owned stream, which must outlive the reader's use of it.
-  bool open(ByteStreamIn* stream);
-
   int32_t get_format() const override { return FORMAT_BIN; }
   bool seek(int64_t p_index) override;
-  ByteStreamIn* get_stream() const override { return stream_; }
-  void close(bool close_stream = true) override;
-  bool read_point_unfiltered() override;
-  // The bounds come from ten points spread over the file.
-  bool bounds_are_complete() const override { return false; }
   // The complete records after the header, or -1 when the stream cannot tell its size.
   int64_t max_points_in_file() const override;
 
  private:
+  friend class LASreaderRecordFile<LASreaderBIN>;
   bool read_header();
   bool read_record();
   void sample_bounds();
-  void widen();
 
-  BinaryFile file_;
-  std::unique_ptr<ByteStreamIn> own_stream_;
-  ByteStreamIn* stream_ = nullptr;
   int64_t stream_size_ = -1;
   bool new_records_ = false;  // version 20020715: 20-byte records
   bool has_time_ = false, has_color_ = false;
   uint32_t record_size_ = 16;
-  uint32_t announced_ = 0;         // the header's point count, for messages
-  LASquantizer source_quantizer_;  // the file's own scale and offset
+  uint32_t announced_ = 0;  // the header's point count, for messages
 };

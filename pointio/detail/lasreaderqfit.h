@@ -11,43 +11,26 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
-#include "pointio/detail/decompressingfile.h"
-#include "pointio/lasreader.h"
+#include "pointio/detail/lasreaderrecordfile.h"
 
-class LASreaderQFIT : public LASreader {
+// The stream given to open must be able to seek.
+class LASreaderQFIT : public LASreaderRecordFile<LASreaderQFIT> {
  public:
-  LASreaderQFIT() = default;
-  ~LASreaderQFIT() override;
-
-  bool open(const char* file_name);
-  // Reads from a caller-owned, seekable stream, which must outlive the reader's use of it.
-  bool open(ByteStreamIn* stream);
-
   int32_t get_format() const override { return FORMAT_QFIT; }
   bool seek(int64_t p_index) override;
-  ByteStreamIn* get_stream() const override { return stream_; }
-  void close(bool close_stream = true) override;
-  bool read_point_unfiltered() override;
-  // The bounds come from ten points spread over the file.
-  bool bounds_are_complete() const override { return false; }
 
   int32_t record_length() const { return record_length_; }
   bool is_big_endian() const { return big_endian_; }
 
  private:
+  friend class LASreaderRecordFile<LASreaderQFIT>;
   bool read_header();
   bool read_record();
   void sample_bounds();
-  void widen();
 
-  BinaryFile file_;
-  std::unique_ptr<ByteStreamIn> own_stream_;
-  ByteStreamIn* stream_ = nullptr;
   int32_t record_length_ = 0;
   bool big_endian_ = false;
   int64_t point_start_ = 0;
   bool has_pulse_width_ = false;
-  LASquantizer source_quantizer_;  // the file's own scale and offset
 };
