@@ -12,6 +12,7 @@
 namespace {
 
 using legacy_codecs::ByteModels;
+using legacy_codecs::code_user_data_and_source;
 using legacy_codecs::kClassByte;
 using legacy_codecs::kIntensity;
 using legacy_codecs::kPointSource;
@@ -103,15 +104,7 @@ class Point10V1 {
         last_[kScanAngle] = static_cast<uint8_t>(
             side.integer(scan_angle_, last_[kScanAngle], item[kScanAngle], kk < 6 ? 1 : 0));
       }
-      if (changed & 2) {
-        last_[kUserData] =
-            static_cast<uint8_t>(side.symbol(user_data_.get(last_[kUserData]), item[kUserData]));
-      }
-      if (changed & 1) {
-        const int32_t v = side.integer(point_source_, load_le<uint16_t>(last_ + kPointSource),
-                                       Side::kEncode ? load_le<uint16_t>(item + kPointSource) : 0);
-        store_le(last_ + kPointSource, static_cast<uint16_t>(v));
-      }
+      code_user_data_and_source(side, changed, user_data_, point_source_, last_, item);
     }
     last_dx_[oldest_] = dx;
     last_dy_[oldest_] = dy;

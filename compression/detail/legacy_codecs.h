@@ -42,6 +42,21 @@ class ByteModels {
   std::array<std::unique_ptr<SymbolModel>, 256> models_;
 };
 
+// The user data and the point source ID, when the changed bits 2 and 1 of a POINT10 say so:
+// both versions code them alike.
+template <class Side>
+void code_user_data_and_source(Side& side, uint32_t changed, ByteModels& user_data,
+                               IntegerCoder& point_source, uint8_t* last, const uint8_t* item) {
+  if (changed & 2) {
+    last[kUserData] = static_cast<uint8_t>(side.symbol(user_data.get(last[kUserData]), item[kUserData]));
+  }
+  if (changed & 1) {
+    const int32_t v = side.integer(point_source, load_le<uint16_t>(last + kPointSource),
+                                   Side::kEncode ? load_le<uint16_t>(item + kPointSource) : 0);
+    store_le(last + kPointSource, static_cast<uint16_t>(v));
+  }
+}
+
 // Return number r and number of returns n select the statistics of a point (map) and the last
 // height it is predicted from (level |n - r|).
 constexpr uint8_t kReturnMap[8][8] = {{15, 14, 13, 12, 11, 10, 9, 8},  {14, 0, 1, 3, 6, 10, 10, 9},
@@ -122,15 +137,7 @@ class Point10V2 {
                                        fold_byte(uint32_t(item[kScanAngle]) - last_[kScanAngle]));
         last_[kScanAngle] = fold_byte(last_[kScanAngle] + s);
       }
-      if (changed & 2) {
-        last_[kUserData] =
-            static_cast<uint8_t>(side.symbol(user_data_.get(last_[kUserData]), item[kUserData]));
-      }
-      if (changed & 1) {
-        const int32_t v = side.integer(point_source_, load_le<uint16_t>(last_ + kPointSource),
-                                       Side::kEncode ? load_le<uint16_t>(item + kPointSource) : 0);
-        store_le(last_ + kPointSource, static_cast<uint16_t>(v));
-      }
+      code_user_data_and_source(side, changed, user_data_, point_source_, last_, item);
     } else {
       r = last_[kReturnByte] & 7u;
       n = (last_[kReturnByte] >> 3) & 7u;
