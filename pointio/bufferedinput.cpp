@@ -114,24 +114,6 @@ void ByteStreamInBuffered::get_bytes(uint8_t* bytes, uint32_t num_bytes) {
   if (input_.read(bytes, num_bytes) != num_bytes) throw ByteStreamError{kEndOfData};
 }
 
-void ByteStreamInBuffered::get16_be(uint8_t* bytes) {
-  uint8_t b[2];
-  get_bytes(b, 2);
-  std::reverse_copy(b, b + 2, bytes);
-}
-
-void ByteStreamInBuffered::get32_be(uint8_t* bytes) {
-  uint8_t b[4];
-  get_bytes(b, 4);
-  std::reverse_copy(b, b + 4, bytes);
-}
-
-void ByteStreamInBuffered::get64_be(uint8_t* bytes) {
-  uint8_t b[8];
-  get_bytes(b, 8);
-  std::reverse_copy(b, b + 8, bytes);
-}
-
 bool ByteStreamInBuffered::seek(int64_t position) {
   const int64_t here = tell();
   if (position < here) return false;

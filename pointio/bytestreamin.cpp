@@ -24,6 +24,24 @@ bool try_get_bytes(ByteStreamIn& in, void* bytes, uint32_t num_bytes) {
   }
 }
 
+void ByteStreamIn::get16_be(uint8_t* bytes) {
+  uint8_t swapped[2];
+  get_bytes(swapped, 2);
+  reverse_into(bytes, swapped, 2);
+}
+
+void ByteStreamIn::get32_be(uint8_t* bytes) {
+  uint8_t swapped[4];
+  get_bytes(swapped, 4);
+  reverse_into(bytes, swapped, 4);
+}
+
+void ByteStreamIn::get64_be(uint8_t* bytes) {
+  uint8_t swapped[8];
+  get_bytes(swapped, 8);
+  reverse_into(bytes, swapped, 8);
+}
+
 int64_t ByteStreamIn::size() {
   if (!is_seekable()) return -1;
   const int64_t here = tell();
@@ -41,24 +59,6 @@ uint32_t ByteStreamInFile::get_byte() {
 
 void ByteStreamInFile::get_bytes(uint8_t* bytes, uint32_t num_bytes) {
   if (fread(bytes, 1, num_bytes, file_) != num_bytes) throw ByteStreamError{kEndOfData};
-}
-
-void ByteStreamInFile::get16_be(uint8_t* bytes) {
-  uint8_t swapped[2];
-  get_bytes(swapped, 2);
-  reverse_into(bytes, swapped, 2);
-}
-
-void ByteStreamInFile::get32_be(uint8_t* bytes) {
-  uint8_t swapped[4];
-  get_bytes(swapped, 4);
-  reverse_into(bytes, swapped, 4);
-}
-
-void ByteStreamInFile::get64_be(uint8_t* bytes) {
-  uint8_t swapped[8];
-  get_bytes(swapped, 8);
-  reverse_into(bytes, swapped, 8);
 }
 
 int64_t ByteStreamInFile::tell() const {

@@ -22,12 +22,14 @@ class ByteStreamIn {
  public:
   virtual uint32_t get_byte() = 0;
   virtual void get_bytes(uint8_t* bytes, uint32_t num_bytes) = 0;
-  virtual void get16_le(uint8_t* bytes) = 0;
-  virtual void get32_le(uint8_t* bytes) = 0;
-  virtual void get64_le(uint8_t* bytes) = 0;
-  virtual void get16_be(uint8_t* bytes) = 0;
-  virtual void get32_be(uint8_t* bytes) = 0;
-  virtual void get64_be(uint8_t* bytes) = 0;
+  // Little-endian is the host's order: the bytes are taken as they stand. Big-endian values are
+  // read whole and stored byte-reversed. A source that holds its bytes may override these.
+  virtual void get16_le(uint8_t* bytes) { get_bytes(bytes, 2); }
+  virtual void get32_le(uint8_t* bytes) { get_bytes(bytes, 4); }
+  virtual void get64_le(uint8_t* bytes) { get_bytes(bytes, 8); }
+  virtual void get16_be(uint8_t* bytes);
+  virtual void get32_be(uint8_t* bytes);
+  virtual void get64_be(uint8_t* bytes);
   virtual bool is_seekable() const = 0;
   virtual int64_t tell() const = 0;
   virtual bool seek(int64_t position) = 0;
@@ -46,12 +48,6 @@ class ByteStreamInFile : public ByteStreamIn {
   explicit ByteStreamInFile(FILE* file) : file_(file) {}
   uint32_t get_byte() override;
   void get_bytes(uint8_t* bytes, uint32_t num_bytes) override;
-  void get16_le(uint8_t* bytes) override { get_bytes(bytes, 2); }
-  void get32_le(uint8_t* bytes) override { get_bytes(bytes, 4); }
-  void get64_le(uint8_t* bytes) override { get_bytes(bytes, 8); }
-  void get16_be(uint8_t* bytes) override;
-  void get32_be(uint8_t* bytes) override;
-  void get64_be(uint8_t* bytes) override;
   bool is_seekable() const override { return file_ != stdin; }
   int64_t tell() const override;
   bool seek(int64_t position) override;
@@ -70,9 +66,6 @@ class ByteStreamInArray : public ByteStreamIn {
   void init(const uint8_t* data, int64_t size);
   uint32_t get_byte() override;
   void get_bytes(uint8_t* bytes, uint32_t num_bytes) override;
-  void get16_le(uint8_t* bytes) override { get_bytes(bytes, 2); }
-  void get32_le(uint8_t* bytes) override { get_bytes(bytes, 4); }
-  void get64_le(uint8_t* bytes) override { get_bytes(bytes, 8); }
   void get16_be(uint8_t* bytes) override;
   void get32_be(uint8_t* bytes) override;
   void get64_be(uint8_t* bytes) override;

@@ -40,13 +40,13 @@ bool ByteStreamOutFile::put_bytes(const uint8_t* bytes, uint32_t num_bytes) {
   return fwrite(bytes, 1, num_bytes, file_) == num_bytes;
 }
 
-bool ByteStreamOutFile::put16_be(const uint8_t* bytes) {
+bool ByteStreamOut::put16_be(const uint8_t* bytes) {
   return put_reversed<2>(*this, bytes);
 }
-bool ByteStreamOutFile::put32_be(const uint8_t* bytes) {
+bool ByteStreamOut::put32_be(const uint8_t* bytes) {
   return put_reversed<4>(*this, bytes);
 }
-bool ByteStreamOutFile::put64_be(const uint8_t* bytes) {
+bool ByteStreamOut::put64_be(const uint8_t* bytes) {
   return put_reversed<8>(*this, bytes);
 }
 
@@ -107,16 +107,6 @@ bool ByteStreamOutArray::put_bytes(const uint8_t* bytes, uint32_t num_bytes) {
   curr_ += num_bytes;
   size_ = std::max(size_, curr_);
   return true;
-}
-
-bool ByteStreamOutArray::put16_be(const uint8_t* bytes) {
-  return put_reversed<2>(*this, bytes);
-}
-bool ByteStreamOutArray::put32_be(const uint8_t* bytes) {
-  return put_reversed<4>(*this, bytes);
-}
-bool ByteStreamOutArray::put64_be(const uint8_t* bytes) {
-  return put_reversed<8>(*this, bytes);
 }
 
 bool ByteStreamOutArray::seek(int64_t position) {

@@ -11,12 +11,14 @@ class ByteStreamOut {
  public:
   virtual bool put_byte(uint8_t byte) = 0;
   virtual bool put_bytes(const uint8_t* bytes, uint32_t num_bytes) = 0;
-  virtual bool put16_le(const uint8_t* bytes) = 0;
-  virtual bool put32_le(const uint8_t* bytes) = 0;
-  virtual bool put64_le(const uint8_t* bytes) = 0;
-  virtual bool put16_be(const uint8_t* bytes) = 0;
-  virtual bool put32_be(const uint8_t* bytes) = 0;
-  virtual bool put64_be(const uint8_t* bytes) = 0;
+  // Little-endian is the host's order: the bytes go out as they stand. Big-endian values go out
+  // byte-reversed, the caller's value left untouched.
+  virtual bool put16_le(const uint8_t* bytes) { return put_bytes(bytes, 2); }
+  virtual bool put32_le(const uint8_t* bytes) { return put_bytes(bytes, 4); }
+  virtual bool put64_le(const uint8_t* bytes) { return put_bytes(bytes, 8); }
+  virtual bool put16_be(const uint8_t* bytes);
+  virtual bool put32_be(const uint8_t* bytes);
+  virtual bool put64_be(const uint8_t* bytes);
   virtual bool is_seekable() const = 0;
   virtual int64_t tell() const = 0;
   virtual bool seek(int64_t position) = 0;
@@ -30,12 +32,6 @@ class ByteStreamOutFile : public ByteStreamOut {
   explicit ByteStreamOutFile(FILE* file);
   bool put_byte(uint8_t byte) override;
   bool put_bytes(const uint8_t* bytes, uint32_t num_bytes) override;
-  bool put16_le(const uint8_t* bytes) override { return put_bytes(bytes, 2); }
-  bool put32_le(const uint8_t* bytes) override { return put_bytes(bytes, 4); }
-  bool put64_le(const uint8_t* bytes) override { return put_bytes(bytes, 8); }
-  bool put16_be(const uint8_t* bytes) override;
-  bool put32_be(const uint8_t* bytes) override;
-  bool put64_be(const uint8_t* bytes) override;
   bool is_seekable() const override { return seekable_; }
   int64_t tell() const override;
   bool seek(int64_t position) override;
@@ -53,12 +49,6 @@ class ByteStreamOutArray : public ByteStreamOut {
   explicit ByteStreamOutArray(int64_t initial_capacity = 1024);
   bool put_byte(uint8_t byte) override;
   bool put_bytes(const uint8_t* bytes, uint32_t num_bytes) override;
-  bool put16_le(const uint8_t* bytes) override { return put_bytes(bytes, 2); }
-  bool put32_le(const uint8_t* bytes) override { return put_bytes(bytes, 4); }
-  bool put64_le(const uint8_t* bytes) override { return put_bytes(bytes, 8); }
-  bool put16_be(const uint8_t* bytes) override;
-  bool put32_be(const uint8_t* bytes) override;
-  bool put64_be(const uint8_t* bytes) override;
   bool is_seekable() const override { return true; }
   int64_t tell() const override { return curr_; }
   bool seek(int64_t position) override;

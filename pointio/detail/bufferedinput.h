@@ -55,12 +55,6 @@ class ByteStreamInBuffered : public ByteStreamIn {
   explicit ByteStreamInBuffered(BufferedInput& input) : input_(input) {}
   uint32_t get_byte() override;
   void get_bytes(uint8_t* bytes, uint32_t num_bytes) override;
-  void get16_le(uint8_t* bytes) override { get_bytes(bytes, 2); }
-  void get32_le(uint8_t* bytes) override { get_bytes(bytes, 4); }
-  void get64_le(uint8_t* bytes) override { get_bytes(bytes, 8); }
-  void get16_be(uint8_t* bytes) override;
-  void get32_be(uint8_t* bytes) override;
-  void get64_be(uint8_t* bytes) override;
   bool is_seekable() const override { return false; }
   int64_t tell() const override { return static_cast<int64_t>(input_.consumed()); }
   bool seek(int64_t position) override;
