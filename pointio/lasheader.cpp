@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/messages.h"
+#include "pointio/detail/unaligned.h"
 
 namespace {
 
@@ -16,12 +17,7 @@ void copy_fixed(char* dst, size_t capacity, std::string_view src) {
   if (!src.empty()) std::memcpy(dst, src.data(), std::min(capacity, src.size()));
 }
 
-template <class T>
-T load(const uint8_t* p) {
-  T v;
-  std::memcpy(&v, p, sizeof(T));
-  return v;
-}
+using pointio_detail::load;
 
 std::string_view text_of(std::span<const uint8_t> bytes) {
   if (bytes.empty()) return {};  // a missing record has no data pointer to scan

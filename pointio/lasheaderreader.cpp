@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/messages.h"
+#include "pointio/detail/unaligned.h"
 
 static_assert(std::endian::native == std::endian::little, "header fields are read in host order");
 
@@ -36,12 +37,7 @@ bool same_id(const char (&user_id)[16], std::string_view id) {
   return std::string_view(user_id, strnlen(user_id, 16)) == id;
 }
 
-template <class T>
-T load(const uint8_t* p) {
-  T v;
-  std::memcpy(&v, p, sizeof(T));
-  return v;
-}
+using pointio_detail::load;
 
 // Records of the program's own suite and the compression record describe the file as stored;
 // they are consumed while reading and not kept in the header.

@@ -5,6 +5,7 @@
 
 #include "common/messages.h"
 #include "pointio/detail/synthesizedheader.h"
+#include "pointio/detail/unaligned.h"
 
 namespace {
 
@@ -12,12 +13,7 @@ constexpr int32_t kHeaderSize = 56;
 constexpr int32_t kRecognitionValue = 970401;
 constexpr int32_t kNewRecordVersion = 20020715;
 
-template <class T>
-T little(const uint8_t* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+using pointio_detail::load;
 
 // Terrasolid echo codes as return number and number of returns.
 constexpr uint8_t kReturnOf[4] = {1, 1, 2, 2};
@@ -34,12 +30,12 @@ bool LASreaderBIN::read_header() {
     print_message_text("ERROR: reading terrasolid header\n");
     return false;
   }
-  if (little<int32_t>(h) != kHeaderSize) {
+  if (load<int32_t>(h) != kHeaderSize) {
     print_message_text("ERROR: corrupt terrasolid header. size != 56.\n");
     return false;
   }
-  const int32_t version = little<int32_t>(h + 4);
-  if (little<int32_t>(h + 8) != kRecognitionValue) {
+  const int32_t version = load<int32_t>(h + 4);
+  if (load<int32_t>(h + 8) != kRecognitionValue) {
     print_message_text("ERROR: corrupt terrasolid header. recog_val != 970401.\n");
     return false;
   }
@@ -47,8 +43,8 @@ bool LASreaderBIN::read_header() {
     print_message_text("ERROR: corrupt terrasolid header. recog_str != CXYZ.\n");
     return false;
   }
-  const int32_t count = little<int32_t>(h + 16);
-  const int32_t units = little<int32_t>(h + 20);
+  const int32_t count = load<int32_t>(h + 16);
+  const int32_t units = load<int32_t>(h + 20);
   // The scale factors are 1 / units: zero or negative units have no meaning.
   if (units <= 0) {
     print_message("ERROR: corrupt terrasolid header. units %d is not positive.\n", units);
@@ -58,9 +54,9 @@ bool LASreaderBIN::read_header() {
     print_message("ERROR: corrupt terrasolid header. point count %d is negative.\n", count);
     return false;
   }
-  const double origin[3] = {little<double>(h + 24), little<double>(h + 32), little<double>(h + 40)};
-  has_time_ = little<int32_t>(h + 48) != 0;
-  has_color_ = little<int32_t>(h + 52) != 0;
+  const double origin[3] = {load<double>(h + 24), load<double>(h + 32), load<double>(h + 40)};
+  has_time_ = load<int32_t>(h + 48) != 0;
+  has_color_ = load<int32_t>(h + 52) != 0;
   new_records_ = version == kNewRecordVersion;
   record_size_ = (new_records_ ? 20u : 16u) + (has_time_ ? 4u : 0u) + (has_color_ ? 4u : 0u);
 
@@ -93,22 +89,22 @@ bool LASreaderBIN::read_record() {
   }
   unsigned echo;
   if (new_records_) {
-    point.X = little<int32_t>(r);
-    point.Y = little<int32_t>(r + 4);
-    point.Z = little<int32_t>(r + 8);
+    point.X = load<int32_t>(r);
+    point.Y = load<int32_t>(r + 4);
+    point.Z = load<int32_t>(r + 8);
     point.classification = r[12] & 31;
     echo = r[13] & 3u;
-    point.point_source_ID = little<uint16_t>(r + 16);
-    point.intensity = little<uint16_t>(r + 18);
+    point.point_source_ID = load<uint16_t>(r + 16);
+    point.intensity = load<uint16_t>(r + 18);
   } else {
     point.classification = r[0] & 31;
     point.point_source_ID = r[1];
-    const uint16_t packed = little<uint16_t>(r + 2);
+    const uint16_t packed = load<uint16_t>(r + 2);
     point.intensity = packed & 0x3FFF;
     echo = packed >> 14;
-    point.X = little<int32_t>(r + 4);
-    point.Y = little<int32_t>(r + 8);
-    point.Z = little<int32_t>(r + 12);
+    point.X = load<int32_t>(r + 4);
+    point.Y = load<int32_t>(r + 8);
+    point.Z = load<int32_t>(r + 12);
   }
   point.return_number = kReturnOf[echo] & 7;
   point.number_of_returns = kReturnsOf[echo] & 7;
@@ -116,7 +112,7 @@ bool LASreaderBIN::read_record() {
     try {
       uint8_t t[4];
       stream_->get_bytes(t, 4);
-      point.gps_time = 0.0002 * little<uint32_t>(t);
+      point.gps_time = 0.0002 * load<uint32_t>(t);
     } catch (const ByteStreamError&) {
       print_message_text("ERROR: reading terrasolid time\n");
       return false;

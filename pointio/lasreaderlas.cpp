@@ -8,15 +8,11 @@
 #include "compression/rekomp_descriptor.h"
 #include "pointio/detail/lasheaderreader.h"
 #include "pointio/detail/lasrecordreader_compressed.h"
+#include "pointio/detail/unaligned.h"
 
 namespace {
 
-template <class T>
-T load(const uint8_t* p) {
-  T v;
-  std::memcpy(&v, p, sizeof(T));
-  return v;
-}
+using pointio_detail::load;
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/messages.h"
+#include "pointio/detail/unaligned.h"
 
 namespace {
 
@@ -15,12 +16,7 @@ int32_t big_i32(const uint8_t* p) {
   return static_cast<int32_t>((uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]);
 }
 
-template <class T>
-T little(const uint8_t* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+using pointio_detail::load;
 
 bool is_point_type(int32_t type) {
   return type == 1 || type == 11 || type == 21 || type == 8 || type == 18 || type == 28;
@@ -95,24 +91,24 @@ bool LASreaderSHP::read_header() {
     return false;
   }
   const int32_t file_length = big_i32(h + 24);
-  const int32_t version = little<int32_t>(h + 28);
+  const int32_t version = load<int32_t>(h + 28);
   if (version != 1000) {
     print_message("ERROR: wrong shapefile version %d != 1000\n", version);
     return false;
   }
-  shape_type_ = little<int32_t>(h + 32);
+  shape_type_ = load<int32_t>(h + 32);
   if (!is_point_type(shape_type_)) {
     print_message("ERROR: wrong shape type %d != 1,11,21,8,18,28\n", shape_type_);
     return false;
   }
   header.clear();
   if (!set_point_type(header, point, 0)) return false;
-  header.min_x = little<double>(h + 36);
-  header.min_y = little<double>(h + 44);
-  header.max_x = little<double>(h + 52);
-  header.max_y = little<double>(h + 60);
-  header.min_z = little<double>(h + 68);
-  header.max_z = little<double>(h + 76);
+  header.min_x = load<double>(h + 36);
+  header.min_y = load<double>(h + 44);
+  header.max_x = load<double>(h + 52);
+  header.max_y = load<double>(h + 60);
+  header.min_z = load<double>(h + 68);
+  header.max_z = load<double>(h + 76);
   choose_quantization(header, requested_scale_, requested_offset_);
   snap_bounds(header);
   npoints = estimated_points(shape_type_, file_length);
@@ -171,7 +167,7 @@ bool LASreaderSHP::read_record() {
       incomplete = true;
       return false;
     }
-    const int32_t type = little<int32_t>(content_.data());
+    const int32_t type = load<int32_t>(content_.data());
     if (type != shape_type_)
       print_message("WARNING: wrong shape type %d != %d in record\n", type, shape_type_);
     const size_t size = content_.size();
@@ -185,7 +181,7 @@ bool LASreaderSHP::read_record() {
       return true;
     }
     if (size < 40) continue;
-    const int32_t count = little<int32_t>(content_.data() + 36);
+    const int32_t count = load<int32_t>(content_.data() + 36);
     const size_t per_point = shape_type_ == 18 ? 24 : 16;
     const size_t fixed = shape_type_ == 18 ? 56 : 40;
     if (count < 0 || (size - fixed) / per_point < static_cast<size_t>(count)) {
@@ -207,9 +203,9 @@ bool LASreaderSHP::read_point_unfiltered() {
     }
     const auto k = static_cast<size_t>(next_point_++);
     const uint8_t* xy = content_.data() + (is_multipoint(shape_type_) ? 40 + 16 * k : 4);
-    const double x = little<double>(xy);
-    const double y = little<double>(xy + 8);
-    const double z = z_start_ ? little<double>(content_.data() + z_start_ + 8 * k) : 0.0;
+    const double x = load<double>(xy);
+    const double y = load<double>(xy + 8);
+    const double z = z_start_ ? load<double>(content_.data() + z_start_ + 8 * k) : 0.0;
     if (!quantizer_.quantize(header, x, y, z, point)) continue;
     point.coordinates[0] = x;
     point.coordinates[1] = y;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pointio/detail/unaligned.h"
+
 namespace {
 
 class CopyItemReader : public LASitemReaderRaw {
@@ -24,12 +26,7 @@ class Point14ItemReader : public LASitemReaderRaw {
   }
 };
 
-template <class T>
-T load(const uint8_t* p) {
-  T v;
-  std::memcpy(&v, p, sizeof(T));
-  return v;
-}
+using pointio_detail::load;
 
 // The item pointers point into fixed-size fields of LASpoint, so only the extra-bytes items may
 // have a size of their own.
