@@ -252,9 +252,6 @@ bool LASreaderASC::read_point_unfiltered() {
     const double x = grid_.xllcenter + static_cast<double>(value_col_) * grid_.step_x;
     const double y = grid_.yllcenter + static_cast<double>(grid_.nrows - 1 - value_row_) * grid_.step_y;
     if (!quantizer_.quantize(header, x, y, value, point)) continue;
-    point.coordinates[0] = x;
-    point.coordinates[1] = y;
-    point.coordinates[2] = value;
     p_count++;
     return true;
   }

@@ -391,9 +391,6 @@ bool LASreaderBIL::read_point_unfiltered() {
     const double x = ulxcenter_ + col * xdim_;
     const double y = ulycenter_ - row_index_ * ydim_;
     if (!quantizer_.quantize(header, x, y, z, point)) continue;
-    point.coordinates[0] = x;
-    point.coordinates[1] = y;
-    point.coordinates[2] = z;
     p_count++;
     return true;
   }

@@ -254,9 +254,6 @@ bool LASreaderDTM::read_point_unfiltered() {
     const double x = dtm_.ll_x + 0.5 * dtm_.xdim + static_cast<double>(cell / dtm_.nrows) * dtm_.xdim;
     const double y = dtm_.ll_y + 0.5 * dtm_.ydim + static_cast<double>(cell % dtm_.nrows) * dtm_.ydim;
     if (!quantizer_.quantize(header, x, y, z, point)) continue;
-    point.coordinates[0] = x;
-    point.coordinates[1] = y;
-    point.coordinates[2] = z;
     p_count++;
     return true;
   }

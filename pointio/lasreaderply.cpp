@@ -299,7 +299,6 @@ bool LASreaderPLY::read_first_point() {
     }
     if (quantizer_.quantize(header, xyz[0], xyz[1], xyz[2], point)) break;
   }
-  std::copy(xyz, xyz + 3, point.coordinates);
   have_first_point_ = true;
   return true;
 }
@@ -314,7 +313,6 @@ bool LASreaderPLY::read_point_unfiltered() {
   double xyz[3];
   while (next_vertex(*input_, left_, xyz)) {
     if (!quantizer_.quantize(header, xyz[0], xyz[1], xyz[2], point)) continue;
-    std::copy(xyz, xyz + 3, point.coordinates);
     if (!populated_) widen_bounds(header, false, xyz[0], xyz[1], xyz[2]);
     p_count++;
     return true;

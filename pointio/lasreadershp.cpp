@@ -207,9 +207,6 @@ bool LASreaderSHP::read_point_unfiltered() {
     const double y = load<double>(xy + 8);
     const double z = z_start_ ? load<double>(content_.data() + z_start_ + 8 * k) : 0.0;
     if (!quantizer_.quantize(header, x, y, z, point)) continue;
-    point.coordinates[0] = x;
-    point.coordinates[1] = y;
-    point.coordinates[2] = z;
     p_count++;
     return true;
   }

@@ -349,7 +349,6 @@ bool LASreaderTXT::read_first_point() {
     }
     if (quantizer_.quantize(header, xyz[0], xyz[1], xyz[2], point)) break;
   }
-  std::copy(xyz, xyz + 3, point.coordinates);
   have_first_point_ = true;
   return true;
 }
@@ -373,7 +372,6 @@ bool LASreaderTXT::read_point_unfiltered() {
   double xyz[3];
   while (next_parsed(*input_, parser_, xyz)) {
     if (!quantizer_.quantize(header, xyz[0], xyz[1], xyz[2], point)) continue;
-    std::copy(xyz, xyz + 3, point.coordinates);
     p_count++;
     if (!populated_) count_point();
     return true;

@@ -134,6 +134,9 @@ bool CheckedQuantizer::quantize(const LASquantizer& q, double x, double y, doubl
     point.X = *X;
     point.Y = *Y;
     point.Z = *Z;
+    point.coordinates[0] = x;
+    point.coordinates[1] = y;
+    point.coordinates[2] = z;
     return true;
   }
   if (!X) overflows_[0]++;

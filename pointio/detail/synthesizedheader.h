@@ -37,6 +37,7 @@ void set_header_version(LASheader& header, uint8_t minor);
 // not stored wrapped: the point is refused and the overflow counted per axis.
 class CheckedQuantizer {
  public:
+  // Stores the integers and, for the stages that read them, the real coordinates themselves.
   // False when a coordinate does not fit (the point must be dropped).
   bool quantize(const LASquantizer& quantizer, double x, double y, double z, LASpoint& point);
   // Prints "WARNING: total of %lld integer overflows in x" (y, z) for each axis that had any.
