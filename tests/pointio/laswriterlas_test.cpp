@@ -5,7 +5,6 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,6 +18,7 @@
 #include "independent_las.h"
 #include "pointio/lasreaderlas.h"
 #include "pointio/spatialindex.h"
+#include "temp_dir.h"
 #include "tools/las_writer.h"
 
 namespace {
@@ -53,18 +53,6 @@ std::vector<uint8_t> file_bytes(const std::string& file) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-class TempDir {
- public:
-  TempDir() : path_(std::filesystem::temp_directory_path() / ("cm_writer_" + std::to_string(getpid()))) {
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
 // Copies a file through the writer; answers the bytes written or -1.
 int64_t copy(const std::string& from, const std::string& to, uint32_t compressor,
              const LASspatialIndex* index = nullptr) {
@@ -96,7 +84,7 @@ std::vector<std::string> shared_point_files() {
 TEST(LASwriterLAS, EverySharedFileRoundTripsUncompressedAndCompressed) {
   const auto files = shared_point_files();
   if (files.empty()) GTEST_SKIP() << "no shared point files in " << CM_SHARED_DATA_DIR;
-  TempDir dir;
+  TempDir dir("cm_writer_");
   for (const std::string& file : files) {
     MessageCollector quiet;
     std::string error;
@@ -135,7 +123,7 @@ TEST(LASwriterLAS, EverySharedFileRoundTripsUncompressedAndCompressed) {
 }
 
 TEST(LASwriterLAS, HeaderTakesTheCountsAndBoundsOfThePointsWritten) {
-  TempDir dir;
+  TempDir dir("cm_writer_");
   las_test::Options o;
   o.point_data_format = 1;
   std::vector<las_test::Point> points(3);
@@ -179,7 +167,7 @@ TEST(LASwriterLAS, HeaderTakesTheCountsAndBoundsOfThePointsWritten) {
 }
 
 TEST(LASwriterLAS, CompressedFilesCarryTheirSpatialIndex) {
-  TempDir dir;
+  TempDir dir("cm_writer_");
   las_test::Options o;
   std::vector<las_test::Point> points;
   for (int64_t i = 0; i < 60000; i++) {

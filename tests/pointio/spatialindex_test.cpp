@@ -21,6 +21,7 @@
 #include "pointio/bytestreamout.h"
 #include "pointio/laskdtreerectangles.h"
 #include "pointio/lasreaderlas.h"
+#include "temp_dir.h"
 #include "tools/las_writer.h"
 
 namespace {
@@ -383,20 +384,8 @@ void expect_queries_match(const std::string& file, const std::vector<Area>& area
   }
 }
 
-class TempDir {
- public:
-  TempDir() : path_(std::filesystem::temp_directory_path() / ("cm_laxindex_" + std::to_string(getpid()))) {
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
 TEST(LASspatialIndexQueries, GeneratedFourMillionPointsMatchBruteForce) {
-  TempDir dir;
+  TempDir dir("cm_laxindex_");
   const std::string file = dir.file("scan.las");
   las_test::Options o;
   ASSERT_TRUE(las_test::write_file(file, las_test::build(o, scan_points(4000000, 2000, 3))));
@@ -453,7 +442,7 @@ TEST(LASspatialIndexQueries, SharedFilesMatchBruteForce) {
 }
 
 TEST(LASspatialIndexQueries, HostileRunsStillDeliverExactlyThePointsInside) {
-  TempDir dir;
+  TempDir dir("cm_laxindex_");
   const std::string file = dir.file("small.las");
   las_test::Options o;
   const auto points = scan_points(400, 100, 5);

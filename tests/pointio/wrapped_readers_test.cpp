@@ -1,7 +1,6 @@
 // The readers that wrap others: stored (later passes from memory), pipe-on (points passed on as
 // LAS) and buffered (a main file with its neighbours' points around it).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -18,21 +17,10 @@
 #include "pointio/lasreaderlas.h"
 #include "pointio/lasreaderpipeon.h"
 #include "pointio/lasreaderstored.h"
+#include "temp_dir.h"
 #include "tools/las_writer.h"
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() : path_(std::filesystem::temp_directory_path() / ("cm_wrapped_" + std::to_string(getpid()))) {
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 std::vector<las_test::Point> grid(double x0, double y0, int n, double step) {
   std::vector<las_test::Point> points;
@@ -67,7 +55,7 @@ std::vector<Snapshot> read_all(LASreader& reader) {
 }
 
 TEST(LASreaderStored, LaterPassesComeFromMemoryAfterTheFileIsGone) {
-  TempDir dir;
+  TempDir dir("cm_wrapped_");
   const std::string file = dir.file("points.las");
   las_test::Options o;
   o.point_data_format = 1;
@@ -89,7 +77,7 @@ TEST(LASreaderStored, LaterPassesComeFromMemoryAfterTheFileIsGone) {
 }
 
 TEST(LASreaderStored, AFirstPassThatStopsEarlyIsCompletedBeforeTheSecond) {
-  TempDir dir;
+  TempDir dir("cm_wrapped_");
   const std::string file = dir.file("points.las");
   ASSERT_TRUE(las_test::write_file(file, las_test::build(las_test::Options{}, grid(0, 0, 50, 1))));
   auto las = std::make_unique<LASreaderLAS>();
@@ -102,7 +90,7 @@ TEST(LASreaderStored, AFirstPassThatStopsEarlyIsCompletedBeforeTheSecond) {
 }
 
 TEST(LASreaderPipeOn, PassesOnEveryPointItDelivers) {
-  TempDir dir;
+  TempDir dir("cm_wrapped_");
   const std::string file = dir.file("points.las"), piped = dir.file("piped.las");
   las_test::Options o;
   o.point_data_format = 3;
@@ -136,7 +124,7 @@ std::unique_ptr<LASreader> open_las(const std::string& name, const LASquantizer*
 }
 
 TEST(LASreaderBuffered, NeighbourPointsWithinTheBufferFollowTheMainFile) {
-  TempDir dir;
+  TempDir dir("cm_wrapped_");
   const std::string main = dir.file("main.las"), east = dir.file("east.las");
   ASSERT_TRUE(
       las_test::write_file(main, las_test::build(las_test::Options{}, grid(0, 0, 11, 10))));  // 0..100
@@ -166,7 +154,7 @@ TEST(LASreaderBuffered, NeighbourPointsWithinTheBufferFollowTheMainFile) {
 }
 
 TEST(LASreaderBuffered, ANeighbourCutShortIsAnErrorWithItsName) {
-  TempDir dir;
+  TempDir dir("cm_wrapped_");
   const std::string main = dir.file("main.las"), east = dir.file("east.las");
   ASSERT_TRUE(las_test::write_file(main, las_test::build(las_test::Options{}, grid(0, 0, 11, 10))));
   auto bytes = las_test::build(las_test::Options{}, grid(110, 0, 11, 10));
