@@ -39,6 +39,9 @@ bool RkpPointDecoder::fail(const char* format, uint32_t a, uint32_t b) {
 bool RkpPointDecoder::setup(const RekompDescriptor& descriptor, uint32_t selection, unsigned threads) {
   stop_helpers();
   worker_.reset();
+  // Nothing decoded before is read after a new setup.
+  records_ = nullptr;
+  available_ = position_ = 0;
   error_.clear();
   descriptor_ = descriptor;
   if (descriptor.coder != 0) return fail("coder %u not supported", descriptor.coder);
@@ -96,6 +99,7 @@ bool RkpPointDecoder::init(ByteSource* source, int64_t point_data_start, uint64_
 void RkpPointDecoder::done() {
   stop_helpers();
   source_ = nullptr;
+  available_ = position_ = 0;
 }
 
 bool RkpPointDecoder::start() {
@@ -448,7 +452,7 @@ bool RkpPointDecoder::fill() {
   return true;
 }
 
-bool RkpPointDecoder::read(uint8_t* record) {
+bool RkpPointDecoder::read_from_next_chunk(uint8_t* record) {
   if (source_ == nullptr || !read_table()) return false;
   for (;;) {
     if (position_ < available_) {
@@ -459,7 +463,7 @@ bool RkpPointDecoder::read(uint8_t* record) {
         next_point_ += n;
         continue;
       }
-      std::memcpy(record, records_ + size_t(position_) * record_length_, record_length_);
+      copy_record(record, records_ + size_t(position_) * record_length_, record_length_);
       position_++;
       next_point_++;
       return true;

@@ -230,4 +230,32 @@ TEST(Threads, TwoCoresDeliverTheSamePointsInTheSameOrder) {
   }
 }
 
+// A decoder used for file after file: once done, or set up again, it hands out nothing of the chunk
+// it was reading, and the next file reads from its own first point.
+TEST(Reuse, ADecoderSetUpAgainStartsFromTheNewFile) {
+  const Encoded a = encode(kLegacy, 2, 1000, 2500, 1);
+  const Encoded b = encode(kLegacy, 2, 1000, 2500, 2);
+  ASSERT_NE(a.records, b.records);
+  for (unsigned threads : {1u, 2u}) {
+    RkpPointDecoder decoder;
+    MemorySource source_a(a.file.bytes), source_b(b.file.bytes);
+    std::vector<uint8_t> record(a.length);
+    ASSERT_TRUE(decoder.setup(*a.file.descriptor, field_mask::kAll, threads));
+    ASSERT_TRUE(decoder.init(&source_a, a.file.offset_to_point_data, a.file.points));
+    for (int i = 0; i < 10; i++) ASSERT_TRUE(decoder.read(record.data()));
+    decoder.done();
+    EXPECT_FALSE(decoder.read(record.data())) << threads << " threads";
+
+    ASSERT_TRUE(decoder.setup(*b.file.descriptor, field_mask::kAll, threads));
+    EXPECT_FALSE(decoder.read(record.data())) << threads << " threads";
+    ASSERT_TRUE(decoder.init(&source_b, b.file.offset_to_point_data, b.file.points));
+    std::vector<uint8_t> all;
+    for (uint32_t i = 0; i < b.file.points; i++) {
+      ASSERT_TRUE(decoder.read(record.data())) << "point " << i << ", " << threads << " threads";
+      all.insert(all.end(), record.begin(), record.end());
+    }
+    EXPECT_EQ(all, b.records) << threads << " threads";
+  }
+}
+
 }  // namespace
