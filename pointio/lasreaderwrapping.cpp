@@ -11,8 +11,9 @@ bool LASreaderWrapping::wrap(std::unique_ptr<LASreader> reader) {
   header = wrapped_->header;
   main_header_ = wrapped_->main_header();
   std::vector<LASitem> items;
-  if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items) ||
-      !point.init(&header, items, &header)) {
+  // The item lookup says itself what is wrong with the point type or size.
+  if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items)) return false;
+  if (!point.init(&header, items, &header)) {
     print_message("ERROR: unknown point type %d with point size %d\n", header.point_data_format,
                   header.point_data_record_length);
     return false;

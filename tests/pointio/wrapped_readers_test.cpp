@@ -172,4 +172,32 @@ TEST(LASreaderBuffered, ANeighbourCutShortIsAnErrorWithItsName) {
       << messages.text();
 }
 
+// A reader of no points whose header names a point type that does not exist.
+class UnknownTypeReader : public LASreader {
+ public:
+  UnknownTypeReader() { header.point_data_format = 11; }
+  int32_t get_format() const override { return FORMAT_LAS; }
+  bool seek(int64_t) override { return false; }
+  ByteStreamIn* get_stream() const override { return nullptr; }
+  void close(bool) override {}
+  bool read_point_unfiltered() override { return false; }
+};
+
+TEST(WrappedReaders, AnUnknownPointTypeIsReportedOnce) {
+  for (const char* name : {"stored", "pipe-on"}) {
+    ::testing::internal::CaptureStderr();
+    bool opened;
+    if (std::string(name) == "stored") {
+      LASreaderStored reader;
+      opened = reader.open(std::make_unique<UnknownTypeReader>());
+    } else {
+      LASreaderPipeOn reader;
+      opened = reader.open(std::make_unique<UnknownTypeReader>(), nullptr);
+    }
+    const std::string messages = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(opened) << name;
+    EXPECT_EQ(messages, "ERROR: unknown point type 11 with point size 20\n") << name;
+  }
+}
+
 }  // namespace
