@@ -57,13 +57,7 @@ bool LASreaderBuffered::open() {
   if (!open_main()) return false;
   main_header_ = main_->header;
   header = main_->header;
-  std::vector<LASitem> items;
-  if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items)) return false;
-  if (!point.init(&header, items, &header)) {
-    print_message("ERROR: unknown point type %d with point size %d\n", header.point_data_format,
-                  header.point_data_record_length);
-    return false;
-  }
+  if (!init_point_for_records(header, point)) return false;
   extra_size_ = point.extra_bytes.size();
   buffer_.clear();
   buffer_extra_.clear();

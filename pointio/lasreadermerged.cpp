@@ -67,13 +67,7 @@ bool LASreaderMerged::open() {
   }
   if (!read_headers()) return false;
   fit_quantization();
-  std::vector<LASitem> items;
-  if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items)) return false;
-  if (!point.init(&header, items, &header)) {
-    print_message("ERROR: unknown point type %d with point size %d\n", header.point_data_format,
-                  header.point_data_record_length);
-    return false;
-  }
+  if (!init_point_for_records(header, point)) return false;
   return open_file(0);
 }
 

@@ -10,6 +10,13 @@ bool LASreaderWrapping::wrap(std::unique_ptr<LASreader> reader) {
   wrapped_ = std::move(reader);
   header = wrapped_->header;
   main_header_ = wrapped_->main_header();
+  if (!init_point_for_records(header, point)) return false;
+  npoints = wrapped_->get_npoints();
+  p_count = 0;
+  return true;
+}
+
+bool init_point_for_records(const LASheader& header, LASpoint& point) {
   std::vector<LASitem> items;
   // The item lookup says itself what is wrong with the point type or size.
   if (!las_point_format_items(header.point_data_format, header.point_data_record_length, items)) return false;
@@ -18,8 +25,6 @@ bool LASreaderWrapping::wrap(std::unique_ptr<LASreader> reader) {
                   header.point_data_record_length);
     return false;
   }
-  npoints = wrapped_->get_npoints();
-  p_count = 0;
   return true;
 }
 

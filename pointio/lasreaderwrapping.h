@@ -30,6 +30,9 @@ inline void copy_wrapped_point(const LASpoint& from, LASpoint& to) {
     std::copy(from.extra_bytes.begin(), from.extra_bytes.end(), to.extra_bytes.begin());
 }
 
+// Prepares `point` for the records `header` describes. False after printing why.
+bool init_point_for_records(const LASheader& header, LASpoint& point);
+
 // Warns when `other`'s records differ in type or size from `kept`'s, whose layout the points of
 // both are delivered in.
 void warn_of_different_records(const LASheader& kept, const LASheader& other);
